@@ -1,0 +1,58 @@
+// Frame centre, quaternion rotations and bond end points, computed in double precision.
+#include "app/geometry.h"
+
+#include <cmath>
+
+#include "app/scene.h"
+
+// Start of row `atom` (from 0) in geom, after checking that the whole row exists.
+static const double* GeomRow(long long atom) {
+    entry(geom, atom * GEOM_STRIDE + GEOM_STRIDE - 1, "geom");
+    return &geom[static_cast<std::size_t>(atom * GEOM_STRIDE)];
+}
+
+std::vector<double> average() {
+    std::vector<double> centre(3, 0.0);
+    if (atoms <= 0) return centre;
+    for (long long i = 0; i < atoms; ++i) {
+        const double* row = GeomRow(i);
+        for (int k = 0; k < 3; ++k) centre[k] += row[GEOM_X + k];
+    }
+    for (int k = 0; k < 3; ++k) centre[k] /= static_cast<double>(atoms);
+    return centre;
+}
+
+void QuaternionAxisAngle(const double* quaternion, double& degrees, double* axis) {
+    double w = quaternion[0];
+    const double* v = quaternion + 1;
+    double length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    if (!(length > 0)) length = 1;
+    // NOTE: files written with few digits give |w| slightly above 1; arccos would return NaN.
+    if (std::isnan(w) || w > 1) w = 1;
+    if (w < -1) w = -1;
+    degrees = 2 * std::acos(w) * 180 / pi;
+    for (int k = 0; k < 3; ++k) axis[k] = v[k] / length;
+    if (axis[0] == 0 && axis[1] == 0 && axis[2] == 0) degrees = 0;  // no axis: LAMMPS point particles write 0 0 0 0
+}
+
+void QuaternionMatrix(const double* quaternion, double* matrix) {
+    double w = quaternion[0], x = quaternion[1], y = quaternion[2], z = quaternion[3];
+    const double rows[9] = {1 - 2 * y * y - 2 * z * z, 2 * x * y - 2 * w * z,     2 * x * z + 2 * w * y,
+                            2 * x * y + 2 * w * z,     1 - 2 * x * x - 2 * z * z, 2 * y * z - 2 * w * x,
+                            2 * x * z - 2 * w * y,     2 * y * z + 2 * w * x,     1 - 2 * x * x - 2 * y * y};
+    for (int k = 0; k < 9; ++k) matrix[k] = rows[k];
+}
+
+void BondEndPoint(int atomNumber, int origin, const std::vector<double>& centre, double* end) {
+    const double* row = GeomRow(static_cast<long long>(atomNumber) - 1);
+    long long n = static_cast<long long>(row[GEOM_TYPE]);
+    long long first = 3LL * species * (origin - 1) + 3 * (n - 1);
+    double v[3];
+    for (int k = 0; k < 3; ++k) v[k] = entry(bondvec, first + k, "bondvec");
+    double rotation[9];
+    QuaternionMatrix(row + GEOM_QW, rotation);
+    for (int k = 0; k < 3; ++k) {
+        double turned = rotation[3 * k] * v[0] + rotation[3 * k + 1] * v[1] + rotation[3 * k + 2] * v[2];
+        end[k] = row[GEOM_X + k] - centre[k] - turned;
+    }
+}

@@ -1,0 +1,36 @@
+// Ovalix: an interactive viewer of coarse-grained trajectories drawn as lit, coloured ellipsoids.
+// Keys, mouse and menu are listed in ui/keyboard.h, ui/mouse.h and ui/menu.h.
+#include <GL/freeglut.h>
+
+#include "app/scene.h"
+#include "app/startup.h"
+#include "app/trajectory.h"
+#include "render/gl_setup.h"
+#include "render/textures.h"
+#include "ui/keyboard.h"
+#include "ui/menu.h"
+#include "ui/mouse.h"
+
+int main(int argc, char** argv) {
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowSize(window_width, window_height);
+    MyInit(argc, argv);
+    glutCreateWindow(title.c_str());
+
+    glutDisplayFunc(Display);
+    glutIdleFunc(Display);
+    glutReshapeFunc(Reshape);
+    glutKeyboardFunc(KeyHandler);
+    glutSpecialFunc(SpecialKey);
+    glutMouseFunc(HandleMouseState);
+    glutMotionFunc(HandleMouseMove);
+    glutMouseWheelFunc(HandleWheel);
+    createGLUTMenus();
+    MyGLInit();
+
+    glutMainLoop();
+    CloseFile();
+    DeleteTextures();
+    return 0;
+}

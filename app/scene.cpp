@@ -1,0 +1,95 @@
+// Scene state: every program-wide variable, defined once with its default.
+#include "app/scene.h"
+
+#include <iostream>
+
+#include "app/exit_sequence.h"
+
+int window_width = 1024;
+int window_height = 640;
+int window_depth = 400;
+
+double eyex = 0, eyey = 0, eyez = 0;
+double focusx = 0, focusy = 0, focusz = 0;
+
+float light_ambient_2[4] = {0.1f, 0.1f, 0.1f, 1.0f};
+float light_diffuse[4] = {0.9f, 0.9f, 0.9f, 1.0f};
+float light_specular[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+float light_pos_0[4] = {50.0f, 0.0f, 100.0f, 0.0f};
+float light_pos_1[4] = {50.0f, 50.0f, -100.0f, 0.0f};
+int rotating_light = 1;
+bool gp = true;
+float BGColor[4] = {0, 0, 0, 0};
+float FogColor[4] = {0, 0, 0, 0};
+
+bool showTS = true;
+extern const double pi = 3.141592653589793;
+
+int frame = 0;
+int atoms = 0;
+int species = 0;
+bool quat = false;
+bool solidBonds = false;
+double bondwidth = 0.0;
+bool animate = false;
+bool print = false;
+int printcount = 0;
+MouseRecord MouseState = {false, false, false, 0, 0, 0};
+
+// Containers in their construction order; they are destroyed in the reverse order after main.
+std::vector<double> shape;
+std::vector<double> bondvec;
+std::vector<double> color;
+std::vector<double> geom;
+std::vector<int64_t> counter(100, 0);
+std::vector<int> topology;
+std::vector<unsigned int> texture(1, 0);
+std::ifstream infile;
+std::string inname;
+std::string format = ".jpg";
+std::string ellipsoidtexture;
+std::string bondtexture;
+std::string title;
+
+void TableIndexError(const char* table, long long index, std::size_t size) {
+    std::cout << "Something is seriously wrong. Entry " << index << " of the table " << table
+              << " was requested, but it holds " << size << " entries." << std::endl;
+    ExitSequence();
+}
+
+int FrameCount() { return static_cast<int>(counter.size()); }
+
+int BondCount() { return static_cast<int>(topology.size() / TOPOLOGY_STRIDE); }
+
+void ResetScene() {
+    window_width = 1024;
+    window_height = 640;
+    window_depth = 400;
+    eyex = eyey = eyez = 0;
+    focusx = focusy = focusz = 0;
+    rotating_light = 1;
+    gp = true;
+    for (int k = 0; k < 4; ++k) BGColor[k] = FogColor[k] = 0;
+    showTS = true;
+    frame = atoms = species = 0;
+    quat = false;
+    solidBonds = false;
+    bondwidth = 0.0;
+    animate = print = false;
+    printcount = 0;
+    MouseState = {false, false, false, 0, 0, 0};
+    shape.clear();
+    bondvec.clear();
+    color.clear();
+    geom.clear();
+    counter.assign(100, 0);
+    topology.clear();
+    texture.assign(1, 0);
+    if (infile.is_open()) infile.close();
+    infile.clear();
+    inname.clear();
+    format = ".jpg";
+    ellipsoidtexture.clear();
+    bondtexture.clear();
+    title.clear();
+}

@@ -1,0 +1,99 @@
+// Scene state: the program-wide variables through which readers, renderer and input handlers meet.
+// No OpenGL header here, so the file readers and their tests compile without a display.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <fstream>   // Required for: infile
+#include <string>
+#include <vector>
+
+// ---- Table layouts --------------------------------------------------------------------------------
+constexpr int GEOM_STRIDE = 9;      // geom row: label, species, x, y, z, quaternion w, x, y, z
+constexpr int SPECIES_STRIDE = 3;   // shape and color row: three values per species
+constexpr int VECTOR_STRIDE = 3;    // bondvec: one 3-vector per species in each bond-origin block
+constexpr int TOPOLOGY_STRIDE = 4;  // topology row: atom A, atom B, origin at A, origin at B
+
+// geom columns
+constexpr int GEOM_LABEL = 0;
+constexpr int GEOM_TYPE = 1;
+constexpr int GEOM_X = 2;
+constexpr int GEOM_QW = 5;
+
+// ---- Window and projection ------------------------------------------------------------------------
+extern int window_width;   // pixels; 1024 until the first reshape
+extern int window_height;  // pixels; 640, never 0 (a reshape to 0 stores 1)
+extern int window_depth;   // far plane and fog end, scene units; fog starts 50 units earlier
+
+// ---- Camera (set once by the GL set-up) ----------------------------------------------------------
+extern double eyex, eyey, eyez;
+extern double focusx, focusy, focusz;
+
+// ---- Lights and fog -------------------------------------------------------------------------------
+extern float light_ambient_2[4];  // RGBA of lights 0 and 1
+extern float light_diffuse[4];    // RGBA of lights 0 and 1
+extern float light_specular[4];   // RGBA of lights 0 and 1, also the start-up material specular
+extern float light_pos_0[4];      // homogeneous, w = 0: directional
+extern float light_pos_1[4];      // homogeneous, w = 0: directional
+extern int rotating_light;        // 1: lights turn with the scene; 0: fixed to the eye
+extern bool gp;                   // fog is on
+extern float BGColor[4];          // clear colour RGBA; alpha 1 once a configuration is read
+extern float FogColor[4];         // RGB copied from BGColor; alpha stays 0
+
+// ---- Overlay and constants ------------------------------------------------------------------------
+extern bool showTS;               // draw the time-step overlay
+extern const double pi;
+
+// ---- Files and names ------------------------------------------------------------------------------
+extern std::string title;             // window title
+extern std::string inname;            // trajectory file; also the stem of sequence image names
+extern std::ifstream infile;          // the open trajectory, binary
+extern bool quat;                     // true: dump file; false: PDB trajectory
+extern std::string ellipsoidtexture;  // image for the ellipsoids, empty for none
+extern std::string bondtexture;       // image for the solid bonds, empty for none
+extern std::string format;            // screenshot extension with its dot: ".jpg", ".png", ".bmp"
+
+// ---- Frames and atoms -----------------------------------------------------------------------------
+extern std::vector<int64_t> counter;  // byte offset of each frame in infile; size = number of frames
+extern int frame;                     // 0-based index of the frame held in geom
+extern int atoms;                     // atoms per frame
+extern int species;                   // rows of shape and color; block size of bondvec
+extern std::vector<double> geom;      // GEOM_STRIDE doubles per atom
+
+// ---- Species tables, bonds, textures -------------------------------------------------------------
+extern std::vector<double> shape;         // half radii, SPECIES_STRIDE per species
+extern std::vector<double> color;         // diffuse RGB, SPECIES_STRIDE per species
+extern std::vector<double> bondvec;       // body-frame bond origins: block m holds origin m of every species
+extern std::vector<int> topology;         // TOPOLOGY_STRIDE ints per bond, atom and origin numbers from 1
+extern bool solidBonds;                   // bonds as cylinders (true) or lines
+extern double bondwidth;                  // cylinder radius, scene units
+extern std::vector<unsigned int> texture; // GL texture names: [0] ellipsoids, [1] bonds if configured
+
+// ---- Animation, output and mouse ------------------------------------------------------------------
+extern bool animate;     // each redisplay advances one frame
+extern bool print;       // each animated frame is written as an image
+extern int printcount;   // sequence number of the next snapshot
+
+struct MouseRecord {
+    bool leftButton;
+    bool middleButton;
+    bool rightButton;
+    int modifiers;  // GLUT modifier mask taken when the left button went down
+    int x;          // last pointer position, window pixels
+    int y;
+};
+extern MouseRecord MouseState;
+
+// ---- Checked table access -------------------------------------------------------------------------
+[[noreturn]] void TableIndexError(const char* table, long long index, std::size_t size);  // Report a bad index and end
+
+// Entry of a table, index-checked: a bad index is reported and ends the program instead of reading garbage.
+template <typename T>
+inline T& entry(std::vector<T>& table, long long index, const char* name) {
+    if (index < 0 || static_cast<unsigned long long>(index) >= table.size()) TableIndexError(name, index, table.size());
+    return table[static_cast<std::size_t>(index)];
+}
+
+int FrameCount();     // number of frames of the open trajectory (entries of counter)
+int BondCount();      // number of whole bonds in topology
+void ResetScene();    // put every scene variable back to its start-up default (for tests)

@@ -1,0 +1,293 @@
+// The configuration file: keyword lines read into the scene state, checked, and reported on the console.
+#include "io/config_reader.h"
+
+#include <cstdint>
+#include <fstream>
+#include <initializer_list>
+#include <iostream>
+#include <string_view>
+
+#include "app/exit_sequence.h"
+#include "app/scene.h"
+#include "io/numbers.h"
+
+namespace {
+
+// In this order: the order of the seen flags and of the missing-value check.
+enum Keyword {
+    DUMPFILE, BONDFILE, SPECIES, HALF_RADII, BOND_VECTOR, COLOR,
+    BACKGROUND, SOLID_BONDS, TEXTURE, TEXTURE_BONDS, ANISOUFILE, KEYWORD_COUNT
+};
+const char* const KEYWORDS[KEYWORD_COUNT] = {
+    "dumpfile", "bondfile", "species", "half_radii", "bond_vector", "color",
+    "background", "solid_bonds", "texture", "texture_bonds", "anisoufile"};
+
+// What one read of a file keeps: its seen flags, the trajectory keyword met first, and its result.
+struct ConfigRead {
+    bool seen[KEYWORD_COUNT] = {};
+    int trajectoryKeyword = -1;
+    std::string bondFile;
+};
+
+[[noreturn]] void ConfigError(std::initializer_list<std::string> lines) {
+    for (const std::string& line : lines) std::cout << line << std::endl;
+    ExitSequence();
+}
+
+bool IsBlank(std::string_view line) {
+    for (char c : line)
+        if (!IsSpace(c)) return false;
+    return true;
+}
+
+// The first whitespace-delimited word of values; empty when there is none.
+std::string WordValue(std::string_view values) {
+    const char* p = values.data();
+    const char* end = p + values.size();
+    SkipSpace(p, end);
+    const char* start = p;
+    while (p != end && !IsSpace(*p)) ++p;
+    return std::string(start, p);
+}
+
+// Reads up to `count` reals (after the indices) into out; stops at the first value that cannot be read.
+template <typename Real>
+void ReadReals(const char*& p, const char* end, Real* out, int count) {
+    for (int k = 0; k < count; ++k) {
+        SkipSpace(p, end);
+        if (!ParseReal(p, end, out[k])) return;
+    }
+}
+
+bool ReadIndex(const char*& p, const char* end, long long& index) {
+    SkipSpace(p, end);
+    return ParseInteger(p, end, index);
+}
+
+void ReadSpeciesCount(std::string_view values) {
+    const char* p = values.data();
+    const char* end = p + values.size();
+    SkipSpace(p, end);
+    int count = 0;
+    if (p != end && IsDigit(*p) && ParseInteger(p, end, count)) species = count;
+    std::cout << "The number of species is " << species << std::endl;
+    std::size_t size = static_cast<std::size_t>(species) * SPECIES_STRIDE;
+    shape.resize(size, 0.0);
+    bondvec.resize(size, 0.0);
+    color.resize(size, 0.0);
+}
+
+[[noreturn]] void SpeciesOrderError(Keyword keyword) {
+    if (keyword == HALF_RADII)
+        ConfigError({"The number of species is not set yet.", "This has to be done before the half radii are read.",
+                     "Please move the number of species above the half radii in the input file",
+                     "and run the program again."});
+    if (keyword == BOND_VECTOR)
+        ConfigError({"The number of species is not set yet.", "This has to be done before the bond vectors are read.",
+                     "and run the program again."});
+    ConfigError({"The number of species is not set yet.", "This has to be done before the color vectors are read.",
+                 "Please move the number of species above the colors in the input file", "and run the program again."});
+}
+
+// half_radii or color: species index n, then three reals (missing ones are 0) into row n of table.
+void ReadSpeciesRow(std::string_view line, std::string_view values, std::vector<double>& table, const char* name) {
+    const char* p = values.data();
+    const char* end = p + values.size();
+    long long n = 0;
+    bool readable = ReadIndex(p, end, n);
+    long long rows = static_cast<long long>(table.size() / SPECIES_STRIDE);
+    if (rows > species) rows = species;
+    if (!readable || n < 1 || n > rows) {
+        std::string range = rows > 0 ? "The species index must lie between 1 and " + std::to_string(rows) + "."
+                                     : "No species is defined at this point, so no species index is valid.";
+        ConfigError({"Illegal species index at the entry '" + std::string(line) + "'.", range,
+                     "Please correct the input file, and run the program again."});
+    }
+    double reals[3] = {0.0, 0.0, 0.0};
+    ReadReals(p, end, reals, 3);
+    for (int k = 0; k < 3; ++k) entry(table, SPECIES_STRIDE * (n - 1) + k, name) = reals[k];
+}
+
+// bond_vector: species index n, bond-vector number m, then three reals into block m of bondvec.
+void ReadBondVector(std::string_view line, std::string_view values) {
+    const char* p = values.data();
+    const char* end = p + values.size();
+    long long n = 0, m = 0;
+    bool readable = ReadIndex(p, end, n) && ReadIndex(p, end, m);
+    if (!readable || n < 1 || m < 1) {
+        ConfigError({"Illegal species index or bond vector number at the entry '" + std::string(line) + "'.",
+                     "Both must be whole numbers of at least 1.",
+                     "Please correct the input file, and run the program again."});
+    }
+    double reals[3] = {0.0, 0.0, 0.0};
+    ReadReals(p, end, reals, 3);
+    long long position = 3LL * species * (m - 1) + 3 * (n - 1);
+    if (static_cast<long long>(bondvec.size()) <= position) bondvec.resize(static_cast<std::size_t>(position) + 3, 0.0);
+    for (int k = 0; k < 3; ++k) entry(bondvec, position + k, "bondvec") = reals[k];
+}
+
+void ReadBackground(std::string_view values) {
+    const char* p = values.data();
+    const char* end = p + values.size();
+    ReadReals(p, end, BGColor, 3);
+    BGColor[3] = 1.0f;
+    for (int k = 0; k < 3; ++k) FogColor[k] = BGColor[k];
+}
+
+// Either trajectory keyword after one already given: name the kind that was set first.
+[[noreturn]] void TrajectoryConflict(int earlier) {
+    const char* kind = earlier == DUMPFILE ? "Quat" : "Anisou";
+    ConfigError({std::string(kind) + " file already set. Which one do you want?",
+                 "Please correct this, and run the program again."});
+}
+
+void SetTrajectory(ConfigRead& read, Keyword keyword, std::string_view values) {
+    if (read.trajectoryKeyword >= 0) TrajectoryConflict(read.trajectoryKeyword);
+    read.trajectoryKeyword = keyword;
+    inname = WordValue(values);
+    quat = keyword == DUMPFILE;
+    if (keyword == DUMPFILE) {
+        std::cout << "Dump File: " << inname << std::endl;
+        read.seen[ANISOUFILE] = true;
+    } else {
+        species = 1;
+        std::cout << "ANISOU File: " << inname << std::endl;
+        for (Keyword implied : {DUMPFILE, SPECIES, HALF_RADII, BOND_VECTOR, COLOR}) read.seen[implied] = true;
+    }
+}
+
+bool SpeciesDefined(const ConfigRead& read) { return read.seen[SPECIES]; }
+
+void HandleKeywordLine(ConfigRead& read, Keyword keyword, std::string_view line, std::string_view values) {
+    switch (keyword) {
+        case DUMPFILE:
+        case ANISOUFILE:
+            SetTrajectory(read, keyword, values);
+            break;
+        case BONDFILE:
+            read.bondFile = WordValue(values);
+            std::cout << "Bond File: " << read.bondFile << std::endl;
+            break;
+        case SPECIES:
+            ReadSpeciesCount(values);
+            break;
+        case HALF_RADII:
+        case COLOR:
+        case BOND_VECTOR:
+            if (!SpeciesDefined(read)) SpeciesOrderError(keyword);
+            if (keyword == HALF_RADII) ReadSpeciesRow(line, values, shape, "shape");
+            else if (keyword == COLOR) ReadSpeciesRow(line, values, color, "color");
+            else ReadBondVector(line, values);
+            break;
+        case BACKGROUND:
+            ReadBackground(values);
+            break;
+        case SOLID_BONDS: {
+            const char* p = values.data();
+            ReadReals(p, p + values.size(), &bondwidth, 1);
+            if (bondwidth > 0) solidBonds = true;
+            break;
+        }
+        case TEXTURE:
+            if (texture.empty()) texture.push_back(0);
+            ellipsoidtexture = WordValue(values);
+            break;
+        case TEXTURE_BONDS:
+            while (texture.size() < 2) texture.push_back(0);
+            bondtexture = WordValue(values);
+            break;
+        case KEYWORD_COUNT:
+            break;
+    }
+    if (keyword == SOLID_BONDS) read.seen[SOLID_BONDS] = read.seen[SOLID_BONDS] || bondwidth > 0;
+    else read.seen[keyword] = true;
+}
+
+void HandleLine(ConfigRead& read, std::string_view line) {
+    if (IsBlank(line) || line[0] == '#') return;
+    std::size_t length = 0;
+    while (length < line.size() && !IsSpace(line[length])) ++length;
+    std::string_view keyword = line.substr(0, length);
+    for (int k = 0; k < KEYWORD_COUNT; ++k) {
+        if (keyword == KEYWORDS[k]) {
+            HandleKeywordLine(read, static_cast<Keyword>(k), line, line.substr(length));
+            return;
+        }
+    }
+    ConfigError({"Wrong keyword at the entry '" + std::string(line) + "'.",
+                 "Please correct the input file, and run the program again."});
+}
+
+// Pads bondvec to whole blocks of one vector per species.
+void PadBondVectors() {
+    std::size_t block = static_cast<std::size_t>(species) * VECTOR_STRIDE;
+    if (species < 1 || bondvec.size() % block == 0) return;
+    bondvec.resize(bondvec.size() + block - bondvec.size() % block, 0.0);
+}
+
+// Optional keywords that were left out get their defaults; a name not given this time is cleared.
+void ApplyDefaults(ConfigRead& read) {
+    if (!read.seen[BONDFILE]) {
+        std::cout << "No file with bond information found." << std::endl;
+        std::cout << "No bonds will be drawn." << std::endl;
+        read.seen[BONDFILE] = true;
+    }
+    if (!read.seen[SOLID_BONDS]) {
+        solidBonds = false;
+        read.seen[SOLID_BONDS] = true;
+    }
+    if (!read.seen[TEXTURE]) {
+        std::cout << "No texture will be used for the species." << std::endl;
+        ellipsoidtexture.clear();
+        read.seen[TEXTURE] = true;
+    }
+    if (!read.seen[TEXTURE_BONDS]) {
+        bondtexture.clear();
+        read.seen[TEXTURE_BONDS] = true;
+    }
+}
+
+void CheckRequired(const ConfigRead& read) {
+    for (int k = 0; k < KEYWORD_COUNT; ++k) {
+        if (read.seen[k]) continue;
+        ConfigError({std::string("The value of the ") + KEYWORDS[k] + " is missing in the input.",
+                     "Please add this to the input file (see the manual) and run the program again."});
+    }
+}
+
+std::string ReadOpenedConfig(const std::string& name, std::ifstream& file) {
+    ConfigRead read;
+    std::cout << "Input file " << name << " is opened." << std::endl;
+    shape.clear();
+    bondvec.clear();
+    color.clear();
+    std::string line;
+    while (std::getline(file, line)) HandleLine(read, line);
+    PadBondVectors();
+    ApplyDefaults(read);
+    CheckRequired(read);
+    return read.bondFile;
+}
+
+// Asks for another configuration name; an empty answer or the end of input ends the program.
+std::string AskForAnotherName(const std::string& name) {
+    std::cout << "The file " << name << " could not be found." << std::endl;
+    std::cout << "Please supply a configuration filed named containing" << std::endl;
+    std::cout << "information on half radii, bond vectors and colours:  (Enter to exit) " << std::flush;
+    std::string answer;
+    bool answered = static_cast<bool>(std::getline(std::cin, answer));
+    title = "Ovalix - " + answer;
+    if (!answered || answer.empty()) EndProcess();
+    return answer;
+}
+
+}  // namespace
+
+std::string ReadConfig(std::string name) {
+    std::ifstream file(name);
+    while (!file.is_open()) {
+        name = AskForAnotherName(name);
+        file.open(name);
+    }
+    return ReadOpenedConfig(name, file);
+}

@@ -1,0 +1,161 @@
+// Dump trajectories: one scan indexes every frame's offset, then any frame is read on demand.
+#include "io/dump_reader.h"
+
+#include <iostream>
+#include <string>
+#include <string_view>
+
+#include "app/exit_sequence.h"
+#include "app/scene.h"
+#include "io/line_reader.h"
+#include "io/numbers.h"
+
+namespace {
+
+constexpr std::string_view COUNT_HEADER = "ITEM: NUMBER OF ATOMS";
+constexpr std::string_view ATOMS_HEADER = "ITEM: ATOMS";
+
+// How far the scan of one frame got before the file ended.
+enum FrameScan { FRAME_COMPLETE, FRAME_WITHOUT_COUNT, FRAME_CUT };
+
+bool StartsWith(std::string_view line, std::string_view header) {
+    return line.size() >= header.size() && line.compare(0, header.size(), header) == 0;
+}
+
+// Reads lines until one starts with header or the end is reached; true if the header was read.
+bool ReadUntilHeader(std::string_view header) {
+    std::string_view line;
+    while (ReadLine(line)) {
+        if (StartsWith(line, header)) return true;
+    }
+    return false;
+}
+
+[[noreturn]] void FailScan(const std::string& first, const std::string& second) {
+    std::cout << std::endl << first << std::endl;
+    if (!second.empty()) std::cout << second << std::endl;
+    std::cout << "Please correct this and run program again." << std::endl;
+    ExitSequence();
+}
+
+// Takes the atom count from the line after a count header: a non-negative integer after leading blanks.
+int ReadAtomCount(int timeStep) {
+    std::string_view line;
+    if (!ReadLine(line)) return -1;
+    const char* p = line.data();
+    const char* end = p + line.size();
+    SkipSpace(p, end);
+    int count = 0;
+    if (!ParseInteger(p, end, count) || count < 0) {
+        if (EndReached() && line.empty()) return -1;  // the file ends right after the header
+        FailScan("The number of atoms in time step " + std::to_string(timeStep) + " is not a valid count:",
+                 std::string(line));
+    }
+    return count;
+}
+
+[[noreturn]] void FailCountMismatch(int timeStep, int count) {
+    std::cout << "Incorrect number of atoms in time step " << timeStep << "." << std::endl;
+    std::cout << "Number of atoms read: " << count << std::endl;
+    std::cout << "Please correct this and run program again." << std::endl;
+    ExitSequence();
+}
+
+// Scans the frame that starts at the current position. The first frame sets atoms; later frames must match.
+FrameScan ScanFrame(int timeStep, bool first) {
+    if (!ReadUntilHeader(COUNT_HEADER)) return FRAME_WITHOUT_COUNT;
+    int count = ReadAtomCount(timeStep);
+    if (count < 0) return FRAME_CUT;
+    if (first) atoms = count;
+    else if (count != atoms) FailCountMismatch(timeStep, count);
+    if (!ReadUntilHeader(ATOMS_HEADER)) return FRAME_CUT;
+    return SkipLines(atoms) == atoms ? FRAME_COMPLETE : FRAME_CUT;
+}
+
+void ShowScanProgress(int scanned) {
+    if (scanned % 100 == 0) std::cout << "." << std::flush;
+    if (scanned % 5000 == 0) std::cout << std::endl << "This could take a while..." << std::endl;
+}
+
+// Reads up to GEOM_STRIDE numbers of an atom line into row; stops at the first field that is not a number.
+void ParseAtomRow(std::string_view line, double* row) {
+    const char* p = line.data();
+    const char* end = p + line.size();
+    for (int k = 0; k < GEOM_STRIDE; ++k) {
+        SkipSpace(p, end);
+        if (!ParseReal(p, end, row[k])) return;
+    }
+}
+
+[[noreturn]] void FailIllegalType(const double* row, std::string_view line) {
+    std::cout << "Illegal entry for atom no " << row[GEOM_LABEL] << " in time step " << frame << ":" << std::endl;
+    std::cout << line << std::endl;
+    std::cout << "Type read: " << row[GEOM_TYPE] << ". Only " << species << " specified in input." << std::endl;
+    std::cout << "Please correct this and run program again." << std::endl;
+    ExitSequence();
+}
+
+}  // namespace
+
+void OpenQuatFile() {
+    if (infile.is_open()) infile.close();
+    infile.clear();
+    infile.open(inname, std::ios::in | std::ios::binary);
+    if (!infile.is_open()) {
+        std::cout << "Error. Dump file " << inname << " not found." << std::endl;
+        std::cout << "Please enter the correct name of the dump file in the input file. " << std::endl;
+        ExitSequence();
+    }
+    std::cout << "Infile " << inname << " opened" << std::endl;
+    std::cout << "Reading..." << std::flush;
+
+    SeekLines(0);
+    counter.assign(1, 0);
+    FrameScan last = ScanFrame(1, true);
+    if (last == FRAME_WITHOUT_COUNT)
+        FailScan("No line 'ITEM: NUMBER OF ATOMS' found. Are you sure " + inname + " is a dump file?", "");
+    int scanned = 1;
+    while (!EndReached()) {
+        counter.push_back(ReadPosition());
+        last = ScanFrame(scanned + 1, false);
+        ++scanned;
+        ShowScanProgress(scanned);
+    }
+    std::cout << std::endl;
+
+    // A frame the file ends in (a trailing line end, or a run still being written) cannot be shown.
+    if (last != FRAME_COMPLETE) {
+        counter.pop_back();
+        if (last == FRAME_CUT) {
+            std::cout << "Time step " << counter.size() + 1 << " is incomplete (the file ends inside it) and is left out."
+                      << std::endl;
+        }
+    }
+    if (counter.empty()) FailScan("The dump file " + inname + " holds no complete time step.", "");
+
+    SeekLines(0);
+    geom.resize(static_cast<std::size_t>(atoms) * GEOM_STRIDE, 0.0);
+    int frames = FrameCount();
+    std::cout << "Number of atoms:      " << atoms << std::endl;
+    std::cout << "Number of time steps: " << frames << " (0 - " << frames - 1 << ")" << std::endl;
+    if (frames == 1) showTS = false;
+}
+
+void ReadQuatFrame() {
+    if (!infile.is_open()) {
+        std::cout << "Something is seriously wrong. The input file seems to be closed." << std::endl;
+        ExitSequence();
+    }
+    SeekLines(entry(counter, frame, "counter"));
+    ReadUntilHeader(ATOMS_HEADER);
+    std::string_view line;
+    for (int i = 0; i < atoms; ++i) {
+        ReadLine(line);  // past the end the last line read stays, as with a stream
+        long long rowStart = static_cast<long long>(i) * GEOM_STRIDE;
+        entry(geom, rowStart + GEOM_STRIDE - 1, "geom");
+        double* row = &geom[static_cast<std::size_t>(rowStart)];
+        ParseAtomRow(line, row);
+        // Written as a test that NaN fails: types must select a species 1..species.
+        if (!(row[GEOM_TYPE] >= 1 && row[GEOM_TYPE] <= species)) FailIllegalType(row, line);
+    }
+}

@@ -1,0 +1,102 @@
+// Line reading over infile through one large buffer: a scan of a multi-GiB dump runs at memchr speed.
+#include "io/line_reader.h"
+
+#include <cstring>  // Required for: memchr, memmove
+#include <vector>
+
+#include "app/scene.h"
+
+namespace {
+
+constexpr std::size_t CHUNK = 1 << 20;
+
+std::vector<char> buffer;       // bytes [head, tail) are read from the file but not yet handed out
+std::size_t head = 0;
+std::size_t tail = 0;
+int64_t bufferOffset = 0;       // file offset of buffer[0]
+bool sourceDry = false;         // the file has no more bytes
+bool endReached = false;        // a read ran into the end: later reads return nothing
+
+// Moves the unread bytes to the front and appends the next chunk; false when the file is exhausted.
+bool Refill() {
+    if (sourceDry) return false;
+    if (head > 0) {
+        std::memmove(buffer.data(), buffer.data() + head, tail - head);
+        bufferOffset += static_cast<int64_t>(head);
+        tail -= head;
+        head = 0;
+    }
+    if (buffer.size() - tail < CHUNK) buffer.resize(tail + CHUNK);
+    std::streamsize got = infile.rdbuf()->sgetn(buffer.data() + tail, static_cast<std::streamsize>(buffer.size() - tail));
+    if (got <= 0) {
+        sourceDry = true;
+        return false;
+    }
+    tail += static_cast<std::size_t>(got);
+    return true;
+}
+
+// Hands out the rest of the file as the last line and marks the end as reached.
+void TakeRemainder(std::string_view& line) {
+    line = std::string_view(buffer.data() + head, tail - head);
+    head = tail;
+    endReached = true;
+}
+
+}  // namespace
+
+void SeekLines(int64_t offset) {
+    infile.clear();
+    infile.seekg(offset, std::ios::beg);
+    head = tail = 0;
+    bufferOffset = offset;
+    sourceDry = false;
+    endReached = false;
+}
+
+bool ReadLine(std::string_view& line) {
+    if (endReached) return false;
+    std::size_t scanned = head;
+    for (;;) {
+        const void* found = tail > scanned ? std::memchr(buffer.data() + scanned, '\n', tail - scanned) : nullptr;
+        if (found) {
+            const char* newline = static_cast<const char*>(found);
+            line = std::string_view(buffer.data() + head, static_cast<std::size_t>(newline - (buffer.data() + head)));
+            head = static_cast<std::size_t>(newline - buffer.data()) + 1;
+            return true;
+        }
+        std::size_t searched = tail - head;
+        if (!Refill()) {
+            TakeRemainder(line);
+            return true;
+        }
+        scanned = head + searched;
+    }
+}
+
+int64_t SkipLines(int64_t count) {
+    int64_t skipped = 0;
+    while (skipped < count && !endReached) {
+        const void* found = tail > head ? std::memchr(buffer.data() + head, '\n', tail - head) : nullptr;
+        if (found) {
+            head = static_cast<std::size_t>(static_cast<const char*>(found) - buffer.data()) + 1;
+            ++skipped;
+            continue;
+        }
+        if (!Refill()) {
+            std::string_view last;
+            TakeRemainder(last);
+            if (!last.empty()) ++skipped;
+        }
+    }
+    return skipped;
+}
+
+bool EndReached() { return endReached; }
+
+int64_t ReadPosition() { return bufferOffset + static_cast<int64_t>(head); }
+
+void ReleaseLineBuffer() {
+    std::vector<char>().swap(buffer);
+    head = tail = 0;
+}

@@ -1,0 +1,5 @@
+// PDB trajectories: CRYST1-delimited time steps whose ATOM/ANISOU pairs become ellipsoids.
+#pragma once
+
+void OpenAnisouFile();   // open inname, index each time step into counter, set atoms and species
+void ReadAnisouFrame();  // read time step `frame`: rebuild geom, shape, color and bondvec from it

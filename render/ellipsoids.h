@@ -1,0 +1,7 @@
+// The scene of the current frame: every atom as a lit, coloured ellipsoid, then every bond.
+#pragma once
+
+#include <vector>
+
+void DoStuff();                  // draw the frame centred on its mean position
+void CreateEllipsoid(int n, std::vector<double> position, std::vector<double> quaternion, int slices, int stacks);  // one atom of species n

@@ -1,0 +1,12 @@
+// Keyboard commands.
+//   Q, Esc  quit                  + =  closer      - _  farther
+//   d a     turn right/left 4 deg w s  turn up/down 2 deg   q e  spin 2 deg
+//   space   animate on/off        p n  previous/next frame   P N  back/forward a tenth
+//   G       go to frame (console) r f  first/last frame      L    reload a configuration (console)
+//   g       fog on/off            t    time-step overlay     Enter  snapshot
+#pragma once
+
+void KeyHandler(unsigned char key, int x, int y);       // GLUT keyboard callback
+void getMVCoord(double* c0, double* c1, double* c2);    // first three columns of the modelview's rotation
+double dot(double* a, double* b);                       // 3-vector dot product
+void ReanchorLights();                                  // re-submit the light positions for the light mode
