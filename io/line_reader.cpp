@@ -76,17 +76,21 @@ bool ReadLine(std::string_view& line) {
 
 int64_t SkipLines(int64_t count) {
     int64_t skipped = 0;
+    bool insideLine = false;  // bytes of the line being skipped were dropped already
     while (skipped < count && !endReached) {
         const void* found = tail > head ? std::memchr(buffer.data() + head, '\n', tail - head) : nullptr;
         if (found) {
             head = static_cast<std::size_t>(static_cast<const char*>(found) - buffer.data()) + 1;
             ++skipped;
+            insideLine = false;
             continue;
         }
+        // A skipped line is never kept whole, so an endless line costs no memory.
+        if (tail > head) insideLine = true;
+        head = tail;
         if (!Refill()) {
-            std::string_view last;
-            TakeRemainder(last);
-            if (!last.empty()) ++skipped;
+            endReached = true;
+            if (insideLine) ++skipped;
         }
     }
     return skipped;
