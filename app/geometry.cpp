@@ -5,8 +5,7 @@
 
 #include "app/scene.h"
 
-// Start of row `atom` (from 0) in geom, after checking that the whole row exists.
-static const double* GeomRow(long long atom) {
+const double* GeomRow(long long atom) {
     entry(geom, atom * GEOM_STRIDE + GEOM_STRIDE - 1, "geom");
     return &geom[static_cast<std::size_t>(atom * GEOM_STRIDE)];
 }

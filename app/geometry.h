@@ -3,6 +3,7 @@
 
 #include <vector>
 
+const double* GeomRow(long long atom);  // row of atom `atom` (from 0) in geom, index-checked
 std::vector<double> average();  // mean position of the frame's atoms; (0, 0, 0) for an empty frame
 
 // Rotation of a quaternion (w, x, y, z) as angle in degrees about an axis, for glRotate.

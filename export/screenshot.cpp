@@ -1,0 +1,40 @@
+// Snapshots and sequence images: the window's back buffer saved through DevIL.
+#include "export/screenshot.h"
+
+#include <iostream>
+#include <string>
+
+#include "app/exit_sequence.h"
+#include "app/scene.h"
+#include "export/image_names.h"
+#include "render/devil.h"
+#include "render/ellipsoids.h"
+#include "render/overlay.h"
+
+[[noreturn]] static void ReportWriteFailure(const std::string& name) {
+    std::cout << "Fail! No file of name " << name << " can be written." << std::endl;
+    std::cout << "I don't know why. Do you have write permissions?" << std::endl;
+    ExitSequence("Press Enter / Return to exit.");
+}
+
+// After a buffer swap the back buffer is undefined: a snapshot draws what the window shows first.
+static void RedrawBackBuffer() {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    DoStuff();
+    if (showTS) ShowTimeStep();
+}
+
+void PrintImage(bool single) {
+    std::string name = single ? SnapshotName(printcount++, frame) : SequenceName(frame);
+    if (!print) return;
+    if (single) RedrawBackBuffer();
+    ilEnable(IL_FILE_OVERWRITE);
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    ilutGLScreen();
+    bool saved = ilSaveImage(name.c_str());
+    ilDeleteImages(1, &image);
+    if (!saved) ReportWriteFailure(name);
+    if (single) std::cout << "Success! File " << name << " has been written." << std::endl;
+}

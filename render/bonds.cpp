@@ -1,0 +1,67 @@
+// Bonds drawn between the rotated bond origins of their two atoms.
+#include "render/bonds.h"
+
+#include <GL/freeglut.h>
+#include <cmath>
+
+#include "app/geometry.h"
+#include "app/scene.h"
+#include "app/scene_gl.h"
+
+// End points of bond j: end A (atom, origin in entries 0 and 2), end B (entries 1 and 3).
+static void BondEnds(int j, const std::vector<double>& centre, double* endA, double* endB) {
+    long long row = static_cast<long long>(j) * TOPOLOGY_STRIDE;
+    BondEndPoint(entry(topology, row, "topology"), entry(topology, row + 2, "topology"), centre, endA);
+    BondEndPoint(entry(topology, row + 1, "topology"), entry(topology, row + 3, "topology"), centre, endB);
+}
+
+void DrawLineBonds(int j, std::vector<double> centre) {
+    if (geom.empty()) return;
+    double a[3], b[3];
+    BondEnds(j, centre, a, b);
+    const float diffuse[4] = {0.61f, 0.51f, 0.51f, 1.0f};
+    glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
+    glLineWidth(1.8f);
+    glColor3f(0.61f, 0.51f, 0.51f);
+    glBegin(GL_LINES);
+    glVertex3f(static_cast<float>(b[0]), static_cast<float>(b[1]), static_cast<float>(b[2]));
+    glVertex3f(static_cast<float>(a[0]), static_cast<float>(a[1]), static_cast<float>(a[2]));
+    glEnd();
+}
+
+void DrawSolidBonds(int j, std::vector<double> centre) {
+    if (geom.empty()) return;
+    double a[3], b[3];
+    BondEnds(j, centre, a, b);
+    double d[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+    double length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+    double lengthXY = std::sqrt(d[0] * d[0] + d[1] * d[1]);
+    // NOTE: a bond of length 0 has no direction (and would give NaN angles); nothing is drawn for it.
+    if (!(length > 0) || !std::isfinite(length)) return;
+
+    glPushMatrix();
+    gluQuadricNormals(q, GLU_SMOOTH);
+    gluQuadricTexture(q, GL_FALSE);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    const float ambient[4] = {0.8f, 0.8f, 0.8f, 1.0f};
+    const float diffuse[4] = {0.81f, 0.71f, 0.71f, 1.0f};
+    const float specular[4] = {0.1f, 0.1f, 0.1f, 1.0f};
+    glMaterialfv(GL_FRONT, GL_AMBIENT, ambient);
+    glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
+    glMaterialfv(GL_FRONT, GL_SPECULAR, specular);
+    glMaterialf(GL_FRONT, GL_SHININESS, 0.0f);
+    glTranslatef(static_cast<float>(a[0]), static_cast<float>(a[1]), static_cast<float>(a[2]));
+    double sign = d[1] < 0 ? -1.0 : 1.0;
+    // A bond along z has no azimuth: 0 keeps it visible.
+    double azimuth = lengthXY > 0 ? sign * std::acos(std::fmax(-1.0, std::fmin(1.0, d[0] / lengthXY))) * 180 / pi : 0.0;
+    double tilt = std::acos(std::fmax(-1.0, std::fmin(1.0, d[2] / length))) * 180 / pi;
+    glRotatef(static_cast<float>(azimuth), 0.0f, 0.0f, 1.0f);
+    glRotatef(static_cast<float>(tilt), 0.0f, 1.0f, 0.0f);
+    gluQuadricNormals(q, GLU_SMOOTH);
+    if (texture.size() == 2) {
+        gluQuadricTexture(q, GL_TRUE);
+        glBindTexture(GL_TEXTURE_2D, texture[1]);
+    }
+    gluCylinder(q, bondwidth, bondwidth, length, 5, 5);
+    glPopMatrix();
+}
