@@ -150,7 +150,8 @@ void ReadQuatFrame() {
     ReadUntilHeader(ATOMS_HEADER);
     std::string_view line;
     for (int i = 0; i < atoms; ++i) {
-        ReadLine(line);  // past the end the last line read stays, as with a stream
+        // The scan saw every line of this frame; rows the file lost since then keep their values.
+        if (!ReadLine(line)) break;
         long long rowStart = static_cast<long long>(i) * GEOM_STRIDE;
         entry(geom, rowStart + GEOM_STRIDE - 1, "geom");
         double* row = &geom[static_cast<std::size_t>(rowStart)];
