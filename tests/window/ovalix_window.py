@@ -249,18 +249,25 @@ class Ovalix:
             raise AssertionError("the window lies partly off the screen at (%d, %d)" % (x, y))
         return ImageGrab.grab(bbox=(x, y, x + width, y + height), xdisplay=display()).convert("RGB")
 
-    def settled_grab(self, timeout=DEFAULT_TIMEOUT, stable=3):
-        """Grabs until `stable` grabs in a row are identical (the scene is drawn and not changing)."""
+    def settled_grab(self, ready=None, timeout=DEFAULT_TIMEOUT, stable=3):
+        """Grabs until the image passes `ready` and `stable` grabs in a row are identical; returns it.
+
+        By default an image is ready once it holds more than one colour: a window that has not drawn yet is
+        uniformly black. Pass ready=lambda image: True where a uniform window is the expected result."""
+        ready = ready or (lambda image: image.getcolors(1) is None)
         deadline = time.monotonic() + timeout
         previous, same = None, 0
         while True:
             image = self.grab()
-            same = same + 1 if previous is not None and image.tobytes() == previous.tobytes() else 0
-            if same >= stable - 1:
-                return image
+            if not ready(image):
+                previous, same = None, 0
+            else:
+                same = same + 1 if previous is not None and image.tobytes() == previous.tobytes() else 0
+                if same >= stable - 1:
+                    return image
+                previous = image
             if time.monotonic() > deadline:
-                raise AssertionError("the window kept changing for %.0f s" % timeout)
-            previous = image
+                raise AssertionError("the window did not settle on a drawn image within %.0f s" % timeout)
             time.sleep(0.1)
 
     def close_window(self, timeout=DEFAULT_TIMEOUT):

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs what the tests need (only what is missing), builds, and runs every test:
+#   1. build/        Release build, the whole ctest suite (unit, window, large);
+#   2. build-asan/   AddressSanitizer + UndefinedBehaviorSanitizer build, unit and window tests.
+# Exits non-zero when anything fails. The window tests start their own Xvfb; no display is needed.
+set -uo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+source scripts/packages.sh
+jobs="${OVALIX_JOBS:-2}"
+failures=()
+started=$SECONDS
+
+step() { echo; echo "==== $* ($((SECONDS - started)) s)"; }
+
+# shellcheck disable=SC2086
+ensure_packages $BUILD_PACKAGES $TEST_PACKAGES || exit 1
+
+step "Release build"
+if cmake -S . -B build -DCMAKE_BUILD_TYPE=Release && cmake --build build -j "$jobs"; then
+    step "Tests of the release build"
+    (cd build && ctest --output-on-failure -j "$jobs") || failures+=("release tests")
+else
+    failures+=("release build")
+fi
+
+step "Sanitized build (address, undefined)"
+if cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DOVALIX_SANITIZE=ON -DOVALIX_BENCH=OFF &&
+   cmake --build build-asan --target unit_tests -j "$jobs"; then
+    step "Unit tests under the sanitizers"
+    (cd build-asan && ctest -L unit --output-on-failure -j "$jobs") || failures+=("sanitized unit tests")
+    if cmake --build build-asan --target ovalix -j "$jobs"; then
+        step "Window tests under the sanitizers"
+        (cd build-asan && ctest -L window --output-on-failure) || failures+=("sanitized window tests")
+    else
+        failures+=("sanitized ovalix build")
+    fi
+else
+    failures+=("sanitized unit-test build")
+fi
+
+step "Done"
+if [ ${#failures[@]} -ne 0 ]; then
+    printf 'FAILED: %s\n' "${failures[@]}"
+    exit 1
+fi
+echo "All tests passed."
