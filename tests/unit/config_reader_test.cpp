@@ -583,6 +583,17 @@ TEST_F(ReadConfig, SpeciesIndexOutsideTheTableIsRefused) {
     }
 }
 
+TEST_F(ReadConfig, SpeciesIndexIsCheckedAgainstTheCountNotTheTableSize) {
+    // After "anisoufile" there is one species although the tables still hold three rows.
+    ConfigRun run = ReadText("species 3\nanisoufile a.pdb\nhalf_radii 2 1 1 1\n");
+    EXPECT_TRUE(run.console.exited);
+    EXPECT_NE(run.console.output.find("Illegal species index at the entry 'half_radii 2 1 1 1'.\n"
+                                      "The species index must lie between 1 and 1.\n"),
+              std::string::npos)
+        << run.console.output;
+    EXPECT_EQ(shape, std::vector<double>(9, 0.0));
+}
+
 TEST_F(ReadConfig, UnreadableSpeciesIndexIsRefused) {
     for (const char* line : {"half_radii one 1 1 1", "color", "color x1 1 1 1"}) {
         ResetScene();
