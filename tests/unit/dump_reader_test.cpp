@@ -120,6 +120,9 @@ TEST_F(OpenQuatFile, IndexesEveryFrameAndPrintsTheSummary) {
     EXPECT_EQ(geom.size(), 18u);
     EXPECT_TRUE(showTS);
     EXPECT_TRUE(infile.is_open());
+    // The stream is left ready at the start of the file, its end-of-file state from the scan cleared.
+    EXPECT_TRUE(infile.good());
+    EXPECT_EQ(static_cast<int64_t>(infile.tellg()), 0);
 }
 
 TEST_F(OpenQuatFile, FrameStartsRightAfterThePreviousAtomLines) {
