@@ -7,6 +7,7 @@
 #include "app/geometry.h"
 #include "app/scene.h"
 #include "app/scene_gl.h"
+#include "render/shapes.h"
 
 // End points of bond j: end A (atom, origin in entries 0 and 2), end B (entries 1 and 3).
 static void BondEnds(int j, const std::vector<double>& centre, double* endA, double* endB) {
@@ -58,10 +59,11 @@ void DrawSolidBonds(int j, std::vector<double> centre) {
     glRotatef(static_cast<float>(azimuth), 0.0f, 0.0f, 1.0f);
     glRotatef(static_cast<float>(tilt), 0.0f, 1.0f, 0.0f);
     gluQuadricNormals(q, GLU_SMOOTH);
-    if (texture.size() == 2) {
+    bool textured = texture.size() == 2;
+    if (textured) {
         gluQuadricTexture(q, GL_TRUE);
         glBindTexture(GL_TEXTURE_2D, texture[1]);
     }
-    gluCylinder(q, bondwidth, bondwidth, length, 5, 5);
+    DrawBondCylinder(bondwidth, length, textured);
     glPopMatrix();
 }

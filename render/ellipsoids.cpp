@@ -9,6 +9,7 @@
 #include "app/scene.h"
 #include "app/scene_gl.h"
 #include "render/bonds.h"
+#include "render/shapes.h"
 
 // Species numbers are index-checked against both species tables before anything is drawn.
 static void SetSpeciesMaterial(int n) {
@@ -43,7 +44,7 @@ void CreateEllipsoid(int n, std::vector<double> position, std::vector<double> qu
     gluQuadricTexture(q, GL_TRUE);
     glColor3f(1.0f, 1.0f, 1.0f);
     glBindTexture(GL_TEXTURE_2D, entry(texture, 0, "texture"));
-    gluSphere(q, 1.0, slices, stacks);
+    DrawUnitSphere(slices, stacks);
     glPopMatrix();
 }
 
