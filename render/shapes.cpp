@@ -65,8 +65,3 @@ void DrawBondCylinder(double radius, double length, bool textured) {
     glDisable(GL_NORMALIZE);
     glPopMatrix();
 }
-
-void ForgetShapes() {
-    for (const ShapeList& shape : compiled) glDeleteLists(shape.list, 1);
-    compiled.clear();
-}

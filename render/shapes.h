@@ -4,6 +4,5 @@
 // false (default): replay the prebuilt lists; true: tessellate every shape anew with GLU (reference drawing).
 extern bool tessellateEachShape;
 
-void DrawUnitSphere(int slices, int stacks);                 // sphere of radius 1 with the quadric's current settings
+void DrawUnitSphere(int slices, int stacks);                         // sphere of radius 1 with the quadric's current settings
 void DrawBondCylinder(double radius, double length, bool textured);  // 5 x 5 cylinder along +z from the origin
-void ForgetShapes();                                         // drop the lists (the GL context is going away)
