@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <cstdio>   // Required for: std::remove
-#include <cstdlib>  // Required for: std::getenv
 #include <fstream>
 #include <string>
 #include <type_traits>
@@ -11,6 +10,7 @@
 
 #include "app/scene.h"
 #include "tests/support/test_support.h"
+#include "tests/unit/test_data.h"
 
 // The suites are named after the functions; inside this namespace the names mean the fixture.
 namespace {
@@ -505,9 +505,8 @@ TEST_F(ReadQuatFrame, FrameOutsideTheIndexIsRefused) {
 // ---- The bundled data -----------------------------------------------------------------------------
 
 TEST_F(OpenQuatFile, LammpsChainTrajectory) {
-    const char* data = std::getenv("OVALIX_DATA");
-    std::string path = std::string(data ? data : "") + "/lammps/chain.dump";
-    if (!data || !std::ifstream(path)) GTEST_SKIP() << "test data not found: " << path;
+    std::string path = DataFile("lammps/chain.dump");
+    if (path.empty()) GTEST_SKIP() << "shared test data not found";
     inname = path;
     species = 2;
     ConsoleRun run = RunCaptured([] { ::OpenQuatFile(); });
