@@ -1,0 +1,533 @@
+// Dump reader benchmark: index and frame times against a plain newline count and MDAnalysis, and peak memory.
+//
+// Usage: dump_bench [FILE] [--no-mdanalysis]
+//        dump_bench --generate FILE   only writes the 100,000 x 20 dump to FILE (for profiling or other tools)
+//   Without FILE it writes a LAMMPS-style dump of 100,000 particles x 20 frames into a temporary directory.
+//   It also writes two small dumps (10,000 particles x 20 and x 200 frames) to show that the reader's
+//   memory does not grow with the number of frames. Every generated file is removed at the end.
+// Internal: dump_bench --probe FILE  opens FILE, reads every frame, prints its own peak RSS.
+#include <fcntl.h>      // Required for: open
+#include <spawn.h>      // Required for: posix_spawn (probe and Python child processes)
+#include <sys/wait.h>   // Required for: waitpid
+#include <unistd.h>     // Required for: read, close, pipe, unlink, rmdir
+
+#include <algorithm>
+#include <charconv>     // Required for: std::to_chars (the %g formatting LAMMPS uses)
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>      // Required for: memchr, strerror
+#include <fstream>
+#include <iostream>
+#include <memory>       // Required for: std::unique_ptr (the aligned read buffer)
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/scene.h"
+#include "io/dump_reader.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr int BENCH_PARTICLES = 100000;
+constexpr int BENCH_FRAMES = 20;
+constexpr int BENCH_SPECIES = 2;
+constexpr int SMALL_PARTICLES = 10000;
+constexpr int FEW_FRAMES = 20;
+constexpr int MANY_FRAMES = 200;
+constexpr int RANDOM_FRAME_READS = 9;    // frame reads timed per reader; the median is reported
+constexpr int REPEATS = 3;               // repeats of the newline count and of the index
+constexpr std::size_t IO_CHUNK = 1 << 20;
+constexpr std::size_t PAGE = 4096;
+
+constexpr double TARGET_INDEX_VS_NEWLINES = 3.0;   // open + index at most this many newline counts
+constexpr double TARGET_OPEN_VS_MDA = 10.0;        // open at least this many times faster than MDAnalysis
+constexpr double TARGET_FRAME_VS_MDA = 20.0;       // random frame at least this many times faster
+
+const char* const PYTHON = "/usr/bin/python3";
+
+double Seconds(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
+}
+
+// ---- Generated trajectory -------------------------------------------------------------------------
+
+// SplitMix64 finaliser: a stateless hash, so any atom of any frame can be generated on its own.
+uint64_t Mix(uint64_t x) {
+    x += 0x9e3779b97f4a7c15ULL;
+    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+    return x ^ (x >> 31);
+}
+
+double Uniform(uint64_t key) { return static_cast<double>(Mix(key) >> 11) * (1.0 / 9007199254740992.0); }
+
+uint64_t Key(uint64_t atom, uint64_t frame, uint64_t field) { return (atom * 1000003 + frame) * 16 + field; }
+
+// Box edge for a number density of 0.5, like a dense coarse-grained liquid.
+double BoxEdge(int particles) { return std::cbrt(particles / 0.5); }
+
+// Writes v as C's %g does (6 significant digits), which LAMMPS uses for dump custom columns.
+char* PutReal(char* p, char* end, double v) {
+    return std::to_chars(p, end, v, std::chars_format::general, 6).ptr;
+}
+
+char* PutInt(char* p, char* end, long long v) { return std::to_chars(p, end, v).ptr; }
+
+// One atom line: id, type, wrapped position drifting over the frames, a random unit quaternion.
+char* PutAtomLine(char* p, char* end, int atom, int frame, double edge) {
+    uint64_t a = static_cast<uint64_t>(atom);
+    uint64_t f = static_cast<uint64_t>(frame);
+    p = PutInt(p, end, atom + 1);
+    *p++ = ' ';
+    p = PutInt(p, end, 1 + static_cast<int>(Mix(Key(a, 0, 0)) % BENCH_SPECIES));
+    for (int axis = 0; axis < 3; ++axis) {
+        double start = edge * Uniform(Key(a, 0, 1 + axis));
+        double drift = 0.2 * frame * (Uniform(Key(a, 0, 4 + axis)) - 0.5);
+        double jitter = 0.1 * (Uniform(Key(a, f, 1 + axis)) - 0.5);
+        double x = std::fmod(start + drift + jitter + edge, edge) - 0.5 * edge;  // box centred on the origin
+        *p++ = ' ';
+        p = PutReal(p, end, x);
+    }
+    double q[4];
+    double norm = 0;
+    for (int k = 0; k < 4; ++k) {
+        q[k] = 2 * Uniform(Key(a, f, 8 + k)) - 1;
+        norm += q[k] * q[k];
+    }
+    norm = std::sqrt(norm > 0 ? norm : 1);
+    for (int k = 0; k < 4; ++k) {
+        *p++ = ' ';
+        p = PutReal(p, end, q[k] / norm);
+    }
+    *p++ = '\n';
+    return p;
+}
+
+// Writes a dump in LAMMPS's layout: time step, count, box bounds (%-1.16e), atoms header, atom lines.
+void GenerateDump(const std::string& path, int particles, int frames) {
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out) throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
+    std::vector<char> buffer(IO_CHUNK + 4096);
+    char* const begin = buffer.data();
+    char* const limit = begin + IO_CHUNK;
+    char* const end = begin + buffer.size();
+    char* p = begin;
+    double edge = BoxEdge(particles);
+    for (int f = 0; f < frames; ++f) {
+        p += std::snprintf(p, static_cast<std::size_t>(end - p),
+                           "ITEM: TIMESTEP\n%d\nITEM: NUMBER OF ATOMS\n%d\nITEM: BOX BOUNDS pp pp pp\n", f * 1000,
+                           particles);
+        for (int axis = 0; axis < 3; ++axis)
+            p += std::snprintf(p, static_cast<std::size_t>(end - p), "%-1.16e %-1.16e\n", -0.5 * edge, 0.5 * edge);
+        p += std::snprintf(p, static_cast<std::size_t>(end - p), "ITEM: ATOMS id type x y z quatw quati quatj quatk\n");
+        for (int i = 0; i < particles; ++i) {
+            p = PutAtomLine(p, end, i, f, edge);
+            if (p >= limit) {
+                std::fwrite(begin, 1, static_cast<std::size_t>(p - begin), out);
+                p = begin;
+            }
+        }
+    }
+    std::fwrite(begin, 1, static_cast<std::size_t>(p - begin), out);
+    if (std::fclose(out) != 0) throw std::runtime_error("cannot finish " + path + " (disk full?)");
+}
+
+// ---- Plain reads ----------------------------------------------------------------------------------
+
+struct NewlineCount {
+    int64_t bytes = 0;
+    int64_t lines = 0;
+};
+
+// Reads the whole file in large buffers and counts its line feeds with memchr: the floor for any line scan.
+// NOTE: the buffer is page-aligned, as the file's chunks are: the kernel copies into a buffer a few bytes
+// past a page boundary (where malloc puts large blocks) several times more slowly on some CPUs.
+NewlineCount CountNewlines(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0) throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
+    char* aligned = static_cast<char*>(std::aligned_alloc(PAGE, IO_CHUNK));
+    std::unique_ptr<char, decltype(&std::free)> buffer(aligned, &std::free);
+    if (!buffer) throw std::runtime_error("out of memory");
+    NewlineCount count;
+    for (;;) {
+        ssize_t got = ::read(fd, buffer.get(), IO_CHUNK);
+        if (got < 0) {
+            ::close(fd);
+            throw std::runtime_error("cannot read " + path);
+        }
+        if (got == 0) break;
+        count.bytes += got;
+        const char* p = buffer.get();
+        const char* end = p + got;
+        while (const void* found = std::memchr(p, '\n', static_cast<std::size_t>(end - p))) {
+            ++count.lines;
+            p = static_cast<const char*>(found) + 1;
+        }
+    }
+    ::close(fd);
+    return count;
+}
+
+// Peak resident set of this process in KiB (VmHWM: the high-water mark of its own address space).
+long PeakRssKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+    }
+    return -1;
+}
+
+// ---- The reader under test ------------------------------------------------------------------------
+
+// Runs a reader call with its console output captured, so that timings are not those of a terminal.
+template <typename Call>
+double TimedQuiet(Call call, std::string* console) {
+    std::ostringstream captured;
+    std::streambuf* original = std::cout.rdbuf(captured.rdbuf());
+    auto start = std::chrono::steady_clock::now();
+    try {
+        call();
+    } catch (...) {
+        std::cout.rdbuf(original);
+        std::cout << captured.str() << std::endl;
+        throw;
+    }
+    double seconds = Seconds(start);
+    std::cout.rdbuf(original);
+    if (console) *console = captured.str();
+    return seconds;
+}
+
+void PrepareScene(const std::string& path) {
+    ResetScene();
+    inname = path;
+    quat = true;
+    species = BENCH_SPECIES;
+}
+
+double ReadFrameTimed(int which) {
+    frame = which;
+    infile.clear();  // as the frame commands do before a jump
+    return TimedQuiet(ReadQuatFrame, nullptr);
+}
+
+// Checks a frame read against the generator: labels, types, and the values of a few atoms as printed.
+bool FrameMatchesGenerator(int which, double edge) {
+    char line[256];
+    for (int atom : {0, 1, atoms / 2, atoms - 1}) {
+        char* end = PutAtomLine(line, line + sizeof line, atom, which, edge);
+        const char* p = line;
+        for (int k = 0; k < GEOM_STRIDE; ++k) {
+            double expected = 0;
+            while (*p == ' ') ++p;
+            p = std::from_chars(p, end, expected).ptr;
+            if (geom[static_cast<std::size_t>(atom) * GEOM_STRIDE + k] != expected) return false;
+        }
+    }
+    return true;
+}
+
+// ---- Child processes ------------------------------------------------------------------------------
+
+// Runs argv with standard input from /dev/null and returns its standard output (and standard error when
+// keepErrors, else that goes to /dev/null); status -1 if it did not run.
+std::string RunChild(const std::vector<std::string>& args, int& status, bool keepErrors = true) {
+    std::vector<char*> argv;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    int fds[2];
+    status = -1;
+    if (::pipe(fds) != 0) return "";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    if (keepErrors) posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
+    else posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addclose(&actions, fds[1]);
+    pid_t pid = 0;
+    std::cout << std::flush;
+    int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    std::string output;
+    if (spawned == 0) {
+        char chunk[4096];
+        ssize_t got;
+        while ((got = ::read(fds[0], chunk, sizeof chunk)) > 0) output.append(chunk, static_cast<std::size_t>(got));
+        int waited = 0;
+        if (::waitpid(pid, &waited, 0) == pid && WIFEXITED(waited)) status = WEXITSTATUS(waited);
+    }
+    ::close(fds[0]);
+    return output;
+}
+
+// Value of "key value" in a child's output; NaN when absent.
+double Field(const std::string& output, const std::string& key) {
+    std::istringstream lines(output);
+    std::string name;
+    double value;
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        if (words >> name >> value && name == key) return value;
+    }
+    return std::nan("");
+}
+
+std::string SelfPath() {
+    std::vector<char> path(4096);
+    ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
+    return n > 0 ? std::string(path.data(), static_cast<std::size_t>(n)) : "";
+}
+
+// Probe mode: open the file, read every frame in order, report this process's peak memory.
+int Probe(const std::string& path) {
+    PrepareScene(path);
+    TimedQuiet(OpenQuatFile, nullptr);
+    for (int f = 0; f < FrameCount(); ++f) ReadFrameTimed(f);
+    std::cout << "frames " << FrameCount() << "\n"
+              << "atoms " << atoms << "\n"
+              << "counter_bytes " << counter.capacity() * sizeof(counter[0]) << "\n"
+              << "vmhwm_kib " << PeakRssKiB() << std::endl;
+    return 0;
+}
+
+struct MemoryRow {
+    std::string label;
+    double frames = 0;
+    double peakKiB = 0;
+};
+
+MemoryRow ProbeMemory(const std::string& label, const std::string& path) {
+    int status = 0;
+    std::string output = RunChild({SelfPath(), "--probe", path}, status);
+    if (status != 0) throw std::runtime_error("memory probe failed on " + path + ":\n" + output);
+    return {label, Field(output, "frames"), Field(output, "vmhwm_kib")};
+}
+
+std::string Ratio(double value, double target, bool atMost) {
+    char text[64];
+    bool met = atMost ? value <= target : value >= target;
+    std::snprintf(text, sizeof text, "%8.1fx   %s %4.0fx   %s", value, atMost ? "<=" : ">=", target,
+                  met ? "met" : "MISSED");
+    return text;
+}
+
+std::string CpuModel() {
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(cpuinfo, line)) {
+        if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
+    }
+    return "unknown";
+}
+
+// The one-minute load average, as /proc/loadavg gives it.
+std::string LoadAverage() {
+    std::ifstream loadavg("/proc/loadavg");
+    std::string first;
+    return loadavg >> first ? first : "unknown";
+}
+
+struct Options {
+    std::string file;  // empty: generate one
+    bool mdanalysis = true;
+};
+
+int Run(const Options& options) {
+    std::string dir;
+    std::vector<std::string> generated;
+    auto cleanUp = [&]() {
+        for (const std::string& path : generated) ::unlink(path.c_str());
+        if (!dir.empty()) ::rmdir(dir.c_str());
+    };
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/ovalix_bench_XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    if (!::mkdtemp(name.data())) throw std::runtime_error("cannot make a temporary directory from " + pattern);
+    dir = name.data();
+
+    try {
+        std::cout << "Ovalix dump reader benchmark" << std::endl;
+        std::cout << "machine: " << ::sysconf(_SC_NPROCESSORS_ONLN) << " cores, " << CpuModel()
+                  << ", load average " << LoadAverage() << " (other work on the machine slows every figure)"
+                  << std::endl;
+
+        std::string path = options.file;
+        bool ownFile = path.empty();
+        if (ownFile) {
+            path = dir + "/bench_100000x20.dump";
+            generated.push_back(path);
+            auto start = std::chrono::steady_clock::now();
+            GenerateDump(path, BENCH_PARTICLES, BENCH_FRAMES);
+            std::printf("generated %s (%d particles x %d frames, %d species) in %.1f s\n", path.c_str(),
+                        BENCH_PARTICLES, BENCH_FRAMES, BENCH_SPECIES, Seconds(start));
+        }
+
+        // Warm the page cache once, for every reader alike.
+        NewlineCount lines = CountNewlines(path);
+        double megabytes = static_cast<double>(lines.bytes) / 1e6;
+        std::printf("file: %s\nfile size: %.1f MB (%lld bytes), %lld lines\n\n", path.c_str(), megabytes,
+                    static_cast<long long>(lines.bytes), static_cast<long long>(lines.lines));
+
+        std::vector<double> newlineTimes;
+        for (int r = 0; r < REPEATS; ++r) {
+            auto start = std::chrono::steady_clock::now();
+            CountNewlines(path);
+            newlineTimes.push_back(Seconds(start));
+        }
+        double newlineTime = Median(newlineTimes);
+
+        std::vector<double> openTimes;
+        std::string console;
+        for (int r = 0; r < REPEATS; ++r) {
+            PrepareScene(path);
+            openTimes.push_back(TimedQuiet(OpenQuatFile, &console));
+        }
+        double openTime = Median(openTimes);
+        std::cout << "reader console output (shown after the timed run):" << std::endl << console << std::endl;
+
+        double firstFrameTime = ReadFrameTimed(0);
+        int frames = FrameCount();
+        std::vector<int> randomFrames;
+        uint64_t seed = 2024;
+        for (int r = 0; r < RANDOM_FRAME_READS; ++r)
+            randomFrames.push_back(static_cast<int>(Mix(seed + r) % static_cast<uint64_t>(frames)));
+        std::vector<double> frameTimes;
+        bool framesMatch = true;
+        double edge = BoxEdge(BENCH_PARTICLES);
+        for (int which : randomFrames) {
+            frameTimes.push_back(ReadFrameTimed(which));
+            if (ownFile) framesMatch = framesMatch && FrameMatchesGenerator(which, edge);
+        }
+        double frameTime = Median(frameTimes);
+        frame = randomFrames[0];
+        infile.clear();
+        ReadQuatFrame();
+        // A checksum of the frame for the comparison with MDAnalysis, which shifts the box to the origin.
+        double minX = HUGE_VAL, sumX = 0;
+        for (int i = 0; i < atoms; ++i) minX = std::min(minX, geom[static_cast<std::size_t>(i) * GEOM_STRIDE + GEOM_X]);
+        for (int i = 0; i < atoms; ++i) sumX += geom[static_cast<std::size_t>(i) * GEOM_STRIDE + GEOM_X] - minX;
+
+        std::string frameList;
+        for (int which : randomFrames) frameList += " " + std::to_string(which);
+        std::printf("timings, page cache warm (median of %d runs; of %d frame reads, frames%s)\n", REPEATS,
+                    RANDOM_FRAME_READS, frameList.c_str());
+        std::printf("  %-44s %9.3f s  %7.0f MB/s\n", "newline count (1 MiB reads + memchr)", newlineTime,
+                    megabytes / newlineTime);
+        std::printf("  %-44s %9.3f s  %7.0f MB/s\n", "OpenQuatFile (open + index)", openTime, megabytes / openTime);
+        std::printf("  %-44s %9.3f s\n", "ReadQuatFrame, frame 0", firstFrameTime);
+        std::printf("  %-44s %9.3f s  (%d atoms%s)\n", "ReadQuatFrame, random frame (median)", frameTime, atoms,
+                    ownFile ? (framesMatch ? "; values match the generator" : "; VALUES DIFFER FROM THE GENERATOR")
+                            : "");
+
+        double mdaOpen = std::nan(""), mdaIndex = std::nan(""), mdaFrame = std::nan(""), mdaSumX = std::nan("");
+        bool mdaRan = false;
+        if (options.mdanalysis) {
+            int status = 0;
+            RunChild({PYTHON, "-c", "import MDAnalysis"}, status, false);
+            if (status != 0) {
+                std::cout << "  MDAnalysis: not available (" << PYTHON << " -c \"import MDAnalysis\" failed), skipped"
+                          << std::endl;
+            } else {
+                std::vector<std::string> args = {PYTHON, "-W", "ignore", OVALIX_BENCH_DIR "/mda_dump_bench.py", path};
+                for (int which : randomFrames) args.push_back(std::to_string(which));
+                std::string output = RunChild(args, status);
+                if (status != 0) throw std::runtime_error("the MDAnalysis timing script failed:\n" + output);
+                mdaOpen = Field(output, "open_s");
+                mdaIndex = Field(output, "index_s");
+                mdaFrame = Field(output, "frame_median_s");
+                mdaSumX = Field(output, "sum_x_above_min");
+                mdaRan = true;
+                if (Field(output, "n_frames") != frames || Field(output, "n_atoms") != atoms)
+                    throw std::runtime_error("MDAnalysis sees another shape of trajectory:\n" + output);
+                std::printf("  %-44s %9.3f s  (topology, offsets, first frame)\n", "MDAnalysis Universe(LAMMPSDUMP)",
+                            mdaOpen);
+                if (!std::isnan(mdaIndex))
+                    std::printf("  %-44s %9.3f s\n", "MDAnalysis offset scan alone (n_frames)", mdaIndex);
+                std::printf("  %-44s %9.3f s  (x checksum: %s)\n", "MDAnalysis random frame (median)", mdaFrame,
+                            std::fabs(mdaSumX - sumX) <= 1e-6 * sumX ? "agrees with Ovalix"
+                                                                                        : "DIFFERS FROM OVALIX");
+            }
+        }
+
+        std::printf("\ntargets                                                ratio      target    result\n");
+        std::printf("  %-48s %s\n", "OpenQuatFile / newline count",
+                    Ratio(openTime / newlineTime, TARGET_INDEX_VS_NEWLINES, true).c_str());
+        if (mdaRan) {
+            std::printf("  %-48s %s\n", "MDAnalysis Universe / Ovalix open + frame 0",
+                        Ratio(mdaOpen / (openTime + firstFrameTime), TARGET_OPEN_VS_MDA, false).c_str());
+            if (!std::isnan(mdaIndex))
+                std::printf("  %-48s %s\n", "MDAnalysis offset scan / OpenQuatFile",
+                            Ratio(mdaIndex / openTime, TARGET_OPEN_VS_MDA, false).c_str());
+            std::printf("  %-48s %s\n", "MDAnalysis random frame / ReadQuatFrame",
+                        Ratio(mdaFrame / frameTime, TARGET_FRAME_VS_MDA, false).c_str());
+        } else {
+            std::printf("  (MDAnalysis ratios not measured)\n");
+        }
+
+        // Memory: each figure is a separate process that opens a file and reads every frame.
+        std::string few = dir + "/flat_10000x20.dump";
+        std::string many = dir + "/flat_10000x200.dump";
+        generated.push_back(few);
+        generated.push_back(many);
+        GenerateDump(few, SMALL_PARTICLES, FEW_FRAMES);
+        GenerateDump(many, SMALL_PARTICLES, MANY_FRAMES);
+        std::vector<MemoryRow> rows = {ProbeMemory(std::to_string(atoms) + " particles", path),
+                                       ProbeMemory("10000 particles", few), ProbeMemory("10000 particles", many)};
+        std::printf("\npeak RSS (VmHWM) of a process that opens the file and reads every frame\n");
+        for (const MemoryRow& row : rows)
+            std::printf("  %-20s x %4.0f frames   %8.1f MiB\n", row.label.c_str(), row.frames, row.peakKiB / 1024.0);
+        std::printf("  growth from %d to %d frames: %+.0f KiB (geom is %.1f MiB for 100000 particles)\n", FEW_FRAMES,
+                    MANY_FRAMES, rows[2].peakKiB - rows[1].peakKiB, 100000.0 * GEOM_STRIDE * 8 / 1048576.0);
+        std::printf("  this benchmark process: %.1f MiB\n", PeakRssKiB() / 1024.0);
+    } catch (...) {
+        if (infile.is_open()) infile.close();
+        cleanUp();
+        throw;
+    }
+    if (infile.is_open()) infile.close();
+    cleanUp();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    try {
+        for (int k = 1; k < argc; ++k) {
+            std::string arg = argv[k];
+            if (arg == "--probe" && k + 1 < argc) return Probe(argv[k + 1]);
+            if (arg == "--generate" && k + 1 < argc) {
+                GenerateDump(argv[k + 1], BENCH_PARTICLES, BENCH_FRAMES);
+                return 0;
+            }
+            if (arg == "--no-mdanalysis") options.mdanalysis = false;
+            else if (!arg.empty() && arg[0] == '-') {
+                std::cerr << "usage: dump_bench [FILE] [--no-mdanalysis] | --generate FILE" << std::endl;
+                return 2;
+            } else options.file = arg;
+        }
+        return Run(options);
+    } catch (const std::exception& error) {
+        std::cerr << "dump_bench: " << error.what() << std::endl;
+        return 1;
+    }
+}
