@@ -82,6 +82,12 @@ def find_windows(title):
     return [int(line) for line in out.split()]
 
 
+def find_windows_any():
+    """Ids of every mapped window on the test display."""
+    out = xdotool("search", "--onlyvisible", "--name", "", check=False)
+    return [int(line) for line in out.split()]
+
+
 def window_title(wid):
     return xdotool("getwindowname", wid).rstrip("\n")
 
@@ -288,6 +294,11 @@ class Ovalix:
         self.close_stdin()
         self._reader.join(10)
         self.process.stdout.close()
+        # The server destroys the window a moment after the process is gone; the next test must not find it.
+        if self.wid is not None:
+            deadline = time.monotonic() + 10
+            while self.wid in find_windows_any() and time.monotonic() < deadline:
+                time.sleep(0.05)
 
     def __enter__(self):
         return self
