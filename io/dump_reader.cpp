@@ -90,8 +90,9 @@ constexpr uint64_t MAX_EXACT_MANTISSA = uint64_t(1) << 53;
 // NOTE: exact only where double arithmetic is done in double precision (FLT_EVAL_METHOD 0).
 bool ParseAtomReal(const char*& p, const char* end, double& value) {
     const char* q = p;
-    if (q != end && *q == '+') ++q;
-    bool negative = q != end && *q == '-';
+    bool plus = q != end && *q == '+';
+    if (plus) ++q;
+    bool negative = !plus && q != end && *q == '-';
     if (negative) ++q;
     uint64_t mantissa = 0;
     int digits = 0;

@@ -19,8 +19,9 @@ inline void SkipSpace(const char*& p, const char* end) {
 template <typename Real>
 inline bool ParseReal(const char*& p, const char* end, Real& value) {
     const char* start = p;
-    if (start != end && *start == '+') ++start;
-    const char* first = (start != end && *start == '-') ? start + 1 : start;
+    bool plus = start != end && *start == '+';
+    if (plus) ++start;
+    const char* first = (!plus && start != end && *start == '-') ? start + 1 : start;
     if (first == end || !(IsDigit(*first) || *first == '.')) return false;
     Real parsed = 0;
     auto [next, error] = std::from_chars(start, end, parsed);
