@@ -18,6 +18,10 @@ enum Keyword {
     DUMPFILE, BONDFILE, SPECIES, HALF_RADII, BOND_VECTOR, COLOR,
     BACKGROUND, SOLID_BONDS, TEXTURE, TEXTURE_BONDS, ANISOUFILE, KEYWORD_COUNT
 };
+// Limits that keep the species tables within a sane size (each species needs lines in the file anyway).
+constexpr unsigned long long MAX_SPECIES = 1000000;
+constexpr long long MAX_TABLE_ENTRIES = 30000000;
+
 const char* const KEYWORDS[KEYWORD_COUNT] = {
     "dumpfile", "bondfile", "species", "half_radii", "bond_vector", "color",
     "background", "solid_bonds", "texture", "texture_bonds", "anisoufile"};
@@ -64,12 +68,20 @@ bool ReadIndex(const char*& p, const char* end, long long& index) {
     return ParseInteger(p, end, index);
 }
 
-void ReadSpeciesCount(std::string_view values) {
+void ReadSpeciesCount(std::string_view line, std::string_view values) {
     const char* p = values.data();
     const char* end = p + values.size();
     SkipSpace(p, end);
-    int count = 0;
-    if (p != end && IsDigit(*p) && ParseInteger(p, end, count)) species = count;
+    if (p != end && IsDigit(*p)) {
+        unsigned long long count = 0;
+        bool readable = ParseInteger(p, end, count);
+        // Checked before the tables grow, so an absurd count is explained instead of exhausting memory.
+        if (!readable || count > MAX_SPECIES)
+            ConfigError({"The number of species at the entry '" + std::string(line) + "' is too large.",
+                         "At most " + std::to_string(MAX_SPECIES) + " species can be given.",
+                         "Please correct the input file, and run the program again."});
+        species = static_cast<int>(count);
+    }
     std::cout << "The number of species is " << species << std::endl;
     std::size_t size = static_cast<std::size_t>(species) * SPECIES_STRIDE;
     shape.resize(size, 0.0);
@@ -119,9 +131,15 @@ void ReadBondVector(std::string_view line, std::string_view values) {
                      "Both must be whole numbers of at least 1.",
                      "Please correct the input file, and run the program again."});
     }
+    // Checked before bondvec grows: the vector must land inside a table of sane size.
+    long long position = n <= MAX_TABLE_ENTRIES && m <= MAX_TABLE_ENTRIES ? 3LL * species * (m - 1) + 3 * (n - 1) : -1;
+    if (position < 0 || position + 3 > MAX_TABLE_ENTRIES) {
+        ConfigError({"The species index or bond vector number at the entry '" + std::string(line) + "' is too large.",
+                     "All bond vectors together may hold at most " + std::to_string(MAX_TABLE_ENTRIES) + " numbers.",
+                     "Please correct the input file, and run the program again."});
+    }
     double reals[3] = {0.0, 0.0, 0.0};
     ReadReals(p, end, reals, 3);
-    long long position = 3LL * species * (m - 1) + 3 * (n - 1);
     if (static_cast<long long>(bondvec.size()) <= position) bondvec.resize(static_cast<std::size_t>(position) + 3, 0.0);
     for (int k = 0; k < 3; ++k) entry(bondvec, position + k, "bondvec") = reals[k];
 }
@@ -169,7 +187,7 @@ void HandleKeywordLine(ConfigRead& read, Keyword keyword, std::string_view line,
             std::cout << "Bond File: " << read.bondFile << std::endl;
             break;
         case SPECIES:
-            ReadSpeciesCount(values);
+            ReadSpeciesCount(line, values);
             break;
         case HALF_RADII:
         case COLOR:

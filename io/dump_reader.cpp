@@ -2,6 +2,7 @@
 #include "io/dump_reader.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -32,9 +33,10 @@ bool ReadUntilHeader(std::string_view header) {
     return false;
 }
 
-[[noreturn]] void FailScan(const std::string& first, const std::string& second) {
-    std::cout << std::endl << first << std::endl;
-    if (!second.empty()) std::cout << second << std::endl;
+// Ends the program with the explaining lines; the scan's "Reading..." line is closed first when still open.
+[[noreturn]] void FailScan(std::initializer_list<std::string> lines, bool readingLineOpen) {
+    if (readingLineOpen) std::cout << std::endl;
+    for (const std::string& line : lines) std::cout << line << std::endl;
     std::cout << "Please correct this and run program again." << std::endl;
     ExitSequence();
 }
@@ -49,8 +51,9 @@ int ReadAtomCount(int timeStep) {
     int count = 0;
     if (!ParseInteger(p, end, count) || count < 0) {
         if (EndReached() && line.empty()) return -1;  // the file ends right after the header
-        FailScan("The number of atoms in time step " + std::to_string(timeStep) + " is not a valid count:",
-                 std::string(line));
+        FailScan({"The number of atoms in time step " + std::to_string(timeStep) + " is not a valid count:",
+                  std::string(line)},
+                 true);
     }
     return count;
 }
@@ -162,7 +165,7 @@ void OpenQuatFile() {
     counter.assign(1, 0);
     FrameScan last = ScanFrame(1, true);
     if (last == FRAME_WITHOUT_COUNT)
-        FailScan("No line 'ITEM: NUMBER OF ATOMS' found. Are you sure " + inname + " is a dump file?", "");
+        FailScan({"No line 'ITEM: NUMBER OF ATOMS' found. Are you sure " + inname + " is a dump file?"}, true);
     int scanned = 1;
     while (!EndReached()) {
         counter.push_back(ReadPosition());
@@ -180,7 +183,7 @@ void OpenQuatFile() {
                       << std::endl;
         }
     }
-    if (counter.empty()) FailScan("The dump file " + inname + " holds no complete time step.", "");
+    if (counter.empty()) FailScan({"The dump file " + inname + " holds no complete time step."}, false);
 
     SeekLines(0);
     geom.resize(static_cast<std::size_t>(atoms) * GEOM_STRIDE, 0.0);

@@ -708,3 +708,41 @@ TEST_F(ReadConfig, RetriedNameStartsAFreshRead) {
 }
 
 }  // namespace
+
+// ---- Absurd sizes are explained before any table grows -------------------------------------------
+
+namespace {
+
+TEST_F(ReadConfig, HugeSpeciesCountIsRefusedBeforeAllocating) {
+    for (const char* count : {"2000000000", "99999999999999999999999"}) {
+        ResetScene();
+        ConfigRun run = ReadText(std::string("dumpfile a.dump\nspecies ") + count + "\n");
+        EXPECT_TRUE(run.console.exited) << count;
+        EXPECT_NE(run.console.output.find(std::string("The number of species at the entry 'species ") + count +
+                                          "' is too large.\nAt most 1000000 species can be given.\n"),
+                  std::string::npos)
+            << run.console.output;
+        EXPECT_TRUE(shape.empty());
+    }
+}
+
+TEST_F(ReadConfig, HugeBondVectorNumberIsRefusedBeforeAllocating) {
+    for (const char* numbers : {"1 9223372036854775807", "1 100000000000", "9223372036854775807 1", "1 5000001"}) {
+        ResetScene();
+        std::string line = std::string("bond_vector ") + numbers + " 0 0 0";
+        ConfigRun run = ReadText("dumpfile a.dump\nspecies 2\n" + line + "\n");
+        EXPECT_TRUE(run.console.exited) << line;
+        EXPECT_NE(run.console.output.find("The species index or bond vector number at the entry '" + line +
+                                          "' is too large.\n"),
+                  std::string::npos)
+            << run.console.output;
+        EXPECT_LE(bondvec.size(), 6u);
+    }
+    // The largest table that is still allowed is built.
+    ConfigRun run = ReadText(MINIMAL + "bond_vector 1 10000000 1 2 3\n");
+    EXPECT_FALSE(run.console.exited) << run.console.output;
+    EXPECT_EQ(bondvec.size(), 30000000u);
+    EXPECT_EQ(bondvec[29999997], 1.0);
+}
+
+}  // namespace

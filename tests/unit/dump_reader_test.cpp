@@ -337,6 +337,7 @@ TEST_F(OpenQuatFile, NoCompleteFrame) {
               std::string::npos)
         << run.output;
     EXPECT_EQ(run.output.find("Number of atoms:"), std::string::npos);
+    EXPECT_EQ(run.output.find("\n\n"), std::string::npos) << "no empty line between the messages\n" << run.output;
 
     ResetScene();
     run = Open("ITEM: TIMESTEP\n0\nITEM: NUMBER OF ATOMS\n");
