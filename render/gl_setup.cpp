@@ -41,6 +41,9 @@ void MyGLInit() {
     glDepthFunc(GL_LEQUAL);
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
+    // NOTE: every ellipsoid is a scaled unit sphere; without this its normals scale too and the lighting
+    // washes out large particles and saturates small ones.
+    glEnable(GL_NORMALIZE);
     for (GLenum hint : {GL_PERSPECTIVE_CORRECTION_HINT, GL_POINT_SMOOTH_HINT, GL_LINE_SMOOTH_HINT, GL_POLYGON_SMOOTH_HINT})
         glHint(hint, GL_NICEST);
     glMaterialfv(GL_FRONT, GL_SPECULAR, light_specular);

@@ -57,11 +57,9 @@ void DrawBondCylinder(double radius, double length, bool textured) {
         gluCylinder(q, radius, radius, length, CYLINDER_SUBDIVISIONS, CYLINDER_SUBDIVISIONS);
         return;
     }
-    // NOTE: scaling a unit cylinder scales its normals too; normalising keeps the lighting of a real one.
+    // The scaled normals are normalised again (GL_NORMALIZE is on), so this lights like a real cylinder.
     glPushMatrix();
     glScalef(static_cast<float>(radius), static_cast<float>(radius), static_cast<float>(length));
-    glEnable(GL_NORMALIZE);
     CallShape(CYLINDER, CYLINDER, textured);
-    glDisable(GL_NORMALIZE);
     glPopMatrix();
 }

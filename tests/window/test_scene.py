@@ -220,3 +220,27 @@ class EmptyFrames(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class LightingIndependentOfSize(unittest.TestCase):
+    COLOUR = (1.0, 0.0, 0.0)
+
+    def test_large_and_small_spheres_are_lit_alike(self):
+        # The lit colour of a surface facing the viewer must not depend on the half radii: scaled normals would
+        # wash out the large sphere and saturate the small one.
+        folder = temp_dir(self)
+        config = write_scene(folder, "sizes", [Species((10, 10, 10), self.COLOUR), Species((1.5, 1.5, 1.5), self.COLOUR)],
+                             [[Atom(1, (-15, 0, 0)), Atom(2, (15, 0, 0))]], (1, 1, 1))
+        app = start(self, folder, config)
+        expected = rgb255(lit_front(self.COLOUR))
+
+        def both_drawn(image):
+            mask = differs_from(image, (255, 255, 255))
+            return count(mask) > 1000, "%d pixels drawn" % count(mask)
+
+        image = wait_for_view(app, both_drawn, "a large and a small sphere")
+        for x_units in (-15, 15):
+            found = colour_at(image, to_pixel(x_units, 0))
+            self.assertTrue(close_colour(found, expected, 14),
+                            "the sphere at x = %d shows %s, the lit colour is about %s" % (x_units, found, expected))
+        quit_cleanly(self, app)
