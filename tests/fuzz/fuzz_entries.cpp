@@ -1,0 +1,201 @@
+// The readers under arbitrary bytes: one scratch file per target, a fresh scene, the unwinding exit sequence.
+#include "tests/fuzz/fuzz_entries.h"
+
+#include <unistd.h>  // Required for: getpid, unlink, access
+
+#include <cmath>     // Required for: std::isfinite
+#include <cstdio>    // Required for: std::fprintf
+#include <cstdlib>   // Required for: std::abort, std::getenv
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/scene.h"
+#include "io/bond_reader.h"
+#include "io/config_reader.h"
+#include "io/dump_reader.h"
+#include "io/pdb_reader.h"
+
+namespace {
+
+// Scratch files live as long as the process; each target reuses its own.
+struct ScratchFiles {
+    std::map<std::string, std::string> paths;
+    ~ScratchFiles() {
+        for (const auto& named : paths) ::unlink(named.second.c_str());
+    }
+};
+ScratchFiles scratch;
+
+std::string ScratchDirectory() {
+    if (::access("/dev/shm", W_OK) == 0) return "/dev/shm";
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp && *tmp ? tmp : "/tmp";
+}
+
+std::string WriteScratch(const char* target, const uint8_t* data, std::size_t size) {
+    std::string path = FuzzScratchPath(target);
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    file.close();
+    if (!file) {
+        std::fprintf(stderr, "cannot write the scratch file %s\n", path.c_str());
+        std::abort();
+    }
+    return path;
+}
+
+// A reader returned with tables the drawing cannot use: the fuzzer stops on it (uncaught), the replay test reports it.
+[[noreturn]] void Broken(const char* what) {
+    throw std::logic_error(std::string("broken invariant after a successful read: ") + what);
+}
+
+void CheckFinite(const std::vector<double>& table, const char* name) {
+    for (double value : table)
+        if (!std::isfinite(value)) Broken(name);
+}
+
+// Runs body with standard output discarded and an empty standard input. True when body returned,
+// false when it ended through the exit sequence or the quiet end; anything else propagates.
+template <typename Body>
+bool RunQuietly(Body body) {
+    std::ostringstream discarded;
+    std::istringstream empty;
+    std::streambuf* out = std::cout.rdbuf(discarded.rdbuf());
+    std::streambuf* in = std::cin.rdbuf(empty.rdbuf());
+    bool returned = false;
+    try {
+        body();
+        returned = true;
+    } catch (const std::runtime_error& error) {
+        std::string what = error.what();
+        if (what != "exit sequence" && what != "end process") {
+            std::cout.rdbuf(out);
+            std::cin.rdbuf(in);
+            throw;
+        }
+    }
+    std::cout.rdbuf(out);
+    std::cin.rdbuf(in);
+    std::cin.clear();
+    return returned;
+}
+
+// Reads frame `which` of the open trajectory, as the frame keys do (error state reset first).
+template <typename Reader>
+bool ReadFrame(int which, Reader reader) {
+    frame = which;
+    infile.clear();
+    return RunQuietly(reader);
+}
+
+// The first, middle and last frame; stops at the first frame that ends the program.
+template <typename Reader, typename Check>
+void ReadSomeFrames(Reader reader, Check check) {
+    const int frames = FrameCount();
+    for (int which : {0, frames / 2, frames - 1}) {
+        if (!ReadFrame(which, reader)) return;
+        check();
+    }
+}
+
+void CheckDumpFrame() {
+    if (geom.size() != static_cast<std::size_t>(atoms) * GEOM_STRIDE) Broken("geom size");
+    CheckFinite(geom, "geom");
+    for (int i = 0; i < atoms; ++i) {
+        double type = geom[static_cast<std::size_t>(i) * GEOM_STRIDE + GEOM_TYPE];
+        if (!(type >= 1 && type < species + 1.0)) Broken("species of an atom");
+    }
+}
+
+void CheckPdbFrame() {
+    const std::size_t rows = static_cast<std::size_t>(atoms);
+    if (geom.size() != rows * GEOM_STRIDE) Broken("geom size");
+    if (shape.size() != rows * SPECIES_STRIDE || color.size() != rows * SPECIES_STRIDE) Broken("species tables");
+    if (bondvec.size() != rows * VECTOR_STRIDE) Broken("bondvec size");
+    CheckFinite(geom, "geom");
+    CheckFinite(shape, "shape");
+    CheckFinite(color, "color");
+}
+
+}  // namespace
+
+const char* FuzzScratchPath(const char* target) {
+    std::string& path = scratch.paths[target];
+    if (path.empty())
+        path = ScratchDirectory() + "/ovalix_fuzz_" + std::to_string(::getpid()) + "_" + target;
+    return path.c_str();
+}
+
+void FuzzConfigInput(const uint8_t* data, std::size_t size) {
+    ResetScene();
+    std::string path = WriteScratch("config", data, size);
+    std::string bondFile;
+    if (!RunQuietly([&] { bondFile = ReadConfig(path); })) return;
+    // A complete configuration: tables sized for the drawing and finite numbers throughout.
+    // A "species" value of 0 is allowed here; the dump reader then refuses every atom.
+    if (quat) {
+        const std::size_t block = static_cast<std::size_t>(species) * SPECIES_STRIDE;
+        if (species < 0 || shape.size() != block || color.size() != block) Broken("species tables");
+        if (species > 0 && (bondvec.empty() || bondvec.size() % block != 0)) Broken("bondvec blocks");
+    }
+    CheckFinite(shape, "shape");
+    CheckFinite(color, "color");
+    CheckFinite(bondvec, "bondvec");
+    for (int k = 0; k < 4; ++k)
+        if (!std::isfinite(BGColor[k]) || !std::isfinite(FogColor[k])) Broken("background");
+    if (!std::isfinite(bondwidth)) Broken("bondwidth");
+    if (texture.empty()) Broken("texture table");
+}
+
+void FuzzDumpInput(const uint8_t* data, std::size_t size) {
+    ResetScene();
+    inname = WriteScratch("dump", data, size);
+    quat = true;
+    species = 3;
+    if (!RunQuietly([] { OpenQuatFile(); })) return;
+    if (counter.empty() || atoms < 0 || geom.size() != static_cast<std::size_t>(atoms) * GEOM_STRIDE)
+        Broken("index or geom size");
+    for (std::size_t k = 1; k < counter.size(); ++k)
+        if (counter[k] <= counter[k - 1]) Broken("frame offsets");
+    ReadSomeFrames([] { ReadQuatFrame(); }, CheckDumpFrame);
+    infile.close();
+}
+
+void FuzzPdbInput(const uint8_t* data, std::size_t size) {
+    ResetScene();
+    inname = WriteScratch("pdb", data, size);
+    quat = false;
+    species = 1;
+    if (!RunQuietly([] { OpenAnisouFile(); })) return;
+    if (counter.empty() || atoms < 1 || species != atoms) Broken("index or counts");
+    ReadSomeFrames([] { ReadAnisouFrame(); }, CheckPdbFrame);
+    infile.close();
+}
+
+void FuzzBondInput(const uint8_t* data, std::size_t size) {
+    ResetScene();
+    std::string path = WriteScratch("bonds", data, size);
+    // A frame of five atoms of two species, each species with two bond origins.
+    atoms = 5;
+    species = 2;
+    bondvec.assign(2 * 3 * species, 0.5);
+    geom.assign(static_cast<std::size_t>(atoms) * GEOM_STRIDE, 0.0);
+    for (int i = 0; i < atoms; ++i) {
+        geom[static_cast<std::size_t>(i) * GEOM_STRIDE + GEOM_LABEL] = i + 1;
+        geom[static_cast<std::size_t>(i) * GEOM_STRIDE + GEOM_TYPE] = 1 + i % 2;
+        geom[static_cast<std::size_t>(i) * GEOM_STRIDE + GEOM_QW] = 1;
+    }
+    if (!RunQuietly([&] { ReadBonds(path); })) return;
+    if (topology.size() % TOPOLOGY_STRIDE != 0) Broken("topology stride");
+    for (std::size_t k = 0; k < topology.size(); k += TOPOLOGY_STRIDE) {
+        if (topology[k] < 1 || topology[k] > atoms || topology[k + 1] < 1 || topology[k + 1] > atoms)
+            Broken("bond atom");
+        if (topology[k + 2] < 1 || topology[k + 2] > 2 || topology[k + 3] < 1 || topology[k + 3] > 2)
+            Broken("bond origin");
+    }
+}
