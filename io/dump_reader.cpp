@@ -113,8 +113,8 @@ bool ParseAtomReal(const char*& p, const char* end, double& value) {
         if (e != end && IsDigit(*e)) {  // otherwise the number ends before the 'e'
             int written = 0;
             int places = 0;
-            for (; e != end && IsDigit(*e); ++e, ++places) written = written * 10 + (*e - '0');
-            if (places > 3) return ParseReal(p, end, value);
+            for (; e != end && IsDigit(*e) && places <= 3; ++e, ++places) written = written * 10 + (*e - '0');
+            if (places > 3) return ParseReal(p, end, value);  // a long exponent is left to from_chars
             exponent += negativeExponent ? -written : written;
             q = e;
         }
