@@ -162,6 +162,7 @@ void OpenQuatFile() {
     std::cout << "Reading..." << std::flush;
 
     SeekLines(0);
+    ConsoleLineOpen(true);
     counter.assign(1, 0);
     FrameScan last = ScanFrame(1, true);
     if (last == FRAME_WITHOUT_COUNT)
@@ -174,6 +175,7 @@ void OpenQuatFile() {
         ShowScanProgress(scanned);
     }
     std::cout << std::endl;
+    ConsoleLineOpen(false);
 
     // A frame the file ends in (a trailing line end, or a run still being written) cannot be shown.
     if (last != FRAME_COMPLETE) {

@@ -3,8 +3,10 @@
 
 #include <cstdint>  // Required for: uintptr_t
 #include <cstring>  // Required for: memchr, memmove
+#include <iostream>
 #include <vector>
 
+#include "app/exit_sequence.h"
 #include "app/scene.h"
 
 namespace {
@@ -18,6 +20,7 @@ std::size_t tail = 0;
 int64_t bufferOffset = 0;       // file offset that buffer[0] stands for (bytes before head are unused)
 bool sourceDry = false;         // the file has no more bytes
 bool endReached = false;        // a read ran into the end: later reads return nothing
+bool consoleLineOpen = false;   // the reader left a console line open ("Reading..." and its dots)
 
 // Moves the unread bytes to the front and appends the next chunk; false when the file is exhausted.
 // NOTE: every byte lands at the same offset within a memory page as within a file page. The kernel
@@ -50,6 +53,16 @@ void TakeRemainder(std::string_view& line) {
     endReached = true;
 }
 
+// The line that begins at buffer[head] runs past MAX_LINE_BYTES.
+[[noreturn]] void FailLongLine() {
+    if (consoleLineOpen) std::cout << std::endl;
+    std::cout << "The line at byte " << ReadPosition() << " of " << inname << " is longer than " << MAX_LINE_BYTES
+              << " bytes." << std::endl;
+    std::cout << "No trajectory has lines that long. Is " << inname << " the right file?" << std::endl;
+    std::cout << "Please correct this and run program again." << std::endl;
+    ExitSequence();
+}
+
 }  // namespace
 
 void SeekLines(int64_t offset) {
@@ -59,6 +72,7 @@ void SeekLines(int64_t offset) {
     bufferOffset = offset;
     sourceDry = false;
     endReached = false;
+    consoleLineOpen = false;
 }
 
 bool ReadLine(std::string_view& line) {
@@ -68,11 +82,14 @@ bool ReadLine(std::string_view& line) {
         const void* found = tail > scanned ? std::memchr(buffer.data() + scanned, '\n', tail - scanned) : nullptr;
         if (found) {
             const char* newline = static_cast<const char*>(found);
-            line = std::string_view(buffer.data() + head, static_cast<std::size_t>(newline - (buffer.data() + head)));
+            std::size_t length = static_cast<std::size_t>(newline - (buffer.data() + head));
+            if (length > static_cast<std::size_t>(MAX_LINE_BYTES)) FailLongLine();
+            line = std::string_view(buffer.data() + head, length);
             head = static_cast<std::size_t>(newline - buffer.data()) + 1;
             return true;
         }
         std::size_t searched = tail - head;
+        if (searched > static_cast<std::size_t>(MAX_LINE_BYTES)) FailLongLine();
         if (!Refill()) {
             TakeRemainder(line);
             return true;
@@ -106,6 +123,8 @@ int64_t SkipLines(int64_t count) {
 bool EndReached() { return endReached; }
 
 int64_t ReadPosition() { return bufferOffset + static_cast<int64_t>(head); }
+
+void ConsoleLineOpen(bool open) { consoleLineOpen = open; }
 
 void ReleaseLineBuffer() {
     std::vector<char>().swap(buffer);

@@ -6,9 +6,15 @@
 
 // NOTE: a line handed out stays valid only until the next read or seek.
 
+// Longest line ReadLine hands out. A longer one (a file without line feeds) is explained and ends the program
+// instead of growing the buffer to the size of the file; SkipLines has no limit, since it keeps no line.
+constexpr int64_t MAX_LINE_BYTES = int64_t(1) << 24;
+
 void SeekLines(int64_t offset);           // clear infile's error state, seek to offset, forget the buffer
+                                          // and the open console line
 bool ReadLine(std::string_view& line);    // next line without its line feed; false once the end had been reached
 int64_t SkipLines(int64_t count);         // read and drop up to count lines; returns how many were really there
 bool EndReached();                        // a read has run into the end of the file
 int64_t ReadPosition();                   // file offset of the next unread byte
 void ReleaseLineBuffer();                 // give the buffer's memory back
+void ConsoleLineOpen(bool open);          // a console line is open: the long-line error ends it first
