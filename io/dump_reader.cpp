@@ -11,6 +11,7 @@
 #include "app/scene.h"
 #include "io/line_reader.h"
 #include "io/numbers.h"
+#include "io/trajectory_summary.h"
 
 namespace {
 
@@ -189,17 +190,11 @@ void OpenQuatFile() {
 
     SeekLines(0);
     geom.resize(static_cast<std::size_t>(atoms) * GEOM_STRIDE, 0.0);
-    int frames = FrameCount();
-    std::cout << "Number of atoms:      " << atoms << std::endl;
-    std::cout << "Number of time steps: " << frames << " (0 - " << frames - 1 << ")" << std::endl;
-    if (frames == 1) showTS = false;
+    PrintTrajectorySummary();
 }
 
 void ReadQuatFrame() {
-    if (!infile.is_open()) {
-        std::cout << "Something is seriously wrong. The input file seems to be closed." << std::endl;
-        ExitSequence();
-    }
+    RequireOpenTrajectory();
     SeekLines(entry(counter, frame, "counter"));
     ReadUntilHeader(ATOMS_HEADER);
     std::string_view line;

@@ -10,6 +10,7 @@
 #include "app/scene.h"
 #include "io/anisou.h"
 #include "io/line_reader.h"
+#include "io/trajectory_summary.h"
 #include "io/numbers.h"
 
 namespace {
@@ -154,17 +155,11 @@ void OpenAnisouFile() {
 
     SeekLines(0);
     species = atoms;
-    int frames = FrameCount();
-    std::cout << "Number of atoms:      " << atoms << std::endl;
-    std::cout << "Number of time steps: " << frames << " (0 - " << frames - 1 << ")" << std::endl;
-    if (frames == 1) showTS = false;
+    PrintTrajectorySummary();
 }
 
 void ReadAnisouFrame() {
-    if (!infile.is_open()) {
-        std::cout << "Something is seriously wrong. The input file seems to be closed." << std::endl;
-        ExitSequence();
-    }
+    RequireOpenTrajectory();
     geom.clear();
     shape.clear();
     color.clear();
