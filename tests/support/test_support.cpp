@@ -31,6 +31,15 @@ std::string WriteTempFile(const std::string& name, const std::string& contents) 
     return path;
 }
 
+std::string WithCrLf(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
 ConsoleRun RunCaptured(const std::function<void()>& body, const std::string& input) {
     ConsoleRun run;
     std::istringstream fed(input);

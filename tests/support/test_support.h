@@ -9,6 +9,9 @@
 // Writes contents to a file of that name in a fresh per-process temporary directory; returns its path.
 std::string WriteTempFile(const std::string& name, const std::string& contents);
 
+// The same text with a carriage return before every line feed.
+std::string WithCrLf(const std::string& text);
+
 // Directory that WriteTempFile writes into.
 std::string TempDir();
 

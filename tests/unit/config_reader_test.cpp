@@ -63,15 +63,6 @@ background 1 1 1
 solid_bonds 0.1
 )";
 
-std::string WithCrLf(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '\n') out += '\r';
-        out += c;
-    }
-    return out;
-}
-
 void ExpectWorkedExampleState(const ConfigRun& run) {
     EXPECT_FALSE(run.console.exited);
     EXPECT_EQ(run.result, "run.bonds");

@@ -61,15 +61,6 @@ int64_t OffsetOf(const std::string& contents, const std::string& text, int n) {
     return static_cast<int64_t>(at);
 }
 
-std::string WithCrLf(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '\n') out += '\r';
-        out += c;
-    }
-    return out;
-}
-
 // A frame of `count` atoms of species 1 with the given time step; atom i sits at x = i.
 std::string Frame(int step, int count) {
     std::string text = "ITEM: TIMESTEP\n" + std::to_string(step) + "\nITEM: NUMBER OF ATOMS\n" + std::to_string(count) +
