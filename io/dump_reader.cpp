@@ -86,6 +86,7 @@ void ShowScanProgress(int scanned) {
 constexpr double EXACT_POWERS_OF_TEN[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                           1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 constexpr int MAX_EXACT_POWER = 22;
+constexpr double SIGNS[] = {1.0, -1.0};  // indexed by "the number is negative"
 constexpr uint64_t MAX_EXACT_MANTISSA = uint64_t(1) << 53;
 
 // ParseReal with a shortcut for the short decimals of dump files: digits d with a decimal exponent e,
@@ -97,7 +98,7 @@ bool ParseAtomReal(const char*& p, const char* end, double& value) {
     bool plus = q != end && *q == '+';
     if (plus) ++q;
     bool negative = !plus && q != end && *q == '-';
-    if (negative) ++q;
+    q += negative;
     uint64_t mantissa = 0;
     int digits = 0;
     int exponent = 0;
@@ -125,7 +126,7 @@ bool ParseAtomReal(const char*& p, const char* end, double& value) {
     double magnitude = static_cast<double>(mantissa);
     if (exponent < 0) magnitude /= EXACT_POWERS_OF_TEN[-exponent];
     else magnitude *= EXACT_POWERS_OF_TEN[exponent];
-    value = negative ? -magnitude : magnitude;
+    value = magnitude * SIGNS[negative];  // NOTE: no branch: the signs of positions and quaternions are random
     p = q;
     return true;
 }
