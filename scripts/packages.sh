@@ -4,6 +4,8 @@
 BUILD_PACKAGES="cmake make g++ freeglut3-dev libglu1-mesa-dev libdevil-dev libgsl-dev libgtest-dev"
 # Window tests: a virtual X server with Mesa's software renderer, xdotool for keys, PIL for pixels.
 TEST_PACKAGES="xvfb libgl1-mesa-dri xdotool python3 python3-pil"
+# Fuzzing the file readers: clang with its libFuzzer and sanitizer runtimes.
+FUZZ_PACKAGES="clang libclang-rt-dev"
 
 # ensure_packages PACKAGE...: apt-get installs those not yet installed, as root or through sudo.
 ensure_packages() {

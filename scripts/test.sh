@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the tests need (only what is missing), builds, and runs every test:
 #   1. build/        Release build, the whole ctest suite (unit, window, large);
-#   2. build-asan/   AddressSanitizer + UndefinedBehaviorSanitizer build, unit and window tests.
+#   2. build-asan/   AddressSanitizer + UndefinedBehaviorSanitizer build, unit and window tests;
+#   3. build-fuzz/   a short libFuzzer run of each file reader (OVALIX_FUZZ_SECONDS per target, default 60).
 # Exits non-zero when anything fails. The window tests start their own Xvfb; no display is needed.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -14,7 +15,7 @@ started=$SECONDS
 step() { echo; echo "==== $* ($((SECONDS - started)) s)"; }
 
 # shellcheck disable=SC2086
-ensure_packages $BUILD_PACKAGES $TEST_PACKAGES || exit 1
+ensure_packages $BUILD_PACKAGES $TEST_PACKAGES $FUZZ_PACKAGES || exit 1
 
 step "Release build"
 if cmake -S . -B build -DCMAKE_BUILD_TYPE=Release && cmake --build build -j "$jobs"; then
@@ -38,6 +39,9 @@ if cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DOVALIX_SANITIZE=ON -DOVAL
 else
     failures+=("sanitized unit-test build")
 fi
+
+step "Fuzzing the file readers"
+bash tests/fuzz/run_fuzz.sh "${OVALIX_FUZZ_SECONDS:-60}" </dev/null || failures+=("fuzzing")
 
 step "Done"
 if [ ${#failures[@]} -ne 0 ]; then

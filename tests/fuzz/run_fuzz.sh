@@ -22,7 +22,7 @@ if ! command -v clang++ >/dev/null 2>&1; then
     exit 1
 fi
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DOVALIX_FUZZ=ON -DOVALIX_TESTS=OFF -DOVALIX_BENCH=OFF >/dev/null || exit 1
+      -DOVALIX_FUZZ=ON -DOVALIX_TESTS=OFF -DOVALIX_BENCH=OFF || exit 1
 cmake --build "$build" -j "$jobs" --target "${targets[@]/#/fuzz_}" || exit 1
 
 # Data files of one target kind, small enough to keep the fuzzer fast.
