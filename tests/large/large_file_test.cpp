@@ -37,18 +37,18 @@ struct ScratchFile {
 
 // Creates an empty file for the test, in shared memory where there is some: reading a hole there costs
 // nothing, while a disk file system fills page after page of zeros (about 10 s of CPU for 4 GiB).
+int CreateScratchIn(const std::string& dir, ScratchFile& file) {
+    std::string pattern = dir + "/ovalix_large_XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    int fd = ::mkstemp(name.data());
+    if (fd >= 0) file.path = name.data();
+    return fd;
+}
+
 int CreateScratch(ScratchFile& file) {
-    for (const std::string& dir : {std::string("/dev/shm"), TempDir()}) {
-        std::string pattern = dir + "/ovalix_large_XXXXXX";
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        int fd = ::mkstemp(name.data());
-        if (fd >= 0) {
-            file.path = name.data();
-            return fd;
-        }
-    }
-    return -1;
+    int fd = CreateScratchIn("/dev/shm", file);
+    return fd >= 0 ? fd : CreateScratchIn(TempDir(), file);
 }
 
 bool WriteAt(int fd, const std::string& text, int64_t offset) {
