@@ -2,6 +2,8 @@
 #include "render/ellipsoids.h"
 
 #include <GL/freeglut.h>
+#include <algorithm>
+#include <cmath>
 #include <iostream>
 
 #include "app/exit_sequence.h"
@@ -10,6 +12,56 @@
 #include "app/scene_gl.h"
 #include "render/bonds.h"
 #include "render/shapes.h"
+
+bool cullOutsideView = true;
+long long ellipsoidsOutsideView = 0;
+
+// The six planes of the view volume in the coordinates DoStuff draws in, set while DoStuff runs.
+// Row a, b, c, d: a point (x, y, z) lies on the inner side when a x + b y + c z + d >= 0.
+static double viewPlanes[6][4];
+static bool viewPlanesSet = false;
+
+// Planes of the clip volume -w <= x, y, z <= w, from the product of the projection and modelview matrices.
+static void SetViewPlanes() {
+    double modelview[16], projection[16], clip[16];  // column-major, as OpenGL keeps them
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    for (int column = 0; column < 4; ++column)
+        for (int row = 0; row < 4; ++row) {
+            double sum = 0;
+            for (int k = 0; k < 4; ++k) sum += projection[4 * k + row] * modelview[4 * column + k];
+            clip[4 * column + row] = sum;
+        }
+    for (int axis = 0; axis < 3; ++axis)
+        for (int side = 0; side < 2; ++side)
+            for (int j = 0; j < 4; ++j)
+                viewPlanes[2 * axis + side][j] = clip[4 * j + 3] + (side == 0 ? 1 : -1) * clip[4 * j + axis];
+    viewPlanesSet = true;
+}
+
+// True when the ellipsoid lies wholly on the outer side of one plane of the view volume, so that every
+// triangle of it is clipped away and it would draw no pixel. Anything not finite is drawn as before.
+// NOTE: the slack, 1e-4 of the magnitudes summed, is a thousand times OpenGL's float rounding of the
+// same transformation; an ellipsoid that might touch the view is always drawn.
+static bool OutsideView(const std::vector<double>& position, const double* half) {
+    if (!viewPlanesSet || !cullOutsideView) return false;
+    double radius = 0;  // of the sphere around the ellipsoid
+    for (int k = 0; k < 3; ++k) {
+        if (!std::isfinite(half[k]) || !std::isfinite(position[k])) return false;
+        radius = std::max(radius, std::fabs(static_cast<double>(static_cast<float>(half[k]))));
+    }
+    for (const double* plane : viewPlanes) {
+        double distance = plane[3], magnitude = std::fabs(plane[3]);
+        for (int k = 0; k < 3; ++k) {
+            distance += plane[k] * position[k];
+            magnitude += std::fabs(plane[k] * position[k]);
+        }
+        double normal = std::sqrt(plane[0] * plane[0] + plane[1] * plane[1] + plane[2] * plane[2]);
+        magnitude += normal * radius;
+        if (distance + normal * radius + 1e-4 * magnitude < 0) return true;
+    }
+    return false;
+}
 
 // Species numbers are index-checked against both species tables before anything is drawn.
 static void SetSpeciesMaterial(int n) {
@@ -44,7 +96,8 @@ void CreateEllipsoid(int n, std::vector<double> position, std::vector<double> qu
     gluQuadricTexture(q, GL_TRUE);
     glColor3f(1.0f, 1.0f, 1.0f);
     glBindTexture(GL_TEXTURE_2D, entry(texture, 0, "texture"));
-    DrawUnitSphere(slices, stacks);
+    if (OutsideView(position, half)) ++ellipsoidsOutsideView;
+    else DrawUnitSphere(slices, stacks);
     glPopMatrix();
 }
 
@@ -58,6 +111,8 @@ void CreateEllipsoid(int n, std::vector<double> position, std::vector<double> qu
 void DoStuff() {
     std::vector<double> centre = average();
     std::vector<double> position(3), quaternion(4);
+    SetViewPlanes();
+    ellipsoidsOutsideView = 0;
     for (long long i = 0; i < atoms; ++i) {
         const double* row = GeomRow(i);
         double type = row[GEOM_TYPE];
@@ -66,6 +121,7 @@ void DoStuff() {
         for (int k = 0; k < 4; ++k) quaternion[k] = row[GEOM_QW + k];
         CreateEllipsoid(static_cast<int>(type), position, quaternion, 30, 30);
     }
+    viewPlanesSet = false;
     glPushMatrix();
     for (int j = 0; j < BondCount(); ++j) {
         if (solidBonds) DrawSolidBonds(j, centre);

@@ -1,4 +1,5 @@
-// Prebuilt shapes draw the same pixels as tessellating every sphere and cylinder anew.
+// Prebuilt shapes draw the same pixels as tessellating every sphere and cylinder anew, and leaving out
+// the ellipsoids wholly outside the view draws the same pixels as sending every one.
 // Needs a display (the window tests' Xvfb); skipped without one.
 #include <GL/freeglut.h>
 #include <gtest/gtest.h>
@@ -72,6 +73,15 @@ std::vector<unsigned char> DrawAndRead(bool tessellate) {
     return pixels;
 }
 
+// The scene drawn with or without leaving out the ellipsoids outside the view; `outside` gets their number.
+std::vector<unsigned char> DrawAndReadCulled(bool cull, long long* outside) {
+    cullOutsideView = cull;
+    std::vector<unsigned char> pixels = DrawAndRead(false);
+    *outside = ellipsoidsOutsideView;
+    cullOutsideView = true;
+    return pixels;
+}
+
 struct Difference {
     long pixels = 0;  // pixels whose colour differs at all
     int largest = 0;  // largest difference of one channel
@@ -120,6 +130,70 @@ TEST_F(Shapes, ListsSurviveManyRedraws) {
     std::vector<unsigned char> first = DrawAndRead(false);
     for (int i = 0; i < 3; ++i) DrawAndRead(false);
     EXPECT_EQ(Compare(first, DrawAndRead(false)).pixels, 0);
+}
+
+// Views in which part of the scene lies outside: zoomed in, panned, the eye inside the cloud (ellipsoids
+// behind it and across the near plane), the cloud across the far plane, turned and zoomed.
+TEST_F(Shapes, EllipsoidsOutsideTheViewAreLeftOutWithTheSamePixels) {
+    FillScene(600);
+    topology.clear();
+    struct View {
+        const char* name;
+        float move[3];
+        float degrees;
+    };
+    const View views[] = {{"zoomed in", {0, 0, 150}, 0},   {"panned", {150, 40, 0}, 0},
+                          {"eye inside", {0, 0, 200}, 0},  {"across the far plane", {0, 0, -180}, 0},
+                          {"turned", {0, 0, 120}, 75}};
+    for (const View& view : views) {
+        glPushMatrix();
+        glTranslatef(view.move[0], view.move[1], view.move[2]);
+        glRotatef(view.degrees, 0.3f, 1.0f, 0.2f);
+        long long outsideAll = -1, outside = -1;
+        std::vector<unsigned char> all = DrawAndReadCulled(false, &outsideAll);
+        std::vector<unsigned char> culled = DrawAndReadCulled(true, &outside);
+        glPopMatrix();
+        Difference d = Compare(all, culled);
+        EXPECT_EQ(outsideAll, 0) << view.name;
+        EXPECT_GT(outside, 30) << view.name;  // the view really leaves part of the scene out
+        EXPECT_LT(outside, atoms) << view.name;
+        EXPECT_GT(d.drawn, 5000) << view.name;
+        EXPECT_EQ(d.pixels, 0) << view.name << ": largest channel difference " << d.largest;
+    }
+}
+
+// Spheres of radius 2 along the left and right edges of the view, from well inside to just outside:
+// those that reach into the window by a sliver must still be drawn.
+TEST_F(Shapes, EllipsoidsAtTheEdgeOfTheViewAreDrawn) {
+    FillScene(3);
+    const double radius = 2.0;  // species 3
+    const double slope = std::tan(22.5 * pi / 180) * window_width / window_height;  // half width / distance
+    const double edge = 200 * slope;  // half width of the view at the frame centre, 200 from the eye
+    const double cosine = 1 / std::sqrt(1 + slope * slope);  // of the angle between the edge plane and x
+    const int rows = 41;
+    atoms = 2 * rows;
+    geom.assign(static_cast<std::size_t>(atoms) * GEOM_STRIDE, 0.0);
+    long long beyond = 0, clearlyBeyond = 0;  // spheres wholly beyond the edge plane; by a tenth of the radius
+    for (int k = 0; k < rows; ++k) {
+        double reach = radius / cosine * (0.5 + 0.025 * k);  // x beyond the edge: wholly past it from radius / cosine on
+        if (reach * cosine > radius) beyond += 2;
+        if (reach * cosine > 1.1 * radius) clearlyBeyond += 2;
+        for (int side = 0; side < 2; ++side) {
+            double* row = &geom[static_cast<std::size_t>(2 * k + side) * GEOM_STRIDE];
+            row[0] = 2 * k + side + 1;
+            row[GEOM_TYPE] = 3;
+            row[GEOM_X] = (side == 0 ? 1 : -1) * (edge + reach);
+            row[GEOM_X + 1] = -70 + 3.5 * k;
+            row[GEOM_QW] = 1;
+        }
+    }
+    long long outsideAll = -1, outside = -1;
+    Difference d = Compare(DrawAndReadCulled(false, &outsideAll), DrawAndReadCulled(true, &outside));
+    EXPECT_GT(d.drawn, 50);  // slivers of the spheres that reach in
+    EXPECT_EQ(d.pixels, 0) << "largest channel difference " << d.largest;
+    EXPECT_EQ(outsideAll, 0);
+    EXPECT_GE(outside, clearlyBeyond);
+    EXPECT_LE(outside, beyond);  // never one that reaches in
 }
 
 }  // namespace
