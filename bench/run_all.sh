@@ -1,23 +1,57 @@
 #!/bin/sh
-# Builds the benchmarks in Release and runs them one after another; arguments go to dump_bench.
-# Usage: bench/run_all.sh [DUMP_FILE] [--no-mdanalysis]   (build directory: $OVALIX_BENCH_BUILD or build-bench)
+# Builds the benchmarks in Release and runs them one after another, then prints the targets' lines again.
+# Usage: bench/run_all.sh [--huge] [DUMP_FILE] [--no-mdanalysis]
+#   --huge   also the huge-file benchmark: writes a dump of 3.5 GB to $TMPDIR (or /tmp), deletes it after
+#   other arguments go to dump_bench; build directory: $OVALIX_BENCH_BUILD or build-bench
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${OVALIX_BENCH_BUILD:-$root/build-bench}
 
+huge=no
+for arg in "$@"; do
+    shift
+    if [ "$arg" = --huge ]; then huge=yes; else set -- "$@" "$arg"; fi
+done
+
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+
+load() { cut -d' ' -f1-3 /proc/loadavg; }
+
+# Runs a benchmark that needs a display: on the current one, or on a private Xvfb (Mesa renders in software).
+on_display() {
+    if [ -n "${DISPLAY:-}" ]; then
+        "$@" </dev/null
+    elif command -v xvfb-run >/dev/null 2>&1; then
+        xvfb-run -a -s "-screen 0 1280x1024x24 +extension GLX" "$@" </dev/null
+    else
+        echo "$(basename "$1") skipped: no DISPLAY and no xvfb-run (Debian package xvfb)"
+    fi
+}
+
+# Runs one benchmark, its output also kept for the summary.
+bench() {
+    echo
+    echo "== $1 (load average $(load))"
+    shift
+    "$@" 2>&1 | tee -a "$log"
+}
+
+targets="dump_bench redraw_bench animation_bench"
+[ "$huge" = yes ] && targets="$targets huge_dump_bench"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DOVALIX_BENCH=ON </dev/null >/dev/null
-cmake --build "$build" --target dump_bench -j2 </dev/null
+# shellcheck disable=SC2086
+cmake --build "$build" --target $targets -j2 </dev/null >/dev/null
 
-echo
-"$build/bench/dump_bench" "$@" </dev/null
+echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), load average $(load)"
 
-# Redraw benchmark: on the current display, or on a private Xvfb (Mesa renders in software) when there is none.
-cmake --build "$build" --target redraw_bench -j2 </dev/null
-echo
-if [ -n "${DISPLAY:-}" ]; then
-    "$build/bench/redraw_bench" </dev/null
-elif command -v xvfb-run >/dev/null 2>&1; then
-    xvfb-run -a -s "-screen 0 1280x1024x24 +extension GLX" "$build/bench/redraw_bench" </dev/null
-else
-    echo "redraw_bench skipped: no DISPLAY and no xvfb-run (Debian package xvfb)"
+bench "dump reader" "$build/bench/dump_bench" "$@" </dev/null
+bench "redraw" on_display "$build/bench/redraw_bench"
+bench "animation" on_display "$build/bench/animation_bench"
+if [ "$huge" = yes ]; then
+    bench "huge file" "$build/bench/huge_dump_bench" </dev/null
 fi
+
+echo
+echo "== summary (load average $(load))"
+grep -E ' (met|MISSED)($| )|frames per second|limits the animation|file larger than|growth from|values (match|DIFFER)|renderer:' "$log" || true
