@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "app/scene.h"
+#include "bench/child_process.h"
 #include "io/dump_reader.h"
 
 extern char** environ;
@@ -288,39 +289,6 @@ bool FrameMatchesGenerator(int which, double edge) {
 
 // ---- Child processes ------------------------------------------------------------------------------
 
-// Runs argv with standard input from /dev/null and returns its standard output (and standard error when
-// keepErrors, else that goes to /dev/null); status -1 if it did not run.
-std::string RunChild(const std::vector<std::string>& args, int& status, bool keepErrors = true) {
-    std::vector<char*> argv;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    int fds[2];
-    status = -1;
-    if (::pipe(fds) != 0) return "";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    if (keepErrors) posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-    else posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addclose(&actions, fds[1]);
-    pid_t pid = 0;
-    std::cout << std::flush;
-    int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    std::string output;
-    if (spawned == 0) {
-        char chunk[4096];
-        ssize_t got;
-        while ((got = ::read(fds[0], chunk, sizeof chunk)) > 0) output.append(chunk, static_cast<std::size_t>(got));
-        int waited = 0;
-        if (::waitpid(pid, &waited, 0) == pid && WIFEXITED(waited)) status = WEXITSTATUS(waited);
-    }
-    ::close(fds[0]);
-    return output;
-}
 
 // Value of "key value" in a child's output; NaN when absent.
 double Field(const std::string& output, const std::string& key) {
@@ -340,11 +308,6 @@ Timing PythonTiming(const std::string& output, const std::string& name) {
     return {Field(output, name + "_best_s"), Field(output, name + "_median_s"), Field(output, name + "_cpu_best_s")};
 }
 
-std::string SelfPath() {
-    std::vector<char> path(4096);
-    ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
-    return n > 0 ? std::string(path.data(), static_cast<std::size_t>(n)) : "";
-}
 
 // Probe mode: open the file, read every frame in order, report this process's peak memory.
 int Probe(const std::string& path) {

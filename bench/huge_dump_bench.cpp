@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "app/scene.h"
+#include "bench/child_process.h"
 #include "bench/generated_dump.h"
 #include "io/dump_reader.h"
 
@@ -109,44 +110,7 @@ int Probe(const std::string& path, int particles, int frames) {
 
 // ---- The parent: writes the files, runs a probe on each, prints the table ---------------------------
 
-std::string SelfPath() {
-    std::vector<char> path(4096);
-    ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
-    if (n <= 0) throw std::runtime_error("cannot find this program's own path");
-    return std::string(path.data(), static_cast<std::size_t>(n));
-}
 
-// Runs this program with `args`; returns its standard output and error, and its exit status.
-std::string RunChild(const std::vector<std::string>& args, int& status) {
-    std::vector<char*> argv;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    int fds[2];
-    status = -1;
-    if (::pipe(fds) != 0) return "";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addclose(&actions, fds[1]);
-    pid_t pid = 0;
-    std::cout << std::flush;
-    int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    std::string output;
-    if (spawned == 0) {
-        char chunk[4096];
-        ssize_t got;
-        while ((got = ::read(fds[0], chunk, sizeof chunk)) > 0) output.append(chunk, static_cast<std::size_t>(got));
-        int waited = 0;
-        if (::waitpid(pid, &waited, 0) == pid && WIFEXITED(waited)) status = WEXITSTATUS(waited);
-    }
-    ::close(fds[0]);
-    return output;
-}
 
 // The words after "key " on the probe's line that starts with it; empty when there is none.
 std::vector<std::string> Field(const std::string& output, const std::string& key) {
