@@ -270,6 +270,8 @@ class Textures(ExportCase):
         checkerboard(os.path.join(folder, "checks.png"))
         # Every texel of the bond image is blue, so it shows wherever it is applied, with or without coordinates.
         checkerboard(os.path.join(folder, "blue.bmp"), light=(0, 0, 255), dark=(0, 0, 110), cell=4)
+        # A pixmap cut off after its header: the image library frees memory twice on it and aborts.
+        write_file(folder, "damaged.ppm", "P6\n64 64\n255\n\x10\x20\x30")
         return folder
 
     def picture(self, extra, expect=None, radius=12):
@@ -307,6 +309,12 @@ class Textures(ExportCase):
             plain_mean = ImageStat.Stat(plain.crop(box).convert("L")).mean[0]
             self.assertGreater(ImageStat.Stat(lum).extrema[0][1], 0.8 * plain_mean, "no bright texels in %s" % (box,))
         self.assertLess(difference(plain, missing)[1], 0.001, "a missing texture image must leave the scene untextured")
+
+    def test_damaged_texture_image_is_reported_and_left_out(self):
+        plain = self.picture("")
+        damaged = self.picture("texture damaged.ppm\n",
+                               expect=r"The image library breaks down on damaged\.ppm\. Is it cut off or damaged\?")
+        self.assertLess(difference(plain, damaged)[1], 0.001, "a damaged texture image must leave the scene untextured")
 
     def test_bond_texture_only_on_solid_bonds(self):
         radius = 6
