@@ -1,6 +1,7 @@
 // Frame centre, quaternion rotations and bond end points, computed in double precision.
 #include "app/geometry.h"
 
+#include <cfloat>
 #include <cmath>
 
 #include "app/scene.h"
@@ -10,15 +11,28 @@ const double* GeomRow(long long atom) {
     return &geom[static_cast<std::size_t>(atom * GEOM_STRIDE)];
 }
 
+// Mean of one coordinate. Positions near the largest double overflow the plain sum; only then is
+// every position divided first, so ordinary frames keep exactly the centre the plain sum gives.
+static double MeanCoordinate(int k) {
+    double sum = 0;
+    for (long long i = 0; i < atoms; ++i) sum += GeomRow(i)[GEOM_X + k];
+    if (std::isfinite(sum)) return sum / static_cast<double>(atoms);
+    double mean = 0;
+    for (long long i = 0; i < atoms; ++i) mean += GeomRow(i)[GEOM_X + k] / static_cast<double>(atoms);
+    return std::isfinite(mean) ? mean : 0.0;
+}
+
 std::vector<double> average() {
     std::vector<double> centre(3, 0.0);
     if (atoms <= 0) return centre;
-    for (long long i = 0; i < atoms; ++i) {
-        const double* row = GeomRow(i);
-        for (int k = 0; k < 3; ++k) centre[k] += row[GEOM_X + k];
-    }
-    for (int k = 0; k < 3; ++k) centre[k] /= static_cast<double>(atoms);
+    for (int k = 0; k < 3; ++k) centre[k] = MeanCoordinate(k);
     return centre;
+}
+
+bool FitsInFloat(const double* values, int count) {
+    for (int k = 0; k < count; ++k)
+        if (!(std::fabs(values[k]) <= FLT_MAX)) return false;  // also false for NaN
+    return true;
 }
 
 void QuaternionAxisAngle(const double* quaternion, double& degrees, double* axis) {

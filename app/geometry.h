@@ -4,7 +4,8 @@
 #include <vector>
 
 const double* GeomRow(long long atom);  // row of atom `atom` (from 0) in geom, index-checked
-std::vector<double> average();  // mean position of the frame's atoms; (0, 0, 0) for an empty frame
+std::vector<double> average();  // mean position of the frame's atoms; (0, 0, 0) for an empty frame; always finite
+bool FitsInFloat(const double* values, int count);  // every value finite and within single precision, as OpenGL takes it
 
 // Rotation of a quaternion (w, x, y, z) as angle in degrees about an axis, for glRotate.
 // w is clamped into [-1, 1] first; a quaternion without vector part gives angle 0 about (0, 0, 0).

@@ -20,6 +20,7 @@ void DrawLineBonds(int j, std::vector<double> centre) {
     if (geom.empty()) return;
     double a[3], b[3];
     BondEnds(j, centre, a, b);
+    if (!FitsInFloat(a, 3) || !FitsInFloat(b, 3)) return;  // an end beyond single precision cannot be drawn
     const float diffuse[4] = {0.61f, 0.51f, 0.51f, 1.0f};
     glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
     glLineWidth(1.8f);
@@ -38,7 +39,7 @@ void DrawSolidBonds(int j, std::vector<double> centre) {
     double length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
     double lengthXY = std::sqrt(d[0] * d[0] + d[1] * d[1]);
     // NOTE: a bond of length 0 has no direction (and would give NaN angles); nothing is drawn for it.
-    if (!(length > 0) || !std::isfinite(length)) return;
+    if (!(length > 0) || !FitsInFloat(&length, 1) || !FitsInFloat(a, 3)) return;
 
     glPushMatrix();
     gluQuadricNormals(q, GLU_SMOOTH);

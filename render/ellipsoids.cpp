@@ -86,6 +86,11 @@ void CreateEllipsoid(int n, std::vector<double> position, std::vector<double> qu
         slices /= 2;
         stacks /= 2;
     }
+    // NOTE: a position or size beyond single precision would reach OpenGL as infinity; no pixel could show it.
+    if (!FitsInFloat(position.data(), 3) || !FitsInFloat(half, 3)) {
+        ++ellipsoidsOutsideView;
+        return;
+    }
     glPushMatrix();
     glTranslatef(static_cast<float>(position[0]), static_cast<float>(position[1]), static_cast<float>(position[2]));
     if (degrees != 0)

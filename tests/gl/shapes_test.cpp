@@ -197,3 +197,32 @@ TEST_F(Shapes, EllipsoidsAtTheEdgeOfTheViewAreDrawn) {
 }
 
 }  // namespace
+
+// Atoms near the largest double cannot reach OpenGL; the rest of the frame is drawn as without them.
+TEST_F(Shapes, AtomsBeyondSinglePrecisionAreLeftOutAndTheRestDrawn) {
+    FillScene(3);
+    // Three ordinary atoms centred on the origin, so that the far atoms below leave the centre in place.
+    for (int i = 0; i < 3; ++i) {
+        double* row = &geom[static_cast<std::size_t>(i) * GEOM_STRIDE];
+        row[2] = 20.0 * (i - 1);
+        row[3] = row[4] = 0;
+    }
+    topology = {1, 2, 1, 1};
+    solidBonds = true;
+    std::vector<unsigned char> expected = DrawAndRead(false);
+    // Four far atoms in pairs of opposite sign: their mean is 0, but a plain sum of the positions overflows.
+    const double far = 1.2e308;
+    for (double x : {far, far, -far, -far}) {
+        const double row[GEOM_STRIDE] = {static_cast<double>(atoms + 1), 1, x, -x, 0, 1, 0, 0, 0};
+        geom.insert(geom.end(), row, row + GEOM_STRIDE);
+        ++atoms;
+    }
+    // Bonds between far atoms, and from an ordinary atom to a far one, would run to infinity: none is drawn.
+    topology.insert(topology.end(), {4, 5, 1, 1, 1, 6, 1, 1});
+    std::vector<unsigned char> pixels = DrawAndRead(false);
+    EXPECT_EQ(ellipsoidsOutsideView, 4);
+    Difference d = Compare(expected, pixels);
+    EXPECT_GT(d.drawn, 500) << "the ordinary atoms are not drawn";
+    EXPECT_EQ(d.pixels, 0);
+    solidBonds = false;
+}

@@ -1,6 +1,7 @@
 // Frame centre, quaternion rotations and bond end points.
 #include "app/geometry.h"
 
+#include <cfloat>
 #include <cmath>
 
 #include "app/scene.h"
@@ -45,6 +46,32 @@ TEST_F(Average, MeanOfPositions) {
     EXPECT_DOUBLE_EQ(centre[0], 5.0);
     EXPECT_DOUBLE_EQ(centre[1], 8.0);
     EXPECT_DOUBLE_EQ(centre[2], 7.0);
+}
+
+// The largest finite positions overflow a plain sum; the centre must still be the finite mean.
+TEST_F(Average, PositionsNearTheLargestDoubleGiveAFiniteCentre) {
+    const double big = 1.5e308;
+    AddAtom(1, big, -big, 1, 1, 0, 0, 0);
+    AddAtom(1, big, -big, 2, 1, 0, 0, 0);
+    AddAtom(1, -big, big, 3, 1, 0, 0, 0);
+    AddAtom(1, -big, -big, 4, 1, 0, 0, 0);
+    std::vector<double> centre = average();
+    EXPECT_EQ(centre[0], 0.0);
+    EXPECT_DOUBLE_EQ(centre[1], -big / 2);
+    EXPECT_DOUBLE_EQ(centre[2], 2.5);
+    AddAtom(1, DBL_MAX, DBL_MAX, DBL_MAX, 1, 0, 0, 0);
+    AddAtom(1, DBL_MAX, DBL_MAX, DBL_MAX, 1, 0, 0, 0);
+    for (double c : average()) EXPECT_TRUE(std::isfinite(c));
+}
+
+TEST(FitsInFloat, OnlyFiniteValuesWithinSinglePrecision) {
+    const double fits[3] = {FLT_MAX, -FLT_MAX, 0};
+    EXPECT_TRUE(FitsInFloat(fits, 3));
+    for (double bad : {3.5e38, -1e300, HUGE_VAL, -HUGE_VAL, std::nan("")}) {
+        const double values[3] = {1, 2, bad};
+        EXPECT_FALSE(FitsInFloat(values, 3)) << bad;
+        EXPECT_TRUE(FitsInFloat(values, 2)) << "only the first values are looked at";
+    }
 }
 
 TEST(QuaternionAxisAngle, IdentityAndHalfTurns) {
