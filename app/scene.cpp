@@ -1,6 +1,8 @@
 // Scene state: every program-wide variable, defined once with its default.
 #include "app/scene.h"
 
+#include <unistd.h>  // Required for: sysconf()
+
 #include <iostream>
 
 #include "app/exit_sequence.h"
@@ -41,6 +43,7 @@ std::vector<double> shape;
 std::vector<double> bondvec;
 std::vector<double> color;
 std::vector<double> geom;
+long long frameMemoryLimit = PhysicalMemoryBytes();
 std::vector<int64_t> counter(100, 0);
 std::vector<int> topology;
 std::vector<unsigned int> texture(1, 0);
@@ -82,6 +85,7 @@ void ResetScene() {
     bondvec.clear();
     color.clear();
     geom.clear();
+    frameMemoryLimit = PhysicalMemoryBytes();
     counter.assign(100, 0);
     topology.clear();
     texture.assign(1, 0);
@@ -92,4 +96,10 @@ void ResetScene() {
     ellipsoidtexture.clear();
     bondtexture.clear();
     title.clear();
+}
+
+long long PhysicalMemoryBytes() {
+    long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || pageSize <= 0) return 1LL << 50;
+    return static_cast<long long>(pages) * pageSize;
 }

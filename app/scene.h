@@ -59,6 +59,7 @@ extern int frame;                     // 0-based index of the frame held in geom
 extern int atoms;                     // atoms per frame
 extern int species;                   // rows of shape and color; block size of bondvec
 extern std::vector<double> geom;      // GEOM_STRIDE doubles per atom
+extern long long frameMemoryLimit;    // bytes geom may take: the machine's physical memory
 
 // ---- Species tables, bonds, textures -------------------------------------------------------------
 extern std::vector<double> shape;         // half radii, SPECIES_STRIDE per species
@@ -96,4 +97,5 @@ inline T& entry(std::vector<T>& table, long long index, const char* name) {
 
 int FrameCount();     // number of frames of the open trajectory (entries of counter)
 int BondCount();      // number of whole bonds in topology
+long long PhysicalMemoryBytes();  // memory of this machine in bytes (a large stand-in where it cannot be told)
 void ResetScene();    // put every scene variable back to its start-up default (for tests)

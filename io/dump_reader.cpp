@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <iostream>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -149,6 +150,22 @@ void ParseAtomRow(std::string_view line, double* row) {
     ExitSequence();
 }
 
+// One frame's table is allocated before any frame is read. A count of blank lines costs a byte of file
+// an atom but 72 bytes of table: refuse what this machine cannot hold instead of dying on it.
+void AllocateFrameTable() {
+    const long long bytes = static_cast<long long>(atoms) * GEOM_STRIDE * static_cast<long long>(sizeof(double));
+    const std::string tooMany = "Time step 1 of " + inname + " holds " + std::to_string(atoms) +
+                                " atoms: one frame of them needs " + std::to_string(bytes >> 20) + " MiB";
+    if (bytes > frameMemoryLimit)
+        FailScan({tooMany + ", more than the " + std::to_string(frameMemoryLimit >> 20) + " MiB of memory here."},
+                 false);
+    try {
+        geom.resize(static_cast<std::size_t>(atoms) * GEOM_STRIDE, 0.0);
+    } catch (const std::bad_alloc&) {
+        FailScan({tooMany + ", more than can be had now."}, false);
+    }
+}
+
 }  // namespace
 
 void OpenQuatFile() {
@@ -190,7 +207,7 @@ void OpenQuatFile() {
     if (counter.empty()) FailScan({"The dump file " + inname + " holds no complete time step."}, false);
 
     SeekLines(0);
-    geom.resize(static_cast<std::size_t>(atoms) * GEOM_STRIDE, 0.0);
+    AllocateFrameTable();
     PrintTrajectorySummary();
 }
 

@@ -292,6 +292,29 @@ TEST_F(OpenQuatFile, HugeAtomCountInASmallFileAllocatesNothing) {
     }
 }
 
+// Blank atom lines cost a byte of file each but 72 bytes of table: a frame beyond the machine's memory
+// is explained before its table is allocated, and one that fits exactly is opened.
+TEST_F(OpenQuatFile, FrameBeyondTheMemoryIsRefusedBeforeAllocating) {
+    const int count = 20000;
+    const std::string text = "ITEM: NUMBER OF ATOMS\n" + std::to_string(count) + "\nITEM: ATOMS\n" + std::string(count, '\n');
+    ReleaseTables();
+    frameMemoryLimit = 1 << 20;
+    ConsoleRun run = OpenDump(text);
+    EXPECT_TRUE(run.exited);
+    EXPECT_NE(run.output.find("\nTime step 1 of " + inname + " holds 20000 atoms: one frame of them needs 1 MiB, more "
+                              "than the 1 MiB of memory here.\nPlease correct this and run program again.\n"),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(geom.capacity(), 0u);
+
+    ResetScene();
+    frameMemoryLimit = static_cast<long long>(count) * GEOM_STRIDE * sizeof(double);
+    run = OpenDump(text);
+    EXPECT_FALSE(run.exited) << run.output;
+    EXPECT_EQ(geom.size(), static_cast<std::size_t>(count) * GEOM_STRIDE);
+    EXPECT_GT(PhysicalMemoryBytes(), 1LL << 26);
+}
+
 TEST_F(OpenQuatFile, LineWithoutEndLongerThanTheLimitIsRefused) {
     // A header area that never ends: the scan would otherwise hold the whole file as one line.
     std::string text = "ITEM: TIMESTEP\n" + std::string(static_cast<std::size_t>(MAX_LINE_BYTES) + 1, 'x');
