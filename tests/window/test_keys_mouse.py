@@ -7,7 +7,7 @@ import time
 import unittest
 
 import ovalix_window
-from ovalix_window import Ovalix, require_display, temp_dir, window_title
+from ovalix_window import Ovalix, require_display, temp_dir, window_title, write_file
 from pixel_checks import (CENTRE, PIXELS_PER_UNIT, bbox_centre, close_colour, colour_at, count,
                           differs_from, dominant, region, rgb255, to_pixel, wait_for_view, wait_until_changed,
                           wait_until_restored)
@@ -497,6 +497,22 @@ class Reload(unittest.TestCase):
         app.wait_for_line(r"Done\. Rendering\.")
         self.check_second(app, 0)
         quit_cleanly(self, app)
+
+    def test_L_with_a_faulty_configuration_explains_it_and_ends_after_a_character(self):
+        folder, first, _ = self.write_both()
+        write_file(folder, "faulty.cfg", "dumpfile second.dump\nspecies 1\nradius 1 1 1 1\n")
+        app = start(self, folder, first)
+        wait_for_frame(app, 0)
+        app.key("L")
+        app.wait_for_text(NAME_PROMPT)
+        app.send("faulty.cfg\n")
+        app.wait_for_line(r"Wrong keyword at the entry 'radius 1 1 1 1'\.")
+        app.wait_for_text("Press Enter to exit.")
+        time.sleep(1.0)
+        self.assertTrue(app.running(), "ended before a character was typed")
+        self.assertTrue(app.output.endswith("Press Enter to exit."), app.output[-300:])
+        app.send("x")
+        self.assertEqual(app.wait_for_exit(), 0)
 
 
 class Quit(unittest.TestCase):
