@@ -10,6 +10,7 @@
 
 #include "app/exit_sequence.h"
 #include "app/scene.h"
+#include "io/atom_fields.h"
 #include "io/line_reader.h"
 #include "io/numbers.h"
 #include "io/trajectory_summary.h"
@@ -81,65 +82,6 @@ FrameScan ScanFrame(int timeStep, bool first) {
 void ShowScanProgress(int scanned) {
     if (scanned % 100 == 0) std::cout << "." << std::flush;
     if (scanned % 5000 == 0) std::cout << std::endl << "This could take a while..." << std::endl;
-}
-
-// Powers of ten that a double holds exactly.
-constexpr double EXACT_POWERS_OF_TEN[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                          1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-constexpr int MAX_EXACT_POWER = 22;
-constexpr double SIGNS[] = {1.0, -1.0};  // indexed by "the number is negative"
-constexpr uint64_t MAX_EXACT_MANTISSA = uint64_t(1) << 53;
-
-// ParseReal with a shortcut for the short decimals of dump files: digits d with a decimal exponent e,
-// d < 2^53 and |e| <= 22, give d * 10^e or d / 10^-e in one correctly rounded operation on exact
-// operands, the very double that from_chars returns. Anything else goes to ParseReal.
-// NOTE: exact only where double arithmetic is done in double precision (FLT_EVAL_METHOD 0).
-bool ParseAtomReal(const char*& p, const char* end, double& value) {
-    const char* q = p;
-    bool plus = q != end && *q == '+';
-    if (plus) ++q;
-    bool negative = !plus && q != end && *q == '-';
-    q += negative;
-    uint64_t mantissa = 0;
-    int digits = 0;
-    int exponent = 0;
-    for (; q != end && IsDigit(*q); ++q, ++digits) mantissa = mantissa * 10 + static_cast<uint64_t>(*q - '0');
-    if (q != end && *q == '.') {
-        for (++q; q != end && IsDigit(*q); ++q, ++digits, --exponent)
-            mantissa = mantissa * 10 + static_cast<uint64_t>(*q - '0');
-    }
-    if (digits == 0 || digits > 19) return ParseReal(p, end, value);
-    if (q != end && (*q == 'e' || *q == 'E')) {
-        const char* e = q + 1;
-        bool negativeExponent = e != end && *e == '-';
-        if (e != end && (*e == '-' || *e == '+')) ++e;
-        if (e != end && IsDigit(*e)) {  // otherwise the number ends before the 'e'
-            int written = 0;
-            int places = 0;
-            for (; e != end && IsDigit(*e) && places <= 3; ++e, ++places) written = written * 10 + (*e - '0');
-            if (places > 3) return ParseReal(p, end, value);  // a long exponent is left to from_chars
-            exponent += negativeExponent ? -written : written;
-            q = e;
-        }
-    }
-    if (mantissa > MAX_EXACT_MANTISSA || exponent < -MAX_EXACT_POWER || exponent > MAX_EXACT_POWER)
-        return ParseReal(p, end, value);
-    double magnitude = static_cast<double>(mantissa);
-    if (exponent < 0) magnitude /= EXACT_POWERS_OF_TEN[-exponent];
-    else magnitude *= EXACT_POWERS_OF_TEN[exponent];
-    value = magnitude * SIGNS[negative];  // NOTE: no branch: the signs of positions and quaternions are random
-    p = q;
-    return true;
-}
-
-// Reads up to GEOM_STRIDE numbers of an atom line into row; stops at the first field that is not a number.
-void ParseAtomRow(std::string_view line, double* row) {
-    const char* p = line.data();
-    const char* end = p + line.size();
-    for (int k = 0; k < GEOM_STRIDE; ++k) {
-        SkipSpace(p, end);
-        if (!ParseAtomReal(p, end, row[k])) return;
-    }
 }
 
 [[noreturn]] void FailIllegalType(const double* row, std::string_view line) {

@@ -30,14 +30,15 @@ bool Refill() {
     if (sourceDry) return false;
     std::size_t unread = tail - head;
     int64_t unreadOffset = bufferOffset + static_cast<int64_t>(head);  // file offset of buffer[head]
-    if (buffer.size() < PAGE + unread + CHUNK) buffer.resize(PAGE + unread + CHUNK);
+    if (buffer.size() < PAGE + unread + CHUNK + LINE_SLACK) buffer.resize(PAGE + unread + CHUNK + LINE_SLACK);
     uint64_t address = reinterpret_cast<std::uintptr_t>(buffer.data());
     std::size_t start = static_cast<std::size_t>((static_cast<uint64_t>(unreadOffset) - address) % PAGE);
     std::memmove(buffer.data() + start, buffer.data() + head, unread);
     bufferOffset = unreadOffset - static_cast<int64_t>(start);
     head = start;
     tail = start + unread;
-    std::streamsize got = infile.rdbuf()->sgetn(buffer.data() + tail, static_cast<std::streamsize>(buffer.size() - tail));
+    std::size_t room = buffer.size() - LINE_SLACK - tail;  // the slack stays behind the last byte read
+    std::streamsize got = infile.rdbuf()->sgetn(buffer.data() + tail, static_cast<std::streamsize>(room));
     if (got <= 0) {
         sourceDry = true;
         return false;

@@ -1,10 +1,14 @@
 // Buffered line reading from infile, with the stream's end-of-file rules and fast line skipping.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 // NOTE: a line handed out stays valid only until the next read or seek.
+// The LINE_SLACK bytes after the end of a handed-out line can always be read (their contents are arbitrary),
+// so a parser may load whole words at a time near the end of a line.
+constexpr std::size_t LINE_SLACK = 32;
 
 // Longest line ReadLine hands out. A longer one (a file without line feeds) is explained and ends the program
 // instead of growing the buffer to the size of the file; SkipLines has no limit, since it keeps no line.
