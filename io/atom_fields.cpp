@@ -128,7 +128,7 @@ bool ParsePlainDecimal(const char* p, const char* end, int& length, double& valu
     ChunkClasses classes = Classify(p);
     bool negative = *p == '-';
     int body = negative || *p == '+';
-    unsigned text = (classes.digit | classes.point | 0x10000u) >> body;
+    unsigned text = (classes.digit | classes.point) >> body;  // bits past the 16 classified characters are 0
     length = body + __builtin_ctz(~text);  // up to the first character that is neither digit nor point
     if (length > end - p) length = static_cast<int>(end - p);
     if (p + length != end && !IsSpace(p[length])) return false;

@@ -6,6 +6,7 @@
 #include <cmath>     // Required for: std::isfinite
 #include <cstdio>    // Required for: std::fprintf
 #include <cstdlib>   // Required for: std::abort, std::getenv
+#include <cstring>   // Required for: std::memcmp
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -15,9 +16,12 @@
 #include <vector>
 
 #include "app/scene.h"
+#include "io/atom_fields.h"
 #include "io/bond_reader.h"
 #include "io/config_reader.h"
 #include "io/dump_reader.h"
+#include "io/line_reader.h"
+#include "io/numbers.h"
 #include "io/pdb_reader.h"
 
 namespace {
@@ -198,4 +202,24 @@ void FuzzBondInput(const uint8_t* data, std::size_t size) {
         if (topology[k + 2] < 1 || topology[k + 2] > 2 || topology[k + 3] < 1 || topology[k + 3] > 2)
             Broken("bond origin");
     }
+}
+
+void FuzzAtomLineInput(const uint8_t* data, std::size_t size) {
+    // The first byte picks what follows the line in the buffer; the rest is the line.
+    if (size == 0) return;
+    static const char* const SLACKS[] = {"0", "9 ", "5.5 ", " ", "e1 ", ".", "12345\n", "-"};
+    const char* slack = SLACKS[data[0] % 8];
+    std::string line(reinterpret_cast<const char*>(data) + 1, size - 1);
+    std::vector<char> buffer(line.begin(), line.end());
+    for (std::size_t n = 0; n < LINE_SLACK; ++n) buffer.push_back(slack[n % std::strlen(slack)]);
+    double parsed[GEOM_STRIDE], expected[GEOM_STRIDE];
+    for (int k = 0; k < GEOM_STRIDE; ++k) parsed[k] = expected[k] = -777.25;
+    ParseAtomRow(std::string_view(buffer.data(), line.size()), parsed);
+    const char* p = line.data();
+    const char* end = p + line.size();
+    for (int k = 0; k < GEOM_STRIDE; ++k) {
+        SkipSpace(p, end);
+        if (!ParseReal(p, end, expected[k])) break;
+    }
+    if (std::memcmp(parsed, expected, sizeof parsed) != 0) Broken("atom fields differ from from_chars");
 }

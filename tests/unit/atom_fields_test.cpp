@@ -97,7 +97,9 @@ TEST(ParseAtomRow, EdgesOfTheShortcut) {
                              "123456789", "1234567.1234567", "12345678.1234567", "1234567.12345678", "0.0000001",
                              "99999999.9999999", "1..2", "1.2.3", "+-1", "-+1", "1e5", "1.5E-3", "1e", "1e+",
                              "12x 3", "3 4\x01 5", "1\v2\f3", "1 2 3 4 5 6 7 8 9 10 11", "0012.5000 -000.0",
-                             "1 2 3 4 5 6 7 8 123456789012345678901234567890", "\t\t7\t\t8"}) {
+                             "1 2 3 4 5 6 7 8 123456789012345678901234567890", "\t\t7\t\t8",
+                             // the 17th character of a signed field lies past the 16 classified at once
+                             "+22343678.343678.", "-12345678.1234567.", "-12345678.12345678", "1.234567.1234567.1"}) {
         for (const std::string& slack : SLACKS) ExpectSameBits(line, slack);
     }
     // Fields that straddle the 16 characters classified at once.

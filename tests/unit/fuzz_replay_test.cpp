@@ -61,3 +61,5 @@ TEST(FuzzReplay, DumpInputs) { EXPECT_GE(Replay("dump", FuzzDumpInput), 1u); }
 TEST(FuzzReplay, PdbInputs) { EXPECT_GE(Replay("pdb", FuzzPdbInput), 1u); }
 
 TEST(FuzzReplay, BondInputs) { EXPECT_GE(Replay("bonds", FuzzBondInput), 1u); }
+
+TEST(FuzzReplay, AtomLineInputs) { EXPECT_GE(Replay("atom_line", FuzzAtomLineInput), 1u); }
