@@ -211,7 +211,7 @@ int Run(const Options& options, const std::string& folder) {
     std::printf("  %-44s %8.2f s  %6.0f MB/s  (%.1fx the newline count)\n", "OpenQuatFile (open + index)", indexSeconds,
                 huge.bytes / 1e6 / indexSeconds, indexSeconds / newlineSeconds);
     std::printf("  %-44s %s\n", "file larger than 3 GiB", huge.bytes > 3 * GIB ? "yes" : "NO");
-    std::printf("  %-44s %s\n", "console output as specified (dots, reminders)",
+    std::printf("  %-44s %s\n", "console output exact (dots, reminders)",
                 Number(huge.output, "console_matches") == 1 ? "yes" : "NO");
     for (const char* which : {"first", "middle", "last"})
         std::printf("  frame %-7d (%-6s) read in %7.4f s: %s\n", static_cast<int>(Number(huge.output, std::string("frame_") + which, 0)),
