@@ -11,12 +11,9 @@ const double* GeomRow(long long atom) {
     return &geom[static_cast<std::size_t>(atom * GEOM_STRIDE)];
 }
 
-// Mean of one coordinate. Positions near the largest double overflow the plain sum; only then is
-// every position divided first, so ordinary frames keep exactly the centre the plain sum gives.
-static double MeanCoordinate(int k) {
-    double sum = 0;
-    for (long long i = 0; i < atoms; ++i) sum += GeomRow(i)[GEOM_X + k];
-    if (std::isfinite(sum)) return sum / static_cast<double>(atoms);
+// Positions near the largest double overflow the plain sum of a coordinate; only then is every position
+// of that coordinate divided first, so ordinary frames keep exactly the centre the plain sum gives.
+static double MeanDividingFirst(int k) {
     double mean = 0;
     for (long long i = 0; i < atoms; ++i) mean += GeomRow(i)[GEOM_X + k] / static_cast<double>(atoms);
     return std::isfinite(mean) ? mean : 0.0;
@@ -25,7 +22,12 @@ static double MeanCoordinate(int k) {
 std::vector<double> average() {
     std::vector<double> centre(3, 0.0);
     if (atoms <= 0) return centre;
-    for (int k = 0; k < 3; ++k) centre[k] = MeanCoordinate(k);
+    for (long long i = 0; i < atoms; ++i) {
+        const double* row = GeomRow(i);
+        for (int k = 0; k < 3; ++k) centre[k] += row[GEOM_X + k];
+    }
+    for (int k = 0; k < 3; ++k)
+        centre[k] = std::isfinite(centre[k]) ? centre[k] / static_cast<double>(atoms) : MeanDividingFirst(k);
     return centre;
 }
 
