@@ -362,3 +362,12 @@ def write_file(folder, name, text):
     with open(path, "w", newline="") as f:
         f.write(text)
     return path
+
+
+def start_viewer(test, folder, config):
+    """Runs the viewer on a configuration in folder until its window is up; it is ended when the test ends."""
+    app = Ovalix([config], cwd=folder)
+    test.addCleanup(app.finish)
+    app.wait_for_line(r"Done reading\. Rendering\.")
+    app.window("OvaLIX - " + config)
+    return app

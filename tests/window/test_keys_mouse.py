@@ -7,7 +7,7 @@ import time
 import unittest
 
 import ovalix_window
-from ovalix_window import Ovalix, require_display, temp_dir, window_title, write_file
+from ovalix_window import require_display, start_viewer, temp_dir, window_title, write_file
 from pixel_checks import (CENTRE, PIXELS_PER_UNIT, bbox_centre, close_colour, colour_at, count,
                           differs_from, dominant, region, rgb255, to_pixel, wait_for_view, wait_until_changed,
                           wait_until_restored)
@@ -20,14 +20,6 @@ def setUpModule():
 
 NAME_PROMPT = "Please enter name of file with configuration information: "
 SORRY = "I'm sorry Dave, I'm afraid I can't do that."
-
-
-def start(test, folder, config):
-    app = Ovalix([config], cwd=folder)
-    test.addCleanup(app.finish)
-    app.wait_for_line(r"Done reading\. Rendering\.")
-    app.window("OvaLIX - " + config)
-    return app
 
 
 def quit_cleanly(test, app, key="Q"):
@@ -91,7 +83,7 @@ def wait_for_frame(app, expected, points=None, **colours):
 class FrameCommands(unittest.TestCase):
     def test_step_keys_show_the_right_frame_and_print_nothing(self):
         folder = temp_dir(self)
-        app = start(self, folder, write_counting_scene(folder))
+        app = start_viewer(self, folder, write_counting_scene(folder))
         wait_for_frame(app, 0)
         # Each group of keys ends in a frame that depends on every key of the group, so a key that should do
         # nothing ('p' on frame 0, 'n' on the last frame) is caught by the key after it.
@@ -123,7 +115,7 @@ class GoToFrame(unittest.TestCase):
 
     def test_answers_on_standard_input(self):
         folder = temp_dir(self)
-        app = start(self, folder, write_counting_scene(folder))
+        app = start_viewer(self, folder, write_counting_scene(folder))
         wait_for_frame(app, 0)
         expected = []
 
@@ -163,7 +155,7 @@ class GoToFrame(unittest.TestCase):
 class Animation(unittest.TestCase):
     def test_space_animates_to_the_last_frame_and_frame_commands_stop_it(self):
         folder = temp_dir(self)
-        app = start(self, folder, write_counting_scene(folder))
+        app = start_viewer(self, folder, write_counting_scene(folder))
         wait_for_frame(app, 0)
         app.key("space")
         wait_for_frame(app, LAST)
@@ -200,7 +192,7 @@ class Animation(unittest.TestCase):
         # Long enough that the animation is still running many seconds later (a software renderer shows about
         # a hundred frames a second of this scene); the discs spell the frame number mod 32.
         folder = temp_dir(self)
-        app = start(self, folder, write_counting_scene(folder, "long", frames=20000))
+        app = start_viewer(self, folder, write_counting_scene(folder, "long", frames=20000))
         points = [to_pixel(x, 0) for x in MARKERS]
         wait_for_frame(app, 0)
 
@@ -275,7 +267,7 @@ def moved(channel, dx_range=None, dy_range=None, reference=None):
 class TurningKeys(unittest.TestCase):
     def test_each_key_turns_its_way_and_the_opposite_key_turns_back(self):
         folder = temp_dir(self)
-        app = start(self, folder, TurnScene.write(folder))
+        app = start_viewer(self, folder, TurnScene.write(folder))
         start_view = wait_for_view(app, lambda im: (TurnScene.centre(im, "g") is not None, "drawing"), "the scene")
         self.assertIsNone(TurnScene.centre(start_view, "b"), "the blue disc hides behind the red one")
         full = TurnScene.shift(20)   # 'd' and 'a' turn 4 degrees a press, the others 2: five or ten presses make 20
@@ -321,7 +313,7 @@ class TurningKeys(unittest.TestCase):
 class Dragging(unittest.TestCase):
     def test_drags_turn_spin_and_push_and_the_opposite_drag_restores(self):
         folder = temp_dir(self)
-        app = start(self, folder, TurnScene.write(folder))
+        app = start_viewer(self, folder, TurnScene.write(folder))
         start_view = wait_for_view(app, lambda im: (TurnScene.centre(im, "g") is not None, "drawing"), "the scene")
         full = TurnScene.shift(20)
         band = (full - 6, full + 6)
@@ -376,7 +368,7 @@ class ZoomPanWheel(unittest.TestCase):
     def test_size_and_place_follow_the_keys_and_the_wheel(self):
         folder = temp_dir(self)
         config = write_scene(folder, "ball", [Species((8, 8, 8), (0.8, 0.8, 0.2))], [[Atom(1, (5, 5, 5))]], (0, 0, 0))
-        app = start(self, folder, config)
+        app = start_viewer(self, folder, config)
 
         def area(image):
             return count(differs_from(image, (0, 0, 0)))
@@ -462,7 +454,7 @@ class Reload(unittest.TestCase):
 
     def test_L_reads_another_configuration_and_keeps_the_view(self):
         folder, first, second = self.write_both()
-        app = start(self, folder, first)
+        app = start_viewer(self, folder, first)
         wait_for_frame(app, 0)
         app.key("n")
         wait_for_frame(app, 1)
@@ -482,7 +474,7 @@ class Reload(unittest.TestCase):
 
     def test_L_after_G_takes_the_rest_of_the_answer_line_as_the_name(self):
         folder, first, second = self.write_both()
-        app = start(self, folder, first)
+        app = start_viewer(self, folder, first)
         app.key("G")
         app.wait_for_text("Go to frame: ")
         app.send("2\n")
@@ -501,7 +493,7 @@ class Reload(unittest.TestCase):
     def test_L_with_a_faulty_configuration_explains_it_and_ends_after_a_character(self):
         folder, first, _ = self.write_both()
         write_file(folder, "faulty.cfg", "dumpfile second.dump\nspecies 1\nradius 1 1 1 1\n")
-        app = start(self, folder, first)
+        app = start_viewer(self, folder, first)
         wait_for_frame(app, 0)
         app.key("L")
         app.wait_for_text(NAME_PROMPT)
@@ -518,7 +510,7 @@ class Reload(unittest.TestCase):
 class Quit(unittest.TestCase):
     def run_until_quit(self, key):
         folder = temp_dir(self)
-        app = start(self, folder, write_counting_scene(folder, frames=2))
+        app = start_viewer(self, folder, write_counting_scene(folder, frames=2))
         first = wait_for_frame(app, 0)
         app.key("q")
         wait_until_changed(app, first, "the row turned by 'q'", minimum=100)

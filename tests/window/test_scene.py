@@ -4,7 +4,7 @@ fog, frames without atoms."""
 import math
 import unittest
 
-from ovalix_window import Ovalix, require_display, temp_dir
+from ovalix_window import require_display, start_viewer, temp_dir
 from pixel_checks import (CENTRE, PIXELS_PER_UNIT, bbox_centre, bbox_size, close_colour, colour_at, count,
                           differs_from, dominant, lit_front, region, rgb255, to_pixel, wait_for_view)
 from scene_files import Atom, Species, write_scene
@@ -12,15 +12,6 @@ from scene_files import Atom, Species, write_scene
 
 def setUpModule():
     require_display()
-
-
-def start(test, folder, config):
-    """Runs the viewer on a configuration in folder until its window is up; it is ended when the test ends."""
-    app = Ovalix([config], cwd=folder)
-    test.addCleanup(app.finish)
-    app.wait_for_line(r"Done reading\. Rendering\.")
-    app.window("OvaLIX - " + config)
-    return app
 
 
 def quit_cleanly(test, app):
@@ -45,7 +36,7 @@ class BackgroundAndOneEllipsoid(unittest.TestCase):
         # Anywhere in space: the scene is centred on the frame centre, which for one atom is the atom itself.
         config = write_scene(folder, "one", [Species(self.HALF_RADII, self.COLOUR)],
                              [[Atom(1, (37.5, -12.25, 8))]], self.BACKGROUND)
-        app = start(self, folder, config)
+        app = start_viewer(self, folder, config)
         background = rgb255(self.BACKGROUND)
 
         def drawn(image):
@@ -91,7 +82,7 @@ class HalfRadiiAndQuaternions(unittest.TestCase):
         folder = temp_dir(self)
         atoms = [Atom(1, (x, 0, 0), q) for x, q, _ in self.ROW]
         config = write_scene(folder, "row", [Species((4, 1, 1), (1, 1, 0.5))], [atoms], (0, 0, 0))
-        app = start(self, folder, config)
+        app = start_viewer(self, folder, config)
 
         def all_drawn(image):
             mask = differs_from(image, (0, 0, 0))
@@ -128,7 +119,7 @@ class FrameCentre(unittest.TestCase):
         frames = [[Atom(1, (10, 10, 10)), Atom(1, (10, 10, 10)), Atom(1, (10, 10, 10))],
                   [Atom(1, (60, -30, 5)), Atom(1, (100, -30, 5)), Atom(1, (80, -30, 5))]]
         config = write_scene(folder, "centre", [Species((5, 5, 5), (0.2, 0.8, 0.2))], frames, (0, 0, 0))
-        app = start(self, folder, config)
+        app = start_viewer(self, folder, config)
         sphere = 2 * 5 * PIXELS_PER_UNIT
         row = (40 + 2 * 5) * PIXELS_PER_UNIT
 
@@ -166,7 +157,7 @@ class Fog(unittest.TestCase):
         atoms = [Atom(1, (x, y, 0)) for x, y in near] + [Atom(2, (0, 0, -self.FAR))]
         species = [Species((6, 6, 1), (0, 0, 1)), Species((12, 12, 1), (1, 0, 0))]
         config = write_scene(folder, "fog", species, [atoms], (0, 0, 0))
-        app = start(self, folder, config)
+        app = start_viewer(self, folder, config)
         near_depth = 200 - self.FAR / 5
         near_points = [to_pixel(x, y, near_depth) for x, y in near]
         far_point = (CENTRE[0] - 0.5, CENTRE[1] - 0.5)
@@ -199,7 +190,7 @@ class EmptyFrames(unittest.TestCase):
         folder = temp_dir(self)
         background = (0.3, 0.3, 0.3)
         config = write_scene(folder, "empty", [Species((1, 1, 1), (1, 0, 0))], [[], [], []], background)
-        app = start(self, folder, config)
+        app = start_viewer(self, folder, config)
         self.assertIn("Number of atoms:      0\nNumber of time steps: 3 (0 - 2)\n", app.output)
 
         def only_background(image):
@@ -231,7 +222,7 @@ class LightingIndependentOfSize(unittest.TestCase):
         folder = temp_dir(self)
         config = write_scene(folder, "sizes", [Species((10, 10, 10), self.COLOUR), Species((1.5, 1.5, 1.5), self.COLOUR)],
                              [[Atom(1, (-15, 0, 0)), Atom(2, (15, 0, 0))]], (1, 1, 1))
-        app = start(self, folder, config)
+        app = start_viewer(self, folder, config)
         expected = rgb255(lit_front(self.COLOUR))
 
         def both_drawn(image):
