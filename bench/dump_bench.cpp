@@ -12,7 +12,6 @@
 #include <unistd.h>     // Required for: read, close, pipe, unlink, rmdir
 
 #include <algorithm>
-#include <charconv>     // Required for: std::to_chars (the %g formatting LAMMPS uses)
 #include <chrono>
 #include <ctime>        // Required for: clock_gettime (process CPU time)
 #include <cmath>
@@ -23,6 +22,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>       // Required for: std::unique_ptr (the aligned read buffer)
+#include <random>       // Required for: the random frames
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -30,6 +30,7 @@
 
 #include "app/scene.h"
 #include "bench/child_process.h"
+#include "bench/generated_dump.h"
 #include "io/dump_reader.h"
 
 extern char** environ;
@@ -38,7 +39,6 @@ namespace {
 
 constexpr int BENCH_PARTICLES = 100000;
 constexpr int BENCH_FRAMES = 20;
-constexpr int BENCH_SPECIES = 2;
 constexpr int SMALL_PARTICLES = 10000;
 constexpr int FEW_FRAMES = 20;
 constexpr int MANY_FRAMES = 200;
@@ -106,89 +106,6 @@ void PrintTiming(const char* what, const Timing& timing, double megabytes = 0) {
     std::printf("  %-48s %7.3f s %7.3f s %7.3f s", what, timing.wallBest, timing.wallMedian, timing.cpuBest);
     if (megabytes > 0) std::printf("  %5.0f MB/s", megabytes / timing.cpuBest);
     std::printf("\n");
-}
-
-// ---- Generated trajectory -------------------------------------------------------------------------
-
-// SplitMix64 finaliser: a stateless hash, so any atom of any frame can be generated on its own.
-uint64_t Mix(uint64_t x) {
-    x += 0x9e3779b97f4a7c15ULL;
-    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
-    return x ^ (x >> 31);
-}
-
-double Uniform(uint64_t key) { return static_cast<double>(Mix(key) >> 11) * (1.0 / 9007199254740992.0); }
-
-uint64_t Key(uint64_t atom, uint64_t frame, uint64_t field) { return (atom * 1000003 + frame) * 16 + field; }
-
-// Box edge for a number density of 0.5, like a dense coarse-grained liquid.
-double BoxEdge(int particles) { return std::cbrt(particles / 0.5); }
-
-// Writes v as C's %g does (6 significant digits), which LAMMPS uses for dump custom columns.
-char* PutReal(char* p, char* end, double v) {
-    return std::to_chars(p, end, v, std::chars_format::general, 6).ptr;
-}
-
-char* PutInt(char* p, char* end, long long v) { return std::to_chars(p, end, v).ptr; }
-
-// One atom line: id, type, wrapped position drifting over the frames, a random unit quaternion.
-char* PutAtomLine(char* p, char* end, int atom, int frame, double edge) {
-    uint64_t a = static_cast<uint64_t>(atom);
-    uint64_t f = static_cast<uint64_t>(frame);
-    p = PutInt(p, end, atom + 1);
-    *p++ = ' ';
-    p = PutInt(p, end, 1 + static_cast<int>(Mix(Key(a, 0, 0)) % BENCH_SPECIES));
-    for (int axis = 0; axis < 3; ++axis) {
-        double start = edge * Uniform(Key(a, 0, 1 + axis));
-        double drift = 0.2 * frame * (Uniform(Key(a, 0, 4 + axis)) - 0.5);
-        double jitter = 0.1 * (Uniform(Key(a, f, 1 + axis)) - 0.5);
-        double x = std::fmod(start + drift + jitter + edge, edge) - 0.5 * edge;  // box centred on the origin
-        *p++ = ' ';
-        p = PutReal(p, end, x);
-    }
-    double q[4];
-    double norm = 0;
-    for (int k = 0; k < 4; ++k) {
-        q[k] = 2 * Uniform(Key(a, f, 8 + k)) - 1;
-        norm += q[k] * q[k];
-    }
-    norm = std::sqrt(norm > 0 ? norm : 1);
-    for (int k = 0; k < 4; ++k) {
-        *p++ = ' ';
-        p = PutReal(p, end, q[k] / norm);
-    }
-    *p++ = '\n';
-    return p;
-}
-
-// Writes a dump in LAMMPS's layout: time step, count, box bounds (%-1.16e), atoms header, atom lines.
-void GenerateDump(const std::string& path, int particles, int frames) {
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out) throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
-    std::vector<char> buffer(IO_CHUNK + 4096);
-    char* const begin = buffer.data();
-    char* const limit = begin + IO_CHUNK;
-    char* const end = begin + buffer.size();
-    char* p = begin;
-    double edge = BoxEdge(particles);
-    for (int f = 0; f < frames; ++f) {
-        p += std::snprintf(p, static_cast<std::size_t>(end - p),
-                           "ITEM: TIMESTEP\n%d\nITEM: NUMBER OF ATOMS\n%d\nITEM: BOX BOUNDS pp pp pp\n", f * 1000,
-                           particles);
-        for (int axis = 0; axis < 3; ++axis)
-            p += std::snprintf(p, static_cast<std::size_t>(end - p), "%-1.16e %-1.16e\n", -0.5 * edge, 0.5 * edge);
-        p += std::snprintf(p, static_cast<std::size_t>(end - p), "ITEM: ATOMS id type x y z quatw quati quatj quatk\n");
-        for (int i = 0; i < particles; ++i) {
-            p = PutAtomLine(p, end, i, f, edge);
-            if (p >= limit) {
-                std::fwrite(begin, 1, static_cast<std::size_t>(p - begin), out);
-                p = begin;
-            }
-        }
-    }
-    std::fwrite(begin, 1, static_cast<std::size_t>(p - begin), out);
-    if (std::fclose(out) != 0) throw std::runtime_error("cannot finish " + path + " (disk full?)");
 }
 
 // ---- Plain reads ----------------------------------------------------------------------------------
@@ -262,7 +179,7 @@ void PrepareScene(const std::string& path) {
     ResetScene();
     inname = path;
     quat = true;
-    species = BENCH_SPECIES;
+    species = GENERATED_SPECIES;
 }
 
 Sample ReadFrameTimed(int which) {
@@ -272,17 +189,12 @@ Sample ReadFrameTimed(int which) {
 }
 
 // Checks a frame read against the generator: labels, types, and the values of a few atoms as printed.
-bool FrameMatchesGenerator(int which, double edge) {
-    char line[256];
+bool FrameMatchesGenerator(int which) {
     for (int atom : {0, 1, atoms / 2, atoms - 1}) {
-        char* end = PutAtomLine(line, line + sizeof line, atom, which, edge);
-        const char* p = line;
-        for (int k = 0; k < GEOM_STRIDE; ++k) {
-            double expected = 0;
-            while (*p == ' ') ++p;
-            p = std::from_chars(p, end, expected).ptr;
-            if (geom[static_cast<std::size_t>(atom) * GEOM_STRIDE + k] != expected) return false;
-        }
+        double expected[GEOM_STRIDE];
+        GeneratedAtomValues(BENCH_PARTICLES, atom, which, expected);
+        for (int k = 0; k < GEOM_STRIDE; ++k)
+            if (geom[static_cast<std::size_t>(atom) * GEOM_STRIDE + k] != expected[k]) return false;
     }
     return true;
 }
@@ -390,9 +302,9 @@ int Run(const Options& options) {
             path = dir + "/bench_100000x20.dump";
             generated.push_back(path);
             auto start = std::chrono::steady_clock::now();
-            GenerateDump(path, BENCH_PARTICLES, BENCH_FRAMES);
+            WriteGeneratedDump(path, BENCH_PARTICLES, BENCH_FRAMES);
             std::printf("generated %s (%d particles x %d frames, %d species) in %.1f s\n", path.c_str(),
-                        BENCH_PARTICLES, BENCH_FRAMES, BENCH_SPECIES, Seconds(start));
+                        BENCH_PARTICLES, BENCH_FRAMES, GENERATED_SPECIES, Seconds(start));
         }
 
         // Warm the page cache once, for every reader alike.
@@ -423,15 +335,14 @@ int Run(const Options& options) {
         Timing firstFrame = Summarise(firstFrameTimes);
         int frames = FrameCount();
         std::vector<int> randomFrames;
-        uint64_t seed = 2024;
-        for (int r = 0; r < RANDOM_FRAME_READS; ++r)
-            randomFrames.push_back(static_cast<int>(Mix(seed + r) % static_cast<uint64_t>(frames)));
+        std::mt19937 random(2024);
+        std::uniform_int_distribution<int> anyFrame(0, frames - 1);
+        for (int r = 0; r < RANDOM_FRAME_READS; ++r) randomFrames.push_back(anyFrame(random));
         std::vector<Sample> frameTimes;
         bool framesMatch = true;
-        double edge = BoxEdge(BENCH_PARTICLES);
         for (int which : randomFrames) {
             frameTimes.push_back(ReadFrameTimed(which));
-            if (ownFile) framesMatch = framesMatch && FrameMatchesGenerator(which, edge);
+            if (ownFile) framesMatch = framesMatch && FrameMatchesGenerator(which);
         }
         Timing randomFrame = Summarise(frameTimes);
         frame = randomFrames[0];
@@ -501,8 +412,8 @@ int Run(const Options& options) {
         std::string many = dir + "/flat_10000x200.dump";
         generated.push_back(few);
         generated.push_back(many);
-        GenerateDump(few, SMALL_PARTICLES, FEW_FRAMES);
-        GenerateDump(many, SMALL_PARTICLES, MANY_FRAMES);
+        WriteGeneratedDump(few, SMALL_PARTICLES, FEW_FRAMES);
+        WriteGeneratedDump(many, SMALL_PARTICLES, MANY_FRAMES);
         std::vector<MemoryRow> rows = {ProbeMemory(std::to_string(atoms) + " particles", path),
                                        ProbeMemory("10000 particles", few), ProbeMemory("10000 particles", many)};
         std::printf("\npeak RSS (VmHWM) of a process that opens the file and reads every frame\n");
@@ -530,7 +441,7 @@ int main(int argc, char** argv) {
             std::string arg = argv[k];
             if (arg == "--probe" && k + 1 < argc) return Probe(argv[k + 1]);
             if (arg == "--generate" && k + 1 < argc) {
-                GenerateDump(argv[k + 1], BENCH_PARTICLES, BENCH_FRAMES);
+                WriteGeneratedDump(argv[k + 1], BENCH_PARTICLES, BENCH_FRAMES);
                 return 0;
             }
             if (arg == "--no-mdanalysis") options.mdanalysis = false;
