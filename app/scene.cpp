@@ -10,6 +10,8 @@
 int window_width = 1024;
 int window_height = 640;
 int window_depth = 400;
+double clipNear = 1.0;
+double clipFar = 0.0;
 
 double eyex = 0, eyey = 0, eyez = 0;
 double focusx = 0, focusy = 0, focusz = 0;
@@ -36,6 +38,10 @@ double bondwidth = 0.0;
 bool animate = false;
 bool print = false;
 int printcount = 0;
+std::string sequenceFallback;
+bool colourByOrientation = false;
+bool orderFrameChanged = true;
+OrderParameter frameOrder = {false, 0.0, {0.0, 0.0, 0.0}};
 MouseRecord MouseState = {false, false, false, 0, 0, 0};
 
 // Containers in their construction order; they are destroyed in the reverse order after main.
@@ -80,6 +86,12 @@ void ResetScene() {
     bondwidth = 0.0;
     animate = print = false;
     printcount = 0;
+    sequenceFallback.clear();
+    colourByOrientation = false;
+    orderFrameChanged = true;
+    frameOrder = {false, 0.0, {0.0, 0.0, 0.0}};
+    clipNear = 1.0;
+    clipFar = 0.0;
     MouseState = {false, false, false, 0, 0, 0};
     shape.clear();
     bondvec.clear();

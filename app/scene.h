@@ -24,6 +24,8 @@ constexpr int GEOM_QW = 5;
 extern int window_width;   // pixels; 1024 until the first reshape
 extern int window_height;  // pixels; 640, never 0 (a reshape to 0 stores 1)
 extern int window_depth;   // far plane and fog end, scene units; fog starts 50 units earlier
+extern double clipNear;    // near plane, scene units: 1 until a fit brings a small system closer
+extern double clipFar;     // far plane beyond window_depth that a fit of a large system needs; 0: window_depth
 
 // ---- Camera (set once by the GL set-up) ----------------------------------------------------------
 extern double eyex, eyey, eyez;
@@ -70,10 +72,21 @@ extern bool solidBonds;                   // bonds as cylinders (true) or lines
 extern double bondwidth;                  // cylinder radius, scene units
 extern std::vector<unsigned int> texture; // GL texture names: [0] ellipsoids, [1] bonds if configured
 
+// ---- Orientation colours and order parameter ------------------------------------------------------
+struct OrderParameter {
+    bool exists;         // false: the frame has no non-spherical particle
+    double S;            // largest eigenvalue of Q
+    double director[3];  // its unit eigenvector, largest component positive
+};
+extern bool colourByOrientation;   // diffuse colours from the angle to the director instead of the species
+extern bool orderFrameChanged;     // a frame was read since the order parameter was last computed
+extern OrderParameter frameOrder;  // of the frame shown, valid while colourByOrientation
+
 // ---- Animation, output and mouse ------------------------------------------------------------------
 extern bool animate;     // each redisplay advances one frame
 extern bool print;       // each animated frame is written as an image
 extern int printcount;   // sequence number of the next snapshot
+extern std::string sequenceFallback;  // inname whose folder could not be written: its sequence images go to the working directory
 
 struct MouseRecord {
     bool leftButton;

@@ -17,6 +17,7 @@ void OpenFile() {
 void ReadFrame() {
     if (quat) ReadQuatFrame();
     else ReadAnisouFrame();
+    orderFrameChanged = true;
 }
 
 void CloseFile() {

@@ -1,6 +1,8 @@
 // Image file names with the leading-zero rule.
 #include "export/image_names.h"
 
+#include <sys/stat.h>  // Required for: lstat
+
 #include "app/scene.h"
 
 std::string ImageNumber(int value) {
@@ -15,4 +17,25 @@ std::string SnapshotName(int count, int frameNumber) {
     return "Screen_" + ImageNumber(count) + "_" + ImageNumber(frameNumber) + format;
 }
 
-std::string SequenceName(int frameNumber) { return inname + "_" + ImageNumber(frameNumber) + format; }
+std::string FileNameOnly(const std::string& path) {
+    std::string::size_type slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// After the trajectory's folder refused an image, its sequence goes to the working directory.
+static std::string SequenceStem() { return inname == sequenceFallback ? FileNameOnly(inname) : inname; }
+
+std::string SequenceName(int frameNumber) { return SequenceStem() + "_" + ImageNumber(frameNumber) + format; }
+
+std::string SequencePattern() { return SequenceStem() + "_NNNN" + format; }
+
+static bool FileExists(const std::string& name) {
+    struct stat status;
+    return lstat(name.c_str(), &status) == 0;
+}
+
+std::string NextSnapshotName(int frameNumber) {
+    std::string name = SnapshotName(printcount++, frameNumber);
+    while (FileExists(name)) name = SnapshotName(printcount++, frameNumber);
+    return name;
+}

@@ -24,10 +24,7 @@ static void RedrawBackBuffer() {
     if (showTS) ShowTimeStep();
 }
 
-void PrintImage(bool single) {
-    std::string name = single ? SnapshotName(printcount++, frame) : SequenceName(frame);
-    if (!print) return;
-    if (single) RedrawBackBuffer();
+static bool SaveWindow(const std::string& name) {
     ilEnable(IL_FILE_OVERWRITE);
     ILuint image = 0;
     ilGenImages(1, &image);
@@ -35,6 +32,26 @@ void PrintImage(bool single) {
     ilutGLScreen();
     bool saved = ilSaveImage(name.c_str());
     ilDeleteImages(1, &image);
+    return saved;
+}
+
+// A trajectory folder that cannot be written would end a movie export: its images go to the working directory.
+static bool SaveInWorkingDirectory(std::string& name) {
+    if (sequenceFallback == inname || FileNameOnly(inname) == inname) return false;
+    sequenceFallback = inname;
+    name = SequenceName(frame);
+    std::cout << "The folder of " << inname << " cannot be written: the images go to the working directory as "
+              << SequencePattern() << "." << std::endl;
+    return SaveWindow(name);
+}
+
+void PrintImage(bool single) {
+    // Snapshots never replace a file: the number goes on to the first name that is free.
+    std::string name = single ? NextSnapshotName(frame) : SequenceName(frame);
+    if (!print) return;
+    if (single) RedrawBackBuffer();
+    bool saved = SaveWindow(name);
+    if (!saved && !single) saved = SaveInWorkingDirectory(name);
     if (!saved) ReportWriteFailure(name);
     if (single) std::cout << "Success! File " << name << " has been written." << std::endl;
 }

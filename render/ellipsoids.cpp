@@ -8,6 +8,7 @@
 
 #include "app/exit_sequence.h"
 #include "app/geometry.h"
+#include "app/order.h"
 #include "app/scene.h"
 #include "app/scene_gl.h"
 #include "render/bonds.h"
@@ -64,12 +65,14 @@ static bool OutsideView(const std::vector<double>& position, const double* half)
 }
 
 // Species numbers are index-checked against both species tables before anything is drawn.
-static void SetSpeciesMaterial(int n) {
+// In orientation colours the diffuse colour comes from the particle's angle to the director instead.
+static void SetSpeciesMaterial(int n, const double* quaternion) {
     const float ambient[4] = {0.8f, 0.8f, 0.8f, 1.0f};
     const float specular[4] = {0.1f, 0.1f, 0.1f, 1.0f};
     float diffuse[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     for (int k = 0; k < 3; ++k)
         diffuse[k] = static_cast<float>(entry(color, SPECIES_STRIDE * (n - 1LL) + k, "color"));
+    OrientationColour(n, quaternion, diffuse);
     glMaterialfv(GL_FRONT, GL_AMBIENT, ambient);
     glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
     glMaterialfv(GL_FRONT, GL_SPECULAR, specular);
@@ -77,7 +80,7 @@ static void SetSpeciesMaterial(int n) {
 }
 
 void CreateEllipsoid(int n, std::vector<double> position, std::vector<double> quaternion, int slices, int stacks) {
-    SetSpeciesMaterial(n);
+    SetSpeciesMaterial(n, quaternion.data());
     double degrees = 0, axis[3] = {0, 0, 0};
     QuaternionAxisAngle(quaternion.data(), degrees, axis);
     double half[3];
@@ -116,6 +119,7 @@ void CreateEllipsoid(int n, std::vector<double> position, std::vector<double> qu
 void DoStuff() {
     std::vector<double> centre = average();
     std::vector<double> position(3), quaternion(4);
+    UpdateFrameOrder();
     SetViewPlanes();
     ellipsoidsOutsideView = 0;
     for (long long i = 0; i < atoms; ++i) {

@@ -8,10 +8,17 @@
 #include "render/devil.h"
 #include "render/textures.h"
 
+// The clip planes are 1 and window_depth unless a fit of the view has moved them to keep the frame whole.
 static void SetPerspective(int width, int height) {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(45.0, static_cast<double>(width) / static_cast<double>(height), 1.0, window_depth);
+    double farPlane = clipFar > window_depth ? clipFar : window_depth;
+    gluPerspective(45.0, static_cast<double>(width) / static_cast<double>(height), clipNear, farPlane);
+}
+
+void ApplyPerspective() {
+    SetPerspective(window_width, window_height);
+    glMatrixMode(GL_MODELVIEW);
 }
 
 static void SetUpLight(GLenum light, const float* position) {

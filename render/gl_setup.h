@@ -5,3 +5,4 @@ void MyGLInit();                               // every GL setting the scene is 
 void Reshape(int width, int height);           // viewport and perspective for the new size; the view survives
 void setOrthographicProjection();              // pixel projection with (0, 0) at the top-left corner
 void resetPerspectiveProjection();             // back to the perspective projection
+void ApplyPerspective();                       // perspective for the window size and the current clip planes

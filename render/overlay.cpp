@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/scene.h"
+#include "app/order.h"
 #include "app/scene_gl.h"
 #include "render/gl_setup.h"
 
@@ -28,6 +29,10 @@ void ShowTimeStep() {
     glMaterialfv(GL_FRONT, GL_AMBIENT, ambient);
     glColor3f(2.0f, 2.0f, 2.0f);
     renderBitmapString(20, window_height - 20, bitfont, text);
+    if (colourByOrientation && frameOrder.exists) {
+        std::snprintf(text, sizeof text, "S = %.4f", frameOrder.S);
+        renderBitmapString(20, window_height - 40, bitfont, text);  // the line above the time step
+    }
     glPopMatrix();
     resetPerspectiveProjection();
     glEnable(GL_DEPTH_TEST);

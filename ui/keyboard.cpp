@@ -14,6 +14,7 @@
 #include "io/bond_reader.h"
 #include "io/config_reader.h"
 #include "render/textures.h"
+#include "ui/view_commands.h"
 
 void getMVCoord(double* c0, double* c1, double* c2) {
     float m[16];
@@ -162,10 +163,12 @@ static void ToggleFog() {
     gp = !gp;
 }
 
+// Printing frames stays on or off as it was: a snapshot in the middle of a movie export does not end it.
 static void Snapshot() {
+    bool printing = print;
     print = true;
     PrintImage(true);
-    print = false;
+    print = printing;
     ReanchorLights();
     glutPostRedisplay();
 }
@@ -208,4 +211,8 @@ void KeyHandler(unsigned char key, int, int) {
     if (key == 'g') ToggleFog();
     if (key == 't') showTS = !showTS;
     if (key == 13) Snapshot();
+    if (key == 'c') ToggleColouring();
+    if (key == 'z') FitView();
+    if (key == 'Z') ResetView();
+    if (key == 'h') PrintHelp();
 }

@@ -4,6 +4,8 @@
 //   space   animate on/off        p n  previous/next frame   P N  back/forward a tenth
 //   G       go to frame (console) r f  first/last frame      L    reload a configuration (console)
 //   g       fog on/off            t    time-step overlay     Enter  snapshot
+//   c       colour by orientation z    fit the view          Z    start-up view, then fit
+//   h       list every command
 #pragma once
 
 void KeyHandler(unsigned char key, int x, int y);       // GLUT keyboard callback

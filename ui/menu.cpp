@@ -7,6 +7,7 @@
 
 #include "app/scene.h"
 #include "app/trajectory.h"
+#include "export/image_names.h"
 #include "export/screenshot.h"
 
 enum MenuEntry {
@@ -52,13 +53,21 @@ void MenuHandler(int id) {
             rotating_light = 1;
             std::cout << "Rotating light" << std::endl;
             break;
-        case MENU_PRINT_IMAGES: print = true; break;
-        case MENU_NO_IMAGES: print = false; break;
-        case MENU_PRINT_SCREEN:
+        case MENU_PRINT_IMAGES:
+            print = true;
+            std::cout << "Printing every animated frame as " << SequencePattern() << "." << std::endl;
+            break;
+        case MENU_NO_IMAGES:
+            print = false;
+            std::cout << "Stopped printing frames." << std::endl;
+            break;
+        case MENU_PRINT_SCREEN: {
+            bool printing = print;  // a snapshot leaves frame printing as it was
             print = true;
             PrintImage(true);
-            print = false;
+            print = printing;
             break;
+        }
         case MENU_HIDE_TIMESTEP: showTS = false; break;
         case MENU_SHOW_TIMESTEP: showTS = true; break;
         case MENU_JPG: format = ".jpg"; break;

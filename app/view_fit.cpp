@@ -1,0 +1,38 @@
+// The sphere holding the frame and the eye distance that fits it into the window.
+#include "app/view_fit.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "app/geometry.h"
+#include "app/scene.h"
+
+double SceneRadius() {
+    std::vector<double> centre = average();
+    double farthest = 0, largestHalf = 0;
+    for (long long i = 0; i < atoms; ++i) {
+        const double* row = GeomRow(i);
+        double d2 = 0;
+        for (int k = 0; k < 3; ++k) d2 += (row[GEOM_X + k] - centre[k]) * (row[GEOM_X + k] - centre[k]);
+        farthest = std::max(farthest, std::sqrt(d2));
+        long long n = static_cast<long long>(row[GEOM_TYPE]);
+        for (int k = 0; k < 3; ++k)
+            largestHalf = std::max(largestHalf, std::fabs(entry(shape, SPECIES_STRIDE * (n - 1) + k, "shape")));
+    }
+    return farthest + largestHalf;
+}
+
+// NOTE: a sphere seen from distance d fills the cone of half angle asin(r / d); its outline on the screen is
+// the circle of radius tan(that angle), so the distance follows from the wanted outline, not from r / tan.
+double FitDistance(double radius, int width, int height) {
+    double halfTan = std::tan(FIELD_OF_VIEW / 2 * std::acos(-1.0) / 180);
+    if (width < height) halfTan *= static_cast<double>(width) / height;
+    double outline = (1 - 2 * FIT_MARGIN) * halfTan;
+    return radius / std::sin(std::atan(outline));
+}
+
+void FitClipPlanes(double distance, double radius, double& nearPlane, double& farPlane) {
+    nearPlane = std::min(1.0, 0.5 * (distance - radius));
+    farPlane = 1.01 * (distance + radius);
+}

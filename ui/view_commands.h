@@ -1,0 +1,7 @@
+// Keys beyond moving and stepping: orientation colours, fitting and resetting the view, the help list.
+#pragma once
+
+void ToggleColouring();  // species colours <-> orientation colours, with the message saying which
+void FitView();          // keep the rotation; move the frame so its sphere fills the smaller window dimension
+void ResetView();        // the start-up camera and orientation, then FitView
+void PrintHelp();        // every key, mouse action and menu entry, one line each
