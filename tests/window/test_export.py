@@ -134,23 +134,29 @@ class ExportCase(unittest.TestCase):
 class Snapshots(ExportCase):
     def test_enter_writes_numbered_jpgs_that_show_the_window(self):
         folder = self.scene()
-        # An older file of the same name is overwritten without a question.
-        with open(os.path.join(folder, "Screen_0000_0000.jpg"), "wb") as f:
-            f.write(b"not an image")
+        # Files an earlier run wrote are never overwritten: the number goes on to the first free name.
+        earlier = ["Screen_0000_0000.jpg", "Screen_0003_0002.jpg"]
+        for name in earlier:
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(b"not an image")
         app = self.start(folder)
         window = app.settled_grab()
-        first = self.snapshot(app, folder, "Screen_0000_0000.jpg")
+        first = self.snapshot(app, folder, "Screen_0001_0000.jpg")
         self.assert_matches_window(first, window, "JPEG", loss=3.0)
-        self.assert_matches_window(self.snapshot(app, folder, "Screen_0001_0000.jpg"), app.settled_grab(),
+        self.assert_matches_window(self.snapshot(app, folder, "Screen_0002_0000.jpg"), app.settled_grab(),
                                    "JPEG", loss=3.0)
         app.key("n", "n")
         moved = app.settled_grab(ready=lambda im: is_green(im.getpixel(project(im, *green_sphere_centre(2)))))
-        third = self.snapshot(app, folder, "Screen_0002_0002.jpg")
+        third = self.snapshot(app, folder, "Screen_0004_0002.jpg")
         self.assert_matches_window(third, moved, "JPEG", loss=3.0)
         self.assertTrue(is_green(third.convert("RGB").getpixel(project(third, *green_sphere_centre(2)))))
         self.assertFalse(is_green(third.convert("RGB").getpixel(project(third, *green_sphere_centre(0)))))
         names = sorted(n for n in os.listdir(folder) if n.startswith("Screen_"))
-        self.assertEqual(names, ["Screen_0000_0000.jpg", "Screen_0001_0000.jpg", "Screen_0002_0002.jpg"])
+        self.assertEqual(names, sorted(earlier + ["Screen_0001_0000.jpg", "Screen_0002_0000.jpg",
+                                                  "Screen_0004_0002.jpg"]))
+        for name in earlier:
+            with open(os.path.join(folder, name), "rb") as f:
+                self.assertEqual(f.read(), b"not an image", "%s was overwritten" % name)
 
     def test_formats_chosen_in_the_menu(self):
         folder = self.scene()
@@ -174,6 +180,7 @@ class Sequence(ExportCase):
         app = self.start(folder)
         app.settled_grab()
         choose(app, "Print", "Print Images")
+        app.wait_for_line(r"Printing every animated frame as run/scene\.dump_NNNN\.jpg\.")
         # Printing is on but the animation is not: redraws write nothing.
         app.settled_grab()
         self.assertEqual(sorted(os.listdir(os.path.join(folder, "run"))), ["scene.dump"])
@@ -185,6 +192,7 @@ class Sequence(ExportCase):
             time.sleep(0.1)
         app.key("space")
         choose(app, "Print", "Do Not Print Images")
+        app.wait_for_line(r"Stopped printing frames\.")
         self.assertEqual(sorted(os.listdir(os.path.join(folder, "run"))), ["scene.dump"] + names)
         self.assertEqual(sorted(n for n in os.listdir(folder) if n.endswith(".jpg")), [],
                          "sequence images belong next to the trajectory")
@@ -227,15 +235,51 @@ class WriteFailure(ExportCase):
         app.key("Return")
         self.assert_fails_then_exits(app, "Screen_0000_0000.jpg")
 
-    def test_sequence_image_next_to_a_removed_trajectory(self):
+    def test_sequence_image_next_to_a_removed_trajectory_goes_to_the_working_directory(self):
         # The open trajectory is still read after its folder is gone, but nothing can be written there.
         folder = self.scene(dump="gone/scene.dump")
         app = self.start(folder)
         app.settled_grab()
         shutil.rmtree(os.path.join(folder, "gone"))
         choose(app, "Print", "Print Images")
+        app.wait_for_line(r"Printing every animated frame as gone/scene\.dump_NNNN\.jpg\.")
         app.key("space")
-        self.assert_fails_then_exits(app, "gone/scene.dump_0000.jpg")
+        app.wait_for_line(r"The folder of gone/scene\.dump cannot be written: the images go to the working "
+                          r"directory as scene\.dump_NNNN\.jpg\.")
+        names = ["scene.dump_%04d.jpg" % k for k in range(FRAMES)]
+        deadline = time.monotonic() + 30
+        while not all(os.path.isfile(os.path.join(folder, n)) for n in names):
+            self.assertLess(time.monotonic(), deadline, "sequence images missing: %s" % os.listdir(folder))
+            time.sleep(0.1)
+        self.assertTrue(app.running())
+        self.assertEqual(app.output.count("cannot be written"), 1, "the fallback is told once")
+        choose(app, "Print", "Print Images")
+        app.wait_for_line(r"Printing every animated frame as scene\.dump_NNNN\.jpg\.")
+
+    def test_sequence_image_in_a_removed_working_directory(self):
+        # The trajectory lies in the working directory itself: no other folder to fall back to.
+        folder = temp_dir(self)
+        data = self.scene(dump=os.path.join(folder, "work", "scene.dump"), bonds=os.path.join(folder, "scene.bonds"))
+        app = self.start(os.path.join(folder, "work"), os.path.join(data, "scene.cfg"))
+        app.settled_grab()
+        shutil.rmtree(os.path.join(folder, "work"))
+        choose(app, "Print", "Print Images")
+        app.key("space")
+        self.assert_fails_then_exits(app, "scene.dump_0000.jpg")
+
+    def test_snapshot_while_printing_leaves_printing_on(self):
+        folder = self.scene(dump="run/scene.dump")
+        app = self.start(folder)
+        app.settled_grab()
+        choose(app, "Print", "Print Images")
+        self.snapshot(app, folder, "Screen_0000_0000.jpg")
+        self.snapshot(app, folder, "Screen_0001_0000.jpg", key=False)
+        app.key("space")
+        names = ["scene.dump_%04d.jpg" % k for k in range(FRAMES)]
+        deadline = time.monotonic() + 30
+        while not all(os.path.isfile(os.path.join(folder, "run", n)) for n in names):
+            self.assertLess(time.monotonic(), deadline, "printing stopped: %s" % os.listdir(folder))
+            time.sleep(0.1)
 
 
 # ---- textures -------------------------------------------------------------------------------------
