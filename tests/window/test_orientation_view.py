@@ -14,7 +14,7 @@ import unittest
 from glut_menu import MAIN_ENTRIES, SUBMENUS
 from ovalix_window import require_display, start_viewer, temp_dir, xdotool
 from pixel_checks import (bbox_size, close_colour, colour_at, count, differs_from, lit_front, region, rgb255,
-                          to_pixel, wait_for_view)
+                          to_pixel, wait_for_view, wait_until_restored)
 from scene_files import Atom, Species, write_scene
 
 HALF_TURN_Z = (math.sqrt(0.5), 0, 0, math.sqrt(0.5))  # 90 degrees about z: a rod along x turns along y
@@ -201,12 +201,28 @@ class FitAndReset(unittest.TestCase):
         app.key("z")
         self.assert_fitted(app, size=(500, 700), what="the pair fitted across a tall window")
 
+    def test_z_reanchors_the_lights(self):
+        # Turning keys leave the lights where they were; an arrow key re-anchors them, and so must z.
+        app = self.start()
+        app.key(*(["d"] * 20 + ["z"]))
+        first = self.assert_fitted(app, [("y", 80)])
+        app.key("Left", "Right", "z")
+        wait_until_restored(app, first, "the same lighting after an arrow key's re-anchoring")
+        app.finish()
+        app = self.start()
+        app.key(*(["d"] * 20 + ["Left", "Right", "z"]))
+        wait_until_restored(app, first, "the lights re-anchored by z as by an arrow key")
+
     def test_Z_restores_the_start_up_view_then_fits(self):
         app = self.start(frames=2)
         app.key("t")  # the overlay is not part of the judged picture
+        app.key("z")
+        start_up = self.assert_fitted(app, what="the start-up view fitted")
         app.key(*(["d"] * 10 + ["w"] * 10 + ["plus"] * 10 + ["Left"] * 5 + ["q"] * 7))
         app.key("Z")
         reference = self.assert_fitted(app, what="the start-up view fitted")
+        # Lights included: the arrow keys anchored them to the turned scene, Z anchors them to the start-up view.
+        wait_until_restored(app, start_up, "the view and lighting of the start-up fit")
         app.key(*(["a"] * 7 + ["minus"] * 4 + ["Up"] * 3))
         app.key("Z")
         self.assertEqual(reference.tobytes(), self.assert_fitted(app).tobytes(), "Z twice gives another view")
