@@ -165,8 +165,9 @@ SPECIAL = (["F%d" % n for n in range(1, 13)] +
             "KP_End", "KP_Prior", "KP_Next", "KP_Begin", "KP_Insert", "KP_Delete", "Shift_L", "Shift_R",
             "Control_L", "Control_R", "Alt_L", "Alt_R", "Super_L", "Meta_L", "Hyper_L", "Menu", "Pause", "Print",
             "Undo", "Redo", "Find", "Cancel", "Break", "XF86AudioMute", "XF86Back"])
-OTHER_CHARACTERS = ([c for c in "bcfhijklmortuvxyz0123456789"] +
-                    [c for c in "ABCDEFHIJKMNOPRSTUVWXYZ"] +
+VIEW_COMMANDS = ["c", "z", "Z", "h", "alt+c", "alt+z", "alt+h"]  # orientation colours, fit, reset, help
+OTHER_CHARACTERS = ([c for c in "bfijklmortuvxy0123456789"] +
+                    [c for c in "ABCDEFHIJKMNOPRSTUVWXY"] +
                     ["exclam", "at", "numbersign", "dollar", "percent", "asciicircum", "ampersand", "asterisk",
                      "parenleft", "parenright", "bracketleft", "bracketright", "braceleft", "braceright",
                      "semicolon", "colon", "apostrophe", "quotedbl", "grave", "asciitilde", "backslash", "bar",
@@ -174,10 +175,18 @@ OTHER_CHARACTERS = ([c for c in "bcfhijklmortuvxyz0123456789"] +
                      "Delete", "Linefeed", "KP_Add", "KP_Subtract", "KP_Multiply", "KP_Divide", "KP_Equal",
                      "brokenbar", "plusminus"] +
                     ["ctrl+%s" % c for c in "abcdefghijklnopqrstuvwxyz"] +
-                    ["alt+%s" % c for c in "abcdefghijklmnopqrstuvwxyz"])
+                    ["alt+%s" % c for c in "abdefgijklmnopqrstuvwxy"])
 
 KEY_GROUPS = [(MOVES, 30), (FRAME_KEYS, 12), (SWITCHES, 4), (ARROWS, 14), (SPECIAL, 10), (OTHER_CHARACTERS, 25),
-              (ENTER_KEYS, 1.2), (["G"], 3.5), (["L"], 0.3)]
+              (ENTER_KEYS, 1.2), (["G"], 3.5), (["L"], 0.3), (VIEW_COMMANDS, 1.5)]
+
+# What 'h' prints: a heading, then one indented line per key, mouse action or menu entry.
+HELP_SHAPE = (["Keys:"] + [None] * 21 + ["Mouse and special keys:"] + [None] * 6 + ["Menu:"] + [None] * 9)
+
+# In orientation colours every frame drawn after a frame change prints its order parameter; which frames are
+# drawn depends on timing, so these lines are checked for their form only and left out of the prediction.
+ORDER_LINE = re.compile(r"Time step \d+: (order parameter S = \d\.\d{4}, director \((-?[01]\.\d{4}(, |\))){3}"
+                        r"|no order parameter, the frame has no non-spherical particle\.)")
 
 
 def random_key(rng):
@@ -263,6 +272,7 @@ class AbuseRun:
         self.config = config          # the configuration loaded now
         self.leftover = None          # the rest of the last go-to-frame answer line, still unread on standard input
         self.format = "jpg"
+        self.colouring = False        # orientation colours are on
         self.snapshots = []           # names of the snapshots written, in order
         self.expected = []            # predicted event lines, in order: (what is shown in a report, regex)
         self.log = []                 # what was done, for the failure report
@@ -336,6 +346,12 @@ class AbuseRun:
                 shown.append(key)
                 if key in ENTER_KEYS:
                     self.snapshot()
+                elif key in ("c", "alt+c"):
+                    self.colouring = not self.colouring
+                    self.expect("Colouring by orientation." if self.colouring else "Colouring by species.")
+                elif key in ("h", "alt+h"):
+                    for line in HELP_SHAPE:
+                        self.expect(line or "  <a command>", None if line else r"  \S.*")
             keys.append(key)
         # The batch ends with a go-to-frame whose answer shows that the viewer has worked through all of it.
         shown.append(self.press_goto(("%d\n" % self.rng.randrange(FRAMES[self.config])).encode()))
@@ -400,6 +416,11 @@ class AbuseRun:
             self.expect("Rotating light")
         elif labels[1] == "Print This Screen (Enter)":
             self.snapshot()
+        elif labels[1] == "Print Images":
+            trajectory = {DUMP_CONFIG: "abuse.dump", PDB_CONFIG: "abuse.pdb"}[self.config]
+            self.expect("Printing every animated frame as %s_NNNN.%s." % (trajectory, self.format))
+        elif labels[1] == "Do Not Print Images":
+            self.expect("Stopped printing frames.")
         elif labels[0] == "File format":
             self.format = labels[1].lower()
 
@@ -446,7 +467,7 @@ class AbuseRun:
         deadline = time.monotonic() + ANSWER_TIMEOUT
         while True:
             self.check_output()
-            found = console_lines(self.app.output)
+            found = [line for line in console_lines(self.app.output) if not ORDER_LINE.fullmatch(line)]
             for number, line in enumerate(found):
                 if number >= len(self.expected) or not self.expected[number][1].fullmatch(line):
                     self.test.fail(self.report("predicted console line %d is %r, expected %r" % (
