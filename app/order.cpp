@@ -63,6 +63,8 @@ OrderParameter FrameOrder() {
     long long counted = 0;
     for (long long i = 0; i < atoms; ++i) {
         const double* row = GeomRow(i);
+        // A species number outside the tables is left to the drawing, which reports it.
+        if (!(row[GEOM_TYPE] >= 1 && row[GEOM_TYPE] < species + 1.0)) continue;
         if (!UniqueAxisDirection(static_cast<int>(row[GEOM_TYPE]), row + GEOM_QW, u)) continue;
         for (int a = 0; a < 3; ++a)
             for (int b = 0; b < 3; ++b) sum[3 * a + b] += u[a] * u[b];

@@ -13,6 +13,7 @@ double SceneRadius() {
     double farthest = 0, largestHalf = 0;
     for (long long i = 0; i < atoms; ++i) {
         const double* row = GeomRow(i);
+        if (!(row[GEOM_TYPE] >= 1 && row[GEOM_TYPE] < species + 1.0)) continue;  // reported by the drawing
         double d2 = 0;
         for (int k = 0; k < 3; ++k) d2 += (row[GEOM_X + k] - centre[k]) * (row[GEOM_X + k] - centre[k]);
         farthest = std::max(farthest, std::sqrt(d2));
