@@ -33,7 +33,9 @@ double FitDistance(double radius, int width, int height) {
     return radius / std::sin(std::atan(outline));
 }
 
+// The near plane stays at 1 unless the sphere comes closer; only for a system of thousands of units does it
+// move out to 1/10000 of the far plane, so that the depth buffer keeps its resolution.
 void FitClipPlanes(double distance, double radius, double& nearPlane, double& farPlane) {
-    nearPlane = std::min(1.0, 0.5 * (distance - radius));
     farPlane = 1.01 * (distance + radius);
+    nearPlane = std::min(std::max(1.0, 1e-4 * farPlane), 0.5 * (distance - radius));
 }
