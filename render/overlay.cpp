@@ -4,8 +4,8 @@
 #include <GL/freeglut.h>
 #include <cstdio>
 
-#include "app/scene.h"
 #include "app/order.h"
+#include "app/scene.h"
 #include "app/scene_gl.h"
 #include "render/gl_setup.h"
 
