@@ -33,7 +33,7 @@ extern DumpColumns dumpColumns;  // the mapping of the open dump, taken from its
 // Maps the names after "ITEM: ATOMS" (the rest of the header line) to columns.
 DumpColumns MapDumpColumns(std::string_view names);
 
-// Both mappings read every column the same way.
+// Both mappings read every column the same way (names that read alike, such as x and xu, may differ).
 bool SameColumns(const DumpColumns& a, const DumpColumns& b);
 
 // Reads one atom line by the mapping into a geom row; a field that is missing or not a number keeps its
