@@ -104,7 +104,8 @@ FrameZeroSpecies ReadFrameZeroSpecies(long long maxType) {
 void TakeShapesFromFile() {
     FrameZeroSpecies found = ReadFrameZeroSpecies(species);
     std::vector<std::string> notes;
-    for (int n = 1; n <= species && n <= found.largestType; ++n) {
+    const long long rows = static_cast<long long>(shape.size() / SPECIES_STRIDE);
+    for (int n = 1; n <= species && n <= found.largestType && n <= rows; ++n) {
         if (HalfRadiiGiven(n) || !found.shapeFound[static_cast<std::size_t>(n - 1)]) continue;
         for (int k = 0; k < 3; ++k)
             entry(shape, SPECIES_STRIDE * (n - 1) + k, "shape") = found.halfRadii[static_cast<std::size_t>(3 * (n - 1) + k)];
