@@ -3,6 +3,7 @@
 #include "io/dump_columns.h"
 
 #include <algorithm>
+#include <cmath>  // Required for: std::isfinite
 #include <map>
 #include <string>
 #include <vector>
@@ -302,6 +303,9 @@ void ParseMappedRow(std::string_view line, const DumpColumns& columns, const Dum
         values[GEOM_X] = box.lo[0] + xs * box.length[0] + ys * box.xy + zs * box.xz;
         values[GEOM_X + 1] = box.lo[1] + ys * box.length[1] + zs * box.yz;
         values[GEOM_X + 2] = box.lo[2] + zs * box.length[2];
+        // A fraction far outside the box can leave the range of a double: such a position is not read.
+        for (int k = 0; k < 3; ++k) read[GEOM_X + k] = std::isfinite(values[GEOM_X + k]);
+        if (!(read[GEOM_X] && read[GEOM_X + 1] && read[GEOM_X + 2])) read[GEOM_X] = read[GEOM_X + 1] = read[GEOM_X + 2] = false;
     } else if (columns.scaled) {
         read[GEOM_X] = read[GEOM_X + 1] = read[GEOM_X + 2] = false;  // half a scaled position means nothing
     }
@@ -337,6 +341,7 @@ bool ParseBoxBounds(std::string_view header, const std::string_view values[3], D
     for (int axis = 0; axis < 3; ++axis) {
         read.lo[axis] = lo[axis];
         read.length[axis] = hi[axis] - lo[axis];
+        if (!std::isfinite(read.lo[axis]) || !std::isfinite(read.length[axis])) return false;  // bounds of 1e308
     }
     box = read;
     return true;
