@@ -271,6 +271,8 @@ void ApplyDefaults(ConfigRead& read) {
 void CheckRequired(const ConfigRead& read) {
     for (int k = 0; k < KEYWORD_COUNT; ++k) {
         if (read.seen[k]) continue;
+        // Half radii may come from the dump's shape columns instead.
+        if (k == HALF_RADII && quat && DumpHasShapeColumns(inname)) continue;
         ConfigError({std::string("The value of the ") + KEYWORDS[k] + " is missing in the input.",
                      "Please add this to the input file (see the manual) and run the program again."});
     }

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "app/scene.h"
+#include "io/dump_columns.h"
 #include "io/line_reader.h"
 #include "io/numbers.h"
 #include "io/species_shapes.h"
@@ -155,6 +156,24 @@ TrajectoryKind RecogniseTrajectory(const std::string& name) {
     StopLooking();
     inname = kept;
     return kind;
+}
+
+bool DumpHasShapeColumns(const std::string& name) {
+    const std::string kept = inname;
+    inname = name;
+    bool shapes = false;
+    if (OpenForLooking(name)) {
+        std::string_view line;
+        for (int k = 0; k < LINES_LOOKED_AT && ReadLine(line); ++k) {
+            if (line.compare(0, 11, "ITEM: ATOMS") != 0) continue;
+            DumpColumns columns = MapDumpColumns(line.substr(11));
+            shapes = columns.problem.empty() && columns.shape[0] >= 0;
+            break;
+        }
+        StopLooking();
+    }
+    inname = kept;
+    return shapes;
 }
 
 bool ConfigureFromTrajectory(const std::string& name) {

@@ -6,6 +6,7 @@
 
 #include "app/scene.h"
 #include "io/config_reader.h"
+#include "io/dump_reader.h"
 #include "io/species_shapes.h"
 #include "tests/support/test_support.h"
 
@@ -87,6 +88,36 @@ TEST_F(TrajectoryConfig, PdbGetsAnisouFileAndAWhiteBackground) {
     EXPECT_EQ(inname, path);
     EXPECT_EQ(run.output, path + " is a PDB trajectory. It is shown with this configuration:\nanisoufile " + path +
                               "\nbackground 1 1 1\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TrajectoryConfig, HalfRadiiMayComeFromTheDumpsShapeColumns) {
+    std::string dump = WriteTempFile("shapes.dump", "ITEM: NUMBER OF ATOMS\n2\nITEM: ATOMS id type x y z quatw quati quatj "
+                                                    "quatk shapex shapey shapez\n1 1 0 0 0 1 0 0 0 3 1 1\n"
+                                                    "2 2 0 0 0 1 0 0 0 2 2 2\n");
+    std::string config = "dumpfile " + dump + "\nspecies 2\nhalf_radii 2 0.1 0.2 0.3\ncolor 1 1 0 0\ncolor 2 0 0 1\n"
+                         "bond_vector 1 1 0 0 0\nbond_vector 2 1 0 0 0\nbackground 1 1 1\n";
+    // With one half_radii line, and with none: the file's shapes fill in; a given line wins.
+    for (const std::string& text : {config, config.substr(0, config.find("half_radii")) +
+                                                config.substr(config.find("color 1"))}) {
+        ResetScene();
+        ConsoleRun run = RunCaptured([&] { ReadConfig(WriteTempFile("shapes.cfg", text)); });
+        ASSERT_FALSE(run.exited) << run.output;
+        run = RunCaptured([] { OpenQuatFile(); });
+        ASSERT_FALSE(run.exited) << run.output;
+        const bool given = text.find("half_radii") != std::string::npos;
+        EXPECT_EQ(shape, (std::vector<double>{1.5, 0.5, 0.5, given ? 0.1 : 1, given ? 0.2 : 1, given ? 0.3 : 1}));
+    }
+    // Without shape columns the line is still required.
+    ResetScene();
+    std::string plain = WriteTempFile("plain.dump", "ITEM: NUMBER OF ATOMS\n1\nITEM: ATOMS id type x y z\n1 1 0 0 0 1 0 0 0\n");
+    std::string text = "dumpfile " + plain + "\nspecies 1\ncolor 1 1 0 0\nbond_vector 1 1 0 0 0\nbackground 1 1 1\n";
+    ConsoleRun run = RunCaptured([&] { ReadConfig(WriteTempFile("plain.cfg", text)); });
+    EXPECT_TRUE(run.exited);
+    EXPECT_NE(run.output.find("The value of the half_radii is missing in the input."), std::string::npos);
 }
 
 }  // namespace
