@@ -232,6 +232,9 @@ void ReadUntilAtomsWithBox(DumpBox& box) {
         if (StartsWith(line, ATOMS_HEADER)) break;
         if (!StartsWith(line, BOX_HEADER)) continue;
         std::string header(line);
+        // A general triclinic box (edge vectors and origin) has no bounds to scale with.
+        if (header.find("abc origin") != std::string::npos)
+            FailFrame(where + " has a general triclinic box (" + header + "): its scaled positions cannot be read.");
         std::string values[3];
         std::string_view views[3];
         for (int axis = 0; axis < 3; ++axis) {

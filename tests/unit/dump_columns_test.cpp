@@ -171,6 +171,16 @@ TEST_F(DumpColumnsTest, TriclinicScaledPositionsUseEachFramesBox) {
                                " has scaled positions (xs ys zs) but no line 'ITEM: BOX BOUNDS' to scale them with."),
               std::string::npos)
         << read.output;
+
+    ResetScene();
+    OpenText(NamedFrame(0, "ITEM: BOX BOUNDS abc origin pp pp pp\n10 0 0 0\n0 5 0 0\n0 0 4 0\n", "id type xs ys zs",
+                        atomsText));
+    read = ReadAt(0);
+    EXPECT_TRUE(read.exited);
+    EXPECT_NE(read.output.find("Time step 0 of " + inname + " has a general triclinic box (ITEM: BOX BOUNDS abc origin "
+                               "pp pp pp): its scaled positions cannot be read.\n"),
+              std::string::npos)
+        << read.output;
 }
 
 TEST_F(DumpColumnsTest, AHeaderThatChangesOrLacksAColumnIsExplained) {
