@@ -10,6 +10,8 @@
 #include "app/exit_sequence.h"
 #include "app/scene.h"
 #include "io/numbers.h"
+#include "io/species_shapes.h"
+#include "io/trajectory_config.h"
 
 namespace {
 
@@ -102,7 +104,7 @@ void ReadSpeciesCount(std::string_view line, std::string_view values) {
 }
 
 // half_radii or color: species index n, then three reals (missing ones are 0) into row n of table.
-void ReadSpeciesRow(std::string_view line, std::string_view values, std::vector<double>& table, const char* name) {
+long long ReadSpeciesRow(std::string_view line, std::string_view values, std::vector<double>& table, const char* name) {
     const char* p = values.data();
     const char* end = p + values.size();
     long long n = 0;
@@ -118,6 +120,7 @@ void ReadSpeciesRow(std::string_view line, std::string_view values, std::vector<
     double reals[3] = {0.0, 0.0, 0.0};
     ReadReals(p, end, reals, 3);
     for (int k = 0; k < 3; ++k) entry(table, SPECIES_STRIDE * (n - 1) + k, name) = reals[k];
+    return n;
 }
 
 // bond_vector: species index n, bond-vector number m, then three reals into block m of bondvec.
@@ -193,7 +196,7 @@ void HandleKeywordLine(ConfigRead& read, Keyword keyword, std::string_view line,
         case COLOR:
         case BOND_VECTOR:
             if (!SpeciesDefined(read)) SpeciesOrderError(keyword);
-            if (keyword == HALF_RADII) ReadSpeciesRow(line, values, shape, "shape");
+            if (keyword == HALF_RADII) NoteHalfRadii(ReadSpeciesRow(line, values, shape, "shape"));
             else if (keyword == COLOR) ReadSpeciesRow(line, values, color, "color");
             else ReadBondVector(line, values);
             break;
@@ -268,6 +271,8 @@ void ApplyDefaults(ConfigRead& read) {
 void CheckRequired(const ConfigRead& read) {
     for (int k = 0; k < KEYWORD_COUNT; ++k) {
         if (read.seen[k]) continue;
+        // Half radii may come from the dump's shape columns instead.
+        if (k == HALF_RADII && quat && DumpHasShapeColumns(inname)) continue;
         ConfigError({std::string("The value of the ") + KEYWORDS[k] + " is missing in the input.",
                      "Please add this to the input file (see the manual) and run the program again."});
     }
@@ -279,6 +284,7 @@ std::string ReadOpenedConfig(const std::string& name, std::ifstream& file) {
     shape.clear();
     bondvec.clear();
     color.clear();
+    ForgetHalfRadii();
     std::string line;
     while (std::getline(file, line)) HandleLine(read, line);
     PadBondVectors();
@@ -307,5 +313,7 @@ std::string ReadConfig(std::string name) {
         name = AskForAnotherName(name);
         file.open(name);
     }
+    // A trajectory given in place of a configuration is shown with one made for it.
+    if (ConfigureFromTrajectory(name)) return "";
     return ReadOpenedConfig(name, file);
 }

@@ -11,17 +11,25 @@
 #include "app/exit_sequence.h"
 #include "app/scene.h"
 #include "io/atom_fields.h"
+#include "io/dump_columns.h"
 #include "io/line_reader.h"
 #include "io/numbers.h"
+#include "io/species_shapes.h"
 #include "io/trajectory_summary.h"
 
 namespace {
 
 constexpr std::string_view COUNT_HEADER = "ITEM: NUMBER OF ATOMS";
 constexpr std::string_view ATOMS_HEADER = "ITEM: ATOMS";
+constexpr std::string_view TIMESTEP_HEADER = "ITEM: TIMESTEP";
+constexpr std::string_view BOX_HEADER = "ITEM: BOX BOUNDS";
 
 // How far the scan of one frame got before the file ended.
-enum FrameScan { FRAME_COMPLETE, FRAME_WITHOUT_COUNT, FRAME_CUT };
+// FRAME_BEFORE_COUNT: text, but the file ends before the count header; FRAME_COUNT_CUT: before the count.
+enum FrameScan { FRAME_COMPLETE, FRAME_WITHOUT_COUNT, FRAME_BEFORE_COUNT, FRAME_COUNT_CUT, FRAME_CUT };
+
+std::string firstAtomsHeader;  // the atoms header of the first frame, which the mapping is taken from
+int wholeLineWords = 0;        // words of a whole atom line: those of the first frame's first atom line
 
 bool StartsWith(std::string_view line, std::string_view header) {
     return line.size() >= header.size() && line.compare(0, header.size(), header) == 0;
@@ -32,6 +40,19 @@ bool ReadUntilHeader(std::string_view header) {
     std::string_view line;
     while (ReadLine(line)) {
         if (StartsWith(line, header)) return true;
+    }
+    return false;
+}
+
+// Reads lines until a count header has been read; `text` tells whether a line that is not blank came first.
+bool ReadUntilCountHeader(bool& text) {
+    std::string_view line;
+    text = false;
+    while (ReadLine(line)) {
+        if (StartsWith(line, COUNT_HEADER)) return true;
+        const char* p = line.data();
+        SkipSpace(p, p + line.size());
+        text = text || p != line.data() + line.size();
     }
     return false;
 }
@@ -47,18 +68,102 @@ bool ReadUntilHeader(std::string_view header) {
 // Takes the atom count from the line after a count header: a non-negative integer after leading blanks.
 int ReadAtomCount(int timeStep) {
     std::string_view line;
-    if (!ReadLine(line)) return -1;
+    // A count line without its line feed is cut: the frame's lines would follow it.
+    if (!ReadLine(line) || EndReached()) return -1;
     const char* p = line.data();
     const char* end = p + line.size();
     SkipSpace(p, end);
     int count = 0;
     if (!ParseInteger(p, end, count) || count < 0) {
-        if (EndReached() && line.empty()) return -1;  // the file ends right after the header
         FailScan({"The number of atoms in time step " + std::to_string(timeStep) + " is not a valid count:",
                   std::string(line)},
                  true);
     }
     return count;
+}
+
+std::string Trimmed(std::string_view line) {
+    while (!line.empty() && IsSpace(line.back())) line.remove_suffix(1);
+    return std::string(line);
+}
+
+// The atoms header of a frame must come before the next frame begins: a frame without one is malformed.
+bool ReadUntilAtomsHeader(int timeStep, std::string& header) {
+    std::string_view line;
+    std::string lookalike;
+    while (ReadLine(line)) {
+        if (StartsWith(line, ATOMS_HEADER)) {
+            header = Trimmed(line);
+            return !EndReached();  // a header the file ends in may have lost names
+        }
+        if (StartsWith(line, TIMESTEP_HEADER) || StartsWith(line, COUNT_HEADER)) {
+            std::string where = "Time step " + std::to_string(timeStep) + " of " + inname +
+                                " has no line 'ITEM: ATOMS' before the next time step begins.";
+            if (lookalike.empty()) FailScan({where}, true);
+            FailScan({where, "This line looks like one but is not: " + lookalike}, true);
+        }
+        if (lookalike.empty() && line.find("ATOMS") != std::string_view::npos && line.find("NUMBER") == std::string_view::npos)
+            lookalike = Trimmed(line);
+    }
+    return false;
+}
+
+// The first frame's atoms header decides the columns; one whose names cannot be read is explained.
+void TakeColumns(const std::string& header) {
+    firstAtomsHeader = header;
+    dumpColumns = MapDumpColumns(std::string_view(header).substr(ATOMS_HEADER.size()));
+    if (!dumpColumns.problem.empty())
+        FailScan({"The atom columns of " + inname + " cannot be read from its first time step:", header,
+                  dumpColumns.problem},
+                 true);
+}
+
+// A later frame must name its columns as the first did (the same text, or names that read the same way).
+void CheckColumns(int timeStep, const std::string& header) {
+    if (header == firstAtomsHeader) return;
+    if (SameColumns(MapDumpColumns(std::string_view(header).substr(ATOMS_HEADER.size())), dumpColumns)) return;
+    FailScan({"The atom columns change in time step " + std::to_string(timeStep) + " of " + inname + ".",
+              "Time step 1: " + firstAtomsHeader, "Time step " + std::to_string(timeStep) + ": " + header},
+             true);
+}
+
+// Atom lines looked at again for their words: a longer one is taken as it is.
+constexpr int64_t LOOKED_AT_LINE_BYTES = 1 << 16;
+
+// Reads again the line that starts at `start` and was just skipped, when it is short; the reader ends up
+// where the skip left it.
+bool RereadLine(int64_t start, std::string_view& line) {
+    if (ReadPosition() - start > LOOKED_AT_LINE_BYTES) return false;
+    SeekLines(start);
+    ConsoleLineOpen(true);
+    return ReadLine(line);
+}
+
+// The last line of a file may lack its line feed; it is whole when it holds every column of an atom line.
+bool SkipLastAtomLine() {
+    int64_t start = ReadPosition();
+    if (SkipLines(1) != 1) return false;
+    std::string_view line;
+    if (!EndReached() || !RereadLine(start, line)) return true;
+    return CountWords(line) >= wholeLineWords && LastWordWhole(line);
+}
+
+// Skips the frame's atom lines; false when the file ends before the last of them is whole. The first
+// frame's first atom line tells how many words a whole line has.
+bool SkipAtomLines(bool first) {
+    if (atoms == 0) return true;
+    int64_t between = atoms - 1;
+    if (first) {
+        wholeLineWords = dumpColumns.names > 0 ? dumpColumns.names : GEOM_STRIDE;
+        if (atoms == 1) return SkipLastAtomLine();
+        int64_t start = ReadPosition();
+        std::string_view line;
+        if (SkipLines(1) != 1 || EndReached()) return false;
+        if (RereadLine(start, line)) wholeLineWords = CountWords(line);
+        --between;
+    }
+    if (SkipLines(between) != between || EndReached()) return false;
+    return SkipLastAtomLine();
 }
 
 [[noreturn]] void FailCountMismatch(int timeStep, int count) {
@@ -70,13 +175,17 @@ int ReadAtomCount(int timeStep) {
 
 // Scans the frame that starts at the current position. The first frame sets atoms; later frames must match.
 FrameScan ScanFrame(int timeStep, bool first) {
-    if (!ReadUntilHeader(COUNT_HEADER)) return FRAME_WITHOUT_COUNT;
+    bool text = false;
+    if (!ReadUntilCountHeader(text)) return text ? FRAME_BEFORE_COUNT : FRAME_WITHOUT_COUNT;
     int count = ReadAtomCount(timeStep);
-    if (count < 0) return FRAME_CUT;
+    if (count < 0) return FRAME_COUNT_CUT;
     if (first) atoms = count;
     else if (count != atoms) FailCountMismatch(timeStep, count);
-    if (!ReadUntilHeader(ATOMS_HEADER)) return FRAME_CUT;
-    return SkipLines(atoms) == atoms ? FRAME_COMPLETE : FRAME_CUT;
+    std::string header;
+    if (!ReadUntilAtomsHeader(timeStep, header)) return FRAME_CUT;
+    if (first) TakeColumns(header);
+    else CheckColumns(timeStep, header);
+    return SkipAtomLines(first) ? FRAME_COMPLETE : FRAME_CUT;
 }
 
 void ShowScanProgress(int scanned) {
@@ -108,6 +217,40 @@ void AllocateFrameTable() {
     }
 }
 
+[[noreturn]] void FailFrame(const std::string& line) {
+    std::cout << line << std::endl;
+    std::cout << "Please correct this and run program again." << std::endl;
+    ExitSequence();
+}
+
+// Reads up to the atoms header, taking the box on the way: scaled positions need this frame's box.
+void ReadUntilAtomsWithBox(DumpBox& box) {
+    std::string_view line;
+    bool boxRead = false;
+    const std::string where = "Time step " + std::to_string(frame) + " of " + inname;
+    while (ReadLine(line)) {
+        if (StartsWith(line, ATOMS_HEADER)) break;
+        if (!StartsWith(line, BOX_HEADER)) continue;
+        std::string header(line);
+        // A general triclinic box (edge vectors and origin) has no bounds to scale with.
+        if (header.find("abc origin") != std::string::npos)
+            FailFrame(where + " has a general triclinic box (" + header + "): its scaled positions cannot be read.");
+        std::string values[3];
+        std::string_view views[3];
+        for (int axis = 0; axis < 3; ++axis) {
+            if (ReadLine(line)) values[axis] = std::string(line);
+            views[axis] = values[axis];
+        }
+        if (!ParseBoxBounds(header, views, box))
+            FailFrame(where + " has a box that cannot be read: " + header + " / " + values[0] + " / " + values[1] +
+                      " / " + values[2]);
+        boxRead = true;
+    }
+    if (!boxRead)
+        FailFrame(where + " has scaled positions (" + dumpColumns.positionNames +
+                  ") but no line 'ITEM: BOX BOUNDS' to scale them with.");
+}
+
 }  // namespace
 
 void OpenQuatFile() {
@@ -126,7 +269,7 @@ void OpenQuatFile() {
     ConsoleLineOpen(true);
     counter.assign(1, 0);
     FrameScan last = ScanFrame(1, true);
-    if (last == FRAME_WITHOUT_COUNT)
+    if (last == FRAME_WITHOUT_COUNT || last == FRAME_BEFORE_COUNT)
         FailScan({"No line 'ITEM: NUMBER OF ATOMS' found. Are you sure " + inname + " is a dump file?"}, true);
     int scanned = 1;
     while (!EndReached()) {
@@ -145,18 +288,28 @@ void OpenQuatFile() {
             std::cout << "Time step " << counter.size() + 1 << " is incomplete (the file ends inside it) and is left out."
                       << std::endl;
         }
+        if (last == FRAME_BEFORE_COUNT || last == FRAME_COUNT_CUT) {
+            std::cout << "Time step " << counter.size() + 1
+                      << " is incomplete (the file ends before its number of atoms) and is left out." << std::endl;
+        }
     }
     if (counter.empty()) FailScan({"The dump file " + inname + " holds no complete time step."}, false);
 
     SeekLines(0);
     AllocateFrameTable();
     PrintTrajectorySummary();
+    if (dumpColumns.shape[0] >= 0) {
+        TakeShapesFromFile();
+        SeekLines(0);
+    }
 }
 
 void ReadQuatFrame() {
     RequireOpenTrajectory();
     SeekLines(entry(counter, frame, "counter"));
-    ReadUntilHeader(ATOMS_HEADER);
+    DumpBox box;
+    if (dumpColumns.scaled) ReadUntilAtomsWithBox(box);
+    else ReadUntilHeader(ATOMS_HEADER);
     std::string_view line;
     for (int i = 0; i < atoms; ++i) {
         // The scan saw every line of this frame; rows the file lost since then keep their values.
@@ -164,7 +317,8 @@ void ReadQuatFrame() {
         long long rowStart = static_cast<long long>(i) * GEOM_STRIDE;
         entry(geom, rowStart + GEOM_STRIDE - 1, "geom");
         double* row = &geom[static_cast<std::size_t>(rowStart)];
-        ParseAtomRow(line, row);
+        if (dumpColumns.canonical) ParseAtomRow(line, row);
+        else ParseMappedRow(line, dumpColumns, box, i + 1, row, nullptr);
         // Written as a test that NaN fails: types must select a species 1..species.
         if (!(row[GEOM_TYPE] >= 1 && row[GEOM_TYPE] <= species)) FailIllegalType(row, line);
     }

@@ -3,6 +3,7 @@
 
 #include <unistd.h>  // Required for: getpid, unlink, access
 
+#include <algorithm>  // Required for: std::min
 #include <cmath>     // Required for: std::isfinite
 #include <cstdio>    // Required for: std::fprintf
 #include <cstdlib>   // Required for: std::abort, std::getenv
@@ -19,6 +20,7 @@
 #include "io/atom_fields.h"
 #include "io/bond_reader.h"
 #include "io/config_reader.h"
+#include "io/dump_columns.h"
 #include "io/dump_reader.h"
 #include "io/line_reader.h"
 #include "io/numbers.h"
@@ -168,6 +170,31 @@ void FuzzDumpInput(const uint8_t* data, std::size_t size) {
         if (counter[k] <= counter[k - 1]) Broken("frame offsets");
     ReadSomeFrames([] { ReadQuatFrame(); }, CheckDumpFrame);
     infile.close();
+}
+
+// The mapping of any header names each value once, in a column of the header or right after the position.
+void CheckColumnMapping(const DumpColumns& columns) {
+    if (!columns.problem.empty()) return;
+    if (columns.type < 0 || columns.label < -1) Broken("label or type column");
+    for (int k = 0; k < 3; ++k)
+        if (columns.position[k] < 0) Broken("position column");
+    for (int k = 0; k < 4; ++k)
+        if (columns.quaternion[k] < 0) Broken("quaternion column");
+    if (columns.canonical && (columns.scaled || columns.position[0] != 2 || columns.quaternion[3] != 8))
+        Broken("canonical mapping");
+}
+
+void FuzzDumpHeaderInput(const uint8_t* data, std::size_t size) {
+    std::string bytes(reinterpret_cast<const char*>(data), size);
+    std::size_t lineEnd = std::min(bytes.find('\n'), bytes.size());
+    std::string names = bytes.substr(0, lineEnd);
+    std::string atomLines = lineEnd < bytes.size() ? bytes.substr(lineEnd + 1) : "";
+    CheckColumnMapping(MapDumpColumns(names));
+    std::string frame = "ITEM: TIMESTEP\n0\nITEM: NUMBER OF ATOMS\n2\nITEM: BOX BOUNDS xy xz yz pp pp pp\n"
+                        "-1 12 2\n0 5.5 -1\n0 4 0.5\nITEM: ATOMS" + names + "\n" + atomLines;
+    if (frame.back() != '\n') frame += '\n';
+    std::string text = frame + frame;
+    FuzzDumpInput(reinterpret_cast<const uint8_t*>(text.data()), text.size());
 }
 
 void FuzzPdbInput(const uint8_t* data, std::size_t size) {

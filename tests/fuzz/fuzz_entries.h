@@ -13,6 +13,8 @@ void FuzzConfigInput(const uint8_t* data, std::size_t size);  // ReadConfig on t
 void FuzzDumpInput(const uint8_t* data, std::size_t size);    // OpenQuatFile, then the first, middle and last frame
 void FuzzPdbInput(const uint8_t* data, std::size_t size);     // OpenAnisouFile, then the first, middle and last step
 void FuzzBondInput(const uint8_t* data, std::size_t size);    // ReadBonds on a scene of 5 atoms, 2 species, 2 origins
+void FuzzDumpHeaderInput(const uint8_t* data, std::size_t size);  // first line: atoms header names; the rest:
+                                                                  // atom lines of two frames, one tilted box each
 void FuzzAtomLineInput(const uint8_t* data, std::size_t size);  // ParseAtomRow against a field-by-field from_chars
 
 const char* FuzzScratchPath(const char* target);  // file the bytes of target are written to, in /dev/shm if possible

@@ -58,6 +58,8 @@ TEST(FuzzReplay, ConfigurationInputs) { EXPECT_GE(Replay("config", FuzzConfigInp
 
 TEST(FuzzReplay, DumpInputs) { EXPECT_GE(Replay("dump", FuzzDumpInput), 1u); }
 
+TEST(FuzzReplay, DumpHeaderInputs) { EXPECT_GE(Replay("dump_header", FuzzDumpHeaderInput), 1u); }
+
 TEST(FuzzReplay, PdbInputs) { EXPECT_GE(Replay("pdb", FuzzPdbInput), 1u); }
 
 TEST(FuzzReplay, BondInputs) { EXPECT_GE(Replay("bonds", FuzzBondInput), 1u); }

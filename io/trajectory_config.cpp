@@ -1,0 +1,184 @@
+// A configuration made for a trajectory: every species gets a colour of a palette, half radii from the
+// file's shapes where it has them, and the user is shown the lines to save and edit.
+#include "io/trajectory_config.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <string_view>
+
+#include "app/scene.h"
+#include "io/dump_columns.h"
+#include "io/line_reader.h"
+#include "io/numbers.h"
+#include "io/species_shapes.h"
+
+namespace {
+
+// Lines looked at for a trajectory's first record, and the most species a made configuration gives.
+constexpr int LINES_LOOKED_AT = 64;
+constexpr long long MAX_MADE_SPECIES = 1000000;
+
+// Paul Tol's "muted" scheme: nine colours that stay apart for colour-blind viewers, and its pale grey,
+// written with the three decimals printed for them.
+constexpr int PALETTE_SIZE = 10;
+constexpr double PALETTE[PALETTE_SIZE][3] = {
+    {0.200, 0.133, 0.533},  // indigo
+    {0.533, 0.800, 0.933},  // cyan
+    {0.267, 0.667, 0.600},  // teal
+    {0.067, 0.467, 0.200},  // green
+    {0.600, 0.600, 0.200},  // olive
+    {0.867, 0.800, 0.467},  // sand
+    {0.800, 0.400, 0.467},  // rose
+    {0.533, 0.133, 0.333},  // wine
+    {0.667, 0.267, 0.600},  // purple
+    {0.867, 0.867, 0.867},  // pale grey
+};
+
+// First words of the records a PDB file begins with.
+const char* const PDB_RECORDS[] = {"HEADER", "TITLE",  "COMPND", "SOURCE", "KEYWDS", "EXPDTA", "AUTHOR", "REVDAT",
+                                   "JRNL",   "REMARK", "CRYST1", "MODEL",  "ATOM",   "HETATM", "SCALE1", "ORIGX1",
+                                   "SEQRES", "DBREF",  "OBSLTE", "SPRSDE", "CAVEAT", "NUMMDL", "MDLTYP", "SPLIT"};
+
+bool IsPdbRecord(std::string_view line) {
+    std::size_t length = 0;
+    while (length < line.size() && length < 6 && !IsSpace(line[length])) ++length;
+    std::string_view word = line.substr(0, length);
+    return std::any_of(std::begin(PDB_RECORDS), std::end(PDB_RECORDS), [word](const char* r) { return word == r; });
+}
+
+bool IsBlank(std::string_view line) {
+    return std::all_of(line.begin(), line.end(), [](char c) { return IsSpace(c); });
+}
+
+// Opens name as the trajectory stream, for a look at its lines through the line reader.
+bool OpenForLooking(const std::string& name) {
+    if (infile.is_open()) infile.close();
+    infile.clear();
+    infile.open(name, std::ios::in | std::ios::binary);
+    if (!infile.is_open()) return false;
+    SeekLines(0);
+    return true;
+}
+
+void StopLooking() {
+    infile.close();
+    infile.clear();
+    ReleaseLineBuffer();
+}
+
+// The scene state that any configuration read sets, as a file with only the trajectory would set it.
+void ClearConfiguration(const std::string& name, bool dump) {
+    inname = name;
+    quat = dump;
+    shape.clear();
+    bondvec.clear();
+    color.clear();
+    ForgetHalfRadii();
+    solidBonds = false;
+    ellipsoidtexture.clear();
+    bondtexture.clear();
+    for (int k = 0; k < 3; ++k) BGColor[k] = FogColor[k] = 1.0f;
+    BGColor[3] = 1.0f;
+}
+
+void PrintBackground() { std::cout << "background 1 1 1" << std::endl; }
+
+void ConfigureDump(const std::string& name) {
+    ClearConfiguration(name, true);
+    FrameZeroSpecies found;
+    if (OpenForLooking(name)) {
+        found = ReadFrameZeroSpecies(MAX_MADE_SPECIES);
+        StopLooking();
+    }
+    species = std::max(1, found.largestType);
+    std::size_t size = static_cast<std::size_t>(species) * SPECIES_STRIDE;
+    shape.assign(size, 0.5);
+    color.assign(size, 0.0);
+    bondvec.assign(size, 0.0);
+    for (std::size_t k = 0; k < found.halfRadii.size() && k < size; ++k)
+        if (found.shapeFound[k / 3]) shape[k] = found.halfRadii[k];
+    std::cout << name << " is a dump trajectory. It is shown with this configuration:" << std::endl;
+    std::cout << "dumpfile " << name << std::endl;
+    std::cout << "species " << species << std::endl;
+    for (int n = 1; n <= species; ++n) {
+        const double* radii = &shape[static_cast<std::size_t>(n - 1) * SPECIES_STRIDE];
+        std::cout << "half_radii " << n << " " << radii[0] << " " << radii[1] << " " << radii[2] << std::endl;
+        NoteHalfRadii(n);
+    }
+    for (int n = 1; n <= species; ++n) {
+        const double* rgb = PALETTE[(n - 1) % PALETTE_SIZE];
+        for (int k = 0; k < 3; ++k) color[static_cast<std::size_t>(n - 1) * SPECIES_STRIDE + k] = rgb[k];
+        char text[64];
+        std::snprintf(text, sizeof text, "%.3f %.3f %.3f", rgb[0], rgb[1], rgb[2]);
+        std::cout << "color " << n << " " << text << std::endl;
+    }
+    for (int n = 1; n <= species; ++n) std::cout << "bond_vector " << n << " 1 0 0 0" << std::endl;
+    PrintBackground();
+    for (const std::string& note : found.notes) std::cout << note << std::endl;
+}
+
+void ConfigurePdb(const std::string& name) {
+    ClearConfiguration(name, false);
+    species = 1;
+    std::cout << name << " is a PDB trajectory. It is shown with this configuration:" << std::endl;
+    std::cout << "anisoufile " << name << std::endl;
+    PrintBackground();
+}
+
+}  // namespace
+
+bool IsGzipFile(const std::string& name) {
+    std::ifstream file(name, std::ios::in | std::ios::binary);
+    char magic[2] = {0, 0};
+    file.read(magic, 2);
+    return file.gcount() == 2 && static_cast<unsigned char>(magic[0]) == 0x1f &&
+           static_cast<unsigned char>(magic[1]) == 0x8b;
+}
+
+TrajectoryKind RecogniseTrajectory(const std::string& name) {
+    // A configuration is plain text: a compressed file is a trajectory, whatever its lines show.
+    TrajectoryKind kind = IsGzipFile(name) ? DUMP_TRAJECTORY : NOT_A_TRAJECTORY;
+    const std::string kept = inname;
+    inname = name;  // the line reader names the file in its messages
+    if (!OpenForLooking(name)) {
+        inname = kept;
+        return NOT_A_TRAJECTORY;
+    }
+    std::string_view line;
+    for (int k = 0; k < LINES_LOOKED_AT && ReadLine(line); ++k) {
+        if (IsBlank(line)) continue;
+        if (line.compare(0, 5, "ITEM:") == 0) kind = DUMP_TRAJECTORY;
+        else if (IsPdbRecord(line)) kind = PDB_TRAJECTORY;
+        break;
+    }
+    StopLooking();
+    inname = kept;
+    return kind;
+}
+
+bool DumpHasShapeColumns(const std::string& name) {
+    const std::string kept = inname;
+    inname = name;
+    bool shapes = false;
+    if (OpenForLooking(name)) {
+        std::string_view line;
+        for (int k = 0; k < LINES_LOOKED_AT && ReadLine(line); ++k) {
+            if (line.compare(0, 11, "ITEM: ATOMS") != 0) continue;
+            DumpColumns columns = MapDumpColumns(line.substr(11));
+            shapes = columns.problem.empty() && columns.shape[0] >= 0;
+            break;
+        }
+        StopLooking();
+    }
+    inname = kept;
+    return shapes;
+}
+
+bool ConfigureFromTrajectory(const std::string& name) {
+    TrajectoryKind kind = RecogniseTrajectory(name);
+    if (kind == DUMP_TRAJECTORY) ConfigureDump(name);
+    else if (kind == PDB_TRAJECTORY) ConfigurePdb(name);
+    return kind != NOT_A_TRAJECTORY;
+}
