@@ -14,6 +14,7 @@
 #include "io/bond_reader.h"
 #include "io/config_reader.h"
 #include "render/textures.h"
+#include "render/view_state.h"
 
 void getMVCoord(double* c0, double* c1, double* c2) {
     float m[16];
@@ -208,4 +209,5 @@ void KeyHandler(unsigned char key, int, int) {
     if (key == 'g') ToggleFog();
     if (key == 't') showTS = !showTS;
     if (key == 13) Snapshot();
+    if (key == 'V') SaveView();
 }

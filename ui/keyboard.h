@@ -4,6 +4,7 @@
 //   space   animate on/off        p n  previous/next frame   P N  back/forward a tenth
 //   G       go to frame (console) r f  first/last frame      L    reload a configuration (console)
 //   g       fog on/off            t    time-step overlay     Enter  snapshot
+//   V       save the view to <trajectory>.view for ovalix --render --view
 #pragma once
 
 void KeyHandler(unsigned char key, int x, int y);       // GLUT keyboard callback
