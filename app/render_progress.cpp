@@ -11,8 +11,9 @@ void ShowLine(const RenderProgress& p, std::chrono::steady_clock::time_point now
     double elapsed = Seconds(now - p.started);
     double rate = elapsed > 0 ? p.done / elapsed : 0;
     double left = rate > 0 ? (p.total - p.done) / rate : 0;
-    std::fprintf(stderr, "%sRendered %d of %d frames, %.1f frames/s, %.0f s left%s", p.terminal ? "\r" : "", p.done,
-                 p.total, rate, left, p.terminal && !last ? "   " : "\n");
+    // On a terminal the line is redrawn in place; trailing blanks cover the end of a longer line before it.
+    std::fprintf(stderr, "%sRendered %d of %d frames, %.1f frames/s, %.0f s left%s%s", p.terminal ? "\r" : "", p.done,
+                 p.total, rate, left, p.terminal ? "   " : "", p.terminal && !last ? "" : "\n");
     std::fflush(stderr);
 }
 
@@ -34,5 +35,4 @@ void ReportProgress(RenderProgress& p, int frames) {
 
 void FinishProgress(RenderProgress& p) {
     ShowLine(p, std::chrono::steady_clock::now(), true);
-    if (p.terminal) std::fputc('\n', stderr);
 }
