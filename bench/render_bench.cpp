@@ -92,9 +92,9 @@ std::vector<std::string> RenderArgs(const Options& o, const fs::path& out, const
             std::to_string(first) + ":" + std::to_string(last), config};
 }
 
-std::size_t FilesIn(const fs::path& folder) {
+std::size_t ImagesIn(const fs::path& folder) {
     std::size_t n = 0;
-    for (const auto& item : fs::directory_iterator(folder)) n += item.is_regular_file();
+    for (const auto& item : fs::directory_iterator(folder)) n += item.path().extension() == ".png";
     return n;
 }
 
@@ -139,7 +139,7 @@ void CompareChunks(const Options& o, const fs::path& folder, const std::string& 
     WaitRender(StartRender(folder, RenderArgs(o, one, config, 0, o.frames - 1)));
     double single = Seconds(start);
     std::printf("ovalix --render, 1 chunk           %6.2f frames/s (%zu images): %.2f x the window%s\n",
-                o.frames / single, FilesIn(one), o.frames / single / window, note);
+                o.frames / single, ImagesIn(one), o.frames / single / window, note);
 
     start = std::chrono::steady_clock::now();
     int half = o.frames / 2;
@@ -149,7 +149,7 @@ void CompareChunks(const Options& o, const fs::path& folder, const std::string& 
     WaitRender(b);
     double split = Seconds(start);
     std::printf("ovalix --render, 2 chunks at once  %6.2f frames/s (%zu images): speed-up %.2f on %ld cores%s\n",
-                o.frames / split, FilesIn(two), single / split, sysconf(_SC_NPROCESSORS_ONLN), note);
+                o.frames / split, ImagesIn(two), single / split, sysconf(_SC_NPROCESSORS_ONLN), note);
 
 }
 
@@ -172,7 +172,7 @@ void ComparePeakMemory(const Options& o, const fs::path& folder) {
         auto start = std::chrono::steady_clock::now();
         peaks[k] = WaitRender(StartRender(folder, RenderArgs(small, out, WriteConfig(folder, dump), 0, counts[k] - 1)));
         std::printf("peak memory, %5d frames           %6ld KiB (%zu images in %.1f s)\n", counts[k], peaks[k],
-                    FilesIn(out), Seconds(start));
+                    ImagesIn(out), Seconds(start));
         fs::remove_all(out);
     }
     std::printf("growth from %d to %d frames      %6ld KiB\n", counts[0], counts[1], peaks[1] - peaks[0]);
@@ -193,7 +193,7 @@ int Run(const Options& o, const fs::path& folder) {
     ComparePeakMemory(o, folder);
     double window = WindowFramesPerSecond(o, folder, config);
     std::printf("window animation with printing     %6.2f frames/s (%zu sequence images)\n", window,
-                FilesIn(folder) - 2);
+                ImagesIn(folder));
 
     CompareChunks(o, folder, config, window, "");
     // llvmpipe draws with a thread per core: one thread per job is how a batch scheduler's chunks share a node.
