@@ -336,6 +336,8 @@ class AbuseRun:
                 shown.append(key)
                 if key in ENTER_KEYS:
                     self.snapshot()
+                if key == "V":  # saves the view next to the trajectory and says so
+                    self.expect("View written to %s.view." % {DUMP_CONFIG: "abuse.dump", PDB_CONFIG: "abuse.pdb"}[self.config])
             keys.append(key)
         # The batch ends with a go-to-frame whose answer shows that the viewer has worked through all of it.
         shown.append(self.press_goto(("%d\n" % self.rng.randrange(FRAMES[self.config])).encode()))
