@@ -1,7 +1,9 @@
 // Ovalix: an interactive viewer of coarse-grained trajectories drawn as lit, coloured ellipsoids.
 // Keys, mouse and menu are listed in ui/keyboard.h, ui/mouse.h and ui/menu.h.
 #include <GL/freeglut.h>
+#include <string>
 
+#include "app/render_launch.h"
 #include "app/scene.h"
 #include "app/startup.h"
 #include "app/trajectory.h"
@@ -12,6 +14,7 @@
 #include "ui/mouse.h"
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "--render") RunRenderMode(argc, argv);  // no window, no display
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowSize(window_width, window_height);

@@ -37,7 +37,7 @@ bench() {
     "$@" 2>&1 | tee -a "$log"
 }
 
-targets="dump_bench redraw_bench animation_bench orientation_bench"
+targets="dump_bench redraw_bench animation_bench orientation_bench render_bench"
 [ "$huge" = yes ] && targets="$targets huge_dump_bench"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DOVALIX_BENCH=ON </dev/null >/dev/null
 # shellcheck disable=SC2086
@@ -49,10 +49,11 @@ bench "dump reader" "$build/bench/dump_bench" "$@" </dev/null
 bench "redraw" on_display "$build/bench/redraw_bench"
 bench "animation" on_display "$build/bench/animation_bench"
 bench "orientation colours" on_display "$build/bench/orientation_bench"
+bench "render mode" on_display "$build/bench/render_bench"
 if [ "$huge" = yes ]; then
     bench "huge file" "$build/bench/huge_dump_bench" </dev/null
 fi
 
 echo
 echo "== summary (load average $(load))"
-grep -E ' (met|MISSED)($| )|frames per second|limits the animation|file larger than|growth from|values (match|DIFFER)|renderer:' "$log" || true
+grep -E ' (met|MISSED)($| )|frames per second|limits the animation|file larger than|growth from|ovalix --render|window animation with|values (match|DIFFER)|renderer:' "$log" || true

@@ -2,8 +2,12 @@
 
 # Building and running the viewer (make drives the CMake build; the tests need GoogleTest to configure).
 BUILD_PACKAGES="cmake make g++ freeglut3-dev libglu1-mesa-dev libdevil-dev libgsl-dev libgtest-dev"
+# Offscreen rendering (ovalix --render) and the Debian package (cpack -G DEB runs dpkg-shlibdeps).
+BUILD_PACKAGES="$BUILD_PACKAGES libosmesa6-dev dpkg-dev"
 # Window tests: a virtual X server with Mesa's software renderer, xdotool for keys, PIL for pixels.
 TEST_PACKAGES="xvfb libgl1-mesa-dri xdotool python3 python3-pil"
+# Render-mode tests: chunks side by side with GNU parallel, the movie through ffmpeg (ffprobe checks it).
+TEST_PACKAGES="$TEST_PACKAGES parallel ffmpeg"
 # Fuzzing the file readers: clang with its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES="clang libclang-rt-dev"
 

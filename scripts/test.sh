@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the tests need (only what is missing), builds, and runs every test:
 #   1. build/        Release build, the whole ctest suite (unit, window, large);
+#      then the Debian package: built, and installed and run when root with CI=true;
 #   2. build-asan/   AddressSanitizer + UndefinedBehaviorSanitizer build, unit and window tests;
 #   3. build-fuzz/   a short libFuzzer run of each file reader (OVALIX_FUZZ_SECONDS per target, default 60).
 # Exits non-zero when anything fails. The window tests start their own Xvfb; no display is needed.
@@ -21,6 +22,8 @@ step "Release build"
 if cmake -S . -B build -DCMAKE_BUILD_TYPE=Release && cmake --build build -j "$jobs"; then
     step "Tests of the release build"
     (cd build && ctest --output-on-failure -j "$jobs") || failures+=("release tests")
+    step "Debian package (installed and run as root with CI=true)"
+    bash scripts/package_check.sh build </dev/null || failures+=("debian package")
 else
     failures+=("release build")
 fi

@@ -15,6 +15,7 @@
 #include "io/config_reader.h"
 #include "render/textures.h"
 #include "ui/view_commands.h"
+#include "render/view_state.h"
 
 void getMVCoord(double* c0, double* c1, double* c2) {
     float m[16];
@@ -215,4 +216,5 @@ void KeyHandler(unsigned char key, int, int) {
     if (key == 'z') FitView();
     if (key == 'Z') ResetView();
     if (key == 'h') PrintHelp();
+    if (key == 'V') SaveView();
 }

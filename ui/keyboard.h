@@ -6,6 +6,7 @@
 //   g       fog on/off            t    time-step overlay     Enter  snapshot
 //   c       colour by orientation z    fit the view          Z    start-up view, then fit
 //   h       list every command
+//   V       save the view to <trajectory>.view for ovalix --render --view
 #pragma once
 
 void KeyHandler(unsigned char key, int x, int y);       // GLUT keyboard callback

@@ -352,6 +352,8 @@ class AbuseRun:
                 elif key in ("h", "alt+h"):
                     for line in HELP_SHAPE:
                         self.expect(line or "  <a command>", None if line else r"  \S.*")
+                if key == "V":  # saves the view next to the trajectory and says so
+                    self.expect("View written to %s.view." % {DUMP_CONFIG: "abuse.dump", PDB_CONFIG: "abuse.pdb"}[self.config])
             keys.append(key)
         # The batch ends with a go-to-frame whose answer shows that the viewer has worked through all of it.
         shown.append(self.press_goto(("%d\n" % self.rng.randrange(FRAMES[self.config])).encode()))

@@ -1,0 +1,18 @@
+# cmake --install: the viewer, its offscreen renderer (which ovalix finds as ../lib/ovalix/ovalix-render),
+# the manual page and the README. cpack -G DEB: a Debian package whose dependencies dpkg-shlibdeps (dpkg-dev)
+# takes from the linked shared libraries.
+install(TARGETS ovalix RUNTIME DESTINATION bin)
+install(TARGETS ovalix-render RUNTIME DESTINATION lib/ovalix)
+install(FILES docs/ovalix.1 DESTINATION share/man/man1)
+install(FILES README.md DESTINATION share/doc/ovalix)
+
+set(CPACK_PACKAGE_NAME ovalix)
+set(CPACK_PACKAGE_VERSION 1.0.0)
+set(CPACK_PACKAGE_CONTACT "Ovalix developers <ovalix@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Viewer and offscreen renderer of coarse-grained trajectories as ellipsoids")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "ffmpeg, parallel")  # --movie and chunked renders; not linked
+include(CPack)

@@ -1,0 +1,15 @@
+// Where the render mode's frames go: one image file each, or an H.264 movie through ffmpeg.
+#pragma once
+
+#include <string>
+
+// Write the viewport as the image `name` (type from the format): to a temporary name first, then renamed.
+// False with a message in `error`; no file is left under either name then.
+bool WriteFrameImage(const std::string& name, const std::string& format, std::string& error);
+
+bool FindOnPath(const std::string& program);  // an executable of that name in a folder of PATH
+// Start ffmpeg encoding width x height RGB frames at fps into `movie` (written under a temporary name).
+bool OpenMovie(const std::string& movie, int width, int height, int fps, std::string& error);
+bool WriteMovieFrame(std::string& error);     // the viewport's pixels as the next movie frame
+bool CloseMovie(std::string& error);          // wait for ffmpeg; on success the movie gets its final name
+void AbandonMovie();                          // stop ffmpeg and remove the unfinished movie

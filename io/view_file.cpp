@@ -1,0 +1,103 @@
+// View files: a versioned text of named lines, numbers written so that they read back exactly.
+#include "io/view_file.h"
+
+#include <charconv>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+const char* const VIEW_MAGIC = "ovalix-view";
+
+std::string Number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+}
+
+std::string NumberLine(const char* key, const double* values, int count) {
+    std::string line = key;
+    for (int i = 0; i < count; ++i) line += " " + Number(values[i]);
+    return line + "\n";
+}
+
+// The words of a line after its key; false unless the key matches and exactly `count` numbers follow.
+bool ReadNumbers(const std::string& line, const char* key, int count, double* values) {
+    std::istringstream words(line);
+    std::string word;
+    if (!(words >> word) || word != key) return false;
+    for (int i = 0; i < count; ++i) {
+        if (!(words >> word)) return false;
+        auto [end, problem] = std::from_chars(word.data(), word.data() + word.size(), values[i]);
+        if (problem != std::errc() || end != word.data() + word.size() || !(values[i] - values[i] == 0)) return false;
+    }
+    return !(words >> word);
+}
+
+bool ReadSwitch(const std::string& line, const char* key, double& value) {
+    return ReadNumbers(line, key, 1, &value) && (value == 0 || value == 1);
+}
+
+}  // namespace
+
+std::string ViewFileText(const ViewSettings& view) {
+    double light0[4], light1[4];
+    for (int i = 0; i < 4; ++i) light0[i] = view.light0[i], light1[i] = view.light1[i];
+    std::string text = std::string(VIEW_MAGIC) + " " + std::to_string(VIEW_FILE_VERSION) + "\n";
+    text += NumberLine("modelview", view.modelview, 16);
+    text += NumberLine("light0", light0, 4);
+    text += NumberLine("light1", light1, 4);
+    text += "light_mode " + std::to_string(view.lightMode) + "\n";
+    text += std::string("fog ") + (view.fog ? "1" : "0") + "\n";
+    text += std::string("overlay ") + (view.overlay ? "1" : "0") + "\n";
+    return text;
+}
+
+bool WriteViewFile(const std::string& name, const ViewSettings& view) {
+    std::ofstream file(name, std::ios::binary | std::ios::trunc);
+    file << ViewFileText(view);
+    file.close();
+    return static_cast<bool>(file);
+}
+
+bool ReadViewFile(const std::string& name, ViewSettings& view, std::string& error) {
+    std::ifstream file(name, std::ios::binary);
+    if (!file) {
+        error = "The view file " + name + " cannot be read.";
+        return false;
+    }
+    std::vector<std::string> lines;
+    std::string line;
+    while (lines.size() < 8 && std::getline(file, line)) lines.push_back(line);
+    std::istringstream head(lines.empty() ? "" : lines[0]);
+    std::string magic, version;
+    head >> magic >> version;
+    if (magic != VIEW_MAGIC) {
+        error = "The file " + name + " is no Ovalix view file (its first line is not \"" + VIEW_MAGIC + " " +
+                std::to_string(VIEW_FILE_VERSION) + "\").";
+        return false;
+    }
+    if (version != std::to_string(VIEW_FILE_VERSION)) {
+        error = "The view file " + name + " is of version " + version + "; this Ovalix reads version " +
+                std::to_string(VIEW_FILE_VERSION) + " only. Save the view again with the key V.";
+        return false;
+    }
+    double light0[4], light1[4], mode = 0, fog = 0, overlay = 0;
+    bool ok = lines.size() == 7 && ReadNumbers(lines[1], "modelview", 16, view.modelview) &&
+              ReadNumbers(lines[2], "light0", 4, light0) && ReadNumbers(lines[3], "light1", 4, light1) &&
+              ReadSwitch(lines[4], "light_mode", mode) && ReadSwitch(lines[5], "fog", fog) &&
+              ReadSwitch(lines[6], "overlay", overlay) && file.peek() == EOF;
+    if (!ok) {
+        error = "The view file " + name + " is damaged: it needs the lines modelview (16 numbers), light0 and "
+                "light1 (4 each), light_mode, fog and overlay (0 or 1 each). Save the view again with the key V.";
+        return false;
+    }
+    for (int i = 0; i < 4; ++i) view.light0[i] = static_cast<float>(light0[i]), view.light1[i] = static_cast<float>(light1[i]);
+    view.lightMode = static_cast<int>(mode);
+    view.fog = fog == 1;
+    view.overlay = overlay == 1;
+    return true;
+}

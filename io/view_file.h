@@ -1,0 +1,20 @@
+// View files: the window's view (modelview matrix, lights, fog, overlay) saved with the key V, read by --render.
+#pragma once
+
+#include <string>
+
+constexpr int VIEW_FILE_VERSION = 1;
+
+struct ViewSettings {
+    double modelview[16];  // column-major, as OpenGL returns it
+    float light0[4];       // light positions in eye space, as OpenGL holds them
+    float light1[4];
+    int lightMode;         // rotating_light
+    bool fog;              // gp
+    bool overlay;          // showTS
+};
+
+std::string ViewFileText(const ViewSettings& view);  // the file's text, every number exact
+bool WriteViewFile(const std::string& name, const ViewSettings& view);  // false when it cannot be written
+// Read and check a view file; false with a message in `error` when it is missing, damaged or of another version.
+bool ReadViewFile(const std::string& name, ViewSettings& view, std::string& error);

@@ -1,0 +1,162 @@
+// Command line of the render mode, its frame range and image names, and the view file it reads.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/render_options.h"
+#include "app/scene.h"
+#include "io/view_file.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+bool Parse(std::vector<const char*> args, RenderOptions& options, std::string& error) {
+    return ParseRenderOptions(static_cast<int>(args.size()), args.data(), options, error);
+}
+
+class RenderOptionsTest : public SceneTest {};
+
+TEST_F(RenderOptionsTest, DefaultsAndEveryOption) {
+    RenderOptions o;
+    std::string error;
+    ASSERT_TRUE(Parse({"run.cfg"}, o, error)) << error;
+    EXPECT_EQ(o.file, "run.cfg");
+    EXPECT_TRUE(o.allFrames);
+    EXPECT_EQ(o.width, 1024);
+    EXPECT_EQ(o.height, 640);
+    EXPECT_EQ(o.format, ".png");
+    EXPECT_EQ(o.fps, 25);
+    EXPECT_TRUE(o.outDir.empty() && o.viewFile.empty() && o.movie.empty());
+
+    RenderOptions all;
+    ASSERT_TRUE(Parse({"--frames", "3:40:4", "--size=640x480", "--format", "bmp", "--out", "imgs", "--view", "a.view",
+                       "--movie", "m.mp4", "--fps", "30", "--", "--odd.cfg"}, all, error)) << error;
+    EXPECT_FALSE(all.allFrames);
+    EXPECT_EQ(all.first, 3);
+    EXPECT_EQ(all.last, 40);
+    EXPECT_EQ(all.step, 4);
+    EXPECT_EQ(all.width, 640);
+    EXPECT_EQ(all.height, 480);
+    EXPECT_EQ(all.format, ".bmp");
+    EXPECT_EQ(all.outDir, "imgs");
+    EXPECT_EQ(all.viewFile, "a.view");
+    EXPECT_EQ(all.movie, "m.mp4");
+    EXPECT_EQ(all.fps, 30);
+    EXPECT_EQ(all.file, "--odd.cfg");
+    EXPECT_EQ(FramesToRender(all), 10);  // 3, 7, ..., 39
+}
+
+TEST_F(RenderOptionsTest, BadValuesAreRefused) {
+    const std::vector<std::vector<const char*>> bad = {
+        {"--frames", "1:2:", "f"}, {"--frames", ":2", "f"}, {"--frames", "1:2:3:4", "f"}, {"--frames", "+1:2", "f"},
+        {"--frames", "2147483648:2147483649", "f"}, {"--size", "10x", "f"}, {"--size", "x10", "f"},
+        {"--size", "10 x10", "f"}, {"--size", "0x0", "f"}, {"--format", "PNG", "f"}, {"--fps", "1001", "f"},
+        {"--fps", "2.5", "f"}, {"--movie", ".mp4", "f"}, {"--view", "", "f"}, {"--out", "", "f"}, {"--size"},
+        {"--frame", "1:2", "f"}, {"a", "b"}, {"--size", "64x48"}};
+    for (const auto& args : bad) {
+        RenderOptions o;
+        std::string error;
+        EXPECT_FALSE(Parse(args, o, error)) << args[0];
+        EXPECT_FALSE(error.empty());
+    }
+    RenderOptions help;
+    std::string error;
+    EXPECT_TRUE(Parse({"--help"}, help, error));
+    EXPECT_TRUE(help.help);
+    EXPECT_NE(RenderUsage().find("--frames A:B[:S]"), std::string::npos);
+}
+
+TEST_F(RenderOptionsTest, FrameRangeAgainstTheTrajectory) {
+    RenderOptions all;
+    std::string error;
+    ASSERT_TRUE(ResolveFrameRange(all, 31, error));
+    EXPECT_EQ(all.first, 0);
+    EXPECT_EQ(all.last, 30);
+    EXPECT_EQ(FramesToRender(all), 31);
+
+    RenderOptions inside;
+    ASSERT_TRUE(Parse({"--frames", "30:30", "f"}, inside, error));
+    EXPECT_TRUE(ResolveFrameRange(inside, 31, error));
+    EXPECT_EQ(FramesToRender(inside), 1);
+    RenderOptions outside;
+    ASSERT_TRUE(Parse({"--frames", "0:31", "f"}, outside, error));
+    EXPECT_FALSE(ResolveFrameRange(outside, 31, error));
+    EXPECT_EQ(error, "The frames 0 to 31 lie outside the trajectory, whose frames are 0 to 30.");
+}
+
+TEST_F(RenderOptionsTest, ImageNamesFollowTheSequenceNames) {
+    inname = "run/traj.dump";
+    format = ".jpg";
+    RenderOptions o;
+    EXPECT_EQ(RenderImageName(o, 7), "run/traj.dump_0007.jpg");
+    o.outDir = "/scratch/job3";
+    EXPECT_EQ(RenderImageName(o, 12345), "/scratch/job3/traj.dump_12345.jpg");
+    o.outDir = "imgs/";
+    inname = "traj.dump";
+    EXPECT_EQ(RenderImageName(o, 0), "imgs/traj.dump_0000.jpg");
+}
+
+ViewSettings SampleView() {
+    ViewSettings v{};
+    for (int i = 0; i < 16; ++i) v.modelview[i] = static_cast<float>(0.1 * i - 0.7 + 1e-7 * i);
+    v.modelview[14] = -200.0;
+    const float l0[4] = {50.0f, 0.0f, 100.0f, 0.0f}, l1[4] = {0.123456789f, -3e-9f, 1e30f, 0.0f};
+    for (int i = 0; i < 4; ++i) v.light0[i] = l0[i], v.light1[i] = l1[i];
+    v.lightMode = 0;
+    v.fog = false;
+    v.overlay = true;
+    return v;
+}
+
+TEST_F(RenderOptionsTest, ViewFileReadsBackExactly) {
+    ViewSettings written = SampleView();
+    std::string name = WriteTempFile("exact.view", "");
+    ASSERT_TRUE(WriteViewFile(name, written));
+    ViewSettings read{};
+    std::string error;
+    ASSERT_TRUE(ReadViewFile(name, read, error)) << error;
+    EXPECT_EQ(std::memcmp(read.modelview, written.modelview, sizeof read.modelview), 0);
+    EXPECT_EQ(std::memcmp(read.light0, written.light0, sizeof read.light0), 0);
+    EXPECT_EQ(std::memcmp(read.light1, written.light1, sizeof read.light1), 0);
+    EXPECT_EQ(read.lightMode, 0);
+    EXPECT_FALSE(read.fog);
+    EXPECT_TRUE(read.overlay);
+    EXPECT_FALSE(WriteViewFile(TempDir() + "/no/such/folder/x.view", written));
+}
+
+TEST_F(RenderOptionsTest, DamagedOrForeignViewFilesAreRefused) {
+    std::string good = ViewFileText(SampleView());
+    auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string text = good;
+        return text.replace(text.find(from), from.size(), to);
+    };
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", "is no Ovalix view file"},
+        {"P6\n64 64\n", "is no Ovalix view file"},
+        {replaced("ovalix-view 1", "ovalix-view 2"), "is of version 2; this Ovalix reads version 1 only."},
+        {good.substr(0, good.size() / 2), "is damaged"},
+        {replaced("modelview", "modelvue"), "is damaged"},
+        {replaced("fog 0", "fog 2"), "is damaged"},
+        {replaced("overlay 1", "overlay 1 1"), "is damaged"},
+        {replaced("light_mode 0", "light_mode x"), "is damaged"},
+        {replaced("-200", "nan"), "is damaged"},
+        {replaced("-200", "-200x"), "is damaged"},
+        {good + "extra 1\n", "is damaged"},
+    };
+    int n = 0;
+    for (const auto& [text, message] : cases) {
+        std::string name = WriteTempFile("case" + std::to_string(n++) + ".view", text);
+        ViewSettings view{};
+        std::string error;
+        EXPECT_FALSE(ReadViewFile(name, view, error)) << text;
+        EXPECT_NE(error.find(message), std::string::npos) << error;
+    }
+    ViewSettings view{};
+    std::string error;
+    EXPECT_FALSE(ReadViewFile(TempDir() + "/absent.view", view, error));
+    EXPECT_NE(error.find("cannot be read"), std::string::npos);
+}
+
+}  // namespace
