@@ -162,6 +162,11 @@ static void ToggleFog() {
     gp = !gp;
 }
 
+static void ToggleAdaptiveDetail() {
+    adaptiveDetail = !adaptiveDetail;
+    std::cout << (adaptiveDetail ? "Adaptive detail on." : "Adaptive detail off.") << std::endl;
+}
+
 static void Snapshot() {
     print = true;
     PrintImage(true);
@@ -208,4 +213,5 @@ void KeyHandler(unsigned char key, int, int) {
     if (key == 'g') ToggleFog();
     if (key == 't') showTS = !showTS;
     if (key == 13) Snapshot();
+    if (key == 'l') ToggleAdaptiveDetail();
 }

@@ -165,7 +165,7 @@ SPECIAL = (["F%d" % n for n in range(1, 13)] +
             "KP_End", "KP_Prior", "KP_Next", "KP_Begin", "KP_Insert", "KP_Delete", "Shift_L", "Shift_R",
             "Control_L", "Control_R", "Alt_L", "Alt_R", "Super_L", "Meta_L", "Hyper_L", "Menu", "Pause", "Print",
             "Undo", "Redo", "Find", "Cancel", "Break", "XF86AudioMute", "XF86Back"])
-OTHER_CHARACTERS = ([c for c in "bcfhijklmortuvxyz0123456789"] +
+OTHER_CHARACTERS = ([c for c in "bcfhijkmortuvxyz0123456789"] +
                     [c for c in "ABCDEFHIJKMNOPRSTUVWXYZ"] +
                     ["exclam", "at", "numbersign", "dollar", "percent", "asciicircum", "ampersand", "asterisk",
                      "parenleft", "parenright", "bracketleft", "bracketright", "braceleft", "braceright",
@@ -174,10 +174,11 @@ OTHER_CHARACTERS = ([c for c in "bcfhijklmortuvxyz0123456789"] +
                      "Delete", "Linefeed", "KP_Add", "KP_Subtract", "KP_Multiply", "KP_Divide", "KP_Equal",
                      "brokenbar", "plusminus"] +
                     ["ctrl+%s" % c for c in "abcdefghijklnopqrstuvwxyz"] +
-                    ["alt+%s" % c for c in "abcdefghijklmnopqrstuvwxyz"])
+                    ["alt+%s" % c for c in "abcdefghijkmnopqrstuvwxyz"])
+DETAIL_KEYS = ["l", "alt+l"]   # each toggles adaptive detail and says so
 
 KEY_GROUPS = [(MOVES, 30), (FRAME_KEYS, 12), (SWITCHES, 4), (ARROWS, 14), (SPECIAL, 10), (OTHER_CHARACTERS, 25),
-              (ENTER_KEYS, 1.2), (["G"], 3.5), (["L"], 0.3)]
+              (ENTER_KEYS, 1.2), (["G"], 3.5), (["L"], 0.3), (DETAIL_KEYS, 1)]
 
 
 def random_key(rng):
@@ -261,6 +262,7 @@ class AbuseRun:
     def __init__(self, test, folder, config, rng):
         self.test, self.folder, self.rng = test, folder, rng
         self.config = config          # the configuration loaded now
+        self.adaptive = False         # adaptive detail: neither configuration switches it on
         self.leftover = None          # the rest of the last go-to-frame answer line, still unread on standard input
         self.format = "jpg"
         self.snapshots = []           # names of the snapshots written, in order
@@ -311,6 +313,7 @@ class AbuseRun:
         shown = "L%r" % ((" after the unread %r " % self.leftover if self.leftover is not None else "") + config)
         self.leftover = None
         self.config = config
+        self.adaptive = False
         return shown
 
     def snapshot(self):
@@ -336,6 +339,9 @@ class AbuseRun:
                 shown.append(key)
                 if key in ENTER_KEYS:
                     self.snapshot()
+                if key in DETAIL_KEYS:
+                    self.adaptive = not self.adaptive
+                    self.expect("Adaptive detail %s." % ("on" if self.adaptive else "off"))
             keys.append(key)
         # The batch ends with a go-to-frame whose answer shows that the viewer has worked through all of it.
         shown.append(self.press_goto(("%d\n" % self.rng.randrange(FRAMES[self.config])).encode()))
