@@ -83,6 +83,7 @@ void Reshape(int width, int height) {
     glMatrixMode(GL_MODELVIEW);
     window_width = width;
     window_height = height;
+    glutPostRedisplay();
 }
 
 void setOrthographicProjection() {

@@ -12,6 +12,7 @@
 #include "app/trajectory.h"
 #include "export/screenshot.h"
 #include "io/bond_reader.h"
+#include "app/startup.h"
 #include "io/config_reader.h"
 #include "render/textures.h"
 
@@ -214,4 +215,7 @@ void KeyHandler(unsigned char key, int, int) {
     if (key == 't') showTS = !showTS;
     if (key == 13) Snapshot();
     if (key == 'l') ToggleAdaptiveDetail();
+    // Every key may change the picture or start and stop the animation.
+    UpdateIdleCallback();
+    glutPostRedisplay();
 }
