@@ -143,6 +143,12 @@ TEST_F(ReadConfig, AdaptiveDetailKeywordSwitchesItOnAndAReadWithoutItOff) {
     EXPECT_TRUE(adaptiveDetail);
     EXPECT_NE(run.output.find("Adaptive detail will be used.\n"), std::string::npos) << run.output;
 
+    std::string withValue = WriteTempFile("value.cfg", "adaptive_detail yes please\n" + MINIMAL);  // the value is ignored
+    ResetScene();
+    run = RunCaptured([&] { ::ReadConfig(withValue); });
+    EXPECT_FALSE(run.exited);
+    EXPECT_TRUE(adaptiveDetail);
+
     std::string plain = WriteTempFile("plain.cfg", MINIMAL);
     run = RunCaptured([&] { ::ReadConfig(plain); });
     EXPECT_FALSE(run.exited);
