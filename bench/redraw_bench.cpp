@@ -82,23 +82,31 @@ static const char* AdaptiveTarget(int n, const char* view, double ratio) {
     return "";
 }
 
-// Median times of the three drawings of the current scene and view, and the ratios; one table row.
+// Median times of the drawings of the current scene and view, and the ratios; one table row.
 static void MeasureRow(int n, const char* view) {
     int repeats = std::max(3, std::min(31, 100000 / std::max(n, 1)));  // the largest scenes take seconds a frame
-    for (int d = 0; d < DRAWINGS; ++d) TimedRedraw(static_cast<Drawing>(d));  // warm-up: JIT-compiled shaders, the display lists
+    // NOTE: beyond 10,000 the reference (a minute a frame at 100,000) is left out: the row times default and adaptive.
+    int firstDrawing = n > 10000 ? DEFAULT_DRAWING : REFERENCE;
+    for (int d = firstDrawing; d < DRAWINGS; ++d) TimedRedraw(static_cast<Drawing>(d));  // warm-up: JIT-compiled shaders, the display lists
     long long outside = ellipsoidsOutsideView;
     std::vector<double> times[DRAWINGS];
+    int drawings = DRAWINGS - firstDrawing;
     for (int r = 0; r < repeats; ++r)
-        for (int k = 0; k < DRAWINGS; ++k) {
-            int d = (r + k) % DRAWINGS;  // rotate the order, so no drawing always runs first
+        for (int k = 0; k < drawings; ++k) {
+            int d = firstDrawing + (r + k) % drawings;  // rotate the order, so no drawing always runs first
             times[d].push_back(TimedRedraw(static_cast<Drawing>(d)));
         }
-    double reference = Median(times[REFERENCE]), standard = Median(times[DEFAULT_DRAWING]);
-    double adaptive = Median(times[ADAPTIVE]);
-    double ratio = reference / standard, adaptiveRatio = standard / adaptive;
-    std::printf("%-11d %-10s %8lld %6d %10.1f %10.1f %10.1f %8.2fx %8.2fx   %s %s\n", n, view, outside, repeats,
-                reference, standard, adaptive, ratio, adaptiveRatio,
-                n == 10000 && view[0] == 'w' ? (ratio >= 3.0 ? ">= 3x met" : ">= 3x MISSED") : "",
+    double standard = Median(times[DEFAULT_DRAWING]), adaptive = Median(times[ADAPTIVE]);
+    double adaptiveRatio = standard / adaptive;
+    char reference[32] = "-", ratio[32] = "-";
+    if (firstDrawing == REFERENCE) {
+        std::snprintf(reference, sizeof reference, "%.1f", Median(times[REFERENCE]));
+        std::snprintf(ratio, sizeof ratio, "%.2fx", Median(times[REFERENCE]) / standard);
+    }
+    bool targetRow = n == 10000 && view[0] == 'w';
+    std::printf("%-11d %-10s %8lld %6d %10s %10.1f %10.1f %9s %8.2fx   %s %s\n", n, view, outside, repeats, reference,
+                standard, adaptive, ratio, adaptiveRatio,
+                targetRow ? (Median(times[REFERENCE]) / standard >= 3.0 ? ">= 3x met" : ">= 3x MISSED") : "",
                 AdaptiveTarget(n, view, adaptiveRatio));
     std::fflush(stdout);
 }
