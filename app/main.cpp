@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     glutCreateWindow(title.c_str());
 
     glutDisplayFunc(Display);
-    glutIdleFunc(Display);
+    UpdateIdleCallback();
     glutReshapeFunc(Reshape);
     glutKeyboardFunc(KeyHandler);
     glutSpecialFunc(SpecialKey);

@@ -27,6 +27,7 @@ float BGColor[4] = {0, 0, 0, 0};
 float FogColor[4] = {0, 0, 0, 0};
 
 bool showTS = true;
+bool adaptiveDetail = false;
 extern const double pi = 3.141592653589793;
 
 int frame = 0;
@@ -80,6 +81,7 @@ void ResetScene() {
     gp = true;
     for (int k = 0; k < 4; ++k) BGColor[k] = FogColor[k] = 0;
     showTS = true;
+    adaptiveDetail = false;
     frame = atoms = species = 0;
     quat = false;
     solidBonds = false;

@@ -44,6 +44,7 @@ extern float FogColor[4];         // RGB copied from BGColor; alpha stays 0
 
 // ---- Overlay and constants ------------------------------------------------------------------------
 extern bool showTS;               // draw the time-step overlay
+extern bool adaptiveDetail;       // each ellipsoid subdivided by its size on screen instead of 30 x 30
 extern const double pi;
 
 // ---- Files and names ------------------------------------------------------------------------------

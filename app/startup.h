@@ -2,4 +2,5 @@
 #pragma once
 
 void MyInit(int argc, char** argv);  // name of the configuration, then configuration, trajectory, frame 0, bonds
-void Display();                      // display and idle callback: draw, overlay, sequence image, next frame, swap
+void Display();                      // display callback: draw, overlay, sequence image, next frame, swap
+void UpdateIdleCallback();           // redraw continuously while `animate` is on, only on events otherwise

@@ -1,6 +1,7 @@
 // Animation benchmark: frames per second while the display loop animates a generated dump (draw, overlay,
-// swap and the read of the next frame, as Display does with animation on), against the time to read a
-// frame alone, measured in the same run, so it is clear whether drawing or reading limits the animation.
+// swap and the read of the next frame, as Display does with animation on), with the default drawing and
+// with adaptive detail, against the time to read a frame alone, measured in the same run, so it is clear
+// whether drawing or reading limits the animation.
 //
 // Usage: animation_bench [--particles N] [--frames N] [--seconds S]   (needs a display)
 //   Defaults: 10,000 particles x 200 frames; the animation stops after S seconds (default 60; 0: never)
@@ -53,6 +54,47 @@ struct Options {
     double seconds = 60;
 };
 
+// One animation through every frame, as the display loop runs it, by default or with adaptive detail.
+struct Animation {
+    int shown = -1;  // frames shown; -1 when the animation went wrong
+    bool timedOut = false;
+    double animationMs = 0;
+    double displayMs = 0;  // median of one redraw
+};
+
+double FramesPerSecond(const Animation& run) { return run.shown / (run.animationMs / 1000); }
+
+Animation Animate(const Options& options, bool adaptive) {
+    Animation result;
+    adaptiveDetail = adaptive;
+    frame = 0;
+    ReadFrame();
+    animate = true;
+    print = false;
+    std::vector<double> displays;
+    auto animationStart = std::chrono::steady_clock::now();
+    for (int shown = 0; shown < options.frames; ++shown) {
+        if (frame != shown) {
+            std::printf("the animation is on frame %d after %d redraws\n", frame, shown);
+            return result;
+        }
+        auto redraw = std::chrono::steady_clock::now();
+        Display();
+        glFinish();
+        displays.push_back(Milliseconds(redraw));
+        if (options.seconds > 0 && Milliseconds(animationStart) > 1000 * options.seconds && shown + 1 < options.frames) {
+            result.timedOut = true;
+            break;
+        }
+    }
+    result.animationMs = Milliseconds(animationStart);
+    animate = false;
+    adaptiveDetail = false;
+    result.shown = static_cast<int>(displays.size());
+    result.displayMs = Median(displays);
+    return result;
+}
+
 int Run(const Options& options, const std::string& path) {
     auto start = std::chrono::steady_clock::now();
     double bytes = static_cast<double>(WriteGeneratedDump(path, options.particles, options.frames));
@@ -77,48 +119,32 @@ int Run(const Options& options, const std::string& path) {
     std::vector<double> reads = ReadEveryFrame(options.frames);  // also brings the file into the page cache
     reads = ReadEveryFrame(options.frames);
 
-    frame = 0;
-    ReadFrame();
-    animate = true;
-    print = false;
-    std::vector<double> displays;
-    auto animationStart = std::chrono::steady_clock::now();
-    bool timedOut = false;
-    for (int shown = 0; shown < options.frames; ++shown) {
-        if (frame != shown) {
-            std::printf("the animation is on frame %d after %d redraws\n", frame, shown);
-            return 1;
-        }
-        auto redraw = std::chrono::steady_clock::now();
-        Display();
-        glFinish();
-        displays.push_back(Milliseconds(redraw));
-        if (options.seconds > 0 && Milliseconds(animationStart) > 1000 * options.seconds && shown + 1 < options.frames) {
-            timedOut = true;
-            break;
-        }
-    }
-    double animationMs = Milliseconds(animationStart);
-    animate = false;
+    Animation standard = Animate(options, false);
+    if (standard.shown < 0) return 1;
+    Animation adaptive = Animate(options, true);
+    if (adaptive.shown < 0) return 1;
 
     std::vector<double> readsAfter = ReadEveryFrame(options.frames);
     reads.insert(reads.end(), readsAfter.begin(), readsAfter.end());
     double readMs = Median(reads);
-    double displayMs = Median(displays);
-    int shown = static_cast<int>(displays.size());
 
     std::printf("animation (Display with animation on: clear, DoStuff, overlay %s, read of the next frame, swap)\n",
                 showTS ? "on" : "off");
-    std::printf("  frames shown                      %d of %d%s\n", shown, options.frames,
-                timedOut ? " (stopped at the time limit)" : "");
-    std::printf("  frames per second                 %.2f   (%.1f s in all)\n", shown / (animationMs / 1000),
-                animationMs / 1000);
-    std::printf("  ms per animated frame (median)    %.1f\n", displayMs);
+    for (const Animation* run : {&standard, &adaptive}) {
+        std::printf("%s\n", run == &standard ? "default drawing" : "adaptive detail");
+        std::printf("  frames shown                      %d of %d%s\n", run->shown, options.frames,
+                    run->timedOut ? " (stopped at the time limit)" : "");
+        std::printf("  frames per second                 %.2f   (%.1f s in all)\n", FramesPerSecond(*run),
+                    run->animationMs / 1000);
+        std::printf("  ms per animated frame (median)    %.1f\n", run->displayMs);
+        std::printf("  share of a frame spent reading    %.1f %%: %s limits the animation\n",
+                    100 * readMs / run->displayMs, readMs < 0.5 * run->displayMs ? "drawing" : "reading");
+    }
     std::printf("  ms per frame read alone (median)  %.2f   (every frame, read twice in order, before and after)\n",
                 readMs);
     std::printf("  reads alone would allow           %.0f frames per second\n", 1000 / readMs);
-    std::printf("  share of a frame spent reading    %.1f %%: %s limits the animation\n", 100 * readMs / displayMs,
-                readMs < 0.5 * displayMs ? "drawing" : "reading");
+    double ratio = FramesPerSecond(adaptive) / FramesPerSecond(standard);
+    std::printf("adaptive / default frames per second  %.2fx   %s\n", ratio, ratio >= 4 ? ">= 4x met" : ">= 4x MISSED");
     std::printf("renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
     return 0;
 }

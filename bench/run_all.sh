@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds the benchmarks in Release and runs them one after another, then prints the targets' lines again.
 # Usage: bench/run_all.sh [--huge] [DUMP_FILE] [--no-mdanalysis]
+#   redraw, animation, hidden ellipsoids and idle CPU need a display (the current one, else xvfb-run)
 #   --huge   also the huge-file benchmark: writes a dump of 3.5 GB to $TMPDIR (or /tmp), deletes it after
 #   other arguments go to dump_bench; build directory: $OVALIX_BENCH_BUILD or build-bench
 set -eu
@@ -37,7 +38,7 @@ bench() {
     "$@" 2>&1 | tee -a "$log"
 }
 
-targets="dump_bench redraw_bench animation_bench orientation_bench render_bench"
+targets="dump_bench redraw_bench animation_bench hidden_bench orientation_bench render_bench ovalix"
 [ "$huge" = yes ] && targets="$targets huge_dump_bench"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DOVALIX_BENCH=ON </dev/null >/dev/null
 # shellcheck disable=SC2086
@@ -48,6 +49,8 @@ echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -
 bench "dump reader" "$build/bench/dump_bench" "$@" </dev/null
 bench "redraw" on_display "$build/bench/redraw_bench"
 bench "animation" on_display "$build/bench/animation_bench"
+bench "hidden ellipsoids" on_display "$build/bench/hidden_bench" 100000 16
+bench "idle CPU" on_display python3 "$root/bench/idle_cpu_bench.py" "$build/ovalix"
 bench "orientation colours" on_display "$build/bench/orientation_bench"
 bench "render mode" on_display "$build/bench/render_bench"
 if [ "$huge" = yes ]; then
@@ -56,4 +59,4 @@ fi
 
 echo
 echo "== summary (load average $(load))"
-grep -E ' (met|MISSED)($| )|frames per second|limits the animation|file larger than|growth from|ovalix --render|window animation with|values (match|DIFFER)|renderer:' "$log" || true
+grep -E ' (met|MISSED)($| )|frames per second|limits the animation|kept|keep:|file larger than|growth from|ovalix --render|window animation with|values (match|DIFFER)|renderer:' "$log" || true

@@ -12,6 +12,7 @@
 #include "app/scene.h"
 #include "app/scene_gl.h"
 #include "render/bonds.h"
+#include "render/detail_view.h"
 #include "render/shapes.h"
 
 bool cullOutsideView = true;
@@ -21,6 +22,7 @@ long long ellipsoidsOutsideView = 0;
 // Row a, b, c, d: a point (x, y, z) lies on the inner side when a x + b y + c z + d >= 0.
 static double viewPlanes[6][4];
 static bool viewPlanesSet = false;
+static DetailView detailView;  // matrices and viewport of the redraw under way, for adaptive detail
 
 // Planes of the clip volume -w <= x, y, z <= w, from the product of the projection and modelview matrices.
 static void SetViewPlanes() {
@@ -89,9 +91,13 @@ void CreateEllipsoid(int n, std::vector<double> position, std::vector<double> qu
         slices /= 2;
         stacks /= 2;
     }
+    if (adaptiveDetail) ChooseDetail(detailView, position, half, slices, stacks);
     // NOTE: a position or size beyond single precision would reach OpenGL as infinity; no pixel could show it.
+    // A skipped ellipsoid leaves the normal and texture coordinate its sphere would have: a line bond
+    // drawn next is lit with them.
     if (!FitsInFloat(position.data(), 3) || !FitsInFloat(half, 3)) {
         ++ellipsoidsOutsideView;
+        LeaveUnitSphereState(slices, stacks);
         return;
     }
     glPushMatrix();
@@ -104,8 +110,12 @@ void CreateEllipsoid(int n, std::vector<double> position, std::vector<double> qu
     gluQuadricTexture(q, GL_TRUE);
     glColor3f(1.0f, 1.0f, 1.0f);
     glBindTexture(GL_TEXTURE_2D, entry(texture, 0, "texture"));
-    if (OutsideView(position, half)) ++ellipsoidsOutsideView;
-    else DrawUnitSphere(slices, stacks);
+    if (OutsideView(position, half)) {
+        ++ellipsoidsOutsideView;
+        LeaveUnitSphereState(slices, stacks);
+    } else {
+        DrawUnitSphere(slices, stacks);
+    }
     glPopMatrix();
 }
 
@@ -121,6 +131,7 @@ void DoStuff() {
     std::vector<double> position(3), quaternion(4);
     UpdateFrameOrder();
     SetViewPlanes();
+    if (adaptiveDetail) detailView = ReadDetailView();
     ellipsoidsOutsideView = 0;
     for (long long i = 0; i < atoms; ++i) {
         const double* row = GeomRow(i);

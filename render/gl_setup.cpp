@@ -49,7 +49,7 @@ void MyGLInit() {
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
     // NOTE: every ellipsoid is a scaled unit sphere; without this its normals scale too and the lighting
-    // washes out large particles and saturates small ones.
+    // darkens large particles and turns small ones into flat saturated discs.
     glEnable(GL_NORMALIZE);
     for (GLenum hint : {GL_PERSPECTIVE_CORRECTION_HINT, GL_POINT_SMOOTH_HINT, GL_LINE_SMOOTH_HINT, GL_POLYGON_SMOOTH_HINT})
         glHint(hint, GL_NICEST);
@@ -90,6 +90,7 @@ void Reshape(int width, int height) {
     glMatrixMode(GL_MODELVIEW);
     window_width = width;
     window_height = height;
+    glutPostRedisplay();
 }
 
 void setOrthographicProjection() {

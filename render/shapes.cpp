@@ -19,37 +19,61 @@ struct ShapeList {
     int stacks;
     bool textured;
     GLuint list;
+    float normal[3];    // current normal and texture coordinate the list leaves behind
+    float texcoord[4];
 };
 std::vector<ShapeList> compiled;
 constexpr int CYLINDER = -1;  // slices value that marks the cylinder entries
 
-GLuint FindList(int slices, int stacks, bool textured) {
-    for (const ShapeList& shape : compiled)
-        if (shape.slices == slices && shape.stacks == stacks && shape.textured == textured) return shape.list;
-    return 0;
+// Runs the list once with every buffer write off, to learn the normal and texture coordinate it leaves;
+// the current state it found is put back, so this draws nothing and changes nothing.
+void RecordLeftState(ShapeList& shape) {
+    float normal[3], texcoord[4];
+    glGetFloatv(GL_CURRENT_NORMAL, normal);
+    glGetFloatv(GL_CURRENT_TEXTURE_COORDS, texcoord);
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    glDepthMask(GL_FALSE);
+    glCallList(shape.list);
+    glPopAttrib();
+    glGetFloatv(GL_CURRENT_NORMAL, shape.normal);
+    glGetFloatv(GL_CURRENT_TEXTURE_COORDS, shape.texcoord);
+    glNormal3fv(normal);
+    glTexCoord4fv(texcoord);
 }
 
-GLuint CompileList(int slices, int stacks, bool textured) {
+ShapeList& CompileList(int slices, int stacks, bool textured) {
     GLuint list = glGenLists(1);
+    gluQuadricNormals(q, GLU_SMOOTH);  // a list may be made where the quadric was last set for another shape
+    gluQuadricTexture(q, textured ? GL_TRUE : GL_FALSE);
     glNewList(list, GL_COMPILE);
     if (slices == CYLINDER) gluCylinder(q, 1.0, 1.0, 1.0, CYLINDER_SUBDIVISIONS, CYLINDER_SUBDIVISIONS);
     else gluSphere(q, 1.0, slices, stacks);
     glEndList();
-    compiled.push_back({slices, stacks, textured, list});
-    return list;
+    compiled.push_back({slices, stacks, textured, list, {0, 0, 1}, {0, 0, 0, 1}});
+    RecordLeftState(compiled.back());
+    return compiled.back();
 }
 
-void CallShape(int slices, int stacks, bool textured) {
-    GLuint list = FindList(slices, stacks, textured);
-    if (list == 0) list = CompileList(slices, stacks, textured);
-    glCallList(list);
+ShapeList& FindOrCompile(int slices, int stacks, bool textured) {
+    for (ShapeList& shape : compiled)
+        if (shape.slices == slices && shape.stacks == stacks && shape.textured == textured) return shape;
+    return CompileList(slices, stacks, textured);
 }
+
+void CallShape(int slices, int stacks, bool textured) { glCallList(FindOrCompile(slices, stacks, textured).list); }
 
 }  // namespace
 
 void DrawUnitSphere(int slices, int stacks) {
     if (tessellateEachShape) gluSphere(q, 1.0, slices, stacks);
     else CallShape(slices, stacks, true);
+}
+
+void LeaveUnitSphereState(int slices, int stacks) {
+    const ShapeList& shape = FindOrCompile(slices, stacks, true);
+    glNormal3fv(shape.normal);
+    glTexCoord4fv(shape.texcoord);
 }
 
 void DrawBondCylinder(double radius, double length, bool textured) {

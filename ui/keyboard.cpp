@@ -12,6 +12,7 @@
 #include "app/trajectory.h"
 #include "export/screenshot.h"
 #include "io/bond_reader.h"
+#include "app/startup.h"
 #include "io/config_reader.h"
 #include "render/textures.h"
 #include "ui/view_commands.h"
@@ -164,6 +165,11 @@ static void ToggleFog() {
     gp = !gp;
 }
 
+static void ToggleAdaptiveDetail() {
+    adaptiveDetail = !adaptiveDetail;
+    std::cout << (adaptiveDetail ? "Adaptive detail on." : "Adaptive detail off.") << std::endl;
+}
+
 // Printing frames stays on or off as it was: a snapshot in the middle of a movie export does not end it.
 static void Snapshot() {
     bool printing = print;
@@ -217,4 +223,8 @@ void KeyHandler(unsigned char key, int, int) {
     if (key == 'Z') ResetView();
     if (key == 'h') PrintHelp();
     if (key == 'V') SaveView();
+    if (key == 'l') ToggleAdaptiveDetail();
+    // Every key may change the picture or start and stop the animation.
+    UpdateIdleCallback();
+    glutPostRedisplay();
 }

@@ -75,4 +75,5 @@ void MenuHandler(int id) {
         case MENU_BMP: format = ".bmp"; break;
         default: break;
     }
+    glutPostRedisplay();  // every choice may change the picture
 }

@@ -46,4 +46,7 @@ void HandleMouseMove(int x, int y) {
     glutPostRedisplay();
 }
 
-void HandleWheel(int, int direction, int, int) { MoveAlongEye(-2.0 * direction, 0, 0, 1); }
+void HandleWheel(int, int direction, int, int) {
+    MoveAlongEye(-2.0 * direction, 0, 0, 1);
+    glutPostRedisplay();
+}

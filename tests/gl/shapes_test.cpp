@@ -14,29 +14,11 @@
 #include "render/ellipsoids.h"
 #include "render/gl_setup.h"
 #include "render/shapes.h"
+#include "tests/gl/gl_window.h"
 
 namespace {
 
-bool windowOpen = false;
-
-bool OpenWindow() {
-    if (windowOpen) return true;
-    const char* display = std::getenv("DISPLAY");
-    if (!display || !*display) return false;
-    int argc = 1;
-    char name[] = "shapes_test";
-    char* argv[] = {name, nullptr};
-    glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(window_width, window_height);
-    glutCreateWindow("Ovalix shapes test");
-    BGColor[0] = BGColor[1] = BGColor[2] = 0.2f;
-    BGColor[3] = 1.0f;
-    MyGLInit();
-    Reshape(window_width, window_height);
-    windowOpen = true;
-    return true;
-}
+bool OpenWindow() { return OpenTestWindow(); }
 
 // Ellipsoids of three species (the third a sphere, drawn with fewer subdivisions), chained by bonds.
 void FillScene(int count) {

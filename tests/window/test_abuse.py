@@ -166,7 +166,7 @@ SPECIAL = (["F%d" % n for n in range(1, 13)] +
             "Control_L", "Control_R", "Alt_L", "Alt_R", "Super_L", "Meta_L", "Hyper_L", "Menu", "Pause", "Print",
             "Undo", "Redo", "Find", "Cancel", "Break", "XF86AudioMute", "XF86Back"])
 VIEW_COMMANDS = ["c", "z", "Z", "h", "alt+c", "alt+z", "alt+h"]  # orientation colours, fit, reset, help
-OTHER_CHARACTERS = ([c for c in "bfijklmortuvxy0123456789"] +
+OTHER_CHARACTERS = ([c for c in "bfijkmortuvxy0123456789"] +
                     [c for c in "ABCDEFHIJKMNOPRSTUVWXY"] +
                     ["exclam", "at", "numbersign", "dollar", "percent", "asciicircum", "ampersand", "asterisk",
                      "parenleft", "parenright", "bracketleft", "bracketright", "braceleft", "braceright",
@@ -175,10 +175,12 @@ OTHER_CHARACTERS = ([c for c in "bfijklmortuvxy0123456789"] +
                      "Delete", "Linefeed", "KP_Add", "KP_Subtract", "KP_Multiply", "KP_Divide", "KP_Equal",
                      "brokenbar", "plusminus"] +
                     ["ctrl+%s" % c for c in "abcdefghijklnopqrstuvwxyz"] +
-                    ["alt+%s" % c for c in "abdefgijklmnopqrstuvwxy"])
+                    ["alt+%s" % c for c in "abdefgijkmnopqrstuvwxy"])
+DETAIL_KEYS = ["l", "alt+l"]   # each toggles adaptive detail and says so
 
 KEY_GROUPS = [(MOVES, 30), (FRAME_KEYS, 12), (SWITCHES, 4), (ARROWS, 14), (SPECIAL, 10), (OTHER_CHARACTERS, 25),
-              (ENTER_KEYS, 1.2), (["G"], 3.5), (["L"], 0.3), (VIEW_COMMANDS, 1.5)]
+              (ENTER_KEYS, 1.2), (["G"], 3.5), (["L"], 0.3), (VIEW_COMMANDS, 1.5),
+              (DETAIL_KEYS, 1)]
 
 # What 'h' prints: a heading, then one indented line per key, mouse action or menu entry.
 HELP_SHAPE = (["Keys:"] + [None] * 21 + ["Mouse and special keys:"] + [None] * 6 + ["Menu:"] + [None] * 9)
@@ -270,6 +272,7 @@ class AbuseRun:
     def __init__(self, test, folder, config, rng):
         self.test, self.folder, self.rng = test, folder, rng
         self.config = config          # the configuration loaded now
+        self.adaptive = False         # adaptive detail: neither configuration switches it on
         self.leftover = None          # the rest of the last go-to-frame answer line, still unread on standard input
         self.format = "jpg"
         self.colouring = False        # orientation colours are on
@@ -321,6 +324,7 @@ class AbuseRun:
         shown = "L%r" % ((" after the unread %r " % self.leftover if self.leftover is not None else "") + config)
         self.leftover = None
         self.config = config
+        self.adaptive = False
         return shown
 
     def snapshot(self):
@@ -352,6 +356,9 @@ class AbuseRun:
                 elif key in ("h", "alt+h"):
                     for line in HELP_SHAPE:
                         self.expect(line or "  <a command>", None if line else r"  \S.*")
+                elif key in DETAIL_KEYS:
+                    self.adaptive = not self.adaptive
+                    self.expect("Adaptive detail %s." % ("on" if self.adaptive else "off"))
                 if key == "V":  # saves the view next to the trajectory and says so
                     self.expect("View written to %s.view." % {DUMP_CONFIG: "abuse.dump", PDB_CONFIG: "abuse.pdb"}[self.config])
             keys.append(key)
