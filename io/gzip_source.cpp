@@ -1,0 +1,251 @@
+// Random access into gzip text: restart points with their 32 KiB windows, as in zlib's examples/zran.c.
+// A restart point inside a member starts a raw inflater at a deflate block boundary, primed with the bits of
+// the boundary's byte and the window of text before it; at a member's first byte a gzip inflater starts afresh.
+#include "io/gzip_source.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+#include "app/scene.h"
+
+int64_t gzipRestartSpacing = GZIP_RESTART_SPACING;
+
+namespace {
+
+constexpr std::size_t WINDOW_BYTES = 32768;     // deflate's largest distance back
+constexpr std::size_t INPUT_CHUNK = 1 << 18;
+constexpr std::size_t DISCARD_CHUNK = 1 << 16;  // text inflated on the way to a seek's offset is dropped here
+constexpr int GZIP_WRAPPER = 15 + 16;            // windowBits: header and checked trailer around the deflate data
+constexpr int RAW_DEFLATE = -15;                 // windowBits: deflate data alone
+constexpr int TRAILER_BYTES = 8;                 // CRC-32 and length after a member's deflate data
+constexpr int64_t NO_LIMIT = std::numeric_limits<int64_t>::max();
+
+// A place where inflating can begin again. At a block boundary the first `bits` bits of the byte before
+// `file` still belong to the next block; a member's start has no window.
+struct RestartPoint {
+    int64_t text;      // text offset of the first byte inflated from here
+    int64_t file;      // offset in the compressed file
+    int bits;          // unused bits of the byte at file - 1, 0 to 7
+    int windowSlot;    // its window in windows (WINDOW_BYTES a slot); -1 at a member's start
+    int windowLength;  // text bytes before the point that the window holds (fewer near a member's start)
+};
+
+std::vector<RestartPoint> points;     // by increasing text offset; points[0] is the file's start
+std::vector<unsigned char> windows;
+std::vector<unsigned char> input;     // compressed bytes; the unused ones sit at stream.next_in
+std::vector<char> discarded;
+
+z_stream stream{};
+bool streamReady = false;     // inflateInit2 has run on stream
+int64_t inputEnd = 0;         // file offset just past the bytes read into input
+bool fileDry = false;         // no more compressed bytes
+int64_t textPosition = 0;     // text offset of the next byte inflate writes
+bool rawDeflate = false;      // started at a block boundary: the member's trailer is skipped unchecked
+int trailerLeft = 0;          // trailer bytes still to skip after raw deflate data ended
+bool betweenMembers = false;  // a member ended; another may start at the next byte
+bool stopped = false;         // at the end of the text (or of what could be read): nothing more until a seek
+int64_t textLimit = NO_LIMIT; // where the text was found to end, so no later pass reads past a damage
+bool damageNews = false;
+std::string damageMessage;
+
+void FillInput() {
+    if (stream.avail_in > 0 || fileDry) return;
+    std::streamsize got =
+        infile.rdbuf()->sgetn(reinterpret_cast<char*>(input.data()), static_cast<std::streamsize>(input.size()));
+    if (got <= 0) {
+        fileDry = true;
+        return;
+    }
+    stream.next_in = input.data();
+    stream.avail_in = static_cast<uInt>(got);
+    inputEnd += got;
+}
+
+int64_t CompressedPosition() { return inputEnd - static_cast<int64_t>(stream.avail_in); }
+
+// The text ends here: a clean end, or the first sight of a cut or damage, which is told once.
+void StopText(const std::string& problem) {
+    stopped = true;
+    if (textLimit != NO_LIMIT) return;
+    textLimit = textPosition;
+    if (problem.empty()) {
+        windows.shrink_to_fit();
+        return;
+    }
+    damageNews = true;
+    damageMessage = "The compressed file " + inname + " " + problem + ": its text stops after byte " +
+                    std::to_string(textPosition) + "; the time steps before that byte are read.";
+}
+
+void StopDamaged() {
+    StopText(std::string("is damaged (") + (stream.msg ? stream.msg : "unreadable data") + ")");
+}
+
+bool PointDue() { return textPosition >= points.back().text + gzipRestartSpacing; }
+
+void AddPoint(int64_t file, int bits, bool withWindow) {
+    RestartPoint point{textPosition, file, bits, -1, 0};
+    if (withWindow) {
+        point.windowSlot = static_cast<int>(windows.size() / WINDOW_BYTES);
+        windows.resize(windows.size() + WINDOW_BYTES);
+        uInt length = 0;
+        inflateGetDictionary(&stream, &entry(windows, static_cast<long long>(point.windowSlot) * WINDOW_BYTES, "windows"),
+                             &length);
+        point.windowLength = static_cast<int>(length);
+    }
+    points.push_back(point);
+}
+
+void RestartAt(const RestartPoint& point) {
+    const int64_t from = point.file - (point.bits ? 1 : 0);
+    infile.clear();
+    infile.seekg(from, std::ios::beg);
+    inputEnd = from;
+    fileDry = false;
+    stream.avail_in = 0;
+    textPosition = point.text;
+    trailerLeft = 0;
+    betweenMembers = false;
+    stopped = false;
+    rawDeflate = point.windowSlot >= 0;
+    if (inflateReset2(&stream, rawDeflate ? RAW_DEFLATE : GZIP_WRAPPER) != Z_OK) return StopDamaged();
+    if (point.bits) {
+        FillInput();
+        if (stream.avail_in == 0) return StopText("is cut off");
+        int byte = *stream.next_in;
+        ++stream.next_in;
+        --stream.avail_in;
+        inflatePrime(&stream, point.bits, byte >> (8 - point.bits));
+    }
+    if (rawDeflate && point.windowLength > 0) {
+        const long long at = static_cast<long long>(point.windowSlot) * WINDOW_BYTES;
+        entry(windows, at + point.windowLength - 1, "windows");
+        inflateSetDictionary(&stream, &windows[static_cast<std::size_t>(at)], static_cast<uInt>(point.windowLength));
+    }
+}
+
+// Past a member's end: skips the trailer a raw inflater left, then starts the next member if there is one.
+// False when the text has ended.
+bool StartNextMember() {
+    while (trailerLeft > 0) {
+        FillInput();
+        if (stream.avail_in == 0) {
+            StopText("is cut off");
+            return false;
+        }
+        uInt skipped = std::min(stream.avail_in, static_cast<uInt>(trailerLeft));
+        stream.next_in += skipped;
+        stream.avail_in -= skipped;
+        trailerLeft -= static_cast<int>(skipped);
+    }
+    FillInput();
+    if (stream.avail_in == 0) {
+        StopText("");
+        return false;
+    }
+    if (PointDue()) AddPoint(CompressedPosition(), 0, false);
+    if (inflateReset2(&stream, GZIP_WRAPPER) != Z_OK) {
+        StopDamaged();
+        return false;
+    }
+    rawDeflate = false;
+    betweenMembers = false;
+    return true;
+}
+
+}  // namespace
+
+bool StartGzipSource() {
+    infile.clear();
+    infile.seekg(0, std::ios::beg);
+    unsigned char magic[2] = {0, 0};
+    if (infile.rdbuf()->sgetn(reinterpret_cast<char*>(magic), 2) != 2 || magic[0] != 0x1f || magic[1] != 0x8b)
+        return false;
+    if (!streamReady) {
+        stream = z_stream{};
+        streamReady = inflateInit2(&stream, GZIP_WRAPPER) == Z_OK;
+    }
+    input.resize(INPUT_CHUNK);
+    points.assign(1, RestartPoint{0, 0, 0, -1, 0});
+    windows.clear();
+    textLimit = NO_LIMIT;
+    damageNews = false;
+    damageMessage.clear();
+    if (!streamReady) {
+        textPosition = 0;
+        StopText("cannot be inflated (out of memory)");
+        return true;
+    }
+    RestartAt(points[0]);
+    return true;
+}
+
+std::size_t ReadGzipText(char* into, std::size_t room) {
+    if (textLimit - textPosition < static_cast<int64_t>(room))
+        room = static_cast<std::size_t>(std::max<int64_t>(0, textLimit - textPosition));
+    std::size_t produced = 0;
+    while (produced < room && !stopped) {
+        if (betweenMembers && !StartNextMember()) break;
+        FillInput();
+        if (stream.avail_in == 0) {
+            StopText("is cut off");
+            break;
+        }
+        const bool due = PointDue();
+        const std::size_t want = std::min<std::size_t>(room - produced, std::numeric_limits<uInt>::max());
+        stream.next_out = reinterpret_cast<Bytef*>(into + produced);
+        stream.avail_out = static_cast<uInt>(want);
+        int result = inflate(&stream, due ? Z_BLOCK : Z_NO_FLUSH);
+        const std::size_t made = want - stream.avail_out;
+        produced += made;
+        textPosition += static_cast<int64_t>(made);
+        if (result == Z_STREAM_END) {
+            if (rawDeflate) trailerLeft = TRAILER_BYTES;
+            betweenMembers = true;
+        } else if (result != Z_OK && result != Z_BUF_ERROR) {
+            StopDamaged();
+        } else if (due && (stream.data_type & 128) && !(stream.data_type & 64)) {
+            AddPoint(CompressedPosition(), stream.data_type & 7, true);
+        }
+    }
+    return produced;
+}
+
+void SeekGzipText(int64_t offset) {
+    if (!streamReady) return;
+    auto after = std::upper_bound(points.begin(), points.end(), offset,
+                                  [](int64_t text, const RestartPoint& point) { return text < point.text; });
+    const RestartPoint& nearest = *(after - 1);  // points[0] is at text 0, so one lies at or before offset
+    const bool onTheWay = textPosition <= offset && textPosition >= nearest.text && (!stopped || textPosition == offset);
+    if (!onTheWay) RestartAt(nearest);
+    discarded.resize(DISCARD_CHUNK);
+    while (textPosition < offset && !stopped) {
+        std::size_t room = static_cast<std::size_t>(std::min<int64_t>(DISCARD_CHUNK, offset - textPosition));
+        if (ReadGzipText(discarded.data(), room) == 0) break;
+    }
+}
+
+bool TakeGzipDamageNews(std::string& message) {
+    if (!damageNews) return false;
+    damageNews = false;
+    message = damageMessage;
+    return true;
+}
+
+int64_t GzipIndexBytes() {
+    return static_cast<int64_t>(points.capacity() * sizeof(RestartPoint) + windows.capacity());
+}
+
+void StopGzipSource() {
+    if (streamReady) inflateEnd(&stream);
+    streamReady = false;
+    std::vector<RestartPoint>().swap(points);
+    std::vector<unsigned char>().swap(windows);
+    std::vector<unsigned char>().swap(input);
+    std::vector<char>().swap(discarded);
+    textPosition = 0;
+    stopped = true;
+}
