@@ -1,6 +1,7 @@
 // Random access into gzip text: restart points with their 32 KiB windows, as in zlib's examples/zran.c.
 // A restart point inside a member starts a raw inflater at a deflate block boundary, primed with the bits of
 // the boundary's byte and the window of text before it; at a member's first byte a gzip inflater starts afresh.
+// Windows are kept deflated (text shrinks to a third), which allows twice as many points in the same memory.
 #include "io/gzip_source.h"
 
 #include <zlib.h>
@@ -29,12 +30,15 @@ struct RestartPoint {
     int64_t text;      // text offset of the first byte inflated from here
     int64_t file;      // offset in the compressed file
     int bits;          // unused bits of the byte at file - 1, 0 to 7
-    int windowSlot;    // its window in windows (WINDOW_BYTES a slot); -1 at a member's start
+    bool raw;          // inside a member: a raw inflater with the window; else a member starts at file
+    int64_t windowAt;  // its deflated window: windows[windowAt, windowAt + windowBytes)
+    int windowBytes;
     int windowLength;  // text bytes before the point that the window holds (fewer near a member's start)
 };
 
 std::vector<RestartPoint> points;     // by increasing text offset; points[0] is the file's start
-std::vector<unsigned char> windows;
+std::vector<unsigned char> windows;   // the deflated windows of the points, one after another
+std::vector<unsigned char> window;    // one window as inflate keeps it
 std::vector<unsigned char> input;     // compressed bytes; the unused ones sit at stream.next_in
 std::vector<char> discarded;
 
@@ -86,14 +90,19 @@ void StopDamaged() {
 
 bool PointDue() { return textPosition >= points.back().text + gzipRestartSpacing; }
 
-void AddPoint(int64_t file, int bits, bool withWindow) {
-    RestartPoint point{textPosition, file, bits, -1, 0};
-    if (withWindow) {
-        point.windowSlot = static_cast<int>(windows.size() / WINDOW_BYTES);
-        windows.resize(windows.size() + WINDOW_BYTES);
-        uInt length = 0;
-        inflateGetDictionary(&stream, &entry(windows, static_cast<long long>(point.windowSlot) * WINDOW_BYTES, "windows"),
-                             &length);
+void AddPoint(int64_t file, int bits, bool raw) {
+    RestartPoint point{textPosition, file, bits, raw, static_cast<int64_t>(windows.size()), 0, 0};
+    uInt length = 0;
+    if (raw) inflateGetDictionary(&stream, window.data(), &length);
+    if (length > 0) {
+        uLongf packed = compressBound(length);
+        windows.resize(windows.size() + packed);
+        if (compress2(&windows[static_cast<std::size_t>(point.windowAt)], &packed, window.data(), length, 1) != Z_OK) {
+            windows.resize(static_cast<std::size_t>(point.windowAt));
+            return;  // no memory for it: seeks start from the point before
+        }
+        windows.resize(static_cast<std::size_t>(point.windowAt) + packed);
+        point.windowBytes = static_cast<int>(packed);
         point.windowLength = static_cast<int>(length);
     }
     points.push_back(point);
@@ -110,7 +119,7 @@ void RestartAt(const RestartPoint& point) {
     trailerLeft = 0;
     betweenMembers = false;
     stopped = false;
-    rawDeflate = point.windowSlot >= 0;
+    rawDeflate = point.raw;
     if (inflateReset2(&stream, rawDeflate ? RAW_DEFLATE : GZIP_WRAPPER) != Z_OK) return StopDamaged();
     if (point.bits) {
         FillInput();
@@ -120,10 +129,14 @@ void RestartAt(const RestartPoint& point) {
         --stream.avail_in;
         inflatePrime(&stream, point.bits, byte >> (8 - point.bits));
     }
-    if (rawDeflate && point.windowLength > 0) {
-        const long long at = static_cast<long long>(point.windowSlot) * WINDOW_BYTES;
-        entry(windows, at + point.windowLength - 1, "windows");
-        inflateSetDictionary(&stream, &windows[static_cast<std::size_t>(at)], static_cast<uInt>(point.windowLength));
+    if (point.windowLength > 0) {
+        entry(windows, point.windowAt + point.windowBytes - 1, "windows");
+        uLongf length = WINDOW_BYTES;
+        if (uncompress(window.data(), &length, &windows[static_cast<std::size_t>(point.windowAt)],
+                       static_cast<uLong>(point.windowBytes)) != Z_OK ||
+            length != static_cast<uLongf>(point.windowLength))
+            return StopText("cannot be inflated (out of memory)");
+        inflateSetDictionary(&stream, window.data(), static_cast<uInt>(length));
     }
 }
 
@@ -169,7 +182,8 @@ bool StartGzipSource() {
         streamReady = inflateInit2(&stream, GZIP_WRAPPER) == Z_OK;
     }
     input.resize(INPUT_CHUNK);
-    points.assign(1, RestartPoint{0, 0, 0, -1, 0});
+    window.resize(WINDOW_BYTES);
+    points.assign(1, RestartPoint{0, 0, 0, false, 0, 0, 0});
     windows.clear();
     textLimit = NO_LIMIT;
     damageNews = false;
@@ -245,6 +259,7 @@ void StopGzipSource() {
     std::vector<RestartPoint>().swap(points);
     std::vector<unsigned char>().swap(windows);
     std::vector<unsigned char>().swap(input);
+    std::vector<unsigned char>().swap(window);
     std::vector<char>().swap(discarded);
     textPosition = 0;
     stopped = true;
