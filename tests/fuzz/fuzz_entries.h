@@ -14,5 +14,7 @@ void FuzzDumpInput(const uint8_t* data, std::size_t size);    // OpenQuatFile, t
 void FuzzPdbInput(const uint8_t* data, std::size_t size);     // OpenAnisouFile, then the first, middle and last step
 void FuzzBondInput(const uint8_t* data, std::size_t size);    // ReadBonds on a scene of 5 atoms, 2 species, 2 origins
 void FuzzAtomLineInput(const uint8_t* data, std::size_t size);  // ParseAtomRow against a field-by-field from_chars
+void FuzzGzipInput(const uint8_t* data, std::size_t size);    // the line reader over gzip text made from the
+                                                               // bytes, cut or damaged; then the dump reader on it
 
 const char* FuzzScratchPath(const char* target);  // file the bytes of target are written to, in /dev/shm if possible
