@@ -269,11 +269,15 @@ TEST_F(GzipTest, DamagedBytesStopTheTextWithAMessageAndNoCrash) {
     const std::string whole = Gzip(text);
     gzipRestartSpacing = 2000;
     int damagedEarly = 0;
-    // Past the header's time stamp, flags and system bytes (which no check covers), every byte matters.
-    for (std::size_t at = 10; at < whole.size(); at += whole.size() / 61 + 1) {
+    // The method byte, and every byte past the header's time stamp, flags and system bytes (which no check
+    // covers); the last case is garbage after the last member.
+    std::vector<std::size_t> places = {2};
+    for (std::size_t at = 10; at < whole.size(); at += whole.size() / 61 + 1) places.push_back(at);
+    places.push_back(whole.size());
+    for (std::size_t at : places) {
         for (unsigned char flip : {0x01, 0x80, 0xff}) {
             SCOPED_TRACE("byte " + std::to_string(at) + " xor " + std::to_string(flip));
-            std::string bytes = whole;
+            std::string bytes = whole + std::string(at == whole.size() ? "\0\0junk" : "", at == whole.size() ? 6 : 0);
             bytes[at] = static_cast<char>(bytes[at] ^ flip);
             std::string message;
             const std::string delivered = DeliveredText(bytes, &message);
