@@ -44,6 +44,10 @@ std::vector<char> discarded;
 
 z_stream stream{};
 bool streamReady = false;     // inflateInit2 has run on stream
+z_stream packer{};            // deflates the windows, and unpacker inflates them: made once, reset for each
+z_stream unpacker{};
+bool packerReady = false;
+bool unpackerReady = false;
 int64_t inputEnd = 0;         // file offset just past the bytes read into input
 bool fileDry = false;         // no more compressed bytes
 int64_t textPosition = 0;     // text offset of the next byte inflate writes
@@ -90,22 +94,44 @@ void StopDamaged() {
 
 bool PointDue() { return textPosition >= points.back().text + gzipRestartSpacing; }
 
+// Appends window[0, length) deflated to windows; false when there is no memory for it.
+bool PackWindow(uInt length) {
+    if (!packerReady) packerReady = deflateInit(&packer, 1) == Z_OK;
+    if (!packerReady || deflateReset(&packer) != Z_OK) return false;
+    const std::size_t at = windows.size();
+    const uLong bound = deflateBound(&packer, length);
+    windows.resize(at + bound);
+    packer.next_in = window.data();
+    packer.avail_in = length;
+    packer.next_out = &windows[at];
+    packer.avail_out = static_cast<uInt>(bound);
+    const bool packed = deflate(&packer, Z_FINISH) == Z_STREAM_END;
+    windows.resize(packed ? at + packer.total_out : at);
+    return packed;
+}
+
 void AddPoint(int64_t file, int bits, bool raw) {
     RestartPoint point{textPosition, file, bits, raw, static_cast<int64_t>(windows.size()), 0, 0};
     uInt length = 0;
     if (raw) inflateGetDictionary(&stream, window.data(), &length);
     if (length > 0) {
-        uLongf packed = compressBound(length);
-        windows.resize(windows.size() + packed);
-        if (compress2(&windows[static_cast<std::size_t>(point.windowAt)], &packed, window.data(), length, 1) != Z_OK) {
-            windows.resize(static_cast<std::size_t>(point.windowAt));
-            return;  // no memory for it: seeks start from the point before
-        }
-        windows.resize(static_cast<std::size_t>(point.windowAt) + packed);
-        point.windowBytes = static_cast<int>(packed);
+        if (!PackWindow(length)) return;  // seeks start from the point before instead
+        point.windowBytes = static_cast<int>(static_cast<int64_t>(windows.size()) - point.windowAt);
         point.windowLength = static_cast<int>(length);
     }
     points.push_back(point);
+}
+
+// Inflates the window of point into window.
+bool UnpackWindow(const RestartPoint& point) {
+    if (!unpackerReady) unpackerReady = inflateInit(&unpacker) == Z_OK;
+    if (!unpackerReady || inflateReset(&unpacker) != Z_OK) return false;
+    entry(windows, point.windowAt + point.windowBytes - 1, "windows");
+    unpacker.next_in = &windows[static_cast<std::size_t>(point.windowAt)];
+    unpacker.avail_in = static_cast<uInt>(point.windowBytes);
+    unpacker.next_out = window.data();
+    unpacker.avail_out = static_cast<uInt>(window.size());
+    return inflate(&unpacker, Z_FINISH) == Z_STREAM_END && unpacker.total_out == static_cast<uLong>(point.windowLength);
 }
 
 void RestartAt(const RestartPoint& point) {
@@ -130,13 +156,8 @@ void RestartAt(const RestartPoint& point) {
         inflatePrime(&stream, point.bits, byte >> (8 - point.bits));
     }
     if (point.windowLength > 0) {
-        entry(windows, point.windowAt + point.windowBytes - 1, "windows");
-        uLongf length = WINDOW_BYTES;
-        if (uncompress(window.data(), &length, &windows[static_cast<std::size_t>(point.windowAt)],
-                       static_cast<uLong>(point.windowBytes)) != Z_OK ||
-            length != static_cast<uLongf>(point.windowLength))
-            return StopText("cannot be inflated (out of memory)");
-        inflateSetDictionary(&stream, window.data(), static_cast<uInt>(length));
+        if (!UnpackWindow(point)) return StopText("cannot be inflated (out of memory)");
+        inflateSetDictionary(&stream, window.data(), static_cast<uInt>(point.windowLength));
     }
 }
 
@@ -255,7 +276,9 @@ int64_t GzipIndexBytes() {
 
 void StopGzipSource() {
     if (streamReady) inflateEnd(&stream);
-    streamReady = false;
+    if (packerReady) deflateEnd(&packer);
+    if (unpackerReady) inflateEnd(&unpacker);
+    streamReady = packerReady = unpackerReady = false;
     std::vector<RestartPoint>().swap(points);
     std::vector<unsigned char>().swap(windows);
     std::vector<unsigned char>().swap(input);
