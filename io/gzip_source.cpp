@@ -224,11 +224,8 @@ std::size_t ReadGzipText(char* into, std::size_t room) {
     std::size_t produced = 0;
     while (produced < room && !stopped) {
         if (betweenMembers && !StartNextMember()) break;
+        // Even with no input left, inflate may still hold text (a long match, bits of the last byte).
         FillInput();
-        if (stream.avail_in == 0) {
-            StopText("is cut off");
-            break;
-        }
         const bool due = PointDue();
         const std::size_t want = std::min<std::size_t>(room - produced, std::numeric_limits<uInt>::max());
         stream.next_out = reinterpret_cast<Bytef*>(into + produced);
@@ -240,7 +237,9 @@ std::size_t ReadGzipText(char* into, std::size_t room) {
         if (result == Z_STREAM_END) {
             if (rawDeflate) trailerLeft = TRAILER_BYTES;
             betweenMembers = true;
-        } else if (result != Z_OK && result != Z_BUF_ERROR) {
+        } else if (result == Z_BUF_ERROR && stream.avail_in == 0) {
+            StopText("is cut off");  // inflate needs more than the file holds
+        } else if (result != Z_OK) {
             StopDamaged();
         } else if (due && (stream.data_type & 128) && !(stream.data_type & 64)) {
             AddPoint(CompressedPosition(), stream.data_type & 7, true);
