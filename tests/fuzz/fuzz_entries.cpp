@@ -302,8 +302,8 @@ void FuzzGzipInput(const uint8_t* data, std::size_t size) {
             default: whole = true;
         }
     }
-    // Restart points every few bytes, at blocks of every kind.
-    gzipRestartSpacing = 1 + static_cast<int64_t>(size % 97);
+    // Restart points every few bytes, at blocks of every kind; some tens of them in a large input.
+    gzipRestartSpacing = 1 + static_cast<int64_t>(size % 97 + size / 32);
     std::string delivered;
     const std::string path = WriteScratch("gzip", reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     if (CheckGzipLines(path, delivered)) {
