@@ -31,7 +31,7 @@ round=1
 while [ "$round" -le "$rounds" ]; do
     for side in before after; do
         if [ "$side" = before ]; then bench="$work/build/bench/frame_read_bench"; else bench="$build/bench/frame_read_bench"; fi
-        "$bench" "$work/bench.dump" </dev/null | sed "s/^/$side,/" | sed -E 's/ +best /,/; s/ ms +median /,/; s/ ms .*//' |
+        "$bench" "$work/bench.dump" </dev/null | sed "s/^/$side|/" | sed -E 's/ +best +/|/; s/ ms +median +/|/; s/ ms .*//' |
             tee -a "$work/rows"
     done
     round=$((round + 1))
@@ -40,7 +40,7 @@ echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 # Per measurement: the best CPU time and the median of the rounds' medians on each side, and after / before.
 echo
-awk -F, '{ key = $2; sub(/ +$/, "", key); if (!(key in seen)) { order[++n] = key; seen[key] = 1 }
+awk -F'|' '{ key = $2; sub(/ +$/, "", key); if (!(key in seen)) { order[++n] = key; seen[key] = 1 }
            if (!(($1, key) in best) || $3 + 0 < best[$1, key]) best[$1, key] = $3 + 0
            medians[$1, key] = medians[$1, key] " " $4 }
      function median(list,    v, m, i, j, t) { m = split(list, v, " ")
