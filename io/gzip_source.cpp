@@ -59,8 +59,12 @@ int64_t textLimit = NO_LIMIT; // where the text was found to end, so no later pa
 bool damageNews = false;
 std::string damageMessage;
 
+// NOTE: reads from inputEnd whatever infile's position: the frame keys move the stream to a frame's
+// offset in the text, which is not where its compressed bytes are.
 void FillInput() {
     if (stream.avail_in > 0 || fileDry) return;
+    infile.clear();
+    infile.rdbuf()->pubseekpos(inputEnd, std::ios::in);
     std::streamsize got =
         infile.rdbuf()->sgetn(reinterpret_cast<char*>(input.data()), static_cast<std::streamsize>(input.size()));
     if (got <= 0) {
@@ -136,8 +140,6 @@ bool UnpackWindow(const RestartPoint& point) {
 
 void RestartAt(const RestartPoint& point) {
     const int64_t from = point.file - (point.bits ? 1 : 0);
-    infile.clear();
-    infile.seekg(from, std::ios::beg);
     inputEnd = from;
     fileDry = false;
     stream.avail_in = 0;

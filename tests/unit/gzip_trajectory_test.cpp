@@ -99,6 +99,9 @@ Reading ReadTrajectory(const std::string& name, const std::string& bytes, bool d
     reading.frames.resize(order.size());
     for (int which : order) {
         frame = which;
+        // As the frame keys do: the stream itself is moved to the frame's text offset first.
+        infile.clear();
+        infile.seekg(counter[static_cast<std::size_t>(which)], std::ios::beg);
         ConsoleRun run = RunCaptured([dump] { dump ? ReadQuatFrame() : ReadAnisouFrame(); });
         std::vector<double>& tables = reading.frames[static_cast<std::size_t>(which)];
         tables = geom;
@@ -210,6 +213,12 @@ TEST_F(GzipTest, LineReaderHandsOutThePlainTextAndOffsetsInAnyOrder) {
 }
 
 TEST_F(GzipTest, DumpFramesEqualThePlainFilesInAnyOrder) {
+    // Frames of 300 atoms, and of 4000 (11 MB of text: more than the line reader's buffer and several restart
+    // points at the usual spacing).
+    const std::string large = Dump(40, 4000);
+    const Reading plainLarge = ReadTrajectory("run.dump", large, true);
+    ASSERT_EQ(plainLarge.offsets.size(), 40u);
+    ExpectSameReading(ReadTrajectory("run.dump.gz", Gzip(large, 2), true, 9), plainLarge);
     const std::string text = Dump(12, 300);
     const Reading plain = ReadTrajectory("run.dump", text, true);
     ASSERT_EQ(plain.offsets.size(), 12u);
