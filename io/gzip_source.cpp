@@ -98,9 +98,12 @@ void StopDamaged() {
 
 bool PointDue() { return textPosition >= points.back().text + gzipRestartSpacing; }
 
-// Appends window[0, length) deflated to windows; false when there is no memory for it.
+// Appends window[0, length) deflated to windows; false when zlib could not do it.
 bool PackWindow(uInt length) {
-    if (!packerReady) packerReady = deflateInit(&packer, 1) == Z_OK;
+    if (!packerReady) {
+        packer = z_stream{};
+        packerReady = deflateInit(&packer, 1) == Z_OK;
+    }
     if (!packerReady || deflateReset(&packer) != Z_OK) return false;
     const std::size_t at = windows.size();
     const uLong bound = deflateBound(&packer, length);
@@ -128,7 +131,10 @@ void AddPoint(int64_t file, int bits, bool raw) {
 
 // Inflates the window of point into window.
 bool UnpackWindow(const RestartPoint& point) {
-    if (!unpackerReady) unpackerReady = inflateInit(&unpacker) == Z_OK;
+    if (!unpackerReady) {
+        unpacker = z_stream{};
+        unpackerReady = inflateInit(&unpacker) == Z_OK;
+    }
     if (!unpackerReady || inflateReset(&unpacker) != Z_OK) return false;
     entry(windows, point.windowAt + point.windowBytes - 1, "windows");
     unpacker.next_in = &windows[static_cast<std::size_t>(point.windowAt)];
