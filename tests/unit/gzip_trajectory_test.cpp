@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>  // Required for: snprintf
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -65,6 +66,27 @@ std::string Dump(int frames, int count) {
             text += std::to_string(i) + " " + std::to_string(1 + i % 2) + " " + std::to_string(v / 2000.0) + " " +
                     std::to_string(i % 50) + ".25 -" + std::to_string(f) + ".5e-1 0.5 0.5 -0.5 " +
                     std::to_string(v % 7 / 10.0) + "\n";
+        }
+    }
+    return text;
+}
+
+// A PDB trajectory of `steps` time steps of `count` particles, each with its ANISOU record; the numbers
+// differ from particle to particle and step to step, the elements cycle through N, C, O, S.
+std::string Pdb(int steps, int count) {
+    const std::string cryst1 = "CRYST1    9.643    9.609   19.029  90.00 101.22  90.00 P 1 21 1      2";
+    std::string text = "REMARK   0 A TRAJECTORY WRITTEN BY THE TEST\n";
+    char line[128];
+    for (int t = 0; t < steps; ++t) {
+        text += cryst1 + "\n";
+        for (int i = 0; i < count; ++i) {
+            const char element = "NCOS"[i % 4];
+            std::snprintf(line, sizeof line, "ATOM  %5d  %c   LEU A   1    %8.3f%8.3f%8.3f  1.00  0.00           %c\n",
+                          i + 1, element, 0.5 * i - t, 0.25 * t + i % 7, -1.5 * (i % 3), element);
+            text += line;
+            std::snprintf(line, sizeof line, "ANISOU%5d  %c   LEU A   1  %7d%7d%7d%7d%7d%7d       %c\n", i + 1,
+                          element, 100 + 7 * i + t, 200 + i % 11, 300 + 3 * t, 5 * (i % 5), -(i % 3), t % 4, element);
+            text += line;
         }
     }
     return text;
@@ -247,6 +269,26 @@ TEST_F(GzipTest, RealDumpsAndPdbTrajectoryGzipped) {
         ExpectSameReading(ReadTrajectory("real", Gzip(text, 2), dump, 3), plain);
     }
     if (found == 0) GTEST_SKIP() << "../shared/data is not there";
+}
+
+TEST_F(GzipTest, PdbTrajectoryGzippedWholeAndCut) {
+    const std::string text = Pdb(9, 120);
+    const Reading plain = ReadTrajectory("protein.pdb", text, false);
+    ASSERT_FALSE(plain.opening.exited) << plain.opening.output;
+    ASSERT_EQ(plain.offsets.size(), 9u);
+    gzipRestartSpacing = 20000;
+    const std::string whole = Gzip(text, 3);
+    ExpectSameReading(ReadTrajectory("protein.pdb.gz", whole, false, 5), plain);
+    // Cut at two thirds: the time steps before the cut, the cut one counted short (as the plain text's reader
+    // counts it), and the line after the opening line.
+    const std::string cut = whole.substr(0, whole.size() * 2 / 3);
+    std::string message;
+    const std::string delivered = DeliveredText(cut, &message);
+    ASSERT_EQ(text.compare(0, delivered.size(), delivered), 0);
+    const std::string line = "The compressed file FILE is cut off: its text stops after byte " +
+                             std::to_string(delivered.size()) + "; the time steps before that byte are read.";
+    EXPECT_EQ(message, line + "\n");
+    ExpectSameReading(ReadTrajectory("protein.pdb", cut, false), ReadTrajectory("protein.pdb", delivered, false), line);
 }
 
 TEST_F(GzipTest, CutFilesKeepTheFramesBeforeTheCutAndSayWhereItStopped) {
