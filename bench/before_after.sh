@@ -2,11 +2,11 @@
 # Plain dump reads of a baseline revision against the working tree, in one run on one file: the baseline is
 # taken with `git archive` into a temporary folder, bench/frame_read_bench.cpp is built against both, and the
 # two run by turns on a dump of 100,000 particles x 20 frames (142 MB).
-# Usage: bench/before_after.sh [REVISION] [ROUNDS]     defaults: main, 5
+# Usage: bench/before_after.sh [REVISION] [ROUNDS]     defaults: where HEAD left main (git merge-base), 5
 #   build directory of the working tree: $OVALIX_BENCH_BUILD or build-bench; everything else is removed after.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-revision=${1:-main}
+revision=${1:-$(git -C "$root" merge-base main HEAD)}
 rounds=${2:-5}
 build=${OVALIX_BENCH_BUILD:-$root/build-bench}
 work=$(mktemp -d "${TMPDIR:-/tmp}/ovalix_before_after_XXXXXX")
