@@ -38,7 +38,7 @@ bench() {
     "$@" 2>&1 | tee -a "$log"
 }
 
-targets="dump_bench redraw_bench animation_bench hidden_bench orientation_bench render_bench ovalix"
+targets="dump_bench gzip_bench redraw_bench animation_bench hidden_bench orientation_bench render_bench ovalix"
 [ "$huge" = yes ] && targets="$targets huge_dump_bench"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DOVALIX_BENCH=ON </dev/null >/dev/null
 # shellcheck disable=SC2086
@@ -47,6 +47,7 @@ cmake --build "$build" --target $targets -j2 </dev/null >/dev/null
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), load average $(load)"
 
 bench "dump reader" "$build/bench/dump_bench" "$@" </dev/null
+bench "gzip dump" "$build/bench/gzip_bench" </dev/null
 bench "redraw" on_display "$build/bench/redraw_bench"
 bench "animation" on_display "$build/bench/animation_bench"
 bench "hidden ellipsoids" on_display "$build/bench/hidden_bench" 100000 16

@@ -265,7 +265,7 @@ void OpenQuatFile() {
     std::cout << "Infile " << inname << " opened" << std::endl;
     std::cout << "Reading..." << std::flush;
 
-    SeekLines(0);
+    OpenLineSource();
     ConsoleLineOpen(true);
     counter.assign(1, 0);
     FrameScan last = ScanFrame(1, true);

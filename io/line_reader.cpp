@@ -4,10 +4,12 @@
 #include <cstdint>  // Required for: uintptr_t
 #include <cstring>  // Required for: memchr, memmove
 #include <iostream>
+#include <string>
 #include <vector>
 
 #include "app/exit_sequence.h"
 #include "app/scene.h"
+#include "io/gzip_source.h"
 
 namespace {
 
@@ -21,6 +23,25 @@ int64_t bufferOffset = 0;       // file offset that buffer[0] stands for (bytes 
 bool sourceDry = false;         // the file has no more bytes
 bool endReached = false;        // a read ran into the end: later reads return nothing
 bool consoleLineOpen = false;   // the reader left a console line open ("Reading..." and its dots)
+bool gzipText = false;          // infile is gzip-compressed: the bytes handed out are its inflated text
+std::size_t validFrom = 0;      // buffer[validFrom, tail) hold the bytes of their offsets: a gzip seek into
+                                // them needs no inflating
+
+// Tells, once, that compressed data ended early or was damaged; an open console line is left to its reader.
+void ReportSourceDamage() {
+    std::string message;
+    if (!TakeGzipDamageNews(message)) return;
+    if (consoleLineOpen) std::cout << std::endl << message;
+    else std::cout << message << std::endl;
+}
+
+// Up to room bytes of the file, or of its text when it is compressed.
+std::streamsize ReadSource(char* into, std::size_t room) {
+    if (!gzipText) return infile.rdbuf()->sgetn(into, static_cast<std::streamsize>(room));
+    std::size_t got = ReadGzipText(into, room);
+    if (got == 0) ReportSourceDamage();
+    return static_cast<std::streamsize>(got);
+}
 
 // Moves the unread bytes to the front and appends the next chunk; false when the file is exhausted.
 // NOTE: every byte lands at the same offset within a memory page as within a file page. The kernel
@@ -36,9 +57,10 @@ bool Refill() {
     std::memmove(buffer.data() + start, buffer.data() + head, unread);
     bufferOffset = unreadOffset - static_cast<int64_t>(start);
     head = start;
+    validFrom = start;
     tail = start + unread;
     std::size_t room = buffer.size() - LINE_SLACK - tail;  // the slack stays behind the last byte read
-    std::streamsize got = infile.rdbuf()->sgetn(buffer.data() + tail, static_cast<std::streamsize>(room));
+    std::streamsize got = ReadSource(buffer.data() + tail, room);
     if (got <= 0) {
         sourceDry = true;
         return false;
@@ -64,9 +86,34 @@ void TakeRemainder(std::string_view& line) {
     ExitSequence();
 }
 
+// A seek in compressed text: within the buffered bytes only head moves (frame after frame, the next one
+// is usually there already); elsewhere the text is inflated from the nearest restart point.
+void SeekGzipLines(int64_t offset) {
+    endReached = false;
+    consoleLineOpen = false;
+    if (offset >= bufferOffset + static_cast<int64_t>(validFrom) && offset <= bufferOffset + static_cast<int64_t>(tail)) {
+        head = static_cast<std::size_t>(offset - bufferOffset);
+        return;
+    }
+    SeekGzipText(offset);
+    head = tail = validFrom = 0;
+    bufferOffset = offset;
+    sourceDry = false;
+}
+
 }  // namespace
 
+void OpenLineSource() {
+    gzipText = StartGzipSource();
+    if (!gzipText) StopGzipSource();
+    head = tail = validFrom = 0;
+    bufferOffset = 0;
+    sourceDry = false;
+    SeekLines(0);
+}
+
 void SeekLines(int64_t offset) {
+    if (gzipText) return SeekGzipLines(offset);
     infile.clear();
     infile.seekg(offset, std::ios::beg);
     head = tail = 0;
@@ -129,5 +176,7 @@ void ConsoleLineOpen(bool open) { consoleLineOpen = open; }
 
 void ReleaseLineBuffer() {
     std::vector<char>().swap(buffer);
-    head = tail = 0;
+    head = tail = validFrom = 0;
+    if (gzipText) StopGzipSource();
+    gzipText = false;
 }

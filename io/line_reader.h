@@ -14,11 +14,13 @@ constexpr std::size_t LINE_SLACK = 32;
 // instead of growing the buffer to the size of the file; SkipLines has no limit, since it keeps no line.
 constexpr int64_t MAX_LINE_BYTES = int64_t(1) << 24;
 
+void OpenLineSource();                    // start reading the newly opened infile from its first byte; a gzip file
+                                          // (by its magic bytes) is read as its text, offsets are offsets in that text
 void SeekLines(int64_t offset);           // clear infile's error state, seek to offset, forget the buffer
                                           // and the open console line
 bool ReadLine(std::string_view& line);    // next line without its line feed; false once the end had been reached
 int64_t SkipLines(int64_t count);         // read and drop up to count lines; returns how many were really there
 bool EndReached();                        // a read has run into the end of the file
 int64_t ReadPosition();                   // file offset of the next unread byte
-void ReleaseLineBuffer();                 // give the buffer's memory back
+void ReleaseLineBuffer();                 // give the buffer's (and a gzip index's) memory back
 void ConsoleLineOpen(bool open);          // a console line is open: the long-line error ends it first

@@ -125,7 +125,7 @@ void OpenAnisouFile() {
     }
     std::cout << "Infile open" << std::endl;
 
-    SeekLines(0);
+    OpenLineSource();
     std::string_view line;
     ReadLine(line);
     int steps = 0;

@@ -1,7 +1,7 @@
 # Debian packages of Ovalix, and a helper that installs only the missing ones. Sourced by run.sh and test.sh.
 
 # Building and running the viewer (make drives the CMake build; the tests need GoogleTest to configure).
-BUILD_PACKAGES="cmake make g++ freeglut3-dev libglu1-mesa-dev libdevil-dev libgsl-dev libgtest-dev"
+BUILD_PACKAGES="cmake make g++ freeglut3-dev libglu1-mesa-dev libdevil-dev libgsl-dev libgtest-dev zlib1g-dev"
 # Offscreen rendering (ovalix --render) and the Debian package (cpack -G DEB runs dpkg-shlibdeps).
 BUILD_PACKAGES="$BUILD_PACKAGES libosmesa6-dev dpkg-dev"
 # Window tests: a virtual X server with Mesa's software renderer, xdotool for keys, PIL for pixels.

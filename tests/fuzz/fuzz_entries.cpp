@@ -14,7 +14,10 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include <zlib.h>
 
 #include "app/scene.h"
 #include "io/atom_fields.h"
@@ -22,6 +25,7 @@
 #include "io/config_reader.h"
 #include "io/dump_columns.h"
 #include "io/dump_reader.h"
+#include "io/gzip_source.h"
 #include "io/line_reader.h"
 #include "io/numbers.h"
 #include "io/pdb_reader.h"
@@ -249,4 +253,88 @@ void FuzzAtomLineInput(const uint8_t* data, std::size_t size) {
         if (!ParseReal(p, end, expected[k])) break;
     }
     if (std::memcmp(parsed, expected, sizeof parsed) != 0) Broken("atom fields differ from from_chars");
+}
+
+namespace {
+
+// The text in `members` gzip members at a deflate level (0: stored blocks only).
+std::string GzipMembers(const std::string& text, int members, int level) {
+    std::string out;
+    const std::size_t piece = text.size() / static_cast<std::size_t>(members) + 1;
+    for (std::size_t at = 0; at < text.size() || out.empty(); at += piece) {
+        const std::string part = text.substr(at, piece);
+        z_stream stream{};
+        if (deflateInit2(&stream, level, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) std::abort();
+        std::string member(deflateBound(&stream, static_cast<uLong>(part.size())) + 32, '\0');
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(part.data()));
+        stream.avail_in = static_cast<uInt>(part.size());
+        stream.next_out = reinterpret_cast<Bytef*>(&member[0]);
+        stream.avail_out = static_cast<uInt>(member.size());
+        if (deflate(&stream, Z_FINISH) != Z_STREAM_END) std::abort();
+        member.resize(stream.total_out);
+        deflateEnd(&stream);
+        out += member;
+    }
+    return out;
+}
+
+// Reads the whole text of the compressed file at path line by line, then goes back to lines in a scrambled
+// order and backwards: each must read as it did. Returns the text; false when the line reader ended the program.
+bool CheckGzipLines(const std::string& path, std::string& text) {
+    std::vector<int64_t> offsets;
+    std::vector<std::string> lines;
+    bool returned = RunQuietly([&] {
+        infile.close();
+        infile.clear();
+        infile.open(path, std::ios::in | std::ios::binary);
+        OpenLineSource();
+        std::string_view line;
+        for (int64_t at = ReadPosition(); ReadLine(line); at = ReadPosition()) {
+            offsets.push_back(at);
+            lines.emplace_back(line);
+            if (lines.size() > 1) text += "\n";
+            text += lines.back();
+        }
+        const std::size_t n = lines.size();
+        for (std::size_t k = 0; k < std::min<std::size_t>(n, 64) + std::min<std::size_t>(n, 8); ++k) {
+            const std::size_t which = k < 64 ? (k * 2654435761u + n) % n : n - 1 - (k - std::min<std::size_t>(n, 64));
+            SeekLines(offsets[which]);
+            if (!ReadLine(line) || line != lines[which]) Broken("a line read after a seek differs");
+        }
+    });
+    infile.close();  // the buffers stay for the next input, as the other targets leave them
+    return returned;
+}
+
+}  // namespace
+
+void FuzzGzipInput(const uint8_t* data, std::size_t size) {
+    ResetScene();
+    std::string bytes, text;
+    bool whole = false, cut = false;  // the compressed bytes are intact, or only cut short
+    if (size >= 2 && data[0] == 0x1f && data[1] == 0x8b) {
+        bytes.assign(reinterpret_cast<const char*>(data), size);
+    } else {
+        // First byte: members (1 to 4), deflate level, and the damage; second: where the damage is.
+        if (size < 2) return;
+        static const int LEVELS[] = {0, 1, 6, 9};
+        text.assign(reinterpret_cast<const char*>(data) + 2, size - 2);
+        bytes = GzipMembers(text, 1 + (data[0] & 3), LEVELS[(data[0] >> 2) & 3]);
+        const std::size_t where = bytes.size() * data[1] / 256;
+        switch ((data[0] >> 4) & 3) {
+            case 1: bytes.resize(where); cut = where >= 2; break;  // without its magic bytes a file is plain
+            case 2: bytes[where] = static_cast<char>(bytes[where] ^ 0x5a); break;
+            default: whole = true;
+        }
+    }
+    // Restart points every few bytes, at blocks of every kind; some tens of them in a large input.
+    gzipRestartSpacing = 1 + static_cast<int64_t>(size % 97 + size / 32);
+    std::string delivered;
+    const std::string path = WriteScratch("gzip", reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    if (CheckGzipLines(path, delivered)) {
+        if (whole && delivered != text) Broken("the inflated text differs");
+        if (cut && text.compare(0, delivered.size(), delivered) != 0) Broken("a cut file's text is not the text's start");
+    }
+    FuzzDumpInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    gzipRestartSpacing = GZIP_RESTART_SPACING;
 }

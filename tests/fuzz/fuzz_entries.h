@@ -16,5 +16,7 @@ void FuzzBondInput(const uint8_t* data, std::size_t size);    // ReadBonds on a 
 void FuzzDumpHeaderInput(const uint8_t* data, std::size_t size);  // first line: atoms header names; the rest:
                                                                   // atom lines of two frames, one tilted box each
 void FuzzAtomLineInput(const uint8_t* data, std::size_t size);  // ParseAtomRow against a field-by-field from_chars
+void FuzzGzipInput(const uint8_t* data, std::size_t size);    // the line reader over gzip text made from the
+                                                               // bytes, cut or damaged; then the dump reader on it
 
 const char* FuzzScratchPath(const char* target);  // file the bytes of target are written to, in /dev/shm if possible

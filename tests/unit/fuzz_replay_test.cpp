@@ -65,3 +65,5 @@ TEST(FuzzReplay, PdbInputs) { EXPECT_GE(Replay("pdb", FuzzPdbInput), 1u); }
 TEST(FuzzReplay, BondInputs) { EXPECT_GE(Replay("bonds", FuzzBondInput), 1u); }
 
 TEST(FuzzReplay, AtomLineInputs) { EXPECT_GE(Replay("atom_line", FuzzAtomLineInput), 1u); }
+
+TEST(FuzzReplay, GzipInputs) { EXPECT_GE(Replay("gzip", FuzzGzipInput), 1u); }

@@ -1,0 +1,23 @@
+// The text of a gzip-compressed infile (one member or several one after another), read by its
+// uncompressed offsets: the first pass inflates the file once and keeps restart points, so that a later
+// seek inflates only from the nearest one instead of from the start.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Text bytes between two restart points. Each keeps up to 32 KiB of window, deflated (about 11 KiB for a
+// dump), so the index costs about 6 MiB per GiB of text, and a seek inflates 1 MiB on average before the
+// wanted byte.
+constexpr int64_t GZIP_RESTART_SPACING = int64_t(2) << 20;
+extern int64_t gzipRestartSpacing;  // GZIP_RESTART_SPACING; tests make it small to get many restart points
+
+bool StartGzipSource();                              // infile begins with the gzip magic bytes: a fresh index
+                                                     // and inflater for it (else false, infile unread)
+void SeekGzipText(int64_t offset);                   // the next text byte handed out is the one at offset
+std::size_t ReadGzipText(char* into, std::size_t room);  // up to room text bytes; 0 at the end or the damage
+bool TakeGzipDamageNews(std::string& message);       // true once, with its console line, when the data
+                                                     // first ended early or turned out damaged
+int64_t GzipIndexBytes();                            // memory the restart points hold
+void StopGzipSource();                               // give back the index and the inflater
