@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
 
     glutDisplayFunc(Display);
     UpdateIdleCallback();
-    glutReshapeFunc(Reshape);
+    glutReshapeFunc(ReshapeWindow);
     glutKeyboardFunc(KeyHandler);
     glutSpecialFunc(SpecialKey);
     glutMouseFunc(HandleMouseState);

@@ -82,6 +82,15 @@ void SetUpDrawing(const RenderOptions& options, const ViewSettings* view) {
     if (view != nullptr) ApplyView(*view);
 }
 
+// The switches of the command line add to what the configuration switched on, as the keys l and c would.
+void UseDrawingSwitches(const RenderOptions& options) {
+    if (options.adaptiveDetail) adaptiveDetail = true;
+    if (options.colourByOrientation) {
+        colourByOrientation = true;
+        orderFrameChanged = true;
+    }
+}
+
 // One frame drawn as the window's display function draws it when it writes a sequence image.
 void DrawFrame(int frameNumber) {
     frame = frameNumber;
@@ -124,6 +133,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> loadArgs = {argv[0], options.file};
     std::vector<char*> loadArgv = {loadArgs[0].data(), loadArgs[1].data(), nullptr};
     MyInit(2, loadArgv.data());
+    UseDrawingSwitches(options);
     if (!ResolveFrameRange(options, FrameCount(), error)) Fail(error);
     CreateOffscreenContext(options.width, options.height);
     SetUpDrawing(options, options.viewFile.empty() ? nullptr : &view);

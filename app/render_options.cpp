@@ -87,6 +87,16 @@ bool SetFps(RenderOptions& o, const std::string& value, std::string& error) {
     return true;
 }
 
+bool SetAdaptiveDetail(RenderOptions& o, const std::string&, std::string&) {
+    o.adaptiveDetail = true;
+    return true;
+}
+
+bool SetColourByOrientation(RenderOptions& o, const std::string&, std::string&) {
+    o.colourByOrientation = true;
+    return true;
+}
+
 bool SetHelp(RenderOptions& o, const std::string&, std::string&) {
     o.help = true;
     return true;
@@ -108,6 +118,8 @@ const RenderOption renderOptions[] = {
     {"--view", "FILE", SetView, "view saved with the key V in the window"},
     {"--movie", "FILE.mp4", SetMovie, "one H.264 movie through ffmpeg instead of image files"},
     {"--fps", "N", SetFps, "frames per second of the movie; default 25"},
+    {"--adaptive-detail", nullptr, SetAdaptiveDetail, "subdivisions from each ellipsoid's size on screen (key l)"},
+    {"--colour-by-orientation", nullptr, SetColourByOrientation, "colours from the angle to the director (key c)"},
     {"--help", nullptr, SetHelp, "this text"},
 };
 

@@ -19,6 +19,8 @@ struct RenderOptions {
     std::string viewFile;      // --view; empty: the window's start-up view
     std::string movie;         // --movie; empty: one image file per frame
     int fps = 25;              // --fps, for --movie
+    bool adaptiveDetail = false;       // --adaptive-detail, as the key l or the configuration's adaptive_detail
+    bool colourByOrientation = false;  // --colour-by-orientation, as the key c
     bool help = false;         // --help
 };
 

@@ -48,6 +48,7 @@ std::string ViewFileText(const ViewSettings& view) {
     for (int i = 0; i < 4; ++i) light0[i] = view.light0[i], light1[i] = view.light1[i];
     std::string text = std::string(VIEW_MAGIC) + " " + std::to_string(VIEW_FILE_VERSION) + "\n";
     text += NumberLine("modelview", view.modelview, 16);
+    text += NumberLine("clip", view.clip, 2);
     text += NumberLine("light0", light0, 4);
     text += NumberLine("light1", light1, 4);
     text += "light_mode " + std::to_string(view.lightMode) + "\n";
@@ -71,7 +72,7 @@ bool ReadViewFile(const std::string& name, ViewSettings& view, std::string& erro
     }
     std::vector<std::string> lines;
     std::string line;
-    while (lines.size() < 8 && std::getline(file, line)) lines.push_back(line);
+    while (lines.size() < 9 && std::getline(file, line)) lines.push_back(line);
     std::istringstream head(lines.empty() ? "" : lines[0]);
     std::string magic, version;
     head >> magic >> version;
@@ -86,13 +87,14 @@ bool ReadViewFile(const std::string& name, ViewSettings& view, std::string& erro
         return false;
     }
     double light0[4], light1[4], mode = 0, fog = 0, overlay = 0;
-    bool ok = lines.size() == 7 && ReadNumbers(lines[1], "modelview", 16, view.modelview) &&
-              ReadNumbers(lines[2], "light0", 4, light0) && ReadNumbers(lines[3], "light1", 4, light1) &&
-              ReadSwitch(lines[4], "light_mode", mode) && ReadSwitch(lines[5], "fog", fog) &&
-              ReadSwitch(lines[6], "overlay", overlay) && file.peek() == EOF;
+    bool ok = lines.size() == 8 && ReadNumbers(lines[1], "modelview", 16, view.modelview) &&
+              ReadNumbers(lines[2], "clip", 2, view.clip) && view.clip[0] > 0 && view.clip[1] >= 0 &&
+              ReadNumbers(lines[3], "light0", 4, light0) && ReadNumbers(lines[4], "light1", 4, light1) &&
+              ReadSwitch(lines[5], "light_mode", mode) && ReadSwitch(lines[6], "fog", fog) &&
+              ReadSwitch(lines[7], "overlay", overlay) && file.peek() == EOF;
     if (!ok) {
-        error = "The view file " + name + " is damaged: it needs the lines modelview (16 numbers), light0 and "
-                "light1 (4 each), light_mode, fog and overlay (0 or 1 each). Save the view again with the key V.";
+        error = "The view file " + name + " is damaged: it needs the lines modelview (16 numbers), clip (near "
+                "above 0, far), light0 and light1 (4 each), light_mode, fog and overlay (0 or 1 each). Save the view again with the key V.";
         return false;
     }
     for (int i = 0; i < 4; ++i) view.light0[i] = static_cast<float>(light0[i]), view.light1[i] = static_cast<float>(light1[i]);

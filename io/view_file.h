@@ -1,4 +1,4 @@
-// View files: the window's view (modelview matrix, lights, fog, overlay) saved with the key V, read by --render.
+// View files: the window's view (modelview matrix, clip planes, lights, fog, overlay) saved with the key V, read by --render.
 #pragma once
 
 #include <string>
@@ -12,6 +12,7 @@ struct ViewSettings {
     int lightMode;         // rotating_light
     bool fog;              // gp
     bool overlay;          // showTS
+    double clip[2];        // near and far plane (clipNear, clipFar), which a fit of the view moves
 };
 
 std::string ViewFileText(const ViewSettings& view);  // the file's text, every number exact

@@ -90,6 +90,10 @@ void Reshape(int width, int height) {
     glMatrixMode(GL_MODELVIEW);
     window_width = width;
     window_height = height;
+}
+
+void ReshapeWindow(int width, int height) {
+    Reshape(width, height);
     glutPostRedisplay();
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/scene.h"
+#include "render/gl_setup.h"
 
 ViewSettings CaptureView() {
     ViewSettings view{};
@@ -16,6 +17,8 @@ ViewSettings CaptureView() {
     view.lightMode = rotating_light;
     view.fog = gp;
     view.overlay = showTS;
+    view.clip[0] = clipNear;
+    view.clip[1] = clipFar;
     return view;
 }
 
@@ -30,6 +33,9 @@ void ApplyView(const ViewSettings& view) {
     if (gp) glEnable(GL_FOG);
     else glDisable(GL_FOG);
     showTS = view.overlay;
+    clipNear = view.clip[0];
+    clipFar = view.clip[1];
+    ApplyPerspective();
 }
 
 void SaveView() {

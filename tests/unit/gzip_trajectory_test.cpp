@@ -150,7 +150,14 @@ void ExpectSameReading(const Reading& compressed, const Reading& plain, const st
             expected.insert(at == std::string::npos ? expected.size() : at + 1, extraLine + "\n");
         }
     }
-    EXPECT_EQ(compressed.opening.output, expected);
+    // A scan that ends the program on the damaged text (a changed atoms header, say) before it reaches the
+    // damage never hears of it; one that reads to the end of the text must tell it.
+    bool endedBeforeTheDamage = !extraLine.empty() && plain.opening.exited &&
+                                compressed.opening.output == plain.opening.output &&
+                                plain.opening.output.find("holds no complete time step") == std::string::npos;
+    if (!endedBeforeTheDamage) {
+        EXPECT_EQ(compressed.opening.output, expected);
+    }
     EXPECT_EQ(compressed.opening.exited, plain.opening.exited);
     EXPECT_EQ(compressed.offsets, plain.offsets);
     EXPECT_TRUE(compressed.frames == plain.frames);

@@ -107,6 +107,8 @@ ViewSettings SampleView() {
     v.lightMode = 0;
     v.fog = false;
     v.overlay = true;
+    v.clip[0] = 0.25;  // as a fit of a small system leaves them
+    v.clip[1] = 1234.5;
     return v;
 }
 
@@ -123,6 +125,8 @@ TEST_F(RenderOptionsTest, ViewFileReadsBackExactly) {
     EXPECT_EQ(read.lightMode, 0);
     EXPECT_FALSE(read.fog);
     EXPECT_TRUE(read.overlay);
+    EXPECT_EQ(read.clip[0], 0.25);
+    EXPECT_EQ(read.clip[1], 1234.5);
     EXPECT_FALSE(WriteViewFile(TempDir() + "/no/such/folder/x.view", written));
 }
 
@@ -139,6 +143,7 @@ TEST_F(RenderOptionsTest, DamagedOrForeignViewFilesAreRefused) {
         {good.substr(0, good.size() / 2), "is damaged"},
         {replaced("modelview", "modelvue"), "is damaged"},
         {replaced("fog 0", "fog 2"), "is damaged"},
+        {replaced("clip 0.25", "clip 0"), "is damaged"},
         {replaced("overlay 1", "overlay 1 1"), "is damaged"},
         {replaced("light_mode 0", "light_mode x"), "is damaged"},
         {replaced("-200", "nan"), "is damaged"},

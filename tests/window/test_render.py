@@ -80,8 +80,9 @@ class RenderEqualsWindow(unittest.TestCase):
         app.settled_grab()  # the last image may have been rewritten meanwhile; now nothing writes any more
         return names
 
-    def render(self, folder, config, trajectory, out):
-        result = subprocess.run([BIN, "--render", "--view", trajectory + ".view", "--out", out, config], cwd=folder,
+    def render(self, folder, config, trajectory, out, switches=()):
+        result = subprocess.run([BIN, "--render", *switches, "--view", trajectory + ".view", "--out", out, config],
+                                cwd=folder,
                                 env=headless_environment(), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                 stderr=subprocess.PIPE, text=True, timeout=300)
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
@@ -99,11 +100,11 @@ class RenderEqualsWindow(unittest.TestCase):
             with open(os.path.join(folder, name), "rb") as a, open(os.path.join(out, name), "rb") as b:
                 self.assertEqual(a.read(), b.read(), "%s: same pixels but other bytes" % name)
 
-    def compare(self, folder, config, trajectory, frames, keys=()):
+    def compare(self, folder, config, trajectory, frames, keys=(), switches=()):
         names = self.window_sequence(folder, config, trajectory, frames, keys)
         out = os.path.join(folder, "rendered")
         os.mkdir(out)
-        self.render(folder, config, trajectory, out)
+        self.render(folder, config, trajectory, out, switches)
         self.assert_same_images(folder, out, names)
 
     def test_dump_with_solid_bonds_in_a_turned_view(self):
@@ -112,6 +113,14 @@ class RenderEqualsWindow(unittest.TestCase):
             shutil.copy(os.path.join(EXAMPLES, name), folder)
         # Turned, spun and moved closer: the saved matrix must carry every kind of movement.
         self.compare(folder, "chain.cfg", "chain.dump", 31, ["d", "d", "w", "q", "plus", "plus", "plus", "g"])
+
+    def test_fitted_view_with_adaptive_detail_and_orientation_colours(self):
+        folder = temp_dir(self)
+        for name in ("chain.cfg", "chain.dump", "chain.bonds"):
+            shutil.copy(os.path.join(EXAMPLES, name), folder)
+        # The fit moves the clip planes, which the view file carries; the switches stand for the keys l and c.
+        self.compare(folder, "chain.cfg", "chain.dump", 31, ["w", "z", "l", "c"],
+                     ["--adaptive-detail", "--colour-by-orientation"])
 
     def test_pdb_trajectory_with_bonds(self):
         source = os.path.join(DATA, "pdb")
