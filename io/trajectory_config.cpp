@@ -58,7 +58,7 @@ bool OpenForLooking(const std::string& name) {
     infile.clear();
     infile.open(name, std::ios::in | std::ios::binary);
     if (!infile.is_open()) return false;
-    SeekLines(0);
+    OpenLineSource();  // sees through gzip
     return true;
 }
 
@@ -138,7 +138,7 @@ bool IsGzipFile(const std::string& name) {
 }
 
 TrajectoryKind RecogniseTrajectory(const std::string& name) {
-    // A configuration is plain text: a compressed file is a trajectory, whatever its lines show.
+    // A configuration is plain text: a compressed file is a trajectory (a dump unless its lines show a PDB file).
     TrajectoryKind kind = IsGzipFile(name) ? DUMP_TRAJECTORY : NOT_A_TRAJECTORY;
     const std::string kept = inname;
     inname = name;  // the line reader names the file in its messages

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/scene.h"
+#include "io/config_reader.h"
 #include "io/dump_reader.h"
 #include "io/gzip_source.h"
 #include "io/line_reader.h"
@@ -296,6 +297,26 @@ TEST_F(GzipTest, PdbTrajectoryGzippedWholeAndCut) {
                              std::to_string(delivered.size()) + "; the time steps before that byte are read.";
     EXPECT_EQ(message, line + "\n");
     ExpectSameReading(ReadTrajectory("protein.pdb", cut, false), ReadTrajectory("protein.pdb", delivered, false), line);
+}
+
+// Named in place of a configuration, a compressed trajectory is looked at through its text: a dump gets the
+// configuration its plain text gets (two species here), a PDB trajectory is known as one.
+TEST_F(GzipTest, CompressedTrajectoriesWithoutConfigurationAreConfiguredFromTheirText) {
+    const std::string text = Dump(2, 6);
+    ConsoleRun plain = RunCaptured([&] { ReadConfig(WriteTempFile("run.trj", text)); });
+    const std::vector<double> plainShape = shape, plainColor = color;
+    ResetScene();
+    ConsoleRun compressed = RunCaptured([&] { ReadConfig(WriteTempFile("run.trj", Gzip(text, 2))); });
+    ASSERT_FALSE(compressed.exited) << compressed.output;
+    EXPECT_EQ(compressed.output, plain.output);
+    EXPECT_EQ(species, 2);
+    EXPECT_EQ(shape, plainShape);
+    EXPECT_EQ(color, plainColor);
+    ResetScene();
+    ConsoleRun pdb = RunCaptured([&] { ReadConfig(WriteTempFile("protein.trj", Gzip(Pdb(2, 4)))); });
+    ASSERT_FALSE(pdb.exited) << pdb.output;
+    EXPECT_FALSE(quat);
+    EXPECT_NE(pdb.output.find("anisoufile"), std::string::npos) << pdb.output;
 }
 
 TEST_F(GzipTest, CutFilesKeepTheFramesBeforeTheCutAndSayWhereItStopped) {
