@@ -33,7 +33,7 @@ if cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DOVALIX_SANITIZE=ON -DOVAL
    cmake --build build-asan --target unit_tests -j "$jobs"; then
     step "Unit tests under the sanitizers"
     (cd build-asan && ctest -L unit --output-on-failure -j "$jobs") || failures+=("sanitized unit tests")
-    if cmake --build build-asan --target ovalix gl_tests -j "$jobs"; then
+    if cmake --build build-asan --target ovalix gl_tests gl_font_tests -j "$jobs"; then
         step "Window tests under the sanitizers"
         (cd build-asan && ctest -L window --output-on-failure) || failures+=("sanitized window tests")
     else

@@ -13,35 +13,12 @@
 #include "render/gl_setup.h"
 #include "render/shapes.h"
 #include "tests/gl/gl_window.h"
+#include "tests/support/random_scene.h"
 
 namespace {
 
 void SetBackground(float level) {
     glClearColor(level, level, level, 1.0f);
-}
-
-// N ellipsoids of two species with random orientations in a box that fills the view (the redraw benchmark's scene).
-void FillScene(int n) {
-    species = 2;
-    shape = {1.5, 0.5, 0.5, 1.0, 0.6, 0.4};
-    color = {0.85, 0.2, 0.15, 0.15, 0.45, 0.85};
-    bondvec.assign(6, 0.0);
-    topology.clear();
-    atoms = n;
-    geom.assign(static_cast<std::size_t>(n) * GEOM_STRIDE, 0.0);
-    std::mt19937 random(12345);
-    std::uniform_real_distribution<double> box(-60.0, 60.0), unit(-1.0, 1.0);
-    for (int i = 0; i < n; ++i) {
-        double* row = &geom[static_cast<std::size_t>(i) * GEOM_STRIDE];
-        row[0] = i + 1;
-        row[1] = 1 + i % 2;
-        row[2] = box(random);
-        row[3] = box(random) * 0.6;
-        row[4] = box(random) * 0.5;
-        double q[4] = {unit(random), unit(random), unit(random), unit(random)};
-        double norm = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
-        for (int k = 0; k < 4; ++k) row[5 + k] = q[k] / norm;
-    }
 }
 
 using Picture = std::vector<unsigned char>;
@@ -156,7 +133,7 @@ class Detail : public ::testing::Test {
 // triangles and looks the same (mean difference, and blurred pixels, which forgive sub-pixel edge shifts).
 TEST_F(Detail, WholeViewLooksLikeTheDefaultDrawing) {
     SetBackground(1.0f);
-    FillScene(10000);
+    FillRandomScene(10000);
     Picture standard = DrawScene(false), adaptive = DrawScene(true);
     Comparison c = Compare(standard, adaptive, 255);
     EXPECT_GT(c.drawn, 100000);
@@ -245,7 +222,7 @@ TEST_F(Detail, LineBondsLookTheSameWhenEveryEllipsoidIsLeftOut) {
 // frame drawn afterwards is the same as before.
 TEST_F(Detail, OddViewsAndEmptyFramesDrawSafely) {
     SetBackground(0.2f);
-    FillScene(500);
+    FillRandomScene(500);
     Picture before = DrawScene(true);
     Reshape(1, 1);
     DrawScene(true);
@@ -259,7 +236,7 @@ TEST_F(Detail, OddViewsAndEmptyFramesDrawSafely) {
     geom.clear();
     Picture empty = DrawScene(true);
     EXPECT_EQ(Compare(empty, empty, 51).drawn, 0);
-    FillScene(500);
+    FillRandomScene(500);
     EXPECT_EQ(Compare(before, DrawScene(true), 51).differing, 0);
 }
 
