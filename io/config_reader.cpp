@@ -10,7 +10,7 @@
 #include "app/exit_sequence.h"
 #include "app/scene.h"
 #include "io/numbers.h"
-#include "io/species_shapes.h"
+#include "io/file_shapes.h"
 #include "io/trajectory_config.h"
 
 namespace {

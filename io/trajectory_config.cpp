@@ -12,7 +12,7 @@
 #include "io/dump_columns.h"
 #include "io/line_reader.h"
 #include "io/numbers.h"
-#include "io/species_shapes.h"
+#include "io/file_shapes.h"
 
 namespace {
 

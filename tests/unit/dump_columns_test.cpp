@@ -6,7 +6,7 @@
 
 #include "app/scene.h"
 #include "io/dump_reader.h"
-#include "io/species_shapes.h"
+#include "io/file_shapes.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Shapes from the file: LAMMPS writes each atom's shape, so a configuration need not repeat it.
-#include "io/species_shapes.h"
+#include "io/file_shapes.h"
 
 #include <iostream>
 #include <sstream>
