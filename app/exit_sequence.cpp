@@ -1,5 +1,5 @@
 // The program's exit sequence; tests and fuzzers link a replacement that unwinds instead.
-#include "app/exit_sequence.h"
+#include "core/exit_sequence.h"
 
 #include <cstdlib>
 #include <iostream>

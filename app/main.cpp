@@ -4,9 +4,10 @@
 #include <string>
 
 #include "app/render_launch.h"
-#include "app/scene.h"
+#include "core/scene.h"
 #include "app/startup.h"
-#include "app/trajectory.h"
+#include "ui/animation.h"
+#include "io/trajectory.h"
 #include "render/gl_setup.h"
 #include "render/textures.h"
 #include "ui/keyboard.h"
@@ -16,6 +17,7 @@
 int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == "--render") RunRenderMode(argc, argv);  // no window, no display
     glutInit(&argc, argv);
+    bitfont = GLUT_BITMAP_8_BY_13;
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowSize(window_width, window_height);
     MyInit(argc, argv);

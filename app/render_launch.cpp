@@ -8,7 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/render_options.h"
+#include "headless/render_options.h"
 
 #ifndef OVALIX_RENDERER_FROM_BIN
 #define OVALIX_RENDERER_FROM_BIN "../lib/ovalix"  // the installed renderer, relative to the installed ovalix

@@ -5,11 +5,10 @@
 #include <iostream>
 #include <string>
 
-#include "app/scene.h"
-#include "app/trajectory.h"
+#include "core/scene.h"
+#include "io/trajectory.h"
 #include "export/screenshot.h"
-#include "io/bond_reader.h"
-#include "io/config_reader.h"
+#include "io/load.h"
 #include "render/ellipsoids.h"
 #include "render/overlay.h"
 
@@ -21,14 +20,7 @@ void MyInit(int argc, char** argv) {
         std::cout << "Please enter name of file with configuration information: " << std::flush;
         std::getline(std::cin, name);
     }
-    title = "OvaLIX - " + name;
-    std::string bondFile = ReadConfig(name);
-    std::cout << "Config file read." << std::endl;
-    OpenFile();
-    ReadFrame();
-    topology.clear();
-    if (!bondFile.empty()) ReadBonds(bondFile);
-    std::cout << "Done reading. Rendering." << std::endl;
+    StartScene(name);
 }
 
 void Display() {
@@ -46,10 +38,3 @@ void Display() {
     }
     glutSwapBuffers();
 }
-
-// Each turn of the event loop with nothing else to do shows the next frame of the animation.
-static void AnimationStep() { glutPostRedisplay(); }
-
-// NOTE: without an animation there is nothing to redraw between events; an idle callback would keep a
-// core busy redrawing the same picture.
-void UpdateIdleCallback() { glutIdleFunc(animate ? AnimationStep : nullptr); }

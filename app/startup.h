@@ -3,4 +3,3 @@
 
 void MyInit(int argc, char** argv);  // name of the configuration, then configuration, trajectory, frame 0, bonds
 void Display();                      // display callback: draw, overlay, sequence image, next frame, swap
-void UpdateIdleCallback();           // redraw continuously while `animate` is on, only on events otherwise

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "app/startup.h"
-#include "app/trajectory.h"
+#include "io/trajectory.h"
 #include "bench/generated_dump.h"
 #include "render/gl_setup.h"
 

@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "bench/child_process.h"
 #include "bench/generated_dump.h"
 #include "io/dump_reader.h"

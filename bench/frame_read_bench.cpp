@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "io/dump_reader.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/scene.h"
+#include "core/scene.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 #include <random>
 #include <vector>
 
-#include "app/geometry.h"
-#include "app/scene.h"
+#include "core/geometry.h"
+#include "core/scene.h"
 #include "render/ellipsoids.h"
 #include "render/gl_setup.h"
 

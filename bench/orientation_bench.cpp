@@ -12,8 +12,8 @@
 #include <random>
 #include <vector>
 
-#include "app/order.h"
-#include "app/scene.h"
+#include "core/order.h"
+#include "core/scene.h"
 #include "render/ellipsoids.h"
 #include "render/gl_setup.h"
 

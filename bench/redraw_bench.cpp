@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "render/ellipsoids.h"
 #include "render/gl_setup.h"
 #include "render/shapes.h"

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "app/startup.h"
 #include "bench/generated_dump.h"
 #include "render/gl_setup.h"

@@ -3,7 +3,7 @@
 
 #include <sys/stat.h>  // Required for: lstat
 
-#include "app/scene.h"
+#include "core/scene.h"
 
 std::string ImageNumber(int value) {
     std::string text;

@@ -4,8 +4,8 @@
 #include <iostream>
 #include <string>
 
-#include "app/exit_sequence.h"
-#include "app/scene.h"
+#include "core/exit_sequence.h"
+#include "core/scene.h"
 #include "export/image_names.h"
 #include "render/devil.h"
 #include "render/ellipsoids.h"

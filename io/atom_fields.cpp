@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>  // Required for: memcpy
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "io/line_reader.h"
 #include "io/numbers.h"
 

@@ -8,8 +8,8 @@
 #include <iostream>
 #include <string>
 
-#include "app/exit_sequence.h"
-#include "app/scene.h"
+#include "core/exit_sequence.h"
+#include "core/scene.h"
 #include "io/numbers.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <iostream>
 #include <string_view>
 
-#include "app/exit_sequence.h"
-#include "app/scene.h"
+#include "core/exit_sequence.h"
+#include "core/scene.h"
 #include "io/numbers.h"
 #include "io/file_shapes.h"
 #include "io/trajectory_config.h"

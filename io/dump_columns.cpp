@@ -8,10 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "io/numbers.h"
 
-DumpColumns dumpColumns;
 
 namespace {
 

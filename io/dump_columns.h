@@ -5,30 +5,7 @@
 #include <string>
 #include <string_view>
 
-// Where each value of a geom row, and the shape, is found on an atom line: 0-based columns, -1 for none.
-struct DumpColumns {
-    int names = 0;             // columns the header names; 0 for a bare or unrecognised header
-    int label = 0;             // -1: the atom's place in the frame, counted from 1, is its label
-    int type = 1;
-    int position[3] = {2, 3, 4};
-    int quaternion[4] = {5, 6, 7, 8};
-    int shape[3] = {-1, -1, -1};  // full diameters, as LAMMPS writes them
-    bool scaled = false;          // positions are fractions of the frame's box
-    bool canonical = true;        // columns 1 to 9 in geom order: the fast field reader reads the line
-    std::string positionNames;    // the names of the position and quaternion columns used, for messages
-    std::string quaternionNames;
-    std::string shapeNames;
-    std::string problem;          // why the header cannot be read (what it lacks, a name given twice)
-};
-
-// A frame's box: lower corner, edge lengths and tilt factors (0 for an orthogonal box).
-struct DumpBox {
-    double lo[3] = {0, 0, 0};
-    double length[3] = {1, 1, 1};
-    double xy = 0, xz = 0, yz = 0;
-};
-
-extern DumpColumns dumpColumns;  // the mapping of the open dump, taken from its first frame
+#include "core/scene.h"  // Required for: DumpColumns, DumpBox
 
 // Maps the names after "ITEM: ATOMS" (the rest of the header line) to columns.
 DumpColumns MapDumpColumns(std::string_view names);

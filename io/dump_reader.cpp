@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/exit_sequence.h"
-#include "app/scene.h"
+#include "core/exit_sequence.h"
+#include "core/scene.h"
 #include "io/atom_fields.h"
 #include "io/dump_columns.h"
 #include "io/line_reader.h"

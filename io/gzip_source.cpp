@@ -10,9 +10,8 @@
 #include <limits>
 #include <vector>
 
-#include "app/scene.h"
+#include "core/scene.h"
 
-int64_t gzipRestartSpacing = GZIP_RESTART_SPACING;
 
 namespace {
 

@@ -7,11 +7,8 @@
 #include <cstdint>
 #include <string>
 
-// Text bytes between two restart points. Each keeps up to 32 KiB of window, deflated (about 11 KiB for a
-// dump), so the index costs about 6 MiB per GiB of text, and a seek inflates 1 MiB on average before the
-// wanted byte.
-constexpr int64_t GZIP_RESTART_SPACING = int64_t(2) << 20;
-extern int64_t gzipRestartSpacing;  // GZIP_RESTART_SPACING; tests make it small to get many restart points
+#include "core/scene.h"  // Required for: gzipRestartSpacing
+
 
 bool StartGzipSource();                              // infile begins with the gzip magic bytes: a fresh index
                                                      // and inflater for it (else false, infile unread)

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/exit_sequence.h"
-#include "app/scene.h"
+#include "core/exit_sequence.h"
+#include "core/scene.h"
 #include "io/gzip_source.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/exit_sequence.h"
-#include "app/scene.h"
+#include "core/exit_sequence.h"
+#include "core/scene.h"
 #include "io/anisou.h"
 #include "io/line_reader.h"
 #include "io/trajectory_summary.h"

@@ -8,7 +8,7 @@
 #include <iostream>
 #include <string_view>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "io/dump_columns.h"
 #include "io/line_reader.h"
 #include "io/numbers.h"

@@ -3,8 +3,8 @@
 
 #include <iostream>
 
-#include "app/exit_sequence.h"
-#include "app/scene.h"
+#include "core/exit_sequence.h"
+#include "core/scene.h"
 
 void PrintTrajectorySummary() {
     int frames = FrameCount();

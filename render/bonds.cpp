@@ -4,9 +4,8 @@
 #include <GL/freeglut.h>
 #include <cmath>
 
-#include "app/geometry.h"
-#include "app/scene.h"
-#include "app/scene_gl.h"
+#include "core/geometry.h"
+#include "core/scene.h"
 #include "render/shapes.h"
 
 // End points of bond j: end A (atom, origin in entries 0 and 2), end B (entries 1 and 3).

@@ -6,17 +6,14 @@
 #include <cmath>
 #include <iostream>
 
-#include "app/exit_sequence.h"
-#include "app/geometry.h"
-#include "app/order.h"
-#include "app/scene.h"
-#include "app/scene_gl.h"
+#include "core/exit_sequence.h"
+#include "core/geometry.h"
+#include "core/order.h"
+#include "core/scene.h"
 #include "render/bonds.h"
 #include "render/detail_view.h"
 #include "render/shapes.h"
 
-bool cullOutsideView = true;
-long long ellipsoidsOutsideView = 0;
 
 // The six planes of the view volume in the coordinates DoStuff draws in, set while DoStuff runs.
 // Row a, b, c, d: a point (x, y, z) lies on the inner side when a x + b y + c z + d >= 0.

@@ -3,8 +3,7 @@
 
 #include <GL/freeglut.h>
 
-#include "app/scene.h"
-#include "app/scene_gl.h"
+#include "core/scene.h"
 #include "render/devil.h"
 #include "render/textures.h"
 

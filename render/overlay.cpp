@@ -4,16 +4,15 @@
 #include <GL/freeglut.h>
 #include <cstdio>
 
-#include "app/order.h"
-#include "app/scene.h"
-#include "app/scene_gl.h"
+#include "core/order.h"
+#include "core/scene.h"
 #include "render/bitmap_font.h"
 #include "render/gl_setup.h"
 
 void renderBitmapString(double x, double y, void* font, const char* text) {
     glRasterPos2f(static_cast<float>(x), static_cast<float>(y));
     // Without a window system there is no GLUT font: the same glyphs come from the program's own table.
-    if (font == &fixedFont8x13) {
+    if (font == nullptr || font == &fixedFont8x13) {
         for (const char* c = text; *c != '\0'; ++c) DrawFontCharacter(fixedFont8x13, static_cast<unsigned char>(*c));
         return;
     }

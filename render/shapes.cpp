@@ -5,9 +5,7 @@
 #include <GL/freeglut.h>
 #include <vector>
 
-#include "app/scene_gl.h"
-
-bool tessellateEachShape = false;
+#include "core/scene.h"
 
 namespace {
 

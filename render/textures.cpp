@@ -3,7 +3,7 @@
 
 #include <iostream>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "io/image_check.h"
 #include "render/devil.h"
 

@@ -5,7 +5,7 @@
 #include <iostream>
 #include <string>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "render/gl_setup.h"
 
 ViewSettings CaptureView() {

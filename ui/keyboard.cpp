@@ -8,62 +8,15 @@
 #include <limits>
 #include <string>
 
-#include "app/scene.h"
-#include "app/trajectory.h"
+#include "core/scene.h"
+#include "io/trajectory.h"
 #include "export/screenshot.h"
-#include "io/bond_reader.h"
-#include "app/startup.h"
-#include "io/config_reader.h"
+#include "io/load.h"
+#include "ui/animation.h"
 #include "render/textures.h"
+#include "render/camera.h"
 #include "ui/view_commands.h"
 #include "render/view_state.h"
-
-void getMVCoord(double* c0, double* c1, double* c2) {
-    float m[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, m);
-    for (int i = 0; i < 3; ++i) {
-        c0[i] = m[i];
-        c1[i] = m[4 + i];
-        c2[i] = m[8 + i];
-    }
-}
-
-double dot(double* a, double* b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-
-// The eye-space direction (x, y, z) expressed in model coordinates of the current modelview.
-static void EyeToModel(double x, double y, double z, float* m) {
-    double c0[3], c1[3], c2[3], v[3] = {x, y, z};
-    getMVCoord(c0, c1, c2);
-    m[0] = static_cast<float>(dot(c0, v));
-    m[1] = static_cast<float>(dot(c1, v));
-    m[2] = static_cast<float>(dot(c2, v));
-}
-
-void MoveAlongEye(double distance, double x, double y, double z) {
-    float m[3];
-    EyeToModel(x, y, z, m);
-    float s = static_cast<float>(distance);
-    glTranslatef(s * m[0], s * m[1], s * m[2]);
-}
-
-void TurnAboutEye(double degrees, double x, double y, double z) {
-    float m[3];
-    EyeToModel(x, y, z, m);
-    glRotatef(static_cast<float>(degrees), m[0], m[1], m[2]);
-}
-
-void ReanchorLights() {
-    if (rotating_light) {
-        glLightfv(GL_LIGHT0, GL_POSITION, light_pos_0);
-        glLightfv(GL_LIGHT1, GL_POSITION, light_pos_1);
-        return;
-    }
-    glPushMatrix();
-    glLoadIdentity();
-    glLightfv(GL_LIGHT0, GL_POSITION, light_pos_0);
-    glLightfv(GL_LIGHT1, GL_POSITION, light_pos_1);
-    glPopMatrix();
-}
 
 // Shows frame `frame`: the stream may sit at its end, so its state is cleared before the seek.
 static void JumpToFrame() {
@@ -131,6 +84,15 @@ static void GoToFrame() {
     JumpToFrame();
 }
 
+// After the new configuration is read: the window's title, textures, background and fog colour follow it.
+static void TakeNewConfiguration() {
+    glutSetWindowTitle(title.c_str());
+    if (!ellipsoidtexture.empty()) LoadTextures(ellipsoidtexture, 0);
+    if (!bondtexture.empty()) LoadTextures(bondtexture, 1);
+    glClearColor(BGColor[0], BGColor[1], BGColor[2], BGColor[3]);
+    glFogfv(GL_FOG_COLOR, FogColor);
+}
+
 static void Reload() {
     print = false;
     frame = 0;
@@ -143,18 +105,7 @@ static void Reload() {
     std::string name;
     std::getline(std::cin, name);
     title = "Ovalix - " + name;
-    std::string bondFile = ReadConfig(name);
-    glutSetWindowTitle(title.c_str());
-    std::cout << "Config file read." << std::endl;
-    if (!ellipsoidtexture.empty()) LoadTextures(ellipsoidtexture, 0);
-    if (!bondtexture.empty()) LoadTextures(bondtexture, 1);
-    glClearColor(BGColor[0], BGColor[1], BGColor[2], BGColor[3]);
-    glFogfv(GL_FOG_COLOR, FogColor);
-    OpenFile();
-    infile.seekg(0, std::ios::beg);
-    ReadFrame();
-    topology.clear();
-    if (!bondFile.empty()) ReadBonds(bondFile);
+    LoadScene(name, TakeNewConfiguration);
     animate = false;
     std::cout << "Done. Rendering." << std::endl;
 }

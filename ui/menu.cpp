@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "app/scene.h"
-#include "app/trajectory.h"
+#include "core/scene.h"
+#include "io/trajectory.h"
 #include "export/image_names.h"
 #include "export/screenshot.h"
 

@@ -3,8 +3,8 @@
 
 #include <GL/freeglut.h>
 
-#include "app/scene.h"
-#include "ui/keyboard.h"
+#include "core/scene.h"
+#include "render/camera.h"
 
 void SpecialKey(int key, int, int) {
     if (key == GLUT_KEY_LEFT) MoveAlongEye(-1, 1, 0, 0);

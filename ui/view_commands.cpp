@@ -5,10 +5,10 @@
 #include <cmath>
 #include <iostream>
 
-#include "app/scene.h"
-#include "app/view_fit.h"
+#include "core/scene.h"
+#include "core/view_fit.h"
 #include "render/gl_setup.h"
-#include "ui/keyboard.h"
+#include "render/camera.h"
 
 void ToggleColouring() {
     colourByOrientation = !colourByOrientation;

@@ -19,7 +19,7 @@
 
 #include <zlib.h>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "io/atom_fields.h"
 #include "io/bond_reader.h"
 #include "io/config_reader.h"

@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "render/ellipsoids.h"
 #include "render/gl_setup.h"
 #include "render/shapes.h"

@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "render/gl_setup.h"
 
 // Opens the window on first use, with the program's GL set-up and a grey background (51, 51, 51);

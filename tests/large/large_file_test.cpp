@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "io/dump_reader.h"
 #include "tests/support/test_support.h"
 

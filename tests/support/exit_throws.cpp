@@ -2,7 +2,7 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "app/exit_sequence.h"
+#include "core/exit_sequence.h"
 
 void ExitSequence(const std::string& prompt) {
     std::cout << prompt << std::flush;

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <random>
 
-#include "app/scene.h"
+#include "core/scene.h"
 
 void FillRandomScene(int n) {
     species = 2;

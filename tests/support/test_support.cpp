@@ -9,7 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "app/scene.h"
+#include "core/scene.h"
 
 std::string TempDir() {
     static std::string dir;

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "app/geometry.h"
+#include "core/geometry.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "io/line_reader.h"
 #include "io/numbers.h"
 

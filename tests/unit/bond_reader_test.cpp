@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "io/pdb_reader.h"
 #include "tests/support/test_support.h"
 #include "tests/unit/test_data.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "tests/support/test_support.h"
 
 // The suite is named after the function; inside this namespace the name means the fixture.

@@ -1,6 +1,6 @@
 // Adaptive detail: the level table, the size of an ellipsoid on screen, the choice at the extremes,
 // and the configuration keyword that switches it on.
-#include "app/detail.h"
+#include "core/detail.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "io/config_reader.h"
 #include "tests/support/test_support.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "io/dump_reader.h"
 #include "io/file_shapes.h"
 #include "tests/support/test_support.h"

@@ -8,7 +8,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "tests/support/test_support.h"
 #include "tests/unit/test_data.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "tests/fuzz/fuzz_entries.h"
 
 namespace {

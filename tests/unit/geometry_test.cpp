@@ -1,10 +1,10 @@
 // Frame centre, quaternion rotations and bond end points.
-#include "app/geometry.h"
+#include "core/geometry.h"
 
 #include <cfloat>
 #include <cmath>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "tests/support/test_support.h"
 
 namespace {

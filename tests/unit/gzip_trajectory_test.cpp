@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "io/config_reader.h"
 #include "io/dump_reader.h"
 #include "io/gzip_source.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "io/bond_reader.h"
 #include "io/config_reader.h"
 #include "io/dump_reader.h"

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "tests/support/test_support.h"
 
 using ImageNames = SceneTest;

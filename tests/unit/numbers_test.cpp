@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "io/dump_reader.h"
 #include "tests/support/test_support.h"
 

@@ -1,5 +1,5 @@
 // Unique axes, the order tensor's S and director, the orientation colours, and the view fit.
-#include "app/order.h"
+#include "core/order.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,8 +7,8 @@
 #include <random>
 #include <sstream>
 
-#include "app/scene.h"
-#include "app/view_fit.h"
+#include "core/scene.h"
+#include "core/view_fit.h"
 #include "io/dump_reader.h"
 #include "tests/support/test_support.h"
 #include "tests/unit/test_data.h"

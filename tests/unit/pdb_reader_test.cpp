@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/geometry.h"
-#include "app/scene.h"
+#include "core/geometry.h"
+#include "core/scene.h"
 #include "tests/support/test_support.h"
 #include "tests/unit/test_data.h"
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/render_options.h"
-#include "app/scene.h"
+#include "headless/render_options.h"
+#include "core/scene.h"
 #include "io/view_file.h"
 #include "tests/support/test_support.h"
 

@@ -1,5 +1,5 @@
 // Progress lines: redrawn in place on a terminal, at most one a second in a log.
-#include "app/render_progress.h"
+#include "headless/render_progress.h"
 
 #include <cstdio>
 

@@ -10,13 +10,12 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/render_options.h"
-#include "app/render_progress.h"
-#include "app/scene.h"
-#include "app/scene_gl.h"
-#include "app/startup.h"
-#include "app/trajectory.h"
-#include "export/frame_output.h"
+#include "headless/render_options.h"
+#include "headless/render_progress.h"
+#include "core/scene.h"
+#include "io/load.h"
+#include "io/trajectory.h"
+#include "headless/frame_output.h"
 #include "io/view_file.h"
 #include "render/bitmap_font.h"
 #include "render/ellipsoids.h"
@@ -130,9 +129,7 @@ int main(int argc, char** argv) {
     }
     ViewSettings view{};
     CheckBeforeLoading(options, view);
-    std::vector<std::string> loadArgs = {argv[0], options.file};
-    std::vector<char*> loadArgv = {loadArgs[0].data(), loadArgs[1].data(), nullptr};
-    MyInit(2, loadArgv.data());
+    StartScene(options.file);
     UseDrawingSwitches(options);
     if (!ResolveFrameRange(options, FrameCount(), error)) Fail(error);
     CreateOffscreenContext(options.width, options.height);

@@ -1,5 +1,5 @@
 // The viridis colour map: perceptually uniform, readable in grey and by colour-blind viewers.
-#include "app/order.h"
+#include "core/order.h"
 
 #include <cmath>
 

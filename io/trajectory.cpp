@@ -1,10 +1,10 @@
 // Chooses the dump or the PDB reader by quat, so callers never need to know the trajectory's kind.
-#include "app/trajectory.h"
+#include "io/trajectory.h"
 
 #include <iostream>
 
-#include "app/exit_sequence.h"
-#include "app/scene.h"
+#include "core/exit_sequence.h"
+#include "core/scene.h"
 #include "io/dump_reader.h"
 #include "io/line_reader.h"
 #include "io/pdb_reader.h"

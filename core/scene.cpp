@@ -1,11 +1,11 @@
 // Scene state: every program-wide variable, defined once with its default.
-#include "app/scene.h"
+#include "core/scene.h"
 
 #include <unistd.h>  // Required for: sysconf()
 
 #include <iostream>
 
-#include "app/exit_sequence.h"
+#include "core/exit_sequence.h"
 
 int window_width = 1024;
 int window_height = 640;
@@ -58,6 +58,13 @@ std::ifstream infile;
 std::string inname;
 std::string format = ".jpg";
 std::string ellipsoidtexture;
+DumpColumns dumpColumns;
+bool cullOutsideView = true;
+long long ellipsoidsOutsideView = 0;
+bool tessellateEachShape = false;
+int64_t gzipRestartSpacing = GZIP_RESTART_SPACING;
+GLUquadric* q = nullptr;
+void* bitfont = nullptr;
 std::string bondtexture;
 std::string title;
 
@@ -110,6 +117,12 @@ void ResetScene() {
     ellipsoidtexture.clear();
     bondtexture.clear();
     title.clear();
+    dumpColumns = DumpColumns();
+    cullOutsideView = true;
+    ellipsoidsOutsideView = 0;
+    tessellateEachShape = false;
+    gzipRestartSpacing = GZIP_RESTART_SPACING;
+    bitfont = nullptr;  // the quadric belongs to the GL context that made it: the GL set-up replaces it
 }
 
 long long PhysicalMemoryBytes() {

@@ -1,11 +1,11 @@
 // Adaptive detail: projected size of an ellipsoid and the precompiled level that draws it within half a pixel.
-#include "app/detail.h"
+#include "core/detail.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "app/scene.h"
+#include "core/scene.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Frames of the render mode written as image files through DevIL, or piped to ffmpeg as raw RGB.
-#include "export/frame_output.h"
+#include "headless/frame_output.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,11 +1,11 @@
 // The render mode's options: one table of names, each with the function that checks and stores its value.
-#include "app/render_options.h"
+#include "headless/render_options.h"
 
 #include <charconv>
 #include <cstddef>
 #include <string_view>
 
-#include "app/scene.h"
+#include "core/scene.h"
 #include "export/image_names.h"
 
 namespace {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+class GLUquadric;  // GLU's quadric object, known here only by pointer
+
 // ---- Table layouts --------------------------------------------------------------------------------
 constexpr int GEOM_STRIDE = 9;      // geom row: label, species, x, y, z, quaternion w, x, y, z
 constexpr int SPECIES_STRIDE = 3;   // shape and color row: three values per species
@@ -19,6 +21,30 @@ constexpr int GEOM_LABEL = 0;
 constexpr int GEOM_TYPE = 1;
 constexpr int GEOM_X = 2;
 constexpr int GEOM_QW = 5;
+
+// ---- Dump layout and box -------------------------------------------------------------------------
+// Where each value of a geom row, and the shape, is found on an atom line: 0-based columns, -1 for none.
+struct DumpColumns {
+    int names = 0;             // columns the header names; 0 for a bare or unrecognised header
+    int label = 0;             // -1: the atom's place in the frame, counted from 1, is its label
+    int type = 1;
+    int position[3] = {2, 3, 4};
+    int quaternion[4] = {5, 6, 7, 8};
+    int shape[3] = {-1, -1, -1};  // full diameters, as LAMMPS writes them
+    bool scaled = false;          // positions are fractions of the frame's box
+    bool canonical = true;        // columns 1 to 9 in geom order: the fast field reader reads the line
+    std::string positionNames;    // the names of the position and quaternion columns used, for messages
+    std::string quaternionNames;
+    std::string shapeNames;
+    std::string problem;          // why the header cannot be read (what it lacks, a name given twice)
+};
+
+// A frame's box: lower corner, edge lengths and tilt factors (0 for an orthogonal box).
+struct DumpBox {
+    double lo[3] = {0, 0, 0};
+    double length[3] = {1, 1, 1};
+    double xy = 0, xz = 0, yz = 0;
+};
 
 // ---- Window and projection ------------------------------------------------------------------------
 extern int window_width;   // pixels; 1024 until the first reshape
@@ -44,6 +70,7 @@ extern float FogColor[4];         // RGB copied from BGColor; alpha stays 0
 
 // ---- Overlay and constants ------------------------------------------------------------------------
 extern bool showTS;               // draw the time-step overlay
+extern void* bitfont;             // GLUT bitmap font of the overlay; nullptr: the program's own 8 x 13 table
 extern bool adaptiveDetail;       // each ellipsoid subdivided by its size on screen instead of 30 x 30
 extern const double pi;
 
@@ -63,6 +90,18 @@ extern int atoms;                     // atoms per frame
 extern int species;                   // rows of shape and color; block size of bondvec
 extern std::vector<double> geom;      // GEOM_STRIDE doubles per atom
 extern long long frameMemoryLimit;    // bytes geom may take: the machine's physical memory
+extern DumpColumns dumpColumns;       // the column mapping of the open dump, taken from its first frame
+
+// ---- Drawing choices and counts -----------------------------------------------------------------
+extern bool cullOutsideView;             // true: no ellipsoid wholly outside the view is sent; false: every one (reference drawing)
+extern long long ellipsoidsOutsideView;  // ellipsoids the last drawing left out: outside the view, or beyond single precision
+extern bool tessellateEachShape;         // false: replay the prebuilt sphere lists; true: tessellate anew (reference drawing)
+
+// ---- Compressed trajectories --------------------------------------------------------------------
+// Text bytes between two restart points of a gzip index. Each keeps up to 32 KiB of window, deflated (about
+// 11 KiB for a dump), so the index costs about 6 MiB per GiB of text, and a seek inflates 1 MiB on average.
+constexpr int64_t GZIP_RESTART_SPACING = int64_t(2) << 20;
+extern int64_t gzipRestartSpacing;    // GZIP_RESTART_SPACING; tests make it small to get many restart points
 
 // ---- Species tables, bonds, textures -------------------------------------------------------------
 extern std::vector<double> shape;         // half radii, SPECIES_STRIDE per species
@@ -72,6 +111,7 @@ extern std::vector<int> topology;         // TOPOLOGY_STRIDE ints per bond, atom
 extern bool solidBonds;                   // bonds as cylinders (true) or lines
 extern double bondwidth;                  // cylinder radius, scene units
 extern std::vector<unsigned int> texture; // GL texture names: [0] ellipsoids, [1] bonds if configured
+extern GLUquadric* q;                     // the one quadric for every sphere and cylinder; made by the GL set-up
 
 // ---- Orientation colours and order parameter ------------------------------------------------------
 struct OrderParameter {

@@ -1,12 +1,12 @@
 // Orientational order: unique axes, the order tensor Q, S and the director, and orientation colours.
-#include "app/order.h"
+#include "core/order.h"
 
 #include <cmath>
 #include <cstdio>
 #include <iostream>
 
-#include "app/geometry.h"
-#include "io/anisou.h"  // Required for: EigenSolver, SymmetricEigen (GSL's symmetric eigensolver)
+#include "core/geometry.h"
+#include "core/eigen.h"  // Required for: EigenSolver, SymmetricEigen (GSL's symmetric eigensolver)
 
 static double HalfRadius(int n, int k) { return entry(shape, SPECIES_STRIDE * (n - 1LL) + k, "shape"); }
 

@@ -1,10 +1,10 @@
 // Frame centre, quaternion rotations and bond end points, computed in double precision.
-#include "app/geometry.h"
+#include "core/geometry.h"
 
 #include <cfloat>
 #include <cmath>
 
-#include "app/scene.h"
+#include "core/scene.h"
 
 const double* GeomRow(long long atom) {
     entry(geom, atom * GEOM_STRIDE + GEOM_STRIDE - 1, "geom");

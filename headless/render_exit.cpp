@@ -2,8 +2,8 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "app/exit_sequence.h"
-#include "app/render_options.h"
+#include "core/exit_sequence.h"
+#include "headless/render_options.h"
 
 void ExitSequence(const std::string&) {
     std::cout << std::flush;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/scene.h"
+#include "core/scene.h"
 
 int UniqueAxis(int n);  // body axis (0, 1, 2) of species n whose half radius differs most from the other two; -1 for a sphere
 bool UniqueAxisDirection(int n, const double* quaternion, double* u);  // unit unique axis in the scene frame, as drawn; false if none

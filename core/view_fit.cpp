@@ -1,12 +1,12 @@
 // The sphere holding the frame and the eye distance that fits it into the window.
-#include "app/view_fit.h"
+#include "core/view_fit.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "app/geometry.h"
-#include "app/scene.h"
+#include "core/geometry.h"
+#include "core/scene.h"
 
 double SceneRadius() {
     std::vector<double> centre = average();

@@ -1,0 +1,25 @@
+// The one loading sequence of start-up, reload and the offscreen mode.
+#include "io/load.h"
+
+#include <iostream>
+
+#include "core/scene.h"
+#include "io/bond_reader.h"
+#include "io/config_reader.h"
+#include "io/trajectory.h"
+
+void LoadScene(const std::string& name, void (*afterConfig)()) {
+    std::string bondFile = ReadConfig(name);
+    std::cout << "Config file read." << std::endl;
+    if (afterConfig != nullptr) afterConfig();
+    OpenFile();
+    ReadFrame();
+    topology.clear();
+    if (!bondFile.empty()) ReadBonds(bondFile);
+}
+
+void StartScene(const std::string& name) {
+    title = "OvaLIX - " + name;
+    LoadScene(name);
+    std::cout << "Done reading. Rendering." << std::endl;
+}
