@@ -9,8 +9,7 @@
 #include "io/trajectory.h"
 #include "export/screenshot.h"
 #include "io/load.h"
-#include "render/ellipsoids.h"
-#include "render/overlay.h"
+#include "render/picture.h"
 
 void MyInit(int argc, char** argv) {
     std::string name;
@@ -24,17 +23,13 @@ void MyInit(int argc, char** argv) {
 }
 
 void Display() {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    DoStuff();
+    DrawPicture();
     if (animate) {
-        if (showTS) ShowTimeStep();
         if (print) PrintImage(false);
         if (frame < FrameCount() - 1) {
             ++frame;
             ReadFrame();
         }
-    } else if (showTS) {
-        ShowTimeStep();
     }
     glutSwapBuffers();
 }

@@ -64,6 +64,9 @@ long long ellipsoidsOutsideView = 0;
 bool tessellateEachShape = false;
 int64_t gzipRestartSpacing = GZIP_RESTART_SPACING;
 GLUquadric* q = nullptr;
+std::vector<std::string> quantityNames;
+std::vector<double> quantities;
+SimulationBox frameBox = {false, {0, 0, 0}, {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}}};
 void* bitfont = nullptr;
 std::string bondtexture;
 std::string title;
@@ -122,7 +125,10 @@ void ResetScene() {
     ellipsoidsOutsideView = 0;
     tessellateEachShape = false;
     gzipRestartSpacing = GZIP_RESTART_SPACING;
-    bitfont = nullptr;  // the quadric belongs to the GL context that made it: the GL set-up replaces it
+    bitfont = nullptr;
+    quantityNames.clear();
+    quantities.clear();
+    frameBox = {false, {0, 0, 0}, {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}}};  // the quadric belongs to the GL context that made it: the GL set-up replaces it
 }
 
 long long PhysicalMemoryBytes() {

@@ -103,6 +103,20 @@ extern bool tessellateEachShape;         // false: replay the prebuilt sphere li
 constexpr int64_t GZIP_RESTART_SPACING = int64_t(2) << 20;
 extern int64_t gzipRestartSpacing;    // GZIP_RESTART_SPACING; tests make it small to get many restart points
 
+// ---- Per-particle quantities and the frame's box --------------------------------------------------
+// Numbers the file gives per particle besides label, type, position, orientation and shape (vx, c_pe, an
+// occupancy...), filled by the frame reader: quantityNames.size() doubles per atom, in geom's atom order.
+extern std::vector<std::string> quantityNames;  // in file order
+extern std::vector<double> quantities;          // quantityNames.size() doubles per atom of the frame in geom
+
+// The simulation cell of the frame in geom, in the coordinates of geom.
+struct SimulationBox {
+    bool exists;         // false: the frame gives no box (a dump without BOX BOUNDS, a PDB frame without CRYST1)
+    double origin[3];    // the corner the three edges start from
+    double edges[3][3];  // edge vectors a, b, c
+};
+extern SimulationBox frameBox;
+
 // ---- Species tables, bonds, textures -------------------------------------------------------------
 extern std::vector<double> shape;         // half radii, SPECIES_STRIDE per species
 extern std::vector<double> color;         // diffuse RGB, SPECIES_STRIDE per species

@@ -6,10 +6,10 @@
 
 #include "core/exit_sequence.h"
 #include "core/scene.h"
+#include "export/image_file.h"
 #include "export/image_names.h"
 #include "render/devil.h"
-#include "render/ellipsoids.h"
-#include "render/overlay.h"
+#include "render/picture.h"
 
 [[noreturn]] static void ReportWriteFailure(const std::string& name) {
     std::cout << "Fail! No file of name " << name << " can be written." << std::endl;
@@ -17,22 +17,9 @@
     ExitSequence("Press Enter / Return to exit.");
 }
 
-// After a buffer swap the back buffer is undefined: a snapshot draws what the window shows first.
-static void RedrawBackBuffer() {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    DoStuff();
-    if (showTS) ShowTimeStep();
-}
-
 static bool SaveWindow(const std::string& name) {
-    ilEnable(IL_FILE_OVERWRITE);
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    ilutGLScreen();
-    bool saved = ilSaveImage(name.c_str());
-    ilDeleteImages(1, &image);
-    return saved;
+    std::string error;
+    return WriteImageFile(name, error);
 }
 
 // A trajectory folder that cannot be written would end a movie export: its images go to the working directory.
@@ -49,7 +36,7 @@ void PrintImage(bool single) {
     // Snapshots never replace a file: the number goes on to the first name that is free.
     std::string name = single ? NextSnapshotName(frame) : SequenceName(frame);
     if (!print) return;
-    if (single) RedrawBackBuffer();
+    if (single) DrawPicture();  // after a buffer swap the back buffer is undefined
     bool saved = SaveWindow(name);
     if (!saved && !single) saved = SaveInWorkingDirectory(name);
     if (!saved) ReportWriteFailure(name);

@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "export/image_file.h"
 #include "render/devil.h"
 
 namespace {
@@ -19,19 +20,6 @@ int movieInput = -1;
 std::string movieName, movieTemporary;
 int movieWidth = 0, movieHeight = 0;
 std::vector<unsigned char> moviePixels;
-
-ILenum ImageType(const std::string& format) {
-    if (format == ".png") return IL_PNG;
-    if (format == ".bmp") return IL_BMP;
-    return IL_JPG;
-}
-
-// A name in the same folder, so that the rename is atomic; hidden, so a listing of images never shows it.
-std::string TemporaryName(const std::string& name) {
-    std::size_t slash = name.find_last_of('/');
-    std::size_t base = slash == std::string::npos ? 0 : slash + 1;
-    return name.substr(0, base) + "." + name.substr(base) + "." + std::to_string(getpid()) + ".part";
-}
 
 bool WriteAll(int fd, const unsigned char* data, std::size_t size) {
     while (size > 0) {
@@ -46,21 +34,7 @@ bool WriteAll(int fd, const unsigned char* data, std::size_t size) {
 
 }  // namespace
 
-bool WriteFrameImage(const std::string& name, const std::string& format, std::string& error) {
-    std::string temporary = TemporaryName(name);
-    ilEnable(IL_FILE_OVERWRITE);
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    ilutGLScreen();
-    bool saved = ilSave(ImageType(format), temporary.c_str());
-    ilDeleteImages(1, &image);
-    if (saved && std::rename(temporary.c_str(), name.c_str()) == 0) return true;
-    error = "The image " + name + " cannot be written" + (saved ? std::string(": ") + std::strerror(errno) : "") +
-            ". Is its folder writable, and is there room on the disk?";
-    std::remove(temporary.c_str());
-    return false;
-}
+bool WriteFrameImage(const std::string& name, std::string& error) { return WriteImageFile(name, error); }
 
 bool FindOnPath(const std::string& program) {
     const char* path = std::getenv("PATH");

@@ -3,9 +3,8 @@
 
 #include <string>
 
-// Write the viewport as the image `name` (type from the format): to a temporary name first, then renamed.
-// False with a message in `error`; no file is left under either name then.
-bool WriteFrameImage(const std::string& name, const std::string& format, std::string& error);
+// Write the viewport as the image `name`, whole or not at all. False with a message in `error`.
+bool WriteFrameImage(const std::string& name, std::string& error);
 
 bool FindOnPath(const std::string& program);  // an executable of that name in a folder of PATH
 // Start ffmpeg encoding width x height RGB frames at fps into `movie` (written under a temporary name).

@@ -21,6 +21,7 @@
 #include "render/ellipsoids.h"
 #include "render/gl_setup.h"
 #include "render/overlay.h"
+#include "render/picture.h"
 #include "render/view_state.h"
 
 namespace {
@@ -94,9 +95,7 @@ void UseDrawingSwitches(const RenderOptions& options) {
 void DrawFrame(int frameNumber) {
     frame = frameNumber;
     ReadFrame();
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    DoStuff();
-    if (showTS) ShowTimeStep();
+    DrawPicture();
     glFinish();
 }
 
@@ -107,7 +106,7 @@ void RenderFrames(const RenderOptions& options) {
     RenderProgress progress = StartProgress(FramesToRender(options), isatty(2) != 0);
     for (int k = options.first; k <= options.last; k += options.step) {
         DrawFrame(k);
-        bool written = movie ? WriteMovieFrame(error) : WriteFrameImage(RenderImageName(options, k), format, error);
+        bool written = movie ? WriteMovieFrame(error) : WriteFrameImage(RenderImageName(options, k), error);
         if (!written) Fail(error);
         ReportProgress(progress, 1);
         if (k > options.last - options.step) break;  // the next step would pass the end (and int's range)

@@ -1,32 +1,13 @@
 // The list of every command that the 'h' key prints.
 #include "ui/view_commands.h"
 
+#include <cstdio>
 #include <iostream>
 
-// One line per key, mouse action and menu entry, in the order of the keyboard table, then the mouse, then the menu.
-static const char* const HELP_LINES[] = {
-    "Keys:",
-    "  Q or Esc   quit",
-    "  + or =     move the scene 2 units closer",
-    "  - or _     move the scene 2 units farther away",
-    "  d / a      turn the scene right / left (4 degrees)",
-    "  w / s      turn the scene up / down (2 degrees)",
-    "  q / e      spin the scene counter-clockwise / clockwise (2 degrees)",
-    "  space      start or stop the animation",
-    "  p / n      previous / next frame",
-    "  P / N      back / forward a tenth of the frames",
-    "  G          go to a frame (asks on the console)",
-    "  r / f      first / last frame",
-    "  L          reload from a configuration file (asks on the console)",
-    "  g          fog on / off",
-    "  t          time-step overlay on / off",
-    "  Enter      snapshot Screen_NNNN_FFFF in the working directory (never overwrites)",
-    "  c          colour by species / by orientation to the director (prints the order parameter)",
-    "  z          fit the frame into the window, keeping the rotation",
-    "  Z          start-up view, then fit",
-    "  l          adaptive level of detail on / off",
-    "  V          write the view to NAME.view",
-    "  h          this list",
+#include "ui/keyboard.h"
+
+// The mouse, special keys and the menu, after the keys of the keyboard table.
+static const char* const OTHER_HELP_LINES[] = {
     "Mouse and special keys:",
     "  left drag          turn the scene (1 degree per pixel)",
     "  Shift + left drag  spin the scene about the view axis",
@@ -47,5 +28,13 @@ static const char* const HELP_LINES[] = {
 };
 
 void PrintHelp() {
-    for (const char* line : HELP_LINES) std::cout << line << std::endl;
+    std::cout << "Keys:" << std::endl;
+    char line[160];
+    for (int k = 0; k < KEY_COMMAND_COUNT; ++k) {
+        const KeyCommand& command = KEY_COMMANDS[k];
+        if (command.label == nullptr) continue;
+        std::snprintf(line, sizeof line, "  %-10s %s", command.label, command.help);
+        std::cout << line << std::endl;
+    }
+    for (const char* text : OTHER_HELP_LINES) std::cout << text << std::endl;
 }

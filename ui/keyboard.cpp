@@ -4,6 +4,7 @@
 #include <GL/freeglut.h>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <limits>
 #include <string>
@@ -131,50 +132,93 @@ static void Snapshot() {
     glutPostRedisplay();
 }
 
+// Frame commands need frame offsets; with none they do nothing.
+static bool HaveFrames() { return !counter.empty(); }
+
+static void CloserKey() { MoveAlongEye(2, 0, 0, 1); }
+static void FartherKey() { MoveAlongEye(-2, 0, 0, 1); }
+// 'd' and 'a' turn twice: 4 degrees a press.
+static void TurnRightKey() {
+    TurnAboutEye(2, 0, 1, 0);
+    TurnAboutEye(2, 0, 1, 0);
+}
+static void TurnLeftKey() {
+    TurnAboutEye(2, 0, -1, 0);
+    TurnAboutEye(2, 0, -1, 0);
+}
+static void TurnUpKey() { TurnAboutEye(2, -1, 0, 0); }
+static void TurnDownKey() { TurnAboutEye(2, 1, 0, 0); }
+static void SpinLeftKey() { TurnAboutEye(2, 0, 0, 1); }
+static void SpinRightKey() { TurnAboutEye(2, 0, 0, -1); }
+static void AnimateKey() { animate = !animate; }
+static void PreviousFrameKey() {
+    if (!HaveFrames() || frame <= 0) return;
+    --frame;
+    JumpToFrame();
+}
+static void NextFrameKey() {
+    if (!HaveFrames() || frame >= FrameCount() - 1) return;
+    ++frame;
+    JumpToFrame();
+}
+static void TenthBackKey() {
+    if (HaveFrames()) StepFrames(-1);
+}
+static void TenthForwardKey() {
+    if (HaveFrames()) StepFrames(+1);
+}
+static void GoToFrameKey() {
+    if (HaveFrames()) GoToFrame();
+}
+static void FirstFrameKey() {
+    if (!HaveFrames()) return;
+    frame = 0;
+    JumpToFrame();
+}
+static void LastFrameKey() {
+    if (!HaveFrames()) return;
+    frame = FrameCount() - 1;
+    JumpToFrame();
+}
+static void OverlayKey() { showTS = !showTS; }
+
+// Every key command: the characters that run it, how the help list names them, what it does, its help line.
+// The handler and the 'h' list both read this table.
+const KeyCommand KEY_COMMANDS[] = {
+    {"Q\x1b", "Q or Esc", Quit, "quit"},
+    {"+=", "+ or =", CloserKey, "move the scene 2 units closer"},
+    {"-_", "- or _", FartherKey, "move the scene 2 units farther away"},
+    {"d", "d / a", TurnRightKey, "turn the scene right / left (4 degrees)"},
+    {"a", nullptr, TurnLeftKey, nullptr},
+    {"w", "w / s", TurnUpKey, "turn the scene up / down (2 degrees)"},
+    {"s", nullptr, TurnDownKey, nullptr},
+    {"q", "q / e", SpinLeftKey, "spin the scene counter-clockwise / clockwise (2 degrees)"},
+    {"e", nullptr, SpinRightKey, nullptr},
+    {" ", "space", AnimateKey, "start or stop the animation"},
+    {"p", "p / n", PreviousFrameKey, "previous / next frame"},
+    {"n", nullptr, NextFrameKey, nullptr},
+    {"P", "P / N", TenthBackKey, "back / forward a tenth of the frames"},
+    {"N", nullptr, TenthForwardKey, nullptr},
+    {"G", "G", GoToFrameKey, "go to a frame (asks on the console)"},
+    {"r", "r / f", FirstFrameKey, "first / last frame"},
+    {"f", nullptr, LastFrameKey, nullptr},
+    {"L", "L", Reload, "reload from a configuration file (asks on the console)"},
+    {"g", "g", ToggleFog, "fog on / off"},
+    {"t", "t", OverlayKey, "time-step overlay on / off"},
+    {"\r", "Enter", Snapshot, "snapshot Screen_NNNN_FFFF in the working directory (never overwrites)"},
+    {"c", "c", ToggleColouring, "colour by species / by orientation to the director (prints the order parameter)"},
+    {"z", "z", FitView, "fit the frame into the window, keeping the rotation"},
+    {"Z", "Z", ResetView, "start-up view, then fit"},
+    {"l", "l", ToggleAdaptiveDetail, "adaptive level of detail on / off"},
+    {"V", "V", SaveView, "write the view to NAME.view"},
+    {"h", "h", PrintHelp, "this list"},
+};
+const int KEY_COMMAND_COUNT = static_cast<int>(sizeof KEY_COMMANDS / sizeof KEY_COMMANDS[0]);
+
 void KeyHandler(unsigned char key, int, int) {
-    // Frame commands need frame offsets; with none they do nothing.
-    bool haveFrames = !counter.empty();
-    if (key == 'Q' || key == 27) Quit();
-    if (key == '+' || key == '=') MoveAlongEye(2, 0, 0, 1);
-    if (key == '-' || key == '_') MoveAlongEye(-2, 0, 0, 1);
-    if (key == 'd') TurnAboutEye(2, 0, 1, 0);
-    if (key == 'a') TurnAboutEye(2, 0, -1, 0);
-    if (key == 'w') TurnAboutEye(2, -1, 0, 0);
-    if (key == 's') TurnAboutEye(2, 1, 0, 0);
-    if (key == 'd') TurnAboutEye(2, 0, 1, 0);  // 'd' and 'a' turn twice: 4 degrees a press
-    if (key == 'a') TurnAboutEye(2, 0, -1, 0);
-    if (key == 'q') TurnAboutEye(2, 0, 0, 1);
-    if (key == 'e') TurnAboutEye(2, 0, 0, -1);
-    if (key == ' ') animate = !animate;
-    if (key == 'p' && haveFrames && frame > 0) {
-        --frame;
-        JumpToFrame();
+    for (const KeyCommand& command : KEY_COMMANDS) {
+        if (key != 0 && std::strchr(command.keys, key) != nullptr) command.action();
     }
-    if (key == 'n' && haveFrames && frame < FrameCount() - 1) {
-        ++frame;
-        JumpToFrame();
-    }
-    if (key == 'P' && haveFrames) StepFrames(-1);
-    if (key == 'N' && haveFrames) StepFrames(+1);
-    if (key == 'G' && haveFrames) GoToFrame();
-    if (key == 'r' && haveFrames) {
-        frame = 0;
-        JumpToFrame();
-    }
-    if (key == 'f' && haveFrames) {
-        frame = FrameCount() - 1;
-        JumpToFrame();
-    }
-    if (key == 'L') Reload();
-    if (key == 'g') ToggleFog();
-    if (key == 't') showTS = !showTS;
-    if (key == 13) Snapshot();
-    if (key == 'c') ToggleColouring();
-    if (key == 'z') FitView();
-    if (key == 'Z') ResetView();
-    if (key == 'h') PrintHelp();
-    if (key == 'V') SaveView();
-    if (key == 'l') ToggleAdaptiveDetail();
     // Every key may change the picture or start and stop the animation.
     UpdateIdleCallback();
     glutPostRedisplay();

@@ -1,12 +1,13 @@
-// Keyboard commands.
-//   Q, Esc  quit                  + =  closer      - _  farther
-//   d a     turn right/left 4 deg w s  turn up/down 2 deg   q e  spin 2 deg
-//   space   animate on/off        p n  previous/next frame   P N  back/forward a tenth
-//   G       go to frame (console) r f  first/last frame      L    reload a configuration (console)
-//   g       fog on/off            t    time-step overlay     Enter  snapshot
-//   c       colour by orientation z    fit the view          Z    start-up view, then fit
-//   h       list every command
-//   V       save the view to <trajectory>.view for ovalix --render --view
+// Keyboard commands: one table of key, action and help line drives the handler and the 'h' list.
 #pragma once
 
 void KeyHandler(unsigned char key, int x, int y);       // GLUT keyboard callback
+
+struct KeyCommand {
+    const char* keys;   // the characters that run it (Esc is \x1b, Enter \r)
+    const char* label;  // how the help list names the keys; nullptr: the line above names this command too
+    void (*action)();   // what the key does
+    const char* help;   // the help line; nullptr with the label
+};
+extern const KeyCommand KEY_COMMANDS[];  // every key command, in the order the help list shows them
+extern const int KEY_COMMAND_COUNT;      // entries of KEY_COMMANDS

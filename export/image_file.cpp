@@ -1,0 +1,97 @@
+// Images and view files written whole or not at all.
+#include "export/image_file.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>  // Required for: fsync(), unlink()
+
+#include "render/devil.h"
+
+namespace {
+
+// The temporary file being written, for a signal handler: a fixed buffer, no allocation there.
+char pendingTemporary[4096] = "";
+
+ILenum ImageTypeOf(const std::string& name) {
+    std::size_t dot = name.find_last_of('.');
+    std::string extension = dot == std::string::npos ? "" : name.substr(dot);
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == ".png") return IL_PNG;
+    if (extension == ".bmp") return IL_BMP;
+    return IL_JPG;
+}
+
+void RememberTemporary(const std::string& temporary) {
+    if (temporary.size() >= sizeof pendingTemporary) return;
+    std::memcpy(pendingTemporary, temporary.c_str(), temporary.size() + 1);
+}
+
+std::string Reason(int code) { return code != 0 ? std::strerror(code) : "the image library could not encode it"; }
+
+// Opens the temporary file; the caller writes into it, then FinishFile checks and renames.
+std::FILE* StartFile(const char* noun, const std::string& name, std::string& temporary, std::string& error) {
+    temporary = TemporaryName(name);
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (file == nullptr) {
+        error = std::string(noun) + " " + name + " cannot be written: " + std::strerror(errno) + ".";
+        return nullptr;
+    }
+    RememberTemporary(temporary);
+    return file;
+}
+
+// Every write went through (no error flag), the data reached the disk and the close succeeded: then the rename.
+bool FinishFile(std::FILE* file, bool written, const char* noun, const std::string& name,
+                const std::string& temporary, std::string& error) {
+    errno = 0;
+    int code = 0;
+    if (!written || std::ferror(file)) code = errno != 0 ? errno : EIO;
+    if (std::fflush(file) != 0 && code == 0) code = errno;
+    if (fsync(fileno(file)) != 0 && code == 0 && errno != EINVAL) code = errno;
+    if (std::fclose(file) != 0 && code == 0) code = errno;
+    if (code == 0 && std::rename(temporary.c_str(), name.c_str()) != 0) code = errno;
+    if (code == 0 && written) {
+        pendingTemporary[0] = '\0';
+        return true;
+    }
+    std::remove(temporary.c_str());
+    pendingTemporary[0] = '\0';
+    error = std::string(noun) + " " + name + " cannot be written: " + Reason(written ? code : 0) + ".";
+    return false;
+}
+
+}  // namespace
+
+std::string TemporaryName(const std::string& name) {
+    std::size_t slash = name.find_last_of('/');
+    std::size_t base = slash == std::string::npos ? 0 : slash + 1;
+    return name.substr(0, base) + "." + name.substr(base) + "." + std::to_string(getpid()) + ".part";
+}
+
+bool WriteImageFile(const std::string& name, std::string& error) {
+    std::string temporary;
+    std::FILE* file = StartFile("The image", name, temporary, error);
+    if (file == nullptr) return false;
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    ilutGLScreen();
+    bool written = ilSaveF(ImageTypeOf(name), file) != 0;
+    ilDeleteImages(1, &image);
+    return FinishFile(file, written, "The image", name, temporary, error);
+}
+
+bool WriteTextFile(const std::string& name, const std::string& text, std::string& error) {
+    std::string temporary;
+    std::FILE* file = StartFile("The file", name, temporary, error);
+    if (file == nullptr) return false;
+    bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    return FinishFile(file, written, "The file", name, temporary, error);
+}
+
+void RemovePendingTemporary() {
+    if (pendingTemporary[0] != '\0') unlink(pendingTemporary);
+    pendingTemporary[0] = '\0';
+}

@@ -1,0 +1,19 @@
+// The one way an image (or a view file) reaches the disk: written under a hidden temporary name in the same
+// folder, every write, the flush and the close checked, and renamed to its final name only when complete.
+// A failure leaves nothing under either name.
+#pragma once
+
+#include <string>
+
+// The colour buffer being read (the window's back buffer, the offscreen framebuffer) as the image `name`;
+// its type from the name's extension (.png, .bmp, else JPG). False with the system's reason in `error`.
+bool WriteImageFile(const std::string& name, std::string& error);
+
+// `text` as the file `name`, the same way.
+bool WriteTextFile(const std::string& name, const std::string& text, std::string& error);
+
+// The hidden temporary name beside `name`: ".NAME.PID.part".
+std::string TemporaryName(const std::string& name);
+
+// Removes the temporary file being written, if any; safe inside a signal handler.
+void RemovePendingTemporary();

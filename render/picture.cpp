@@ -1,0 +1,14 @@
+// Draws the whole picture of one frame.
+#include "render/picture.h"
+
+#include <GL/gl.h>
+
+#include "core/scene.h"
+#include "render/ellipsoids.h"
+#include "render/overlay.h"
+
+void DrawPicture() {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    DoStuff();
+    if (showTS) ShowTimeStep();
+}
