@@ -1,11 +1,12 @@
 // Ovalix: an interactive viewer of coarse-grained trajectories drawn as lit, coloured ellipsoids.
 // Keys, mouse and menu are listed in ui/keyboard.h, ui/mouse.h and ui/menu.h.
 #include <GL/freeglut.h>
+#include <iostream>
 #include <string>
 
-#include "app/render_launch.h"
 #include "core/scene.h"
 #include "app/startup.h"
+#include "headless/render_mode.h"
 #include "ui/animation.h"
 #include "io/trajectory.h"
 #include "render/gl_setup.h"
@@ -14,8 +15,33 @@
 #include "ui/menu.h"
 #include "ui/mouse.h"
 
+#ifndef OVALIX_VERSION
+#define OVALIX_VERSION "unknown"
+#endif
+
+namespace {
+
+const char* const WINDOW_USAGE =
+    "Usage: ovalix [CONFIGURATION]\n"
+    "       ovalix --render [options] FILE   (no window; ovalix --render --help lists the options)\n"
+    "Opens the configuration (or a LAMMPS dump or PDB trajectory) in a window; without a name it asks for one.\n"
+    "Press h in the window for the keys. Also: --help (this text), --version.\n";
+
+// --help and --version answer without a display; anything else is the name of a configuration.
+bool AnswerInformationOption(int argc, char** argv) {
+    if (argc != 2) return false;
+    std::string word = argv[1];
+    if (word == "--help") std::cout << WINDOW_USAGE;
+    else if (word == "--version") std::cout << "ovalix " OVALIX_VERSION "\n";
+    else return false;
+    return true;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    if (argc > 1 && std::string(argv[1]) == "--render") RunRenderMode(argc, argv);  // no window, no display
+    if (argc > 1 && std::string(argv[1]) == "--render") return RunRenderMode(argc, argv);  // no window, no display
+    if (AnswerInformationOption(argc, argv)) return 0;
     glutInit(&argc, argv);
     bitfont = GLUT_BITMAP_8_BY_13;
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH);

@@ -1,10 +1,13 @@
 // Render-mode benchmark, all in one run on one generated dump:
 //   1. frames per second of `ovalix --render` against the window's animation with printing on (Display writing
 //      a PNG sequence image per frame), same trajectory, same size;
-//   2. the speed-up of two chunks side by side (frames split in halves) over one chunk of every frame;
-//   3. peak memory (resident set of the renderer process) of a render of 10,000 frames against 1,000.
+//   2. the same against an older standalone renderer given with --before (called with the same options, without
+//      --render), and `--supersample 2` against 1;
+//   3. the speed-up of two chunks side by side (frames split in halves) over one chunk of every frame;
+//   4. peak memory (resident set of the renderer process) of a render of 10,000 frames against 1,000.
 //
-// Usage: render_bench [--particles N] [--frames N] [--size WxH] [--memory-frames N]   (needs a display for 1.)
+// Usage: render_bench [--particles N] [--frames N] [--size WxH] [--memory-frames N] [--before RENDERER]
+//   (needs a display for 1.)
 //   Defaults: 1,000 particles x 60 frames at 1024x640; 10,000 frames of 20 particles at 64x40 for the memory.
 //   Everything it writes goes to a temporary folder that is deleted at the end.
 #include <GL/freeglut.h>
@@ -45,6 +48,7 @@ struct Options {
     int width = 1024;
     int height = 640;
     int memoryFrames = 10000;
+    std::string before;  // an older renderer program to compare with; empty: none
 };
 
 // A configuration for the generated dump: its two species as SetGeneratedScene gives them.
@@ -56,9 +60,10 @@ std::string WriteConfig(const fs::path& folder, const std::string& dump) {
     return config.filename().string();
 }
 
-// Starts the renderer in `folder` with its console on /dev/null.
-pid_t StartRender(const fs::path& folder, std::vector<std::string> args) {
-    args.insert(args.begin(), OVALIX_RENDERER);
+// Starts `ovalix --render` (or the standalone renderer `program`) in `folder` with its console on /dev/null.
+pid_t StartRender(const fs::path& folder, std::vector<std::string> args, const std::string& program = "") {
+    if (program.empty()) args.insert(args.begin(), {OVALIX_RENDERER, "--render"});
+    else args.insert(args.begin(), program);
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -73,7 +78,7 @@ pid_t StartRender(const fs::path& folder, std::vector<std::string> args) {
     int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     fs::current_path(cwd);
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) throw std::runtime_error("cannot start " + std::string(OVALIX_RENDERER));
+    if (spawned != 0) throw std::runtime_error("cannot start " + args[0]);
     return pid;
 }
 
@@ -125,6 +130,35 @@ double WindowFramesPerSecond(const Options& o, const fs::path& folder, const std
     infile.close();
     fs::current_path(cwd);
     return o.frames / seconds;
+}
+
+// Every frame in one job, timed; `extra` options after the common ones.
+double TimeOneJob(const Options& o, const fs::path& folder, const std::string& config, const std::string& name,
+                  std::vector<std::string> extra, const std::string& program = "") {
+    fs::path out = folder / name;
+    fs::remove_all(out);
+    fs::create_directories(out);
+    std::vector<std::string> args = RenderArgs(o, out, config, 0, o.frames - 1);
+    args.insert(args.end() - 1, extra.begin(), extra.end());
+    auto start = std::chrono::steady_clock::now();
+    WaitRender(StartRender(folder, args, program));
+    double seconds = Seconds(start);
+    if (ImagesIn(out) != static_cast<std::size_t>(o.frames)) throw std::runtime_error(name + ": images missing");
+    fs::remove_all(out);
+    return o.frames / seconds;
+}
+
+// The EGL renderer against an older one, and supersampling's cost.
+void CompareRenderers(const Options& o, const fs::path& folder, const std::string& config, double window) {
+    double now = TimeOneJob(o, folder, config, "egl", {});
+    std::printf("ovalix --render (EGL)              %6.2f frames/s: %.2f x the window\n", now, now / window);
+    if (!o.before.empty()) {
+        double before = TimeOneJob(o, folder, config, "before", {}, o.before);
+        std::printf("older renderer %-20s %6.2f frames/s: EGL is %.2f x as fast\n", fs::path(o.before).filename().c_str(),
+                    before, now / before);
+    }
+    double two = TimeOneJob(o, folder, config, "ss2", {"--supersample", "2"});
+    std::printf("ovalix --render --supersample 2    %6.2f frames/s: %.2f x the time of 1\n", two, now / two);
 }
 
 // One chunk of every frame, then the frames in two halves side by side.
@@ -195,6 +229,7 @@ int Run(const Options& o, const fs::path& folder) {
     std::printf("window animation with printing     %6.2f frames/s (%zu sequence images)\n", window,
                 ImagesIn(folder));
 
+    CompareRenderers(o, folder, config, window);
     CompareChunks(o, folder, config, window, "");
     // llvmpipe draws with a thread per core: one thread per job is how a batch scheduler's chunks share a node.
     setenv("LP_NUM_THREADS", "1", 1);
@@ -217,9 +252,11 @@ int main(int argc, char** argv) {
         if (arg == "--particles" && hasValue) o.particles = std::atoi(argv[++i]);
         else if (arg == "--frames" && hasValue) o.frames = std::atoi(argv[++i]);
         else if (arg == "--memory-frames" && hasValue) o.memoryFrames = std::atoi(argv[++i]);
+        else if (arg == "--before" && hasValue) o.before = argv[++i];
         else if (arg == "--size" && hasValue && std::sscanf(argv[++i], "%dx%d", &o.width, &o.height) == 2) continue;
         else {
-            std::fprintf(stderr, "usage: render_bench [--particles N] [--frames N] [--size WxH] [--memory-frames N]\n");
+            std::fprintf(stderr, "usage: render_bench [--particles N] [--frames N] [--size WxH] [--memory-frames N] "
+                                 "[--before RENDERER]\n");
             return 2;
         }
     }

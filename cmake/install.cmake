@@ -1,13 +1,11 @@
-# cmake --install: the viewer, its offscreen renderer (which ovalix finds as ../lib/ovalix/ovalix-render),
-# the manual page and the README. cpack -G DEB: a Debian package whose dependencies dpkg-shlibdeps (dpkg-dev)
+# cmake --install: the one program (window and offscreen mode), the manual page and the README. cpack -G DEB: a Debian package whose dependencies dpkg-shlibdeps (dpkg-dev)
 # takes from the linked shared libraries.
 install(TARGETS ovalix RUNTIME DESTINATION bin)
-install(TARGETS ovalix-render RUNTIME DESTINATION lib/ovalix)
 install(FILES docs/ovalix.1 DESTINATION share/man/man1)
 install(FILES README.md DESTINATION share/doc/ovalix)
 
 set(CPACK_PACKAGE_NAME ovalix)
-set(CPACK_PACKAGE_VERSION 1.0.0)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Ovalix developers <ovalix@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Viewer and offscreen renderer of coarse-grained trajectories as ellipsoids")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -28,6 +28,7 @@ float FogColor[4] = {0, 0, 0, 0};
 
 bool showTS = true;
 bool adaptiveDetail = false;
+bool headless = false;
 extern const double pi = 3.141592653589793;
 
 int frame = 0;
@@ -92,6 +93,7 @@ void ResetScene() {
     for (int k = 0; k < 4; ++k) BGColor[k] = FogColor[k] = 0;
     showTS = true;
     adaptiveDetail = false;
+    headless = false;
     frame = atoms = species = 0;
     quat = false;
     solidBonds = false;

@@ -74,6 +74,9 @@ extern void* bitfont;             // GLUT bitmap font of the overlay; nullptr: t
 extern bool adaptiveDetail;       // each ellipsoid subdivided by its size on screen instead of 30 x 30
 extern const double pi;
 
+// ---- Program mode ---------------------------------------------------------------------------------
+extern bool headless;             // ovalix --render: fatal errors exit 1 at once; messages name no window keys
+
 // ---- Files and names ------------------------------------------------------------------------------
 extern std::string title;             // window title
 extern std::string inname;            // trajectory file; also the stem of sequence image names

@@ -20,6 +20,11 @@ int movieInput = -1;
 std::string movieName, movieTemporary;
 int movieWidth = 0, movieHeight = 0;
 std::vector<unsigned char> moviePixels;
+char signalTemporary[4096] = "";  // the movie's temporary name for a signal handler: no allocation there
+
+void RememberForSignals(const std::string& temporary) {
+    if (temporary.size() < sizeof signalTemporary) std::memcpy(signalTemporary, temporary.c_str(), temporary.size() + 1);
+}
 
 bool WriteAll(int fd, const unsigned char* data, std::size_t size) {
     while (size > 0) {
@@ -58,6 +63,7 @@ bool OpenMovie(const std::string& movie, int width, int height, int fps, std::st
     }
     movieName = movie;
     movieTemporary = TemporaryName(movie);
+    RememberForSignals(movieTemporary);
     movieWidth = width;
     movieHeight = height;
     std::string size = std::to_string(width) + "x" + std::to_string(height);
@@ -103,6 +109,7 @@ bool CloseMovie(std::string& error) {
     while (waitpid(moviePid, &status, 0) < 0 && errno == EINTR) {
     }
     moviePid = -1;
+    signalTemporary[0] = '\0';
     bool encoded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     if (encoded && std::rename(movieTemporary.c_str(), movieName.c_str()) == 0) return true;
     error = encoded ? "The movie " + movieName + " cannot be written: " + std::strerror(errno) + "."
@@ -118,5 +125,16 @@ void AbandonMovie() {
     kill(moviePid, SIGTERM);
     waitpid(moviePid, nullptr, 0);
     moviePid = -1;
+    signalTemporary[0] = '\0';
     std::remove(movieTemporary.c_str());
+}
+
+void AbandonMovieInSignal() {
+    pid_t pid = moviePid;
+    if (pid > 0) {
+        kill(pid, SIGKILL);
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    if (signalTemporary[0] != '\0') unlink(signalTemporary);
 }

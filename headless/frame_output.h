@@ -12,3 +12,4 @@ bool OpenMovie(const std::string& movie, int width, int height, int fps, std::st
 bool WriteMovieFrame(std::string& error);     // the viewport's pixels as the next movie frame
 bool CloseMovie(std::string& error);          // wait for ffmpeg; on success the movie gets its final name
 void AbandonMovie();                          // stop ffmpeg and remove the unfinished movie
+void AbandonMovieInSignal();                  // the same with signal-safe calls only: kill, reap, unlink

@@ -1,9 +1,11 @@
 // The render mode's options: one table of names, each with the function that checks and stores its value.
 #include "headless/render_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstddef>
 #include <string_view>
+#include <vector>
 
 #include "core/scene.h"
 #include "export/image_names.h"
@@ -102,6 +104,42 @@ bool SetHelp(RenderOptions& o, const std::string&, std::string&) {
     return true;
 }
 
+bool SetVersion(RenderOptions& o, const std::string&, std::string&) {
+    o.version = true;
+    return true;
+}
+
+bool SetFit(RenderOptions& o, const std::string&, std::string&) {
+    o.fit = true;
+    return true;
+}
+
+bool SetSupersample(RenderOptions& o, const std::string& value, std::string& error) {
+    if (!WholeNumber(value, o.supersample) || o.supersample < 1 || o.supersample > MAX_SUPERSAMPLE) {
+        error = "--supersample takes a whole number from 1 to " + std::to_string(MAX_SUPERSAMPLE) + ", not " + value + ".";
+        return false;
+    }
+    return true;
+}
+
+bool SetGpu(RenderOptions& o, const std::string&, std::string& error) {
+    if (o.device == RenderDevice::Cpu) {
+        error = "--gpu and --cpu exclude each other.";
+        return false;
+    }
+    o.device = RenderDevice::Gpu;
+    return true;
+}
+
+bool SetCpu(RenderOptions& o, const std::string&, std::string& error) {
+    if (o.device == RenderDevice::Gpu) {
+        error = "--gpu and --cpu exclude each other.";
+        return false;
+    }
+    o.device = RenderDevice::Cpu;
+    return true;
+}
+
 struct RenderOption {
     const char* name;
     const char* value;  // what the value is, for the usage; nullptr: the option takes none
@@ -120,7 +158,12 @@ const RenderOption renderOptions[] = {
     {"--fps", "N", SetFps, "frames per second of the movie; default 25"},
     {"--adaptive-detail", nullptr, SetAdaptiveDetail, "subdivisions from each ellipsoid's size on screen (key l)"},
     {"--colour-by-orientation", nullptr, SetColourByOrientation, "colours from the angle to the director (key c)"},
+    {"--fit", nullptr, SetFit, "fit the start-up frame into the picture, keeping the rotation (key z)"},
+    {"--supersample", "K", SetSupersample, "draw K x K times larger (1 to 4) and average down; default 1"},
+    {"--gpu", nullptr, SetGpu, "draw on a GPU's EGL device, or fail"},
+    {"--cpu", nullptr, SetCpu, "draw in software (Mesa); default: a GPU if there is one, else software"},
     {"--help", nullptr, SetHelp, "this text"},
+    {"--version", nullptr, SetVersion, "the version of Ovalix"},
 };
 
 const RenderOption* FindOption(const std::string& name) {
@@ -129,9 +172,19 @@ const RenderOption* FindOption(const std::string& name) {
     return nullptr;
 }
 
+// Options that do nothing in the combination given: refused rather than silently ignored.
+bool CheckCombination(const RenderOptions& o, const std::vector<std::string>& given, std::string& error) {
+    auto has = [&given](const char* name) { return std::find(given.begin(), given.end(), name) != given.end(); };
+    if (has("--fps") && o.movie.empty()) error = "--fps sets the frame rate of a movie: it needs --movie.";
+    else if (has("--format") && !o.movie.empty()) error = "--format is for image files; --movie writes an .mp4 movie.";
+    else if (has("--out") && !o.movie.empty()) error = "--out is the folder of image files; --movie names its own file.";
+    return error.empty();
+}
+
 }  // namespace
 
 bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& options, std::string& error) {
+    std::vector<std::string> given;
     for (int i = 0; i < argc; ++i) {
         std::string word = argv[i];
         std::string value;
@@ -155,6 +208,11 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& option
             error = "Unknown option " + word + ".";
             return false;
         }
+        if (std::find(given.begin(), given.end(), word) != given.end()) {
+            error = word + " is given twice.";
+            return false;
+        }
+        given.push_back(word);
         if (option->value != nullptr && !inlineValue) {
             if (i + 1 >= argc) {
                 error = word + " needs a value: " + option->value + ".";
@@ -164,7 +222,8 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& option
         }
         if (!option->apply(options, value, error)) return false;
     }
-    if (options.file.empty() && !options.help) {
+    if (!CheckCombination(options, given, error)) return false;
+    if (options.file.empty() && !options.help && !options.version) {
         error = "No file to render: name a configuration file.";
         return false;
     }

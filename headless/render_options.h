@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "headless/egl_context.h"
+
 constexpr int RENDER_USAGE_ERROR = 2;  // exit status of a bad command line
 constexpr int RENDER_FAILURE = 1;      // exit status of bad input, an unwritable output or a failed encoder
 
@@ -21,8 +23,14 @@ struct RenderOptions {
     int fps = 25;              // --fps, for --movie
     bool adaptiveDetail = false;       // --adaptive-detail, as the key l or the configuration's adaptive_detail
     bool colourByOrientation = false;  // --colour-by-orientation, as the key c
+    bool fit = false;          // --fit: the view of the key z on the start-up frame, kept for every frame
+    int supersample = 1;       // --supersample K: drawn K x K times larger and averaged down
+    RenderDevice device = RenderDevice::Any;  // --gpu or --cpu
     bool help = false;         // --help
+    bool version = false;      // --version
 };
+
+constexpr int MAX_SUPERSAMPLE = 4;
 
 // Parse the arguments that follow --render; false with a message in `error` for a bad one.
 bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& options, std::string& error);

@@ -97,7 +97,10 @@ void ReadBonds(std::string name) {
     std::ifstream file(name, std::ios::in | std::ios::binary);
     if (!file.is_open()) {
         std::cout << "No file with bond information found." << std::endl;
-        std::cout << "No bonds will be drawn. Reload input file (Shift-L) to load bond file." << std::endl;
+        // The window can load the file later; a batch job can only be run again.
+        std::cout << (headless ? "No bonds will be drawn. Put the bond file in place and render again."
+                               : "No bonds will be drawn. Reload input file (Shift-L) to load bond file.")
+                  << std::endl;
         return;
     }
     std::cout << "Bond information file " << name << " is opened." << std::endl;

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/scene.h"
+
 namespace {
 
 const char* const VIEW_MAGIC = "ovalix-view";
@@ -39,6 +41,11 @@ bool ReadNumbers(const std::string& line, const char* key, int count, double* va
 
 bool ReadSwitch(const std::string& line, const char* key, double& value) {
     return ReadNumbers(line, key, 1, &value) && (value == 0 || value == 1);
+}
+
+// The advice for a view file that cannot be used: the window names its key, a batch job only the window.
+std::string SaveAgain() {
+    return headless ? "Save the view again in the Ovalix window." : "Save the view again with the key V.";
 }
 
 }  // namespace
@@ -83,7 +90,7 @@ bool ReadViewFile(const std::string& name, ViewSettings& view, std::string& erro
     }
     if (version != std::to_string(VIEW_FILE_VERSION)) {
         error = "The view file " + name + " is of version " + version + "; this Ovalix reads version " +
-                std::to_string(VIEW_FILE_VERSION) + " only. Save the view again with the key V.";
+                std::to_string(VIEW_FILE_VERSION) + " only. " + SaveAgain();
         return false;
     }
     double light0[4], light1[4], mode = 0, fog = 0, overlay = 0;
@@ -94,7 +101,7 @@ bool ReadViewFile(const std::string& name, ViewSettings& view, std::string& erro
               ReadSwitch(lines[7], "overlay", overlay) && file.peek() == EOF;
     if (!ok) {
         error = "The view file " + name + " is damaged: it needs the lines modelview (16 numbers), clip (near "
-                "above 0, far), light0 and light1 (4 each), light_mode, fog and overlay (0 or 1 each). Save the view again with the key V.";
+                "above 0, far), light0 and light1 (4 each), light_mode, fog and overlay (0 or 1 each). " + SaveAgain();
         return false;
     }
     for (int i = 0; i < 4; ++i) view.light0[i] = static_cast<float>(light0[i]), view.light1[i] = static_cast<float>(light1[i]);

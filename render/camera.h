@@ -6,3 +6,4 @@ double dot(double* a, double* b);                                  // 3-vector d
 void ReanchorLights();                                             // re-submit the light positions for the light mode
 void MoveAlongEye(double distance, double x, double y, double z);  // translate the scene along an eye-space direction
 void TurnAboutEye(double degrees, double x, double y, double z);   // turn the scene about an eye-space axis
+bool FitFrameInView();                                             // the key z: keep the rotation, fit the frame's sphere; false if none

@@ -1,0 +1,215 @@
+// EGL without a window: a GPU's EGL device (EGL_EXT_platform_device) when a driver offers one, else Mesa's
+// surfaceless platform, which draws in software on a machine without a GPU. The GL calls of the whole program go
+// through GLVND's libGL, which dispatches them to whichever vendor owns the current context.
+#include "headless/egl_context.h"
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#ifndef EGL_PLATFORM_SURFACELESS_MESA
+#define EGL_PLATFORM_SURFACELESS_MESA 0x31DD
+#endif
+
+namespace {
+
+EGLDisplay display = EGL_NO_DISPLAY;
+EGLContext context = EGL_NO_CONTEXT;
+std::vector<Offscreen> made;  // every framebuffer made, for the clean-up
+
+// Framebuffer objects (GL 3.0) and glWindowPos (GL 1.4) are looked up: libGL need not export them.
+PFNGLGENFRAMEBUFFERSPROC genFramebuffers = nullptr;
+PFNGLBINDFRAMEBUFFERPROC bindFramebuffer = nullptr;
+PFNGLDELETEFRAMEBUFFERSPROC deleteFramebuffers = nullptr;
+PFNGLGENRENDERBUFFERSPROC genRenderbuffers = nullptr;
+PFNGLBINDRENDERBUFFERPROC bindRenderbuffer = nullptr;
+PFNGLDELETERENDERBUFFERSPROC deleteRenderbuffers = nullptr;
+PFNGLRENDERBUFFERSTORAGEPROC renderbufferStorage = nullptr;
+PFNGLFRAMEBUFFERRENDERBUFFERPROC framebufferRenderbuffer = nullptr;
+PFNGLCHECKFRAMEBUFFERSTATUSPROC checkFramebufferStatus = nullptr;
+PFNGLWINDOWPOS2IPROC windowPos2i = nullptr;
+
+bool HasWord(const char* list, const char* word) {
+    if (list == nullptr) return false;
+    std::size_t length = std::strlen(word);
+    for (const char* p = std::strstr(list, word); p != nullptr; p = std::strstr(p + 1, word))
+        if ((p == list || p[-1] == ' ') && (p[length] == ' ' || p[length] == '\0')) return true;
+    return false;
+}
+
+template <typename Function>
+bool Look(Function& function, const char* name) {
+    function = reinterpret_cast<Function>(eglGetProcAddress(name));
+    return function != nullptr;
+}
+
+bool LookUpFramebufferFunctions() {
+    return Look(genFramebuffers, "glGenFramebuffers") && Look(bindFramebuffer, "glBindFramebuffer") &&
+           Look(deleteFramebuffers, "glDeleteFramebuffers") && Look(genRenderbuffers, "glGenRenderbuffers") &&
+           Look(bindRenderbuffer, "glBindRenderbuffer") && Look(deleteRenderbuffers, "glDeleteRenderbuffers") &&
+           Look(renderbufferStorage, "glRenderbufferStorage") &&
+           Look(framebufferRenderbuffer, "glFramebufferRenderbuffer") &&
+           Look(checkFramebufferStatus, "glCheckFramebufferStatus") && Look(windowPos2i, "glWindowPos2i");
+}
+
+void Terminate() {
+    if (display != EGL_NO_DISPLAY) eglTerminate(display);
+    display = EGL_NO_DISPLAY;
+    context = EGL_NO_CONTEXT;
+}
+
+// Initialise `candidate` and make a current compatibility context on it with no surface.
+bool StartOn(EGLDisplay candidate) {
+    if (candidate == EGL_NO_DISPLAY) return false;
+    EGLint major = 0, minor = 0;
+    if (!eglInitialize(candidate, &major, &minor)) return false;
+    display = candidate;
+    if (!HasWord(eglQueryString(display, EGL_EXTENSIONS), "EGL_KHR_surfaceless_context") ||
+        !eglBindAPI(EGL_OPENGL_API)) {
+        Terminate();
+        return false;
+    }
+    const EGLint wanted[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8,
+                             EGL_BLUE_SIZE, 8, EGL_DEPTH_SIZE, 24, EGL_SURFACE_TYPE, 0, EGL_NONE};
+    EGLConfig config = nullptr;
+    EGLint found = 0;
+    if (!eglChooseConfig(display, wanted, &config, 1, &found) || found < 1) {
+        Terminate();
+        return false;
+    }
+    // No attributes: OpenGL 1.x semantics, i.e. a compatibility context with the fixed-function pipeline.
+    context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
+    if (context == EGL_NO_CONTEXT || !eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context) ||
+        !LookUpFramebufferFunctions()) {
+        Terminate();
+        return false;
+    }
+    return true;
+}
+
+bool IsSoftwareDevice(EGLDeviceEXT device, PFNEGLQUERYDEVICESTRINGEXTPROC queryString) {
+    return HasWord(queryString(device, EGL_EXTENSIONS), "EGL_MESA_device_software");
+}
+
+// The first GPU's EGL device that gives a context; Mesa's software device does not count as one.
+bool StartOnGpu() {
+    const char* client = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
+    if (!HasWord(client, "EGL_EXT_platform_device") || !HasWord(client, "EGL_EXT_device_enumeration")) return false;
+    PFNEGLQUERYDEVICESEXTPROC queryDevices = nullptr;
+    PFNEGLQUERYDEVICESTRINGEXTPROC queryString = nullptr;
+    PFNEGLGETPLATFORMDISPLAYEXTPROC platformDisplay = nullptr;
+    if (!Look(queryDevices, "eglQueryDevicesEXT") || !Look(queryString, "eglQueryDeviceStringEXT") ||
+        !Look(platformDisplay, "eglGetPlatformDisplayEXT"))
+        return false;
+    EGLint count = 0;
+    if (!queryDevices(0, nullptr, &count) || count <= 0) return false;
+    std::vector<EGLDeviceEXT> devices(static_cast<std::size_t>(count));
+    if (!queryDevices(count, devices.data(), &count)) return false;
+    for (EGLint i = 0; i < count; ++i) {
+        if (IsSoftwareDevice(devices[static_cast<std::size_t>(i)], queryString)) continue;
+        if (StartOn(platformDisplay(EGL_PLATFORM_DEVICE_EXT, devices[static_cast<std::size_t>(i)], nullptr))) return true;
+    }
+    return false;
+}
+
+// Mesa's surfaceless platform held to its software renderer, so that --cpu means it on a machine with a GPU too.
+bool StartInSoftware() {
+    const char* client = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
+    PFNEGLGETPLATFORMDISPLAYEXTPROC platformDisplay = nullptr;
+    if (!HasWord(client, "EGL_MESA_platform_surfaceless") || !Look(platformDisplay, "eglGetPlatformDisplayEXT"))
+        return false;
+    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+    return StartOn(platformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr));
+}
+
+std::string RendererName() {
+    const GLubyte* name = glGetString(GL_RENDERER);
+    return name != nullptr ? reinterpret_cast<const char*>(name) : "an unnamed renderer";
+}
+
+}  // namespace
+
+bool CreateOffscreenContext(RenderDevice device, std::string& chosen, std::string& error) {
+    if (device != RenderDevice::Cpu && StartOnGpu()) {
+        chosen = "drawing on the GPU: " + RendererName();
+        return true;
+    }
+    if (device == RenderDevice::Gpu) {
+        error = "--gpu: no GPU here offers an EGL device with desktop OpenGL; leave out --gpu to draw in software.";
+        return false;
+    }
+    if (StartInSoftware()) {
+        chosen = "drawing in software: " + RendererName();
+        return true;
+    }
+    error = "EGL offers no usable device here: neither a GPU's EGL device nor Mesa's surfaceless software "
+            "renderer gives a desktop OpenGL context (is libegl-mesa0 installed?).";
+    return false;
+}
+
+void MaxDrawableSize(int& width, int& height) {
+    GLint renderbuffer = 0, viewport[2] = {0, 0};
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    width = renderbuffer < viewport[0] ? renderbuffer : viewport[0];
+    height = renderbuffer < viewport[1] ? renderbuffer : viewport[1];
+}
+
+bool CreateOffscreen(int width, int height, Offscreen& target, std::string& error) {
+    GLuint framebuffer = 0, buffers[2] = {0, 0};
+    genFramebuffers(1, &framebuffer);
+    genRenderbuffers(2, buffers);
+    made.push_back({static_cast<int>(framebuffer), static_cast<int>(buffers[0]), static_cast<int>(buffers[1]), width, height});
+    bindRenderbuffer(GL_RENDERBUFFER, buffers[0]);
+    renderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+    bindRenderbuffer(GL_RENDERBUFFER, buffers[1]);
+    renderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
+    bindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    framebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, buffers[0]);
+    framebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, buffers[1]);
+    GLenum status = checkFramebufferStatus(GL_FRAMEBUFFER);
+    if (status != GL_FRAMEBUFFER_COMPLETE || glGetError() != GL_NO_ERROR) {
+        error = "The GL cannot make a " + std::to_string(width) + "x" + std::to_string(height) +
+                " framebuffer (out of memory?).";
+        return false;
+    }
+    target = made.back();
+    return true;
+}
+
+void BindOffscreen(const Offscreen& target) {
+    bindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(target.id));
+    glDrawBuffer(GL_COLOR_ATTACHMENT0);
+    glReadBuffer(GL_COLOR_ATTACHMENT0);
+}
+
+void DrawPixelsAt(int width, int height, const unsigned char* rgb) {
+    glPushAttrib(GL_ENABLE_BIT | GL_PIXEL_MODE_BIT);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_FOG);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    windowPos2i(0, 0);
+    glDrawPixels(width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+    glPopAttrib();
+}
+
+void DestroyOffscreenContext() {
+    if (display == EGL_NO_DISPLAY) return;
+    for (const Offscreen& target : made) {
+        GLuint framebuffer = static_cast<GLuint>(target.id);
+        GLuint buffers[2] = {static_cast<GLuint>(target.colour), static_cast<GLuint>(target.depth)};
+        deleteFramebuffers(1, &framebuffer);
+        deleteRenderbuffers(2, buffers);
+    }
+    made.clear();
+    eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    eglDestroyContext(display, context);
+    Terminate();
+}

@@ -1,0 +1,197 @@
+// ovalix --render: draws frames of a trajectory into an EGL framebuffer object, with no window system at all,
+// through the same loading and drawing code as the window, and writes one image per frame or one movie.
+#include "headless/render_mode.h"
+
+#include <GL/gl.h>
+#include <csignal>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "core/scene.h"
+#include "export/image_file.h"
+#include "headless/egl_context.h"
+#include "headless/frame_output.h"
+#include "headless/render_options.h"
+#include "headless/render_progress.h"
+#include "headless/supersample.h"
+#include "io/load.h"
+#include "io/trajectory.h"
+#include "io/view_file.h"
+#include "render/bitmap_font.h"
+#include "render/camera.h"
+#include "render/gl_setup.h"
+#include "render/overlay.h"
+#include "render/picture.h"
+#include "render/view_state.h"
+
+#ifndef OVALIX_VERSION
+#define OVALIX_VERSION "unknown"
+#endif
+
+namespace {
+
+Offscreen picture;                 // the size asked for: what is written
+Offscreen large;                   // K times larger, when supersampling
+std::vector<unsigned char> largePixels, smallPixels;
+
+// Every way out of the job (a failure here, a reader's fatal error, the end) leaves no unfinished file.
+void CleanUpAtExit() {
+    AbandonMovie();
+    RemovePendingTemporary();
+}
+
+// SIGTERM or SIGINT: remove what is half written, stop ffmpeg, then die of the same signal.
+void StopOnSignal(int signal) {
+    RemovePendingTemporary();
+    AbandonMovieInSignal();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void HandleStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = StopOnSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    std::atexit(CleanUpAtExit);
+}
+
+[[noreturn]] void Fail(const std::string& message, int status = RENDER_FAILURE) {
+    std::cout << std::flush;
+    std::cerr << "ovalix --render: " << message << std::endl;
+    std::exit(status);
+}
+
+bool IsFolder(const std::string& name) {
+    struct stat info {};
+    return stat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Everything that can be told before the trajectory is read, so that a bad job fails at once.
+void CheckBeforeLoading(const RenderOptions& options, ViewSettings& view) {
+    if (access(options.file.c_str(), R_OK) != 0) Fail("The file " + options.file + " cannot be read.");
+    if (!options.outDir.empty() && !IsFolder(options.outDir)) Fail("The output folder " + options.outDir + " does not exist.");
+    if (!options.outDir.empty() && access(options.outDir.c_str(), W_OK) != 0)
+        Fail("The output folder " + options.outDir + " is not writable.");
+    std::string error;
+    if (!options.viewFile.empty() && !ReadViewFile(options.viewFile, view, error)) Fail(error);
+    if (!options.movie.empty() && !FindOnPath("ffmpeg"))
+        Fail("ffmpeg was not found on the PATH; --movie needs it (Debian package ffmpeg).");
+}
+
+std::string SizeText(long long width, long long height) { return std::to_string(width) + "x" + std::to_string(height); }
+
+// The context, and framebuffers of the size asked for (and K times that), refused beyond what the GL draws.
+void StartDrawing(const RenderOptions& options) {
+    std::string chosen, error;
+    if (!CreateOffscreenContext(options.device, chosen, error)) Fail(error);
+    std::cerr << "ovalix --render: " << chosen << std::endl;
+    int maxWidth = 0, maxHeight = 0;
+    MaxDrawableSize(maxWidth, maxHeight);
+    long long k = options.supersample;
+    if (options.width * k > maxWidth || options.height * k > maxHeight) {
+        std::string asked = SizeText(options.width, options.height);
+        if (k > 1) asked += " supersampled " + std::to_string(k) + " times (" + SizeText(options.width * k, options.height * k) + ")";
+        Fail("The size " + asked + " is beyond what this GL draws (GL_MAX_RENDERBUFFER_SIZE, GL_MAX_VIEWPORT_DIMS): " +
+             SizeText(maxWidth, maxHeight) + " at most.", RENDER_USAGE_ERROR);
+    }
+    if (k > 1 && !CreateOffscreen(options.width * options.supersample, options.height * options.supersample, large, error))
+        Fail(error);
+    if (!CreateOffscreen(options.width, options.height, picture, error)) Fail(error);
+    BindOffscreen(picture);
+}
+
+// The GL state of the window after its first reshape, at this size, in the saved view if there is one.
+void SetUpDrawing(const RenderOptions& options, const ViewSettings* view) {
+    window_width = options.width;
+    window_height = options.height;
+    bitfont = nullptr;  // the program's own 8 x 13 glyphs, the same pixels as GLUT's
+    MyGLInit();
+    Reshape(options.width, options.height);
+    format = options.format;
+    if (view != nullptr) ApplyView(*view);
+    if (options.fit) FitFrameInView();  // on the frame StartScene read, so that every chunk of a job agrees
+}
+
+// The switches of the command line add to what the configuration switched on, as the keys l and c would.
+void UseDrawingSwitches(const RenderOptions& options) {
+    if (options.adaptiveDetail) adaptiveDetail = true;
+    if (options.colourByOrientation) {
+        colourByOrientation = true;
+        orderFrameChanged = true;
+    }
+}
+
+// The scene K times larger without the overlay, averaged down into the picture, then the overlay at 1x.
+void DrawSupersampled(const RenderOptions& options) {
+    int k = options.supersample;
+    BindOffscreen(large);
+    Reshape(options.width * k, options.height * k);
+    bool overlay = showTS;
+    showTS = false;
+    DrawPicture();
+    showTS = overlay;
+    largePixels.resize(static_cast<std::size_t>(large.width) * static_cast<std::size_t>(large.height) * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, large.width, large.height, GL_RGB, GL_UNSIGNED_BYTE, largePixels.data());
+    AverageDown(largePixels, options.width, options.height, k, smallPixels);
+    BindOffscreen(picture);
+    Reshape(options.width, options.height);
+    DrawPixelsAt(options.width, options.height, smallPixels.data());
+    if (showTS) ShowTimeStep();
+}
+
+// One frame drawn as the window's display function draws it when it writes a sequence image.
+void DrawFrame(const RenderOptions& options, int frameNumber) {
+    frame = frameNumber;
+    ReadFrame();
+    if (options.supersample > 1) DrawSupersampled(options);
+    else DrawPicture();
+    glFinish();
+}
+
+void RenderFrames(const RenderOptions& options) {
+    std::string error;
+    bool movie = !options.movie.empty();
+    if (movie && !OpenMovie(options.movie, options.width, options.height, options.fps, error)) Fail(error);
+    RenderProgress progress = StartProgress(FramesToRender(options), isatty(2) != 0);
+    for (int k = options.first; k <= options.last; k += options.step) {
+        DrawFrame(options, k);
+        bool written = movie ? WriteMovieFrame(error) : WriteFrameImage(RenderImageName(options, k), error);
+        if (!written) Fail(error);
+        ReportProgress(progress, 1);
+        if (k > options.last - options.step) break;  // the next step would pass the end (and int's range)
+    }
+    FinishProgress(progress);
+    if (movie && !CloseMovie(error)) Fail(error);
+}
+
+}  // namespace
+
+int RunRenderMode(int argc, char** argv) {
+    headless = true;
+    RenderOptions options;
+    std::string error;
+    if (!ParseRenderOptions(argc - 2, argv + 2, options, error)) Fail(error + "\n" + RenderUsage(), RENDER_USAGE_ERROR);
+    if (options.help || options.version) {
+        std::cout << (options.help ? RenderUsage() : std::string("ovalix " OVALIX_VERSION "\n"));
+        return 0;
+    }
+    HandleStopSignals();
+    ViewSettings view{};
+    CheckBeforeLoading(options, view);
+    StartScene(options.file);
+    UseDrawingSwitches(options);
+    if (!ResolveFrameRange(options, FrameCount(), error)) Fail(error);
+    StartDrawing(options);
+    SetUpDrawing(options, options.viewFile.empty() ? nullptr : &view);
+    RenderFrames(options);
+    CloseFile();
+    DestroyOffscreenContext();
+    return 0;
+}
