@@ -19,6 +19,10 @@ namespace {
 
 EGLDisplay display = EGL_NO_DISPLAY;
 EGLContext context = EGL_NO_CONTEXT;
+EGLConfig chosenConfig = nullptr;
+EGLSurface surface = EGL_NO_SURFACE;  // the pbuffer of the picture
+bool pbuffers = true;                 // the config draws pbuffers; else the picture is a framebuffer object
+Offscreen pictureBuffer;              // that framebuffer object
 std::vector<Offscreen> made;  // every framebuffer made, for the clean-up
 
 // Framebuffer objects (GL 3.0) and glWindowPos (GL 1.4) are looked up: libGL need not export them.
@@ -62,6 +66,28 @@ void Terminate() {
     context = EGL_NO_CONTEXT;
 }
 
+EGLint Attribute(EGLConfig config, EGLint name) {
+    EGLint value = -1;
+    eglGetConfigAttrib(display, config, name, &value);
+    return value;
+}
+
+// The configuration of a window's visual: 8 bits a channel with alpha, 24 depth bits. EGL lists deeper colour
+// first (10 bits a channel), which rounds the lighting otherwise than the window.
+EGLConfig EightBitConfig(const EGLint* wanted) {
+    EGLint count = 0;
+    if (!eglChooseConfig(display, wanted, nullptr, 0, &count) || count < 1) return nullptr;
+    std::vector<EGLConfig> configs(static_cast<std::size_t>(count));
+    if (!eglChooseConfig(display, wanted, configs.data(), count, &count)) return nullptr;
+    for (EGLint i = 0; i < count; ++i) {
+        EGLConfig c = configs[static_cast<std::size_t>(i)];
+        if (Attribute(c, EGL_RED_SIZE) == 8 && Attribute(c, EGL_GREEN_SIZE) == 8 && Attribute(c, EGL_BLUE_SIZE) == 8 &&
+            Attribute(c, EGL_ALPHA_SIZE) == 8 && Attribute(c, EGL_DEPTH_SIZE) == 24 && Attribute(c, EGL_SAMPLES) == 0)
+            return c;
+    }
+    return configs[0];
+}
+
 // Initialise `candidate` and make a current compatibility context on it with no surface.
 bool StartOn(EGLDisplay candidate) {
     if (candidate == EGL_NO_DISPLAY) return false;
@@ -74,13 +100,17 @@ bool StartOn(EGLDisplay candidate) {
         return false;
     }
     const EGLint wanted[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8,
-                             EGL_BLUE_SIZE, 8, EGL_DEPTH_SIZE, 24, EGL_SURFACE_TYPE, 0, EGL_NONE};
-    EGLConfig config = nullptr;
-    EGLint found = 0;
-    if (!eglChooseConfig(display, wanted, &config, 1, &found) || found < 1) {
+                             EGL_BLUE_SIZE, 8, EGL_DEPTH_SIZE, 24, EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_NONE};
+    EGLConfig config = EightBitConfig(wanted);
+    pbuffers = config != nullptr;
+    const EGLint anySurface[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8,
+                                 EGL_BLUE_SIZE, 8, EGL_NONE};
+    if (config == nullptr) config = EightBitConfig(anySurface);
+    if (config == nullptr) {
         Terminate();
         return false;
     }
+    chosenConfig = config;
     // No attributes: OpenGL 1.x semantics, i.e. a compatibility context with the fixed-function pipeline.
     context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
     if (context == EGL_NO_CONTEXT || !eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context) ||
@@ -157,6 +187,7 @@ void MaxDrawableSize(int& width, int& height) {
     glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
     width = renderbuffer < viewport[0] ? renderbuffer : viewport[0];
     height = renderbuffer < viewport[1] ? renderbuffer : viewport[1];
+
 }
 
 bool CreateOffscreen(int width, int height, Offscreen& target, std::string& error) {
@@ -165,12 +196,12 @@ bool CreateOffscreen(int width, int height, Offscreen& target, std::string& erro
     genRenderbuffers(2, buffers);
     made.push_back({static_cast<int>(framebuffer), static_cast<int>(buffers[0]), static_cast<int>(buffers[1]), width, height});
     bindRenderbuffer(GL_RENDERBUFFER, buffers[0]);
-    renderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+    renderbufferStorage(GL_RENDERBUFFER, GL_RGB8, width, height);
     bindRenderbuffer(GL_RENDERBUFFER, buffers[1]);
-    renderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
+    renderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
     bindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     framebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, buffers[0]);
-    framebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, buffers[1]);
+    framebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, buffers[1]);
     GLenum status = checkFramebufferStatus(GL_FRAMEBUFFER);
     if (status != GL_FRAMEBUFFER_COMPLETE || glGetError() != GL_NO_ERROR) {
         error = "The GL cannot make a " + std::to_string(width) + "x" + std::to_string(height) +
@@ -179,6 +210,29 @@ bool CreateOffscreen(int width, int height, Offscreen& target, std::string& erro
     }
     target = made.back();
     return true;
+}
+
+bool CreatePictureSurface(int width, int height, std::string& error) {
+    // Beyond the pbuffer limit (4096 in Mesa) no window could match the picture anyway.
+    if (pbuffers && (width > Attribute(chosenConfig, EGL_MAX_PBUFFER_WIDTH) ||
+                     height > Attribute(chosenConfig, EGL_MAX_PBUFFER_HEIGHT)))
+        pbuffers = false;
+    if (!pbuffers) return CreateOffscreen(width, height, pictureBuffer, error);
+    const EGLint size[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
+    surface = eglCreatePbufferSurface(display, chosenConfig, size);
+    if (surface == EGL_NO_SURFACE || !eglMakeCurrent(display, surface, surface, context)) {
+        error = "EGL cannot make a " + std::to_string(width) + "x" + std::to_string(height) + " pbuffer (error 0x" +
+                std::to_string(eglGetError()) + ").";
+        return false;
+    }
+    return true;
+}
+
+void BindPictureSurface() {
+    if (!pbuffers) return BindOffscreen(pictureBuffer);
+    bindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDrawBuffer(GL_BACK);
+    glReadBuffer(GL_BACK);
 }
 
 void BindOffscreen(const Offscreen& target) {
@@ -211,5 +265,7 @@ void DestroyOffscreenContext() {
     made.clear();
     eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     eglDestroyContext(display, context);
+    if (surface != EGL_NO_SURFACE) eglDestroySurface(display, surface);
+    surface = EGL_NO_SURFACE;
     Terminate();
 }

@@ -102,8 +102,8 @@ void StartDrawing(const RenderOptions& options) {
     }
     if (k > 1 && !CreateOffscreen(options.width * options.supersample, options.height * options.supersample, large, error))
         Fail(error);
-    if (!CreateOffscreen(options.width, options.height, picture, error)) Fail(error);
-    BindOffscreen(picture);
+    if (!CreatePictureSurface(options.width, options.height, error)) Fail(error);
+    BindPictureSurface();
 }
 
 // The GL state of the window after its first reshape, at this size, in the saved view if there is one.
@@ -140,7 +140,7 @@ void DrawSupersampled(const RenderOptions& options) {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, large.width, large.height, GL_RGB, GL_UNSIGNED_BYTE, largePixels.data());
     AverageDown(largePixels, options.width, options.height, k, smallPixels);
-    BindOffscreen(picture);
+    BindPictureSurface();
     Reshape(options.width, options.height);
     DrawPixelsAt(options.width, options.height, smallPixels.data());
     if (showTS) ShowTimeStep();
