@@ -1,11 +1,13 @@
 // Command line of the render mode, its frame range and image names, and the view file it reads.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "headless/render_options.h"
+#include "headless/supersample.h"
 #include "core/scene.h"
 #include "io/view_file.h"
 #include "tests/support/test_support.h"
@@ -32,7 +34,9 @@ TEST_F(RenderOptionsTest, DefaultsAndEveryOption) {
 
     RenderOptions all;
     ASSERT_TRUE(Parse({"--frames", "3:40:4", "--size=640x480", "--format", "bmp", "--out", "imgs", "--view", "a.view",
-                       "--movie", "m.mp4", "--fps", "30", "--", "--odd.cfg"}, all, error)) << error;
+                       "--", "--odd.cfg"}, all, error)) << error;
+    RenderOptions movie;
+    ASSERT_TRUE(Parse({"--movie", "m.mp4", "--fps", "30", "f"}, movie, error)) << error;
     EXPECT_FALSE(all.allFrames);
     EXPECT_EQ(all.first, 3);
     EXPECT_EQ(all.last, 40);
@@ -42,8 +46,8 @@ TEST_F(RenderOptionsTest, DefaultsAndEveryOption) {
     EXPECT_EQ(all.format, ".bmp");
     EXPECT_EQ(all.outDir, "imgs");
     EXPECT_EQ(all.viewFile, "a.view");
-    EXPECT_EQ(all.movie, "m.mp4");
-    EXPECT_EQ(all.fps, 30);
+    EXPECT_EQ(movie.movie, "m.mp4");
+    EXPECT_EQ(movie.fps, 30);
     EXPECT_EQ(all.file, "--odd.cfg");
     EXPECT_EQ(FramesToRender(all), 10);  // 3, 7, ..., 39
 }
@@ -162,6 +166,72 @@ TEST_F(RenderOptionsTest, DamagedOrForeignViewFilesAreRefused) {
     std::string error;
     EXPECT_FALSE(ReadViewFile(TempDir() + "/absent.view", view, error));
     EXPECT_NE(error.find("cannot be read"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RenderOptionsTest, DrawingOptionsAndTheirCombinations) {
+    RenderOptions o;
+    std::string error;
+    ASSERT_TRUE(Parse({"--fit", "--supersample", "3", "--cpu", "f"}, o, error)) << error;
+    EXPECT_TRUE(o.fit);
+    EXPECT_EQ(o.supersample, 3);
+    EXPECT_EQ(o.device, RenderDevice::Cpu);
+    RenderOptions plain;
+    ASSERT_TRUE(Parse({"f"}, plain, error));
+    EXPECT_FALSE(plain.fit);
+    EXPECT_EQ(plain.supersample, 1);
+    EXPECT_EQ(plain.device, RenderDevice::Any);
+    RenderOptions version;
+    ASSERT_TRUE(Parse({"--version"}, version, error)) << error;  // needs no file
+    EXPECT_TRUE(version.version);
+
+    const std::vector<std::pair<std::vector<const char*>, std::string>> refused = {
+        {{"--supersample", "0", "f"}, "--supersample takes a whole number from 1 to 4, not 0."},
+        {{"--supersample", "5", "f"}, "--supersample takes a whole number from 1 to 4, not 5."},
+        {{"--gpu", "--cpu", "f"}, "--gpu and --cpu exclude each other."},
+        {{"--cpu", "--gpu", "f"}, "--gpu and --cpu exclude each other."},
+        {{"--gpu", "--gpu", "f"}, "--gpu is given twice."},
+        {{"--frames", "1:2", "--frames=1:2", "f"}, "--frames is given twice."},
+        {{"--fps", "30", "f"}, "--fps sets the frame rate of a movie: it needs --movie."},
+        {{"--movie", "m.mp4", "--format", "png", "f"}, "--format is for image files; --movie writes an .mp4 movie."},
+        {{"--out", "d", "--movie", "m.mp4", "f"}, "--out is the folder of image files; --movie names its own file."},
+    };
+    for (const auto& [args, message] : refused) {
+        RenderOptions r;
+        std::string why;
+        EXPECT_FALSE(Parse(args, r, why)) << message;
+        EXPECT_EQ(why, message);
+    }
+}
+
+// The box filter: means of blocks, rounded, for factors 1 to 4, against a sum taken pixel by pixel.
+TEST(Supersample, AverageDownIsTheRoundedMeanOfEachBlock) {
+    for (int k = 1; k <= 4; ++k) {
+        const int w = 5, h = 3;
+        std::vector<unsigned char> large(static_cast<std::size_t>(w * k * h * k * 3));
+        for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<unsigned char>((i * 37 + i / 7) % 256);
+        std::vector<unsigned char> small;
+        AverageDown(large, w, h, k, small);
+        ASSERT_EQ(small.size(), static_cast<std::size_t>(w * h * 3));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    double sum = 0;
+                    for (int yy = y * k; yy < (y + 1) * k; ++yy)
+                        for (int xx = x * k; xx < (x + 1) * k; ++xx) sum += large[static_cast<std::size_t>((yy * w * k + xx) * 3 + c)];
+                    int expected = static_cast<int>(std::floor(sum / (k * k) + 0.5));
+                    EXPECT_EQ(small[static_cast<std::size_t>((y * w + x) * 3 + c)], expected) << k << " " << x << "," << y;
+                }
+        if (k == 1) {
+            EXPECT_EQ(small, large);  // factor 1 copies
+        }
+    }
+    std::vector<unsigned char> small;
+    AverageDown(std::vector<unsigned char>(10, 200), 4, 4, 2, small);  // too short: black, no read past the end
+    EXPECT_EQ(small, std::vector<unsigned char>(48, 0));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@ import json
 import os
 import re
 import shutil
+import signal
 import stat
 import subprocess
 import time
@@ -63,21 +64,51 @@ class CommandLine(BatchCase):
             (["--size", "99999999999x2", "chain.cfg"], "--size takes WIDTHxHEIGHT"),
             (["--format", "gif", "chain.cfg"], "--format takes png, jpg or bmp, not gif."),
             (["--movie", "film.avi", "chain.cfg"], "--movie takes the name of an .mp4 file"),
-            (["--movie", "film.mp4", "--size", "101x100", "chain.cfg"], "A movie needs an even width and height"),
+            (["--supersample", "0", "chain.cfg"], "--supersample takes a whole number from 1 to 4, not 0."),
+            (["--supersample", "9", "chain.cfg"], "--supersample takes a whole number from 1 to 4, not 9."),
+            (["--gpu", "--cpu", "chain.cfg"], "--gpu and --cpu exclude each other."),
+            (["--size", "64x48", "--size", "64x48", "chain.cfg"], "--size is given twice."),
+            (["--fit", "--fit", "chain.cfg"], "--fit is given twice."),
+            (["--fps", "30", "chain.cfg"], "--fps sets the frame rate of a movie: it needs --movie."),
             (["--fps", "0", "chain.cfg"], "--fps takes a whole number"),
             (["--colour", "chain.cfg"], "Unknown option --colour."),
             (["--out"], "--out needs a value: DIR."),
             (["chain.cfg", "chain.cfg"], "Only one file can be rendered at a time"),
             ([], "No file to render"),
         ]
-        for args, message in cases:
+        # --out does nothing for a movie: those cases go without it.
+        movies = [
+            (["--movie", "film.mp4", "--size", "101x100", "chain.cfg"], "A movie needs an even width and height"),
+            (["--movie", "film.mp4", "--format", "jpg", "chain.cfg"], "--format is for image files"),
+            (["--movie", "film.mp4", "--out", self.out, "chain.cfg"], "--out is the folder of image files"),
+        ]
+        runs = [(["--out", self.out] + a if a != ["--out"] else a, m) for a, m in cases] + movies
+        for args, message in runs:
             with self.subTest(args=args):
-                result = self.assert_refused(["--out", self.out] + args if args != ["--out"] else args, 2, message)
+                result = self.assert_refused(args, 2, message)
                 self.assertIn("Usage: ovalix --render [options] FILE", result.stderr)
+                self.assertEqual(result.stdout, "", "a refused command line reads nothing")
 
-    def test_size_beyond_what_osmesa_draws(self):
-        result = self.assert_refused(["--out", self.out, "--size", "100000x8", "chain.cfg"], 2, "is beyond what OSMesa")
-        self.assertRegex(result.stderr, r"\d+x\d+ at most\.")
+    def test_size_beyond_what_the_gl_draws(self):
+        result = self.assert_refused(["--out", self.out, "--size", "100000x8", "chain.cfg"], 2,
+                                     "The size 100000x8 is beyond what this GL draws")
+        limit = int(re.search(r"(\d+)x\d+ at most\.", result.stderr).group(1))
+        # Within the limit alone, but not when supersampled: the refusal names the size drawn.
+        wide = "%dx8" % (limit // 2 + 2)
+        self.assert_refused(["--out", self.out, "--size", wide, "--supersample", "2", "chain.cfg"], 2,
+                            "The size %s supersampled 2 times" % wide)
+
+    def test_window_program_answers_help_and_version_without_a_display(self):
+        for option, pattern in (("--help", r"^Usage: ovalix \[CONFIGURATION\]\n"), ("--version", r"^ovalix \d+\.\d+\.\d+\n$")):
+            with self.subTest(option=option):
+                result = subprocess.run([BIN, option], cwd=self.folder, env=headless_environment(),
+                                        stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                        text=True, timeout=60)
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertRegex(result.stdout, pattern)
+                self.assertNotIn("configuration information", result.stdout, "taken for a configuration name")
+        version = self.run_render("--version")
+        self.assertEqual(version.stdout, result.stdout, "the window and the offscreen mode differ in version")
 
     def test_bad_input_ends_at_once_with_status_1(self):
         write_file(self.folder, "broken.cfg", "dumpfile missing.dump\nspecies 1\nhalf_radii 1 1 1 1\n"
@@ -173,6 +204,200 @@ class Images(BatchCase):
         for name in names:
             with open(os.path.join(serial, name), "rb") as a, open(os.path.join(self.out, name), "rb") as b:
                 self.assertEqual(a.read(), b.read(), "%s differs between the chunked and the serial run" % name)
+
+
+def load_rgb(path):
+    from PIL import Image
+    return Image.open(path).convert("RGB")
+
+
+def plain_image(size, colour):
+    from PIL import Image
+    return Image.new("RGB", size, colour)
+
+
+def part_files(*folders):
+    return [n for f in folders for n in os.listdir(f) if n.endswith(".part")]
+
+
+def children_of(pid):
+    """The processes whose parent is pid, from /proc."""
+    found = []
+    for name in os.listdir("/proc"):
+        try:
+            with open("/proc/%s/stat" % name) as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+        except (OSError, IndexError):
+            continue
+        if int(fields[1]) == pid:
+            found.append(int(name))
+    return found
+
+
+def mounted_tmpfs(test, options):
+    """A tmpfs mounted for the test (we may be root in a container), or a skip saying why not."""
+    folder = temp_dir(test)
+    result = subprocess.run(["mount", "-t", "tmpfs", "-o", options, "tmpfs", folder], stdin=subprocess.DEVNULL,
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    if result.returncode != 0:
+        test.skipTest("cannot mount a tmpfs here: %s" % result.stdout.strip())
+    test.addCleanup(subprocess.run, ["umount", "-l", folder], stdin=subprocess.DEVNULL)
+    return folder
+
+
+class Drawing(BatchCase):
+    """What the new drawing options change in the picture, and what they leave alone."""
+
+    def render_frame(self, name, *options, frames="3:3"):
+        out = os.path.join(self.folder, name)
+        os.mkdir(out)
+        result = self.run_render("--out", out, "--size", "320x200", "--frames", frames, *options, "chain.cfg")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        return result, os.path.join(out, "chain.dump_0003.png")
+
+    def test_supersampling_smooths_edges_only_and_1_changes_nothing(self):
+        from PIL import ImageChops, ImageFilter
+        _, plain = self.render_frame("plain")
+        _, one = self.render_frame("one", "--supersample", "1")
+        _, two = self.render_frame("two", "--supersample", "2")
+        with open(plain, "rb") as a, open(one, "rb") as b:
+            self.assertEqual(a.read(), b.read(), "--supersample 1 is not the default picture")
+        a, b = load_rgb(plain), load_rgb(two)
+        changed = ImageChops.difference(a, b).convert("L").point(lambda v: 255 if v > 0 else 0)
+        self.assertIsNotNone(changed.getbbox(), "supersampling changed nothing")
+        # An edge: a pixel whose 3x3 neighbourhood in the plain picture holds more than one colour.
+        spread = ImageChops.difference(a.filter(ImageFilter.MaxFilter(3)), a.filter(ImageFilter.MinFilter(3)))
+        edges = spread.convert("L").point(lambda v: 255 if v > 0 else 0).filter(ImageFilter.MaxFilter(3))
+        off_edge = ImageChops.subtract(changed, edges)
+        self.assertIsNone(off_edge.getbbox(), "supersampling changed flat areas")
+        # The overlay is drawn at the size asked for after the average: the text's rows are the same.
+        self.assertEqual(a.crop((0, 170, 160, 200)).tobytes(), b.crop((0, 170, 160, 200)).tobytes())
+
+    def foreground_box(self, path):
+        from PIL import ImageChops
+        image = load_rgb(path).crop((0, 0, 320, 160))  # above the overlay
+        background = image.getpixel((0, 0))
+        return ImageChops.difference(image, plain_image(image.size, background)).getbbox()
+
+    def test_fit_fills_the_picture_and_every_chunk_fits_alike(self):
+        _, plain = self.render_frame("plain")
+        result, fitted = self.render_frame("fitted", "--fit")
+        _, chunk = self.render_frame("chunk", "--fit", frames="0:3")
+        small, large = self.foreground_box(plain), self.foreground_box(fitted)
+        self.assertGreater(large[3] - large[1], 2 * (small[3] - small[1]), "--fit: %s against %s" % (large, small))
+        self.assertGreater(large[1], 0, "--fit cut the frame at the top")
+        with open(fitted, "rb") as a, open(chunk, "rb") as b:
+            self.assertEqual(a.read(), b.read(), "a chunk from another first frame fitted otherwise")
+
+    def test_cpu_and_the_default_name_what_draws(self):
+        cpu, cpu_image = self.render_frame("cpu", "--cpu")
+        self.assertRegex(cpu.stderr, r"ovalix --render: drawing in software: \S")
+        default, default_image = self.render_frame("default")
+        self.assertRegex(default.stderr, r"ovalix --render: drawing (in software|on the GPU): \S")
+        if "in software" in default.stderr:
+            with open(cpu_image, "rb") as a, open(default_image, "rb") as b:
+                self.assertEqual(a.read(), b.read(), "--cpu differs from the software default")
+        gpu = self.run_render("--out", self.out, "--gpu", "--frames", "0:0", "chain.cfg")
+        if "in software" in default.stderr:  # no GPU device: --gpu must fail, not fall back
+            self.assertEqual(gpu.returncode, 1, gpu.stderr)
+            self.assertIn("--gpu: no GPU here offers an EGL device", gpu.stderr)
+        else:
+            self.assertEqual(gpu.returncode, 0, gpu.stderr)
+            self.assertIn("drawing on the GPU", gpu.stderr)
+
+    def test_messages_name_no_window_keys(self):
+        os.remove(os.path.join(self.folder, "chain.bonds"))
+        result, _ = self.render_frame("nobonds")
+        self.assertIn("No bonds will be drawn. Put the bond file in place and render again.", result.stdout)
+        self.assertNotIn("Shift-L", result.stdout)
+        write_file(self.folder, "old.view", "ovalix-view 7\n")
+        view = self.run_render("--out", self.out, "--view", "old.view", "chain.cfg")
+        self.assertEqual(view.returncode, 1, view.stderr)
+        self.assertIn("Save the view again in the Ovalix window.", view.stderr)
+        self.assertNotIn("key V", view.stderr)
+
+
+class Failures(BatchCase):
+    """Nothing unfinished is left by a failure or a stop: no .part file, no movie, no ffmpeg."""
+
+    def start(self, *args):
+        return subprocess.Popen([BIN, "--render"] + list(args), cwd=self.folder, env=headless_environment(),
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+
+    def wait_until(self, process, condition, what):
+        deadline = time.monotonic() + 120
+        while not condition():
+            if process.poll() is not None:
+                self.fail("the render ended before %s: %s" % (what, process.stderr.read()))
+            self.assertLess(time.monotonic(), deadline, "no %s" % what)
+            time.sleep(0.05)
+
+    def test_sigterm_in_a_frame_sequence_leaves_whole_images_only(self):
+        process = self.start("--out", self.out, "--size", "1024x640", "--supersample", "4", "chain.cfg")
+        self.wait_until(process, lambda: any(n.endswith(".png") for n in os.listdir(self.out)), "first image")
+        process.send_signal(signal.SIGTERM)
+        process.communicate(timeout=60)
+        self.assertEqual(process.returncode, -signal.SIGTERM, "the exit status does not say it was stopped")
+        self.assertEqual(part_files(self.out), [])
+        names = os.listdir(self.out)
+        self.assertLess(len(names), FRAMES, "the render ended before the signal")
+        for name in names:
+            load_rgb(os.path.join(self.out, name)).load()  # a cut image would not decode
+
+    def test_sigterm_and_sigint_in_a_movie_stop_ffmpeg_and_remove_the_movie(self):
+        if not shutil.which("ffmpeg"):
+            self.skipTest("ffmpeg is not installed")
+        for stop in (signal.SIGTERM, signal.SIGINT):
+            with self.subTest(signal=stop):
+                movie = os.path.join(self.out, "film.mp4")
+                process = self.start("--movie", movie, "--size", "1024x640", "--supersample", "4", "chain.cfg")
+                encoder = []
+                def encoding():
+                    encoder[:] = children_of(process.pid)
+                    return encoder and part_files(self.out)
+                self.wait_until(process, encoding, "ffmpeg and its temporary movie")
+                time.sleep(0.5)  # some frames on their way
+                process.send_signal(stop)
+                process.communicate(timeout=60)
+                self.assertEqual(process.returncode, -stop)
+                self.assertEqual(os.listdir(self.out), [], "the unfinished movie was left behind")
+                for pid in encoder:
+                    self.assertFalse(os.path.exists("/proc/%d" % pid), "ffmpeg %d still runs" % pid)
+
+    def test_reader_error_during_a_movie_removes_it(self):
+        if not shutil.which("ffmpeg"):
+            self.skipTest("ffmpeg is not installed")
+        with open(os.path.join(self.folder, "chain.dump")) as f:
+            lines = f.read().split("\n")
+        starts = [i for i, line in enumerate(lines) if line.startswith("ITEM: TIMESTEP")]
+        fields = lines[starts[20] + 10].split()
+        fields[1] = "9"  # a species the configuration does not define, in frame 20
+        lines[starts[20] + 10] = " ".join(fields)
+        write_file(self.folder, "bad.dump", "\n".join(lines))
+        with open(os.path.join(self.folder, "chain.cfg")) as f:
+            write_file(self.folder, "bad.cfg", f.read().replace("chain.dump", "bad.dump"))
+        result = self.run_render("--movie", os.path.join(self.out, "film.mp4"), "--size", "320x200", "bad.cfg")
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertIn("Only 2 specified in input.", result.stdout)
+        self.assertIn("stopped by the error above", result.stderr)
+        self.assertEqual(os.listdir(self.out), [])
+
+    def test_read_only_file_system(self):
+        read_only = mounted_tmpfs(self, "ro,size=1m")
+        self.assert_refused(["--out", read_only, "chain.cfg"], 1,
+                            "The output folder %s is not writable." % read_only, folder=read_only)
+
+    def test_full_disk(self):
+        full = mounted_tmpfs(self, "size=200k")
+        result = self.run_render("--out", full, "--size", "1024x640", "chain.cfg")
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertRegex(result.stderr, r"The image %s/chain\.dump_\d{4}\.png cannot be written: "
+                                        r"No space left on device\." % re.escape(full))
+        self.assertEqual(part_files(full), [])
+        names = sorted(os.listdir(full))
+        self.assertLess(len(names), FRAMES)
+        for name in names:
+            load_rgb(os.path.join(full, name)).load()
 
 
 class Movie(BatchCase):
