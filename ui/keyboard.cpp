@@ -17,7 +17,6 @@
 #include "render/textures.h"
 #include "render/camera.h"
 #include "ui/view_commands.h"
-#include "render/view_state.h"
 
 // Shows frame `frame`: the stream may sit at its end, so its state is cleared before the seek.
 static void JumpToFrame() {
