@@ -1,10 +1,12 @@
 # cmake --install: the viewer, its offscreen renderer (which ovalix finds as ../lib/ovalix/ovalix-render),
-# the manual page and the README. cpack -G DEB: a Debian package whose dependencies dpkg-shlibdeps (dpkg-dev)
+# the manual page, the README and the pages of docs/ beside it (the README links them as docs/NAME). cpack -G DEB: a Debian package whose dependencies dpkg-shlibdeps (dpkg-dev)
 # takes from the linked shared libraries.
 install(TARGETS ovalix RUNTIME DESTINATION bin)
 install(TARGETS ovalix-render RUNTIME DESTINATION lib/ovalix)
 install(FILES docs/ovalix.1 DESTINATION share/man/man1)
 install(FILES README.md DESTINATION share/doc/ovalix)
+file(GLOB OVALIX_DOC_PAGES ${CMAKE_SOURCE_DIR}/docs/*.md ${CMAKE_SOURCE_DIR}/docs/*.png)
+install(FILES ${OVALIX_DOC_PAGES} DESTINATION share/doc/ovalix/docs)
 
 set(CPACK_PACKAGE_NAME ovalix)
 set(CPACK_PACKAGE_VERSION 1.0.0)
