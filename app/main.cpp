@@ -1,5 +1,5 @@
 // Ovalix: an interactive viewer of coarse-grained trajectories drawn as lit, coloured ellipsoids.
-// Keys, mouse and menu are listed in ui/keyboard.h, ui/mouse.h and ui/menu.h.
+// Keys: the table KEY_COMMANDS in ui/keyboard.cpp; mouse and menu: ui/mouse.h and ui/menu.h.
 #include <GL/freeglut.h>
 #include <iostream>
 #include <string>

@@ -10,6 +10,7 @@
 #include "export/screenshot.h"
 #include "io/load.h"
 #include "render/picture.h"
+#include "ui/animation.h"
 
 void MyInit(int argc, char** argv) {
     std::string name;
@@ -22,14 +23,21 @@ void MyInit(int argc, char** argv) {
     StartScene(name);
 }
 
+// The frame just drawn is written when printing; then the next one is read, or the animation has ended:
+// `animate` stays on, but later redraws (a turn, a resize) neither advance nor write the last image again.
+static void AdvanceAnimation() {
+    if (print) PrintImage(false);
+    if (frame < FrameCount() - 1) {
+        ++frame;
+        ReadFrame();
+    } else {
+        animationEnded = true;
+    }
+}
+
 void Display() {
     DrawPicture();
-    if (animate) {
-        if (print) PrintImage(false);
-        if (frame < FrameCount() - 1) {
-            ++frame;
-            ReadFrame();
-        }
-    }
+    if (animate && !animationEnded) AdvanceAnimation();
     glutSwapBuffers();
+    UpdateIdleCallback();
 }

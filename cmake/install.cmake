@@ -1,8 +1,11 @@
-# cmake --install: the one program (window and offscreen mode), the manual page and the README. cpack -G DEB: a Debian package whose dependencies dpkg-shlibdeps (dpkg-dev)
+# cmake --install: the one program (window and offscreen mode), the manual page, the README and the pages of
+# docs/ beside it (the README links them as docs/NAME). cpack -G DEB: a Debian package whose dependencies dpkg-shlibdeps (dpkg-dev)
 # takes from the linked shared libraries.
 install(TARGETS ovalix RUNTIME DESTINATION bin)
 install(FILES docs/ovalix.1 DESTINATION share/man/man1)
 install(FILES README.md DESTINATION share/doc/ovalix)
+file(GLOB OVALIX_DOC_PAGES ${CMAKE_SOURCE_DIR}/docs/*.md ${CMAKE_SOURCE_DIR}/docs/*.png)
+install(FILES ${OVALIX_DOC_PAGES} DESTINATION share/doc/ovalix/docs)
 
 set(CPACK_PACKAGE_NAME ovalix)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

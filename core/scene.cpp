@@ -39,6 +39,7 @@ bool solidBonds = false;
 double bondwidth = 0.0;
 bool animate = false;
 bool print = false;
+bool animationEnded = false;
 int printcount = 0;
 std::string sequenceFallback;
 bool colourByOrientation = false;
@@ -99,6 +100,7 @@ void ResetScene() {
     solidBonds = false;
     bondwidth = 0.0;
     animate = print = false;
+    animationEnded = false;
     printcount = 0;
     sequenceFallback.clear();
     colourByOrientation = false;

@@ -143,6 +143,7 @@ extern OrderParameter frameOrder;  // of the frame shown, valid while colourByOr
 // ---- Animation, output and mouse ------------------------------------------------------------------
 extern bool animate;     // each redisplay advances one frame
 extern bool print;       // each animated frame is written as an image
+extern bool animationEnded;  // the animation has drawn (and written) the last frame; the next frame read clears it
 extern int printcount;   // sequence number of the next snapshot
 extern std::string sequenceFallback;  // inname whose folder could not be written: its sequence images go to the working directory
 

@@ -28,6 +28,7 @@ void RememberTemporary(const std::string& temporary) {
     std::memcpy(pendingTemporary, temporary.c_str(), temporary.size() + 1);
 }
 
+// A system error says why (a full disk: "No space left on device"); without one the encoder refused the image.
 std::string Reason(int code) { return code != 0 ? std::strerror(code) : "the image library could not encode it"; }
 
 // Opens the temporary file; the caller writes into it, then FinishFile checks and renames.
@@ -43,22 +44,23 @@ std::FILE* StartFile(const char* noun, const std::string& name, std::string& tem
 }
 
 // Every write went through (no error flag), the data reached the disk and the close succeeded: then the rename.
-bool FinishFile(std::FILE* file, bool written, const char* noun, const std::string& name,
+// `writeError` is errno as the writing left it: a write cut short by a full disk names its cause even where
+// the encoder reported success.
+bool FinishFile(std::FILE* file, bool written, int writeError, const char* noun, const std::string& name,
                 const std::string& temporary, std::string& error) {
-    errno = 0;
     int code = 0;
-    if (!written || std::ferror(file)) code = errno != 0 ? errno : EIO;
+    if (std::ferror(file)) code = writeError != 0 ? writeError : EIO;
     if (std::fflush(file) != 0 && code == 0) code = errno;
     if (fsync(fileno(file)) != 0 && code == 0 && errno != EINVAL) code = errno;
     if (std::fclose(file) != 0 && code == 0) code = errno;
-    if (code == 0 && std::rename(temporary.c_str(), name.c_str()) != 0) code = errno;
+    if (code == 0 && written && std::rename(temporary.c_str(), name.c_str()) != 0) code = errno;
     if (code == 0 && written) {
         pendingTemporary[0] = '\0';
         return true;
     }
     std::remove(temporary.c_str());
     pendingTemporary[0] = '\0';
-    error = std::string(noun) + " " + name + " cannot be written: " + Reason(written ? code : 0) + ".";
+    error = std::string(noun) + " " + name + " cannot be written: " + Reason(code) + ".";
     return false;
 }
 
@@ -78,17 +80,21 @@ bool WriteImageFile(const std::string& name, std::string& error) {
     ilGenImages(1, &image);
     ilBindImage(image);
     ilutGLScreen();
+    errno = 0;
     bool written = ilSaveF(ImageTypeOf(name), file) != 0;
+    int writeError = errno;
     ilDeleteImages(1, &image);
-    return FinishFile(file, written, "The image", name, temporary, error);
+    return FinishFile(file, written, writeError, "The image", name, temporary, error);
 }
 
 bool WriteTextFile(const std::string& name, const std::string& text, std::string& error) {
     std::string temporary;
     std::FILE* file = StartFile("The file", name, temporary, error);
     if (file == nullptr) return false;
+    errno = 0;
     bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    return FinishFile(file, written, "The file", name, temporary, error);
+    int writeError = errno;
+    return FinishFile(file, written, writeError, "The file", name, temporary, error);
 }
 
 void RemovePendingTemporary() {

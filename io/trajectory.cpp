@@ -18,6 +18,7 @@ void ReadFrame() {
     if (quat) ReadQuatFrame();
     else ReadAnisouFrame();
     orderFrameChanged = true;
+    animationEnded = false;  // a frame read, by a key or a reload: an animation has something to show again
 }
 
 void CloseFile() {

@@ -64,13 +64,6 @@ std::string ViewFileText(const ViewSettings& view) {
     return text;
 }
 
-bool WriteViewFile(const std::string& name, const ViewSettings& view) {
-    std::ofstream file(name, std::ios::binary | std::ios::trunc);
-    file << ViewFileText(view);
-    file.close();
-    return static_cast<bool>(file);
-}
-
 bool ReadViewFile(const std::string& name, ViewSettings& view, std::string& error) {
     std::ifstream file(name, std::ios::binary);
     if (!file) {

@@ -15,7 +15,6 @@ struct ViewSettings {
     double clip[2];        // near and far plane (clipNear, clipFar), which a fit of the view moves
 };
 
-std::string ViewFileText(const ViewSettings& view);  // the file's text, every number exact
-bool WriteViewFile(const std::string& name, const ViewSettings& view);  // false when it cannot be written
+std::string ViewFileText(const ViewSettings& view);  // the file's text, every number exact; the caller writes it
 // Read and check a view file; false with a message in `error` when it is missing, damaged or of another version.
 bool ReadViewFile(const std::string& name, ViewSettings& view, std::string& error);

@@ -2,8 +2,6 @@
 #include "render/view_state.h"
 
 #include <GL/gl.h>
-#include <iostream>
-#include <string>
 
 #include "core/scene.h"
 #include "render/gl_setup.h"
@@ -36,10 +34,4 @@ void ApplyView(const ViewSettings& view) {
     clipNear = view.clip[0];
     clipFar = view.clip[1];
     ApplyPerspective();
-}
-
-void SaveView() {
-    std::string name = inname + ".view";
-    if (WriteViewFile(name, CaptureView())) std::cout << "View written to " << name << "." << std::endl;
-    else std::cout << "No view file of name " << name << " can be written." << std::endl;
 }

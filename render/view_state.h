@@ -5,4 +5,3 @@
 
 ViewSettings CaptureView();                // modelview, eye-space light positions, light mode, fog, overlay
 void ApplyView(const ViewSettings& view);  // the captured view, exactly; the matrix mode is left at modelview
-void SaveView();                           // key V: write the view to <trajectory>.view and say so

@@ -8,6 +8,6 @@
 // Each turn of the event loop with nothing else to do shows the next frame of the animation.
 static void AnimationStep() { glutPostRedisplay(); }
 
-// NOTE: without an animation there is nothing to redraw between events; an idle callback would keep a
-// core busy redrawing the same picture.
-void UpdateIdleCallback() { glutIdleFunc(animate ? AnimationStep : nullptr); }
+// NOTE: without an animation, or once it has shown its last frame, there is nothing to redraw between events;
+// an idle callback would keep a core busy redrawing (and, when printing, rewriting) the same picture.
+void UpdateIdleCallback() { glutIdleFunc(animate && !animationEnded ? AnimationStep : nullptr); }

@@ -17,7 +17,6 @@
 #include "render/textures.h"
 #include "render/camera.h"
 #include "ui/view_commands.h"
-#include "render/view_state.h"
 
 // Shows frame `frame`: the stream may sit at its end, so its state is cleared before the seek.
 static void JumpToFrame() {
@@ -183,35 +182,35 @@ static void LastFrameKey() {
 static void OverlayKey() { showTS = !showTS; }
 
 // Every key command: the characters that run it, how the help list names them, what it does, its help line.
-// The handler and the 'h' list both read this table.
+// The handler, the 'h' list and (checked by a unit test) the README's and the manual page's key lists follow it.
 const KeyCommand KEY_COMMANDS[] = {
-    {"Q\x1b", "Q or Esc", Quit, "quit"},
-    {"+=", "+ or =", CloserKey, "move the scene 2 units closer"},
-    {"-_", "- or _", FartherKey, "move the scene 2 units farther away"},
+    {" ", "space", AnimateKey, "start or stop the animation"},
+    {"p", "p / n", PreviousFrameKey, "previous / next frame"},
+    {"n", nullptr, NextFrameKey, nullptr},
+    {"P", "P / N", TenthBackKey, "back / forward a tenth of the frames"},
+    {"N", nullptr, TenthForwardKey, nullptr},
+    {"r", "r / f", FirstFrameKey, "first / last frame"},
+    {"f", nullptr, LastFrameKey, nullptr},
+    {"G", "G", GoToFrameKey, "go to a frame (asks on the console)"},
     {"d", "d / a", TurnRightKey, "turn the scene right / left (4 degrees)"},
     {"a", nullptr, TurnLeftKey, nullptr},
     {"w", "w / s", TurnUpKey, "turn the scene up / down (2 degrees)"},
     {"s", nullptr, TurnDownKey, nullptr},
     {"q", "q / e", SpinLeftKey, "spin the scene counter-clockwise / clockwise (2 degrees)"},
     {"e", nullptr, SpinRightKey, nullptr},
-    {" ", "space", AnimateKey, "start or stop the animation"},
-    {"p", "p / n", PreviousFrameKey, "previous / next frame"},
-    {"n", nullptr, NextFrameKey, nullptr},
-    {"P", "P / N", TenthBackKey, "back / forward a tenth of the frames"},
-    {"N", nullptr, TenthForwardKey, nullptr},
-    {"G", "G", GoToFrameKey, "go to a frame (asks on the console)"},
-    {"r", "r / f", FirstFrameKey, "first / last frame"},
-    {"f", nullptr, LastFrameKey, nullptr},
-    {"L", "L", Reload, "reload from a configuration file (asks on the console)"},
+    {"+=", "+ or =", CloserKey, "move the scene 2 units closer"},
+    {"-_", "- or _", FartherKey, "move the scene 2 units farther away"},
     {"g", "g", ToggleFog, "fog on / off"},
     {"t", "t", OverlayKey, "time-step overlay on / off"},
-    {"\r", "Enter", Snapshot, "snapshot Screen_NNNN_FFFF in the working directory (never overwrites)"},
     {"c", "c", ToggleColouring, "colour by species / by orientation to the director (prints the order parameter)"},
     {"z", "z", FitView, "fit the frame into the window, keeping the rotation"},
     {"Z", "Z", ResetView, "start-up view, then fit"},
     {"l", "l", ToggleAdaptiveDetail, "adaptive level of detail on / off"},
-    {"V", "V", SaveView, "write the view to NAME.view"},
-    {"h", "h", PrintHelp, "this list"},
+    {"\r", "Enter", Snapshot, "snapshot Screen_NNNN_FFFF in the working directory (never overwrites)"},
+    {"V", "V", SaveView, "write the view to TRAJECTORY.view, for ovalix --render --view"},
+    {"L", "L", Reload, "reload from a configuration file (asks on the console)"},
+    {"h", "h", PrintHelp, "print this list of keys, mouse actions and menu entries"},
+    {"Q\x1b", "Q or Esc", Quit, "quit"},
 };
 const int KEY_COMMAND_COUNT = static_cast<int>(sizeof KEY_COMMANDS / sizeof KEY_COMMANDS[0]);
 

@@ -1,4 +1,4 @@
-// Orientation colours, fitting and resetting the view, and the list of commands.
+// Orientation colours, fitting, resetting and saving the view.
 #include "ui/view_commands.h"
 
 #include <GL/freeglut.h>
@@ -6,8 +6,10 @@
 #include <iostream>
 
 #include "core/scene.h"
+#include "export/image_file.h"
 #include "render/gl_setup.h"
 #include "render/camera.h"
+#include "render/view_state.h"
 
 void ToggleColouring() {
     colourByOrientation = !colourByOrientation;
@@ -31,4 +33,16 @@ void ResetView() {
     ReanchorLights();
     FitView();
     glutPostRedisplay();
+}
+
+// The view file goes through the image writer's path: a full disk leaves no cut file behind.
+void SaveView() {
+    std::string name = inname + ".view";
+    std::string error;
+    if (WriteTextFile(name, ViewFileText(CaptureView()), error)) {
+        std::cout << "View written to " << name << "." << std::endl;
+        return;
+    }
+    std::cout << "No view file of name " << name << " can be written." << std::endl;
+    std::cout << error << std::endl;
 }

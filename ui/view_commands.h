@@ -4,4 +4,5 @@
 void ToggleColouring();  // species colours <-> orientation colours, with the message saying which
 void FitView();          // keep the rotation; move the frame so its sphere fills the smaller window dimension
 void ResetView();        // the start-up camera and orientation, then FitView
+void SaveView();         // key V: the view to <trajectory>.view, whole or not at all, and say which
 void PrintHelp();        // every key, mouse action and menu entry, one line each

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Fuzzes the file readers with libFuzzer, one target after the other, for a given time each.
+# Fuzzes the file readers with libFuzzer for a given time each, OVALIX_JOBS targets (default 2) at a time.
 #   tests/fuzz/run_fuzz.sh [seconds-per-target] [target...]      targets: config dump dump_header pdb bonds atom_line gzip (default: all)
 # Builds the targets with clang++ in build-fuzz/ (OVALIX_FUZZ_BUILD overrides), seeds each working corpus from
 # tests/fuzz/corpus/<target>/, tests/fuzz/regressions/<target>/ and the small files of ../shared/data
@@ -37,28 +37,45 @@ data_files() {
     esac 2>/dev/null
 }
 
-status=0
-for target in "${targets[@]}"; do
-    corpus="$build/corpus/$target"
-    artifacts="$build/artifacts/$target"
+# Seeds the working corpus of one target and fuzzes it; its result is the fuzzer's status.
+fuzz_one() {
+    local target="$1" corpus="$build/corpus/$1" artifacts="$build/artifacts/$1"
     mkdir -p "$corpus" "$artifacts"
     for seed in tests/fuzz/corpus/"$target"/* tests/fuzz/regressions/"$target"/* $(data_files "$target"); do
         [ -f "$seed" ] && cp -f "$seed" "$corpus/seed_$(basename "$seed")"
     done
-    echo "==== fuzz_$target: $seconds s"
-    log="$build/fuzz_$target.log"
     # One process on one core; an input that runs 10 s or needs 2 GiB counts as a failure.
     "$build/tests/fuzz/fuzz_$target" "$corpus" -dict="tests/fuzz/$target.dict" -max_total_time="$seconds" \
         -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts/" \
-        </dev/null >"$log" 2>&1
-    result=$?
+        </dev/null >"$build/fuzz_$target.log" 2>&1
+}
+
+# What one finished target reports; non-zero when it found something.
+report() {
+    local target="$1" result="$2" log="$build/fuzz_$1.log"
+    echo "==== fuzz_$target: $seconds s"
     grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|Done)' "$log" | tr '\n' ' '
     echo
-    if [ $result -ne 0 ]; then
+    if [ "$result" -ne 0 ]; then
         echo "fuzz_$target FAILED; the end of $log:"
         tail -n 40 "$log"
-        ls -1 "$artifacts"
-        status=1
+        ls -1 "$build/artifacts/$target"
+        return 1
     fi
+}
+
+# As many targets at a time as there are jobs (each fuzzer keeps one core busy), reported in their order.
+status=0
+for ((first = 0; first < ${#targets[@]}; first += jobs)); do
+    batch=("${targets[@]:first:jobs}")
+    pids=()
+    for target in "${batch[@]}"; do
+        fuzz_one "$target" &
+        pids+=($!)
+    done
+    for k in "${!batch[@]}"; do
+        wait "${pids[$k]}"
+        report "${batch[$k]}" $? || status=1
+    done
 done
 exit $status

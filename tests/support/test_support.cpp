@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -11,8 +12,20 @@
 
 #include "core/scene.h"
 
+namespace {
+// Each test runs in a process of its own (ctest), so the folder goes when the process ends.
+struct TempFolder {
+    std::string path;
+    ~TempFolder() {
+        std::error_code ignored;
+        if (!path.empty()) std::filesystem::remove_all(path, ignored);
+    }
+};
+TempFolder tempFolder;
+}  // namespace
+
 std::string TempDir() {
-    static std::string dir;
+    std::string& dir = tempFolder.path;
     if (dir.empty()) {
         const char* base = std::getenv("TMPDIR");
         std::string pattern = std::string(base && *base ? base : "/tmp") + "/ovalix_unit_XXXXXX";

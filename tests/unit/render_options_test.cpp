@@ -9,6 +9,7 @@
 #include "headless/render_options.h"
 #include "headless/supersample.h"
 #include "core/scene.h"
+#include "export/image_file.h"
 #include "io/view_file.h"
 #include "tests/support/test_support.h"
 
@@ -119,9 +120,9 @@ ViewSettings SampleView() {
 TEST_F(RenderOptionsTest, ViewFileReadsBackExactly) {
     ViewSettings written = SampleView();
     std::string name = WriteTempFile("exact.view", "");
-    ASSERT_TRUE(WriteViewFile(name, written));
-    ViewSettings read{};
     std::string error;
+    ASSERT_TRUE(WriteTextFile(name, ViewFileText(written), error)) << error;
+    ViewSettings read{};
     ASSERT_TRUE(ReadViewFile(name, read, error)) << error;
     EXPECT_EQ(std::memcmp(read.modelview, written.modelview, sizeof read.modelview), 0);
     EXPECT_EQ(std::memcmp(read.light0, written.light0, sizeof read.light0), 0);
@@ -131,7 +132,7 @@ TEST_F(RenderOptionsTest, ViewFileReadsBackExactly) {
     EXPECT_TRUE(read.overlay);
     EXPECT_EQ(read.clip[0], 0.25);
     EXPECT_EQ(read.clip[1], 1234.5);
-    EXPECT_FALSE(WriteViewFile(TempDir() + "/no/such/folder/x.view", written));
+    EXPECT_FALSE(WriteTextFile(TempDir() + "/no/such/folder/x.view", ViewFileText(written), error));
 }
 
 TEST_F(RenderOptionsTest, DamagedOrForeignViewFilesAreRefused) {

@@ -182,8 +182,9 @@ KEY_GROUPS = [(MOVES, 30), (FRAME_KEYS, 12), (SWITCHES, 4), (ARROWS, 14), (SPECI
               (ENTER_KEYS, 1.2), (["G"], 3.5), (["L"], 0.3), (VIEW_COMMANDS, 1.5),
               (DETAIL_KEYS, 1)]
 
-# What 'h' prints: a heading, then one indented line per key, mouse action or menu entry.
-HELP_SHAPE = (["Keys:"] + [None] * 21 + ["Mouse and special keys:"] + [None] * 6 + ["Menu:"] + [None] * 9)
+# What 'h' prints: each heading, then one indented line per key, mouse action or menu entry. The lines themselves
+# are read from the viewer at the start of each run (AbuseRun.learn_help).
+HELP_HEADINGS = ["Keys:", "Mouse and special keys:", "Menu:"]
 
 # In orientation colours every frame drawn after a frame change prints its order parameter; which frames are
 # drawn depends on timing, so these lines are checked for their form only and left out of the prediction.
@@ -291,6 +292,26 @@ class AbuseRun:
         self.app.window("OvaLIX - " + config, timeout=ANSWER_TIMEOUT)
         for line in LOADED_TEXTURES[config]:
             self.expect(line)
+        self.help_lines = self.learn_help()
+
+    def learn_help(self):
+        """What 'h' prints, read once from the viewer itself; every later 'h' must print exactly that."""
+        self.app.focus()
+        self.xdotool("key", "--delay", 50, "h", "l", "l")  # the two detail lines mark the end of the list
+        self.app.wait_for_line(r"Adaptive detail off\.", timeout=ANSWER_TIMEOUT)
+        found = [line for line in console_lines(self.app.output) if not ORDER_LINE.fullmatch(line)]
+        block = found[len(self.expected):-2]
+        headings = [line for line in block if not line.startswith("  ")]
+        self.test.assertEqual(headings, HELP_HEADINGS, "the help list: %s" % block)
+        for heading, following in zip(HELP_HEADINGS, HELP_HEADINGS[1:] + [None]):
+            start, end = block.index(heading) + 1, block.index(following) if following else len(block)
+            self.test.assertGreater(end, start, "no line under %r" % heading)
+            for line in block[start:end]:
+                self.test.assertRegex(line, r"^  \S.*\S$")
+        for line in block + ["Adaptive detail on.", "Adaptive detail off."]:
+            self.expect(line)
+        self.keys_sent += 3
+        return block
 
     # -- predictions --
 
@@ -354,8 +375,8 @@ class AbuseRun:
                     self.colouring = not self.colouring
                     self.expect("Colouring by orientation." if self.colouring else "Colouring by species.")
                 elif key in ("h", "alt+h"):
-                    for line in HELP_SHAPE:
-                        self.expect(line or "  <a command>", None if line else r"  \S.*")
+                    for line in self.help_lines:
+                        self.expect(line)
                 elif key in DETAIL_KEYS:
                     self.adaptive = not self.adaptive
                     self.expect("Adaptive detail %s." % ("on" if self.adaptive else "off"))

@@ -261,5 +261,52 @@ class PdbTrajectory(unittest.TestCase):
             self.assertEqual(app.wait_for_exit(), 0)
 
 
+class OverlayOverParticles(unittest.TestCase):
+    """The overlay stays whole over particles at every depth, also after a fit and a reload of another system."""
+
+    GREY = 102  # 0.4 of 255: the overlay's colour
+
+    def text_pixels(self, image, text):
+        left, top, right, bottom = overlay_box(image, text)
+        return {(x, y) for x in range(left, right) for y in range(top, bottom)
+                if all(abs(c - self.GREY) <= 6 for c in image.getpixel((x, y)))}
+
+    def test_a_fit_and_a_reload_leave_the_overlay_whole(self):
+        folder = temp_dir(self)
+        # A compact block of rods (the fit brings the eye close), then a cloud of yellow spheres that reaches
+        # from far behind the frame centre to close before the eye and covers the corner of the overlay.
+        rods = ["%d %g %g %g 0.92388 0 0 0.382683" % (1, 3 * i - 6, 2 * j - 4, 2 * k - 4)
+                for i in range(5) for j in range(5) for k in range(5)]
+        write_file(folder, "rods.dump", dump_frame(0, rods) + dump_frame(1, rods))
+        write_file(folder, "rods.cfg", "dumpfile rods.dump\nspecies 1\nhalf_radii 1 1.5 0.5 0.5\n"
+                   "color 1 0.85 0.25 0.2\nbond_vector 1 1 0 0 0\nbackground 0 0 0\n")
+        cloud = ["1 %g %g %g 1 0 0 0" % (x, y, z) for x in range(-45, 46, 9) for y in range(-30, 31, 6)
+                 for z in (-60, -20, 10, 30)]
+        write_file(folder, "cloud.dump", dump_frame(0, cloud) + dump_frame(1, cloud))
+        write_file(folder, "cloud.cfg", "dumpfile cloud.dump\nspecies 1\nhalf_radii 1 3 3 3\n"
+                   "color 1 0.9 0.9 0.2\nbond_vector 1 1 0 0 0\nbackground 0 0 0.3\n")
+        app = Ovalix(["rods.cfg"], cwd=folder)
+        self.addCleanup(app.finish)
+        app.wait_for_line(r"Done reading\. Rendering\.")
+        app.window("OvaLIX - rods.cfg")
+        text = "Timestep 0 of 1"
+        start = app.settled_grab()
+        glyphs = self.text_pixels(start, text)
+        self.assertGreater(len(glyphs), 8 * len(text), "no overlay text at the start")
+        app.key("z")
+        fitted = grab_change(app, start, "'z'")
+        self.assertEqual(self.text_pixels(fitted, text), glyphs)
+        app.key("L")
+        app.wait_for_text("Please enter name of file with configuration information: ")
+        app.send("cloud.cfg\n")
+        app.wait_for_line(r"Done\. Rendering\.")
+        reloaded = app.settled_grab(ready=lambda image: image.getpixel((5, 5)) != fitted.getpixel((5, 5)))
+        left, top, right, bottom = overlay_box(reloaded, text)
+        covered = [(x, y) for x in range(left, right) for y in range(top, bottom)
+                   if (x, y) not in glyphs and reloaded.getpixel((x, y))[0] > 120]
+        self.assertGreater(len(covered), (right - left) * (bottom - top) // 4, "no particle behind the overlay")
+        self.assertEqual(self.text_pixels(reloaded, text), glyphs, "the overlay is not whole over the particles")
+
+
 if __name__ == "__main__":
     unittest.main()
