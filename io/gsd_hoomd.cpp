@@ -21,6 +21,11 @@ const double ONE[1] = {1};
 const double UNIT_QUATERNION[4] = {1, 0, 0, 0};
 const double NOT_GIVEN = std::numeric_limits<double>::quiet_NaN();  // a shape field the JSON lacks
 
+// Chunk bytes and integer values being decoded. Kept between frame reads: a large frame then reuses the
+// pages of the one before instead of faulting in fresh ones.
+std::vector<unsigned char> chunkBytes;
+std::vector<int64_t> integerValues;
+
 // What one ReadGsdFrame call works with.
 struct FrameRead {
     GsdFile* file = nullptr;
@@ -28,7 +33,7 @@ struct FrameRead {
     uint32_t N = 0;                    // particles/N of this frame
     uint32_t N0 = 0;                   // particles/N of frame 0: chunks carry over from frame 0 when equal
     std::string where;                 // "path: frame f: ", the start of every error line
-    std::vector<unsigned char> bytes;  // the chunk being decoded
+    size_t quantities = 0;             // entries of GsdFrame::quantities filled so far
 };
 
 // The chunk in the frame, else frame 0's when carry allows it; nullptr means the schema default.
@@ -79,14 +84,14 @@ bool LoadShaped(FrameRead& read, const GsdIndexEntry& entry, const char* name, u
         error = read.where + name + " has " + std::to_string(entry.M) + " columns, not " + std::to_string(columns);
         return false;
     }
-    return ReadChunk(*read.file, entry, read.bytes, error);
+    return ReadChunk(*read.file, entry, chunkBytes, error);
 }
 
 bool LoadReals(FrameRead& read, const GsdIndexEntry& entry, const char* name, uint64_t rows, uint32_t columns,
                const char* rowsMeaning, std::vector<double>& out, std::string& error) {
     if (!LoadShaped(read, entry, name, rows, columns, rowsMeaning, error)) return false;
     out.resize(static_cast<size_t>(rows) * columns);
-    Convert(read.bytes.data(), entry.type, out.size(), out.data());
+    Convert(chunkBytes.data(), entry.type, out.size(), out.data());
     return true;
 }
 
@@ -98,7 +103,7 @@ bool LoadIntegers(FrameRead& read, const GsdIndexEntry& entry, const char* name,
     }
     if (!LoadShaped(read, entry, name, rows, columns, rowsMeaning, error)) return false;
     out.resize(static_cast<size_t>(rows) * columns);
-    Convert(read.bytes.data(), entry.type, out.size(), out.data());
+    Convert(chunkBytes.data(), entry.type, out.size(), out.data());
     return true;
 }
 
@@ -109,9 +114,8 @@ bool ReadCount(FrameRead& read, const char* name, bool carry, uint64_t fallback,
         value = fallback;
         return true;
     }
-    std::vector<int64_t> one;
-    if (!LoadIntegers(read, *entry, name, 1, 1, "a single value", one, error)) return false;
-    value = static_cast<uint64_t>(one[0]);
+    if (!LoadIntegers(read, *entry, name, 1, 1, "a single value", integerValues, error)) return false;
+    value = static_cast<uint64_t>(integerValues.at(0));
     return true;
 }
 
@@ -134,7 +138,7 @@ bool CheckCount(const FrameRead& read, const char* name, uint64_t count, std::st
 }
 
 // Particle count of this frame and of frame 0.
-bool ReadParticleCounts(FrameRead& read, std::string& error) {
+bool ReadParticleCounts(FrameRead& read, GsdFrame& out, std::string& error) {
     uint64_t n = 0;
     uint64_t n0 = 0;
     if (!ReadCount(read, "particles/N", true, 0, n, error) || !CheckCount(read, "particles/N", n, error)) return false;
@@ -147,6 +151,7 @@ bool ReadParticleCounts(FrameRead& read, std::string& error) {
     }
     read.N = static_cast<uint32_t>(n);
     read.N0 = static_cast<uint32_t>(n0);
+    out.N = read.N;
     return true;
 }
 
@@ -177,14 +182,14 @@ bool ReadStrings(FrameRead& read, const char* name, std::vector<std::string>& ou
         return false;
     }
     if (!CheckCount(read, name, entry->N, error)) return false;
-    if (!ReadChunk(*read.file, *entry, read.bytes, error)) return false;
+    if (!ReadChunk(*read.file, *entry, chunkBytes, error)) return false;
     out.clear();
     for (uint64_t row = 0; row < entry->N; ++row) {
         if (entry->M == 0) {
             out.emplace_back();
             continue;
         }
-        const char* text = reinterpret_cast<const char*>(read.bytes.data()) + row * entry->M;
+        const char* text = reinterpret_cast<const char*>(chunkBytes.data()) + row * entry->M;
         const void* end = std::memchr(text, 0, entry->M);
         out.emplace_back(text, end ? static_cast<const char*>(end) - text : entry->M);
     }
@@ -198,7 +203,8 @@ bool ReadTypes(FrameRead& read, GsdFrame& out, std::string& error) {
     if (!ReadStrings(read, "particles/type_shapes", out.typeShapes, error)) return false;
     out.typeId.assign(read.N, 0);
     const GsdIndexEntry* entry = Lookup(read, "particles/typeid", read.N == read.N0);
-    std::vector<int64_t> ids(read.N, 0);
+    std::vector<int64_t>& ids = integerValues;
+    ids.assign(read.N, 0);
     if (entry && !LoadIntegers(read, *entry, "particles/typeid", read.N, 1, "particles/N", ids, error)) return false;
     for (size_t i = 0; i < out.typeId.size() && i < ids.size(); ++i) {
         if (ids[i] < 0 || static_cast<uint64_t>(ids[i]) >= out.types.size()) {
@@ -225,8 +231,17 @@ bool ReadParticleReals(FrameRead& read, const char* name, uint32_t columns, cons
     return !finite || CheckFinite(read, name, out, error);
 }
 
-void AddQuantity(GsdFrame& out, const char* name, uint32_t columns, const std::vector<double>& values) {
-    out.quantities.push_back({name, columns, values});
+// The next quantity of the frame, reusing the storage of the frame read before.
+GsdQuantity& NextQuantity(FrameRead& read, GsdFrame& out, const std::string& name, uint32_t columns) {
+    if (read.quantities == out.quantities.size()) out.quantities.emplace_back();
+    GsdQuantity& quantity = out.quantities.at(read.quantities++);
+    quantity.name = name;
+    quantity.columns = columns;
+    return quantity;
+}
+
+void AddQuantity(FrameRead& read, GsdFrame& out, const char* name, uint32_t columns, const std::vector<double>& values) {
+    NextQuantity(read, out, name, columns).values = values;
 }
 
 // Position, orientation, diameter, velocity, mass and charge; the momenta and masses also as quantities.
@@ -237,11 +252,11 @@ bool ReadParticleTables(FrameRead& read, GsdFrame& out, std::string& error) {
         !ReadParticleReals(read, "particles/diameter", 1, ONE, true, out.diameter, found, error))
         return false;
     if (!ReadParticleReals(read, "particles/velocity", 3, NO_VALUES, false, out.velocity, found, error)) return false;
-    if (found) AddQuantity(out, "particles/velocity", 3, out.velocity);
+    if (found) AddQuantity(read, out, "particles/velocity", 3, out.velocity);
     if (!ReadParticleReals(read, "particles/mass", 1, ONE, false, out.mass, found, error)) return false;
-    if (found) AddQuantity(out, "particles/mass", 1, out.mass);
+    if (found) AddQuantity(read, out, "particles/mass", 1, out.mass);
     if (!ReadParticleReals(read, "particles/charge", 1, NO_VALUES, false, out.charge, found, error)) return false;
-    if (found) AddQuantity(out, "particles/charge", 1, out.charge);
+    if (found) AddQuantity(read, out, "particles/charge", 1, out.charge);
     return true;
 }
 
@@ -249,9 +264,10 @@ bool ReadImage(FrameRead& read, GsdFrame& out, std::string& error) {
     out.image.assign(static_cast<size_t>(read.N) * 3, 0);
     const GsdIndexEntry* entry = Lookup(read, "particles/image", read.N == read.N0);
     if (!entry) return true;
-    std::vector<int64_t> values;
+    std::vector<int64_t>& values = integerValues;
     if (!LoadIntegers(read, *entry, "particles/image", read.N, 3, "particles/N", values, error)) return false;
-    std::vector<double> asReals(values.size());
+    std::vector<double>& asReals = NextQuantity(read, out, "particles/image", 3).values;
+    asReals.resize(values.size());
     for (size_t i = 0; i < values.size() && i < out.image.size(); ++i) {
         if (values[i] < INT32_MIN || values[i] > INT32_MAX) {
             error = read.where + "particles/image value " + std::to_string(i) + " is out of the int32 range";
@@ -260,7 +276,6 @@ bool ReadImage(FrameRead& read, GsdFrame& out, std::string& error) {
         out.image[i] = static_cast<int32_t>(values[i]);
         asReals[i] = static_cast<double>(values[i]);
     }
-    AddQuantity(out, "particles/image", 3, asReals);
     return true;
 }
 
@@ -278,7 +293,8 @@ bool ReadBonds(FrameRead& read, GsdFrame& out, std::string& error) {
     out.bondN = static_cast<uint32_t>(count);
     out.bondGroup.assign(static_cast<size_t>(count) * 2, 0);
     const GsdIndexEntry* entry = Lookup(read, "bonds/group", count == count0);
-    std::vector<int64_t> members;
+    std::vector<int64_t>& members = integerValues;
+    members.clear();
     if (entry && !LoadIntegers(read, *entry, "bonds/group", count, 2, "bonds/N", members, error)) return false;
     for (size_t i = 0; i < members.size() && i < out.bondGroup.size(); ++i) {
         if (members[i] < 0 || members[i] >= static_cast<int64_t>(read.N)) {
@@ -295,6 +311,38 @@ bool ReadBonds(FrameRead& read, GsdFrame& out, std::string& error) {
     return true;
 }
 
+// Schema defaults for the scalars; tables emptied but their storage kept for the next frame.
+void ResetFrame(GsdFrame& out) {
+    out.step = 0;
+    const double box[6] = {1, 1, 1, 0, 0, 0};
+    std::copy(box, box + 6, out.box);
+    out.dimensions = 3;
+    out.N = 0;
+    out.bondN = 0;
+    for (std::vector<double>* table : {&out.position, &out.orientation, &out.diameter, &out.velocity, &out.mass,
+                                       &out.charge})
+        table->clear();
+    out.types.clear();
+    out.typeId.clear();
+    out.typeShapes.clear();
+    out.image.clear();
+    out.bondGroup.clear();
+}
+
+// The file must follow the HOOMD schema and hold the frame.
+bool CheckRequest(const GsdFile& file, uint64_t frame, std::string& error) {
+    if (!IsHoomdGsd(file)) {
+        error = file.path + ": schema \"" + file.schema + "\", not " + HOOMD_SCHEMA;
+        return false;
+    }
+    if (frame >= file.frameCount) {
+        error = file.path + ": frame " + std::to_string(frame) + " is past the last of its " +
+                std::to_string(file.frameCount) + " frames";
+        return false;
+    }
+    return true;
+}
+
 bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
 // Every log/particles/ chunk of the file that this frame has (or carries from frame 0), N rows each.
@@ -304,12 +352,9 @@ bool ReadLogQuantities(FrameRead& read, GsdFrame& out, std::string& error) {
         if (!StartsWith(name, LOG_PARTICLES)) continue;
         const GsdIndexEntry* entry = Lookup(read, name.c_str(), read.N == read.N0);
         if (!entry || entry->M == 0) continue;
-        GsdQuantity quantity;
-        quantity.name = name;
-        quantity.columns = entry->M;
+        GsdQuantity& quantity = NextQuantity(read, out, name, entry->M);
         if (!LoadReals(read, *entry, name.c_str(), read.N, entry->M, "particles/N", quantity.values, error))
             return false;
-        out.quantities.push_back(std::move(quantity));
     }
     return true;
 }
@@ -398,25 +443,17 @@ bool Positive(double value) { return std::isfinite(value) && value > 0; }
 bool IsHoomdGsd(const GsdFile& file) { return file.schema == HOOMD_SCHEMA; }
 
 bool ReadGsdFrame(GsdFile& file, uint64_t frame, GsdFrame& out, std::string& error) {
-    out = GsdFrame();
-    if (!IsHoomdGsd(file)) {
-        error = file.path + ": schema \"" + file.schema + "\", not " + HOOMD_SCHEMA;
-        return false;
-    }
-    if (frame >= file.frameCount) {
-        error = file.path + ": frame " + std::to_string(frame) + " is past the last of its " +
-                std::to_string(file.frameCount) + " frames";
-        return false;
-    }
+    ResetFrame(out);
     FrameRead read;
     read.file = &file;
     read.frame = frame;
     read.where = file.path + ": frame " + std::to_string(frame) + ": ";
-    if (!ReadParticleCounts(read, error)) return false;
-    out.N = read.N;
-    return ReadConfiguration(read, out, error) && ReadTypes(read, out, error) &&
-           ReadParticleTables(read, out, error) && ReadImage(read, out, error) && ReadBonds(read, out, error) &&
-           ReadLogQuantities(read, out, error);
+    bool done = CheckRequest(file, frame, error) && ReadParticleCounts(read, out, error) &&
+                ReadConfiguration(read, out, error) && ReadTypes(read, out, error) &&
+                ReadParticleTables(read, out, error) && ReadImage(read, out, error) && ReadBonds(read, out, error) &&
+                ReadLogQuantities(read, out, error);
+    out.quantities.resize(done ? read.quantities : 0);  // a failed read never shows the last frame's quantities
+    return done;
 }
 
 bool ParseTypeShape(const std::string& json, double halfRadii[3], std::string& kind) {
