@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # GSD reading: open+index and one frame for 100,000 and 1,000,000 particles, this reader against gsd.hoomd.
-#   bench/gsd_bench.sh [work-folder]      (default: a fresh folder under /tmp, removed at the end)
+#   bench/gsd_bench.sh [work-folder [varying_bench]]   (default: a fresh folder under /tmp, removed at the end)
+# Given the built varying_bench (build/bench/varying_bench), the viewer's own OpenFile + ReadFrame run too.
 # Files are written with the gsd package (Debian: python3-gsd): 10 frames, frame 0 with every particle
 # attribute, the later ones with positions and orientations. Both readers run on a warm page cache.
 set -euo pipefail
@@ -8,6 +9,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 python=/usr/bin/python3
 [ -x "$python" ] || python=python3
 work="${1:-}"
+viewer="${2:-}"
 if [ -z "$work" ]; then
     work="$(mktemp -d /tmp/ovalix_gsd_bench.XXXXXX)"
     trap 'rm -rf "$work"' EXIT
@@ -47,6 +49,7 @@ with gsd.hoomd.open(name=name, mode='wb') as f:
 PY
     echo "---- $n particles: $(du -h "$file" | cut -f1), frame 7"
     "$work/gsd_bench" "$file" 7 5 </dev/null
+    if [ -n "$viewer" ]; then "$viewer" gsd "$file" 7 5 </dev/null; fi
     "$python" - "$file" </dev/null <<'PY'
 import sys, time
 import gsd.hoomd
@@ -70,5 +73,11 @@ PY
     middle=$(date +%s.%N)
     "$python" -c "import gsd.hoomd; f = gsd.hoomd.open('$file', 'rb'); s = f[7]" </dev/null
     end=$(date +%s.%N)
+    if [ -n "$viewer" ]; then
+        start=$(date +%s.%N)
+        "$viewer" gsd "$file" 7 1 </dev/null >/dev/null
+        end=$(date +%s.%N)
+        echo "whole process, viewer OpenFile + ReadFrame of frame 7: $(echo "($end - $start) * 1000" | bc) ms"
+    fi
     echo "whole process, open + frame 7: ovalix $(echo "($middle - $start) * 1000" | bc) ms, python3 -c gsd.hoomd $(echo "($end - $middle) * 1000" | bc) ms"
 done
