@@ -3,7 +3,7 @@
 #include "io/gsd_trajectory.h"
 
 #include <algorithm>
-#include <cstring>  // Required for: memcpy()
+#include <cstring>  // Required for: memcpy(), strnlen()
 #include <iostream>
 #include <new>
 #include <sstream>
@@ -19,6 +19,7 @@ namespace {
 GsdFile openGsd;        // the trajectory named by inname while gsd is true
 GsdFrame frameRead;     // the last frame read; its tables are reused by the next read
 int centreOrigin = 0;   // bond-origin number whose vectors are all 0: a file's bonds join particle centres
+bool shapesPending = false;  // the species still wait for the type shapes of frame 0 (read with that frame)
 
 [[noreturn]] void FailGsd(const std::string& line) {
     std::cout << line << std::endl;
@@ -75,6 +76,23 @@ void AddCentreOrigin() {
     centreOrigin = static_cast<int>(bondvec.size() / block);
 }
 
+// Type names of frame 0 alone (N rows of M bytes, each ended by a 0 byte or the row's end), so that opening
+// costs no particle data; {"A"} when the file has none.
+std::vector<std::string> ReadTypeNames(GsdFile& file) {
+    const GsdIndexEntry* chunk = FindChunk(file, 0, "particles/types");
+    if (!chunk) return {"A"};
+    std::string error;
+    std::vector<unsigned char> bytes;
+    if (GsdTypeSize(chunk->type) != 1) FailGsd(file.path + ": frame 0: particles/types is not text");
+    if (!ReadChunk(file, *chunk, bytes, error)) FailGsd(error);
+    std::vector<std::string> names;
+    for (uint64_t row = 0; row < chunk->N && (row + 1) * chunk->M <= bytes.size(); ++row) {
+        const char* text = reinterpret_cast<const char*>(&bytes[row * chunk->M]);
+        names.emplace_back(text, strnlen(text, chunk->M));
+    }
+    return names;
+}
+
 // Species without configured half radii take them from the file's type shapes.
 void TakeTypeShapes() {
     std::vector<double> halfRadii;
@@ -94,10 +112,9 @@ void TakeTypeShapes() {
         if (!notes[t].empty() && !HalfRadiiGiven(static_cast<long long>(t) + 1)) std::cout << notes[t] << std::endl;
 }
 
-void PrintTypeNames() {
+void PrintTypeNames(const std::vector<std::string>& types) {
     std::cout << "Species:              ";
-    for (std::size_t t = 0; t < frameRead.types.size(); ++t)
-        std::cout << (t > 0 ? ", " : "") << t + 1 << " = " << frameRead.types[t];
+    for (std::size_t t = 0; t < types.size(); ++t) std::cout << (t > 0 ? ", " : "") << t + 1 << " = " << types[t];
     std::cout << std::endl;
 }
 
@@ -228,11 +245,10 @@ void OpenGsdTrajectory() {
     counter.resize(frameAtoms.size());
     for (std::size_t f = 0; f < counter.size(); ++f) counter[f] = static_cast<int64_t>(f);  // frames by number
     atoms = frameAtoms.front();
-    if (!ReadGsdFrame(openGsd, 0, frameRead, error)) FailGsd(error);
     PrintTrajectorySummary();
-    PrintTypeNames();
-    TakeTypeShapes();
+    PrintTypeNames(ReadTypeNames(openGsd));
     AddCentreOrigin();
+    shapesPending = true;
 }
 
 void GsdFrameToScene(const GsdFrame& read) {
@@ -253,8 +269,15 @@ void GsdFrameToScene(const GsdFrame& read) {
 void ReadGsdTrajectoryFrame() {
     RequireOpenTrajectory();
     std::string error;
-    if (!ReadGsdFrame(openGsd, static_cast<uint64_t>(entry(counter, frame, "counter")), frameRead, error))
-        FailGsd(error);
+    const uint64_t wanted = static_cast<uint64_t>(entry(counter, frame, "counter"));
+    bool held = false;
+    if (shapesPending) {  // the first read after opening: frame 0 gives the shapes
+        if (!ReadGsdFrame(openGsd, 0, frameRead, error)) FailGsd(error);
+        TakeTypeShapes();
+        shapesPending = false;
+        held = wanted == 0;
+    }
+    if (!held && !ReadGsdFrame(openGsd, wanted, frameRead, error)) FailGsd(error);
     GsdFrameToScene(frameRead);
 }
 
