@@ -35,6 +35,11 @@ int frame = 0;
 int atoms = 0;
 int species = 0;
 bool quat = false;
+bool gsd = false;
+int mostAtoms = 0;
+bool varyingAtoms = false;
+bool trajectoryBonds = false;
+bool bondsLeftOutShown = false;
 bool solidBonds = false;
 double bondwidth = 0.0;
 bool animate = false;
@@ -55,6 +60,7 @@ std::vector<double> geom;
 long long frameMemoryLimit = PhysicalMemoryBytes();
 std::vector<int64_t> counter(100, 0);
 std::vector<int> topology;
+std::vector<int> frameAtoms;
 std::vector<unsigned int> texture(1, 0);
 std::ifstream infile;
 std::string inname;
@@ -83,6 +89,11 @@ int FrameCount() { return static_cast<int>(counter.size()); }
 
 int BondCount() { return static_cast<int>(topology.size() / TOPOLOGY_STRIDE); }
 
+bool BondInFrame(int j) {
+    long long row = static_cast<long long>(j) * TOPOLOGY_STRIDE;
+    return entry(topology, row, "topology") <= atoms && entry(topology, row + 1, "topology") <= atoms;
+}
+
 void ResetScene() {
     window_width = 1024;
     window_height = 640;
@@ -97,6 +108,12 @@ void ResetScene() {
     headless = false;
     frame = atoms = species = 0;
     quat = false;
+    gsd = false;
+    mostAtoms = 0;
+    varyingAtoms = false;
+    trajectoryBonds = false;
+    bondsLeftOutShown = false;
+    frameAtoms.clear();
     solidBonds = false;
     bondwidth = 0.0;
     animate = print = false;

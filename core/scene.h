@@ -82,6 +82,7 @@ extern std::string title;             // window title
 extern std::string inname;            // trajectory file; also the stem of sequence image names
 extern std::ifstream infile;          // the open trajectory, binary
 extern bool quat;                     // true: dump file; false: PDB trajectory
+extern bool gsd;                      // the trajectory is a GSD file (HOOMD-blue); quat is then false
 extern std::string ellipsoidtexture;  // image for the ellipsoids, empty for none
 extern std::string bondtexture;       // image for the solid bonds, empty for none
 extern std::string format;            // screenshot extension with its dot: ".jpg", ".png", ".bmp"
@@ -89,7 +90,10 @@ extern std::string format;            // screenshot extension with its dot: ".jp
 // ---- Frames and atoms -----------------------------------------------------------------------------
 extern std::vector<int64_t> counter;  // byte offset of each frame in infile; size = number of frames
 extern int frame;                     // 0-based index of the frame held in geom
-extern int atoms;                     // atoms per frame
+extern int atoms;                     // atoms of the frame held in geom
+extern std::vector<int> frameAtoms;   // atoms of each frame, by frame index; filled by the opener
+extern int mostAtoms;                 // atoms of the largest frame: geom's capacity is taken for it once
+extern bool varyingAtoms;             // the atom count may change between frames (else a change is an error)
 extern int species;                   // rows of shape and color; block size of bondvec
 extern std::vector<double> geom;      // GEOM_STRIDE doubles per atom
 extern long long frameMemoryLimit;    // bytes geom may take: the machine's physical memory
@@ -125,6 +129,8 @@ extern std::vector<double> shape;         // half radii, SPECIES_STRIDE per spec
 extern std::vector<double> color;         // diffuse RGB, SPECIES_STRIDE per species
 extern std::vector<double> bondvec;       // body-frame bond origins: block m holds origin m of every species
 extern std::vector<int> topology;         // TOPOLOGY_STRIDE ints per bond, atom and origin numbers from 1
+extern bool trajectoryBonds;              // the trajectory's own bonds fill topology frame by frame (no bond file)
+extern bool bondsLeftOutShown;            // a bond to an atom beyond a frame's count has been reported once
 extern bool solidBonds;                   // bonds as cylinders (true) or lines
 extern double bondwidth;                  // cylinder radius, scene units
 extern std::vector<unsigned int> texture; // GL texture names: [0] ellipsoids, [1] bonds if configured
@@ -169,5 +175,6 @@ inline T& entry(std::vector<T>& table, long long index, const char* name) {
 
 int FrameCount();     // number of frames of the open trajectory (entries of counter)
 int BondCount();      // number of whole bonds in topology
+bool BondInFrame(int j);  // both atoms of bond j lie within the frame held in geom
 long long PhysicalMemoryBytes();  // memory of this machine in bytes (a large stand-in where it cannot be told)
 void ResetScene();    // put every scene variable back to its start-up default (for tests)

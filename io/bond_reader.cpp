@@ -1,6 +1,7 @@
 // The bond file: a "Bonds" header, one skipped line, then bond lines "number type atomA atomB [originA originB]".
 #include "io/bond_reader.h"
 
+#include <algorithm>  // Required for: std::max
 #include <charconv>  // Required for: std::from_chars
 #include <climits>   // Required for: INT_MAX, INT_MIN, LLONG_MAX
 #include <cmath>     // Required for: std::trunc
@@ -11,6 +12,7 @@
 #include "core/exit_sequence.h"
 #include "core/scene.h"
 #include "io/numbers.h"
+#include "io/trajectory_summary.h"  // Required for: ReportBondsOutsideFrame()
 
 namespace {
 
@@ -109,6 +111,7 @@ void ReadBonds(std::string name) {
     const long long originBlock = 3LL * species;
     const long long origins = originBlock > 0 ? static_cast<long long>(bondvec.size()) / originBlock : 0;
 
+    const long long largest = std::max(atoms, mostAtoms);
     std::string text;
     long long lineNumber = 0;
     // The header lines, then the one line after them, are skipped.
@@ -132,11 +135,13 @@ void ReadBonds(std::string name) {
             topology.push_back(1);
             topology.push_back(1);
         }
-        if (bond.atomA > atoms || bond.atomA < 1 || bond.atomB > atoms || bond.atomB < 1)
+        // Against the largest frame: a frame with fewer atoms leaves out the bonds to the missing ones.
+        if (bond.atomA > largest || bond.atomA < 1 || bond.atomB > largest || bond.atomB < 1)
             FailBond("Error reading bonds. Bond goes to atom that does not exist.", lineNumber, text);
         if (bond.originA > origins || bond.originB > origins)
             FailBond("Error reading bonds. Bond goes from bond origin that does not exist.", lineNumber, text);
     }
     file.close();
     std::cout << "Number of bonds:      " << BondCount() << std::endl;
+    ReportBondsOutsideFrame();
 }

@@ -11,6 +11,7 @@
 #include "core/scene.h"
 #include "io/numbers.h"
 #include "io/file_shapes.h"
+#include "io/gsd_trajectory.h"
 #include "io/trajectory_config.h"
 
 namespace {
@@ -18,7 +19,8 @@ namespace {
 // In this order: the order of the seen flags and of the missing-value check.
 enum Keyword {
     DUMPFILE, BONDFILE, SPECIES, HALF_RADII, BOND_VECTOR, COLOR,
-    BACKGROUND, SOLID_BONDS, TEXTURE, TEXTURE_BONDS, ANISOUFILE, ADAPTIVE_DETAIL, KEYWORD_COUNT
+    BACKGROUND, SOLID_BONDS, TEXTURE, TEXTURE_BONDS, ANISOUFILE, ADAPTIVE_DETAIL, GSDFILE, VARYING_ATOMS,
+    KEYWORD_COUNT
 };
 // Limits that keep the species tables within a sane size (each species needs lines in the file anyway).
 constexpr unsigned long long MAX_SPECIES = 1000000;
@@ -26,7 +28,8 @@ constexpr long long MAX_TABLE_ENTRIES = 30000000;
 
 const char* const KEYWORDS[KEYWORD_COUNT] = {
     "dumpfile", "bondfile", "species", "half_radii", "bond_vector", "color",
-    "background", "solid_bonds", "texture", "texture_bonds", "anisoufile", "adaptive_detail"};
+    "background", "solid_bonds", "texture", "texture_bonds", "anisoufile", "adaptive_detail", "gsdfile",
+    "varying_atoms"};
 
 // What one read of a file keeps: its seen flags, the trajectory keyword met first, and its result.
 struct ConfigRead {
@@ -155,9 +158,9 @@ void ReadBackground(std::string_view values) {
     for (int k = 0; k < 3; ++k) FogColor[k] = BGColor[k];
 }
 
-// Either trajectory keyword after one already given: name the kind that was set first.
+// A trajectory keyword after one already given: name the kind that was set first.
 [[noreturn]] void TrajectoryConflict(int earlier) {
-    const char* kind = earlier == DUMPFILE ? "Quat" : "Anisou";
+    const char* kind = earlier == DUMPFILE ? "Quat" : earlier == GSDFILE ? "GSD" : "Anisou";
     ConfigError({std::string(kind) + " file already set. Which one do you want?",
                  "Please correct this, and run the program again."});
 }
@@ -167,13 +170,14 @@ void SetTrajectory(ConfigRead& read, Keyword keyword, std::string_view values) {
     read.trajectoryKeyword = keyword;
     inname = WordValue(values);
     quat = keyword == DUMPFILE;
-    if (keyword == DUMPFILE) {
-        std::cout << "Dump File: " << inname << std::endl;
-        read.seen[ANISOUFILE] = true;
+    gsd = keyword == GSDFILE;
+    if (keyword == DUMPFILE || keyword == GSDFILE) {
+        std::cout << (gsd ? "GSD File: " : "Dump File: ") << inname << std::endl;
+        for (Keyword implied : {DUMPFILE, ANISOUFILE, GSDFILE}) read.seen[implied] = true;
     } else {
         species = 1;
         std::cout << "ANISOU File: " << inname << std::endl;
-        for (Keyword implied : {DUMPFILE, SPECIES, HALF_RADII, BOND_VECTOR, COLOR}) read.seen[implied] = true;
+        for (Keyword implied : {DUMPFILE, GSDFILE, SPECIES, HALF_RADII, BOND_VECTOR, COLOR}) read.seen[implied] = true;
     }
 }
 
@@ -183,6 +187,7 @@ void HandleKeywordLine(ConfigRead& read, Keyword keyword, std::string_view line,
     switch (keyword) {
         case DUMPFILE:
         case ANISOUFILE:
+        case GSDFILE:
             SetTrajectory(read, keyword, values);
             break;
         case BONDFILE:
@@ -220,6 +225,10 @@ void HandleKeywordLine(ConfigRead& read, Keyword keyword, std::string_view line,
         case ADAPTIVE_DETAIL:
             adaptiveDetail = true;
             std::cout << "Adaptive detail will be used." << std::endl;
+            break;
+        case VARYING_ATOMS:
+            varyingAtoms = true;
+            std::cout << "The number of atoms may change between time steps." << std::endl;
             break;
         case KEYWORD_COUNT:
             break;
@@ -270,6 +279,10 @@ void ApplyDefaults(ConfigRead& read) {
         bondtexture.clear();
         read.seen[TEXTURE_BONDS] = true;
     }
+    if (!read.seen[VARYING_ATOMS]) {
+        varyingAtoms = false;
+        read.seen[VARYING_ATOMS] = true;
+    }
     if (!read.seen[ADAPTIVE_DETAIL]) {
         adaptiveDetail = false;
         read.seen[ADAPTIVE_DETAIL] = true;
@@ -281,6 +294,8 @@ void CheckRequired(const ConfigRead& read) {
         if (read.seen[k]) continue;
         // Half radii may come from the dump's shape columns instead.
         if (k == HALF_RADII && quat && DumpHasShapeColumns(inname)) continue;
+        if (k == HALF_RADII && gsd && GsdHasTypeShapes(inname)) continue;
+        if (k == BOND_VECTOR && gsd) continue;  // a GSD file's bonds join particle centres
         ConfigError({std::string("The value of the ") + KEYWORDS[k] + " is missing in the input.",
                      "Please add this to the input file (see the manual) and run the program again."});
     }

@@ -15,7 +15,7 @@
 #include "io/line_reader.h"
 #include "io/numbers.h"
 #include "io/file_shapes.h"
-#include "io/trajectory_summary.h"
+#include "io/trajectory_summary.h"  // Required for: FitFrameTable()
 
 namespace {
 
@@ -148,14 +148,14 @@ bool SkipLastAtomLine() {
     return CountWords(line) >= wholeLineWords && LastWordWhole(line);
 }
 
-// Skips the frame's atom lines; false when the file ends before the last of them is whole. The first
+// Skips the frame's `count` atom lines; false when the file ends before the last of them is whole. The first
 // frame's first atom line tells how many words a whole line has.
-bool SkipAtomLines(bool first) {
-    if (atoms == 0) return true;
-    int64_t between = atoms - 1;
+bool SkipAtomLines(int count, bool first) {
+    if (count == 0) return true;
+    int64_t between = count - 1;
     if (first) {
         wholeLineWords = dumpColumns.names > 0 ? dumpColumns.names : GEOM_STRIDE;
-        if (atoms == 1) return SkipLastAtomLine();
+        if (count == 1) return SkipLastAtomLine();
         int64_t start = ReadPosition();
         std::string_view line;
         if (SkipLines(1) != 1 || EndReached()) return false;
@@ -173,19 +173,21 @@ bool SkipAtomLines(bool first) {
     ExitSequence();
 }
 
-// Scans the frame that starts at the current position. The first frame sets atoms; later frames must match.
+// Scans the frame that starts at the current position and notes its count in frameAtoms. The first frame sets
+// atoms; later frames must match it unless counts may vary.
 FrameScan ScanFrame(int timeStep, bool first) {
     bool text = false;
     if (!ReadUntilCountHeader(text)) return text ? FRAME_BEFORE_COUNT : FRAME_WITHOUT_COUNT;
     int count = ReadAtomCount(timeStep);
     if (count < 0) return FRAME_COUNT_CUT;
     if (first) atoms = count;
-    else if (count != atoms) FailCountMismatch(timeStep, count);
+    else if (count != atoms && !varyingAtoms) FailCountMismatch(timeStep, count);
+    frameAtoms.push_back(count);
     std::string header;
     if (!ReadUntilAtomsHeader(timeStep, header)) return FRAME_CUT;
     if (first) TakeColumns(header);
     else CheckColumns(timeStep, header);
-    return SkipAtomLines(first) ? FRAME_COMPLETE : FRAME_CUT;
+    return SkipAtomLines(count, first) ? FRAME_COMPLETE : FRAME_CUT;
 }
 
 void ShowScanProgress(int scanned) {
@@ -201,16 +203,22 @@ void ShowScanProgress(int scanned) {
     ExitSequence();
 }
 
-// One frame's table is allocated before any frame is read. A count of blank lines costs a byte of file
-// an atom but 72 bytes of table: refuse what this machine cannot hold instead of dying on it.
+// The table of the largest frame is allocated before any frame is read. A count of blank lines costs a byte
+// of file an atom but 72 bytes of table: refuse what this machine cannot hold instead of dying on it.
 void AllocateFrameTable() {
-    const long long bytes = static_cast<long long>(atoms) * GEOM_STRIDE * static_cast<long long>(sizeof(double));
-    const std::string tooMany = "Time step 1 of " + inname + " holds " + std::to_string(atoms) +
-                                " atoms: one frame of them needs " + std::to_string(bytes >> 20) + " MiB";
+    std::size_t largest = 0;
+    for (std::size_t k = 0; k < frameAtoms.size(); ++k)
+        if (frameAtoms[k] > frameAtoms[largest]) largest = k;
+    mostAtoms = frameAtoms.empty() ? atoms : frameAtoms[largest];
+    const long long bytes = static_cast<long long>(mostAtoms) * GEOM_STRIDE * static_cast<long long>(sizeof(double));
+    const std::string tooMany = "Time step " + std::to_string(largest + 1) + " of " + inname + " holds " +
+                                std::to_string(mostAtoms) + " atoms: one frame of them needs " +
+                                std::to_string(bytes >> 20) + " MiB";
     if (bytes > frameMemoryLimit)
         FailScan({tooMany + ", more than the " + std::to_string(frameMemoryLimit >> 20) + " MiB of memory here."},
                  false);
     try {
+        geom.reserve(static_cast<std::size_t>(mostAtoms) * GEOM_STRIDE);  // later frames resize within it
         geom.resize(static_cast<std::size_t>(atoms) * GEOM_STRIDE, 0.0);
     } catch (const std::bad_alloc&) {
         FailScan({tooMany + ", more than can be had now."}, false);
@@ -268,6 +276,7 @@ void OpenQuatFile() {
     OpenLineSource();
     ConsoleLineOpen(true);
     counter.assign(1, 0);
+    frameAtoms.clear();
     FrameScan last = ScanFrame(1, true);
     if (last == FRAME_WITHOUT_COUNT || last == FRAME_BEFORE_COUNT)
         FailScan({"No line 'ITEM: NUMBER OF ATOMS' found. Are you sure " + inname + " is a dump file?"}, true);
@@ -284,6 +293,7 @@ void OpenQuatFile() {
     // A frame the file ends in (a trailing line end, or a run still being written) cannot be shown.
     if (last != FRAME_COMPLETE) {
         counter.pop_back();
+        if (frameAtoms.size() > counter.size()) frameAtoms.resize(counter.size());
         if (last == FRAME_CUT) {
             std::cout << "Time step " << counter.size() + 1 << " is incomplete (the file ends inside it) and is left out."
                       << std::endl;
@@ -307,6 +317,7 @@ void OpenQuatFile() {
 void ReadQuatFrame() {
     RequireOpenTrajectory();
     SeekLines(entry(counter, frame, "counter"));
+    if (!frameAtoms.empty()) FitFrameTable(entry(frameAtoms, frame, "frameAtoms"));
     DumpBox box;
     if (dumpColumns.scaled) ReadUntilAtomsWithBox(box);
     else ReadUntilHeader(ATOMS_HEADER);

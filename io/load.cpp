@@ -12,9 +12,10 @@ void LoadScene(const std::string& name, void (*afterConfig)()) {
     std::string bondFile = ReadConfig(name);
     std::cout << "Config file read." << std::endl;
     if (afterConfig != nullptr) afterConfig();
+    topology.clear();
+    trajectoryBonds = gsd && bondFile.empty();  // a bond file named beside a GSD file replaces the file's bonds
     OpenFile();
     ReadFrame();
-    topology.clear();
     if (!bondFile.empty()) ReadBonds(bondFile);
 }
 

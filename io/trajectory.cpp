@@ -1,4 +1,4 @@
-// Chooses the dump or the PDB reader by quat, so callers never need to know the trajectory's kind.
+// Chooses the dump, GSD or PDB reader by quat and gsd, so callers never need to know the trajectory's kind.
 #include "io/trajectory.h"
 
 #include <iostream>
@@ -6,19 +6,27 @@
 #include "core/exit_sequence.h"
 #include "core/scene.h"
 #include "io/dump_reader.h"
+#include "io/gsd_trajectory.h"
 #include "io/line_reader.h"
 #include "io/pdb_reader.h"
+#include "io/trajectory_summary.h"
 
 void OpenFile() {
-    if (quat) OpenQuatFile();
+    frameAtoms.clear();
+    bondsLeftOutShown = false;
+    if (gsd) OpenGsdTrajectory();
+    else if (quat) OpenQuatFile();
     else OpenAnisouFile();
+    if (frameAtoms.empty()) mostAtoms = atoms;  // one count for every frame
 }
 
 void ReadFrame() {
-    if (quat) ReadQuatFrame();
+    if (gsd) ReadGsdTrajectoryFrame();
+    else if (quat) ReadQuatFrame();
     else ReadAnisouFrame();
     orderFrameChanged = true;
     animationEnded = false;  // a frame read, by a key or a reload: an animation has something to show again
+    ReportBondsOutsideFrame();
 }
 
 void CloseFile() {
@@ -29,4 +37,5 @@ void CloseFile() {
     }
     infile.close();
     ReleaseLineBuffer();
+    if (gsd) CloseGsdTrajectory();
 }

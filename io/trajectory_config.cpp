@@ -13,6 +13,7 @@
 #include "io/line_reader.h"
 #include "io/numbers.h"
 #include "io/file_shapes.h"
+#include "io/gsd_trajectory.h"
 
 namespace {
 
@@ -72,6 +73,8 @@ void StopLooking() {
 void ClearConfiguration(const std::string& name, bool dump) {
     inname = name;
     quat = dump;
+    gsd = false;
+    varyingAtoms = true;  // nothing to check a count against: each frame says its own
     shape.clear();
     bondvec.clear();
     color.clear();
@@ -84,6 +87,16 @@ void ClearConfiguration(const std::string& name, bool dump) {
 }
 
 void PrintBackground() { std::cout << "background 1 1 1" << std::endl; }
+
+void PrintColors() {
+    for (int n = 1; n <= species; ++n) {
+        const double* rgb = PALETTE[(n - 1) % PALETTE_SIZE];
+        for (int k = 0; k < 3; ++k) color[static_cast<std::size_t>(n - 1) * SPECIES_STRIDE + k] = rgb[k];
+        char text[64];
+        std::snprintf(text, sizeof text, "%.3f %.3f %.3f", rgb[0], rgb[1], rgb[2]);
+        std::cout << "color " << n << " " << text << std::endl;
+    }
+}
 
 void ConfigureDump(const std::string& name) {
     ClearConfiguration(name, true);
@@ -107,16 +120,41 @@ void ConfigureDump(const std::string& name) {
         std::cout << "half_radii " << n << " " << radii[0] << " " << radii[1] << " " << radii[2] << std::endl;
         NoteHalfRadii(n);
     }
-    for (int n = 1; n <= species; ++n) {
-        const double* rgb = PALETTE[(n - 1) % PALETTE_SIZE];
-        for (int k = 0; k < 3; ++k) color[static_cast<std::size_t>(n - 1) * SPECIES_STRIDE + k] = rgb[k];
-        char text[64];
-        std::snprintf(text, sizeof text, "%.3f %.3f %.3f", rgb[0], rgb[1], rgb[2]);
-        std::cout << "color " << n << " " << text << std::endl;
-    }
+    PrintColors();
     for (int n = 1; n <= species; ++n) std::cout << "bond_vector " << n << " 1 0 0 0" << std::endl;
     PrintBackground();
     for (const std::string& note : found.notes) std::cout << note << std::endl;
+}
+
+// Each particle type of frame 0 is a species, named in a comment; half radii from the type shapes.
+void ConfigureGsd(const std::string& name) {
+    ClearConfiguration(name, false);
+    gsd = true;
+    GsdFrame zero;
+    std::string error;
+    if (!ReadGsdFrameZero(name, zero, error)) zero.types.assign(1, "A");  // the opener reports the damage
+    std::vector<double> halfRadii;
+    std::vector<std::string> notes;
+    GsdTypeHalfRadii(zero, halfRadii, notes);
+    species = std::max<int>(1, static_cast<int>(std::min<std::size_t>(zero.types.size(), MAX_MADE_SPECIES)));
+    std::size_t size = static_cast<std::size_t>(species) * SPECIES_STRIDE;
+    shape.assign(size, 0.5);
+    color.assign(size, 0.0);
+    bondvec.assign(size, 0.0);
+    for (std::size_t k = 0; k < halfRadii.size() && k < size; ++k) shape[k] = halfRadii[k];
+    std::cout << name << " is a GSD trajectory. It is shown with this configuration:" << std::endl;
+    std::cout << "gsdfile " << name << std::endl;
+    std::cout << "species " << species << std::endl;
+    for (int n = 1; n <= species; ++n) {
+        const double* radii = &shape[static_cast<std::size_t>(n - 1) * SPECIES_STRIDE];
+        if (static_cast<std::size_t>(n) <= zero.types.size()) std::cout << "# species " << n << ": type " << zero.types[n - 1] << std::endl;
+        std::cout << "half_radii " << n << " " << radii[0] << " " << radii[1] << " " << radii[2] << std::endl;
+        NoteHalfRadii(n);
+    }
+    PrintColors();
+    PrintBackground();
+    for (const std::string& note : notes)
+        if (!note.empty()) std::cout << note << std::endl;
 }
 
 void ConfigurePdb(const std::string& name) {
@@ -138,6 +176,7 @@ bool IsGzipFile(const std::string& name) {
 }
 
 TrajectoryKind RecogniseTrajectory(const std::string& name) {
+    if (IsGsdName(name)) return GSD_TRAJECTORY;
     // A configuration is plain text: a compressed file is a trajectory (a dump unless its lines show a PDB file).
     TrajectoryKind kind = IsGzipFile(name) ? DUMP_TRAJECTORY : NOT_A_TRAJECTORY;
     const std::string kept = inname;
@@ -180,5 +219,6 @@ bool ConfigureFromTrajectory(const std::string& name) {
     TrajectoryKind kind = RecogniseTrajectory(name);
     if (kind == DUMP_TRAJECTORY) ConfigureDump(name);
     else if (kind == PDB_TRAJECTORY) ConfigurePdb(name);
+    else if (kind == GSD_TRAJECTORY) ConfigureGsd(name);
     return kind != NOT_A_TRAJECTORY;
 }

@@ -4,10 +4,10 @@
 
 #include <string>
 
-enum TrajectoryKind { NOT_A_TRAJECTORY, DUMP_TRAJECTORY, PDB_TRAJECTORY };
+enum TrajectoryKind { NOT_A_TRAJECTORY, DUMP_TRAJECTORY, PDB_TRAJECTORY, GSD_TRAJECTORY };
 
 bool IsGzipFile(const std::string& name);                  // the file starts with the gzip magic bytes
-TrajectoryKind RecogniseTrajectory(const std::string& name);  // by the first lines that are not blank
+TrajectoryKind RecogniseTrajectory(const std::string& name);  // by the GSD magic, else the first lines that are not blank
 
 // The dump file names shape columns in its first atoms header (a configuration may then leave out half_radii).
 bool DumpHasShapeColumns(const std::string& name);

@@ -1,6 +1,7 @@
 // The opening summary and the open-file check of both trajectory readers.
 #include "io/trajectory_summary.h"
 
+#include <algorithm>  // Required for: std::minmax_element
 #include <iostream>
 
 #include "core/exit_sequence.h"
@@ -8,7 +9,14 @@
 
 void PrintTrajectorySummary() {
     int frames = FrameCount();
-    std::cout << "Number of atoms:      " << atoms << std::endl;
+    if (frameAtoms.empty()) {
+        std::cout << "Number of atoms:      " << atoms << std::endl;
+    } else {
+        auto [fewest, most] = std::minmax_element(frameAtoms.begin(), frameAtoms.end());
+        std::cout << "Number of atoms:      " << *fewest;
+        if (*most != *fewest) std::cout << " to " << *most << " (changes between frames)";
+        std::cout << std::endl;
+    }
     std::cout << "Number of time steps: " << frames << " (0 - " << frames - 1 << ")" << std::endl;
     if (frames == 1) showTS = false;
 }
@@ -17,4 +25,22 @@ void RequireOpenTrajectory() {
     if (infile.is_open()) return;
     std::cout << "Something is seriously wrong. The input file seems to be closed." << std::endl;
     ExitSequence();
+}
+
+void FitFrameTable(int count) {
+    atoms = count;
+    // Within the capacity taken for the largest frame: no reallocation. Rows a larger frame adds start at 0.
+    geom.resize(static_cast<std::size_t>(count) * GEOM_STRIDE, 0.0);
+}
+
+void ReportBondsOutsideFrame() {
+    if (bondsLeftOutShown) return;
+    for (int j = 0; j < BondCount(); ++j) {
+        if (BondInFrame(j)) continue;
+        const int* row = &topology[static_cast<std::size_t>(j) * TOPOLOGY_STRIDE];
+        std::cout << "Bond " << j + 1 << " goes to atom " << std::max(row[0], row[1]) << ", but time step " << frame
+                  << " holds " << atoms << " atoms: bonds to missing atoms are left out of such time steps." << std::endl;
+        bondsLeftOutShown = true;
+        return;
+    }
 }

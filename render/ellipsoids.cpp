@@ -141,6 +141,7 @@ void DoStuff() {
     viewPlanesSet = false;
     glPushMatrix();
     for (int j = 0; j < BondCount(); ++j) {
+        if (!BondInFrame(j)) continue;  // its atom is missing from this frame
         if (solidBonds) DrawSolidBonds(j, centre);
         else DrawLineBonds(j, centre);
     }

@@ -26,6 +26,8 @@
 #include "io/dump_columns.h"
 #include "io/dump_reader.h"
 #include "io/gzip_source.h"
+#include "io/load.h"
+#include "io/trajectory.h"
 #include "io/line_reader.h"
 #include "io/numbers.h"
 #include "io/pdb_reader.h"
@@ -174,6 +176,30 @@ void FuzzDumpInput(const uint8_t* data, std::size_t size) {
         if (counter[k] <= counter[k - 1]) Broken("frame offsets");
     ReadSomeFrames([] { ReadQuatFrame(); }, CheckDumpFrame);
     infile.close();
+}
+
+namespace {
+
+// A GSD frame in the scene: its own count, every bond inside it, one row of quantities per atom.
+void CheckGsdFrame() {
+    CheckDumpFrame();
+    if (atoms != entry(frameAtoms, frame, "frameAtoms") || atoms > mostAtoms) Broken("count of the frame");
+    if (quantities.size() != quantityNames.size() * static_cast<std::size_t>(atoms)) Broken("quantities size");
+    for (int j = 0; j < BondCount(); ++j)
+        if (!BondInFrame(j)) Broken("bond of the file outside its frame");
+    if (!frameBox.exists) Broken("box of the frame");
+}
+
+}  // namespace
+
+void FuzzGsdViewInput(const uint8_t* data, std::size_t size) {
+    ResetScene();
+    const std::string path = WriteScratch("gsd_view", data, size);
+    // The whole load of a GSD file named alone: recognised, configured, opened, frame 0 read.
+    if (!RunQuietly([&path] { LoadScene(path); })) return;
+    if (!gsd) return;  // recognised as something else
+    ReadSomeFrames([] { ::ReadFrame(); }, CheckGsdFrame);
+    RunQuietly([] { CloseFile(); });
 }
 
 // The mapping of any header names each value once, in a column of the header or right after the position.

@@ -19,4 +19,6 @@ void FuzzAtomLineInput(const uint8_t* data, std::size_t size);  // ParseAtomRow 
 void FuzzGzipInput(const uint8_t* data, std::size_t size);    // the line reader over gzip text made from the
                                                                // bytes, cut or damaged; then the dump reader on it
 
+void FuzzGsdViewInput(const uint8_t* data, std::size_t size);  // the viewer's load of a GSD file named alone,
+                                                                 // then its first, middle and last frame
 const char* FuzzScratchPath(const char* target);  // file the bytes of target are written to, in /dev/shm if possible

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Fuzzes the file readers with libFuzzer for a given time each, OVALIX_JOBS targets (default 2) at a time.
-#   tests/fuzz/run_fuzz.sh [seconds-per-target] [target...]      targets: config dump dump_header pdb bonds atom_line gzip (default: all)
+#   tests/fuzz/run_fuzz.sh [seconds-per-target] [target...]      targets: config dump dump_header pdb bonds atom_line gzip gsd (default: all)
 # Builds the targets with clang++ in build-fuzz/ (OVALIX_FUZZ_BUILD overrides), seeds each working corpus from
 # tests/fuzz/corpus/<target>/, tests/fuzz/regressions/<target>/ and the small files of ../shared/data
 # (OVALIX_DATA overrides), and keeps the grown corpus in the build folder between runs. A crashing input is
@@ -12,7 +12,7 @@ cd "$root"
 seconds="${1:-60}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(config dump dump_header pdb bonds atom_line gzip)
+[ ${#targets[@]} -eq 0 ] && targets=(config dump dump_header pdb bonds atom_line gzip gsd)
 build="${OVALIX_FUZZ_BUILD:-build-fuzz}"
 data="${OVALIX_DATA:-$root/../shared/data}"
 jobs="${OVALIX_JOBS:-2}"
@@ -33,7 +33,7 @@ data_files() {
         gzip) find "$data" -name '*.dump' -size -48k ;;  # as text: its first two bytes pick members and damage
         pdb) find "$data" -name '*.pdb' -size -48k ;;
         bonds) find "$data" -name '*.bonds' ;;
-        dump_header | atom_line) ;;
+        dump_header | atom_line | gsd) ;;
     esac 2>/dev/null
 }
 

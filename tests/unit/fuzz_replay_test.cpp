@@ -67,3 +67,5 @@ TEST(FuzzReplay, BondInputs) { EXPECT_GE(Replay("bonds", FuzzBondInput), 1u); }
 TEST(FuzzReplay, AtomLineInputs) { EXPECT_GE(Replay("atom_line", FuzzAtomLineInput), 1u); }
 
 TEST(FuzzReplay, GzipInputs) { EXPECT_GE(Replay("gzip", FuzzGzipInput), 1u); }
+
+TEST(FuzzReplay, GsdViewerInputs) { EXPECT_GE(Replay("gsd", FuzzGsdViewInput), 2u); }

@@ -1,0 +1,475 @@
+// HOOMD schema reader: a frame's chunks are found in the frame itself, else in frame 0 when the row counts
+// agree, else they take the schema default. Each chunk's shape and type is checked before its values are
+// used, and indices into other tables (type ids, bond members) are checked against those tables.
+#include "io/gsd_hoomd.h"
+
+#include <cmath>    // Required for: std::isfinite()
+#include <cstring>  // Required for: memcpy(), memchr()
+#include <limits>
+
+#include "io/numbers.h"  // Required for: ParseReal(), SkipSpace()
+
+// Chunk data is copied straight into host values.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "GSD chunk data is little-endian; this reader assumes a little-endian host");
+
+namespace {
+
+const char* const LOG_PARTICLES = "log/particles/";
+const char* const HOOMD_SCHEMA = "hoomd";
+const double NO_VALUES[4] = {0, 0, 0, 0};
+const double ONE[1] = {1};
+const double UNIT_QUATERNION[4] = {1, 0, 0, 0};
+const double NOT_GIVEN = std::numeric_limits<double>::quiet_NaN();  // a shape field the JSON lacks
+
+// Chunk bytes and integer values being decoded. Kept between frame reads: a large frame then reuses the
+// pages of the one before instead of faulting in fresh ones.
+std::vector<unsigned char> chunkBytes;
+std::vector<int64_t> integerValues;
+
+// What one ReadGsdFrame call works with.
+struct FrameRead {
+    GsdFile* file = nullptr;
+    uint64_t frame = 0;
+    uint32_t N = 0;                    // particles/N of this frame
+    uint32_t N0 = 0;                   // particles/N of frame 0: chunks carry over from frame 0 when equal
+    std::string where;                 // "path: frame f: ", the start of every error line
+    size_t quantities = 0;             // entries of GsdFrame::quantities filled so far
+};
+
+// The chunk in the frame, else frame 0's when carry allows it; nullptr means the schema default.
+const GsdIndexEntry* Lookup(const FrameRead& read, const char* name, bool carry) {
+    const GsdIndexEntry* entry = FindChunk(*read.file, read.frame, name);
+    if (!entry && carry && read.frame != 0) entry = FindChunk(*read.file, 0, name);
+    return entry;
+}
+
+bool IsIntegerType(uint8_t type) { return type != GSD_FLOAT && type != GSD_DOUBLE && GsdTypeSize(type) != 0; }
+
+template <typename In, typename Out>
+void Widen(const unsigned char* data, size_t count, Out* out) {
+    for (size_t i = 0; i < count; ++i) {
+        In value;
+        std::memcpy(&value, data + i * sizeof(In), sizeof(In));
+        out[i] = static_cast<Out>(value);
+    }
+}
+
+// count values of a GSD type into Out; an integer Out must come from an integer type (the caller checks).
+template <typename Out>
+void Convert(const unsigned char* data, uint8_t type, size_t count, Out* out) {
+    switch (type) {
+        case GSD_UINT8: Widen<uint8_t>(data, count, out); break;
+        case GSD_UINT16: Widen<uint16_t>(data, count, out); break;
+        case GSD_UINT32: Widen<uint32_t>(data, count, out); break;
+        case GSD_UINT64: Widen<uint64_t>(data, count, out); break;
+        case GSD_INT8: case GSD_CHAR: Widen<int8_t>(data, count, out); break;
+        case GSD_INT16: Widen<int16_t>(data, count, out); break;
+        case GSD_INT32: Widen<int32_t>(data, count, out); break;
+        case GSD_INT64: Widen<int64_t>(data, count, out); break;
+        case GSD_FLOAT: Widen<float>(data, count, out); break;
+        case GSD_DOUBLE: Widen<double>(data, count, out); break;
+        default: break;
+    }
+}
+
+// The chunk must hold rows x columns values; reads its bytes.
+bool LoadShaped(FrameRead& read, const GsdIndexEntry& entry, const char* name, uint64_t rows, uint32_t columns,
+                const char* rowsMeaning, std::string& error) {
+    if (entry.N != rows) {
+        error = read.where + name + " has " + std::to_string(entry.N) + " rows but " + rowsMeaning + " is " +
+                std::to_string(rows);
+        return false;
+    }
+    if (entry.M != columns) {
+        error = read.where + name + " has " + std::to_string(entry.M) + " columns, not " + std::to_string(columns);
+        return false;
+    }
+    return ReadChunk(*read.file, entry, chunkBytes, error);
+}
+
+bool LoadReals(FrameRead& read, const GsdIndexEntry& entry, const char* name, uint64_t rows, uint32_t columns,
+               const char* rowsMeaning, std::vector<double>& out, std::string& error) {
+    if (!LoadShaped(read, entry, name, rows, columns, rowsMeaning, error)) return false;
+    out.resize(static_cast<size_t>(rows) * columns);
+    Convert(chunkBytes.data(), entry.type, out.size(), out.data());
+    return true;
+}
+
+bool LoadIntegers(FrameRead& read, const GsdIndexEntry& entry, const char* name, uint64_t rows, uint32_t columns,
+                  const char* rowsMeaning, std::vector<int64_t>& out, std::string& error) {
+    if (!IsIntegerType(entry.type)) {
+        error = read.where + name + " has type " + GsdTypeName(entry.type) + ", not an integer type";
+        return false;
+    }
+    if (!LoadShaped(read, entry, name, rows, columns, rowsMeaning, error)) return false;
+    out.resize(static_cast<size_t>(rows) * columns);
+    Convert(chunkBytes.data(), entry.type, out.size(), out.data());
+    return true;
+}
+
+// A 1x1 integer chunk, or fallback when there is none.
+bool ReadCount(FrameRead& read, const char* name, bool carry, uint64_t fallback, uint64_t& value, std::string& error) {
+    const GsdIndexEntry* entry = Lookup(read, name, carry);
+    if (!entry) {
+        value = fallback;
+        return true;
+    }
+    if (!LoadIntegers(read, *entry, name, 1, 1, "a single value", integerValues, error)) return false;
+    value = static_cast<uint64_t>(integerValues.at(0));
+    return true;
+}
+
+bool CheckFinite(const FrameRead& read, const char* name, const std::vector<double>& values, std::string& error) {
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (!std::isfinite(values[i])) {
+            error = read.where + name + " holds a value that is not a finite number (value " + std::to_string(i) + ")";
+            return false;
+        }
+    }
+    return true;
+}
+
+// A count that sizes default tables must be plausible: the file holds at least a byte per particle.
+bool CheckCount(const FrameRead& read, const char* name, uint64_t count, std::string& error) {
+    if (count <= std::numeric_limits<uint32_t>::max() && count <= read.file->fileSize) return true;
+    error = read.where + name + " is " + std::to_string(count) + ", implausible for a file of " +
+            std::to_string(read.file->fileSize) + " bytes";
+    return false;
+}
+
+// Particle count of this frame and of frame 0.
+bool ReadParticleCounts(FrameRead& read, GsdFrame& out, std::string& error) {
+    uint64_t n = 0;
+    uint64_t n0 = 0;
+    if (!ReadCount(read, "particles/N", true, 0, n, error) || !CheckCount(read, "particles/N", n, error)) return false;
+    const GsdIndexEntry* first = FindChunk(*read.file, 0, "particles/N");
+    if (first) {
+        FrameRead zero;
+        zero.file = read.file;
+        zero.where = read.where;
+        if (!ReadCount(zero, "particles/N", false, 0, n0, error)) return false;
+    }
+    read.N = static_cast<uint32_t>(n);
+    read.N0 = static_cast<uint32_t>(n0);
+    out.N = read.N;
+    return true;
+}
+
+bool ReadConfiguration(FrameRead& read, GsdFrame& out, std::string& error) {
+    uint64_t dimensions = 3;
+    if (!ReadCount(read, "configuration/step", true, 0, out.step, error)) return false;
+    if (!ReadCount(read, "configuration/dimensions", true, 3, dimensions, error)) return false;
+    if (dimensions != 2 && dimensions != 3) {
+        error = read.where + "configuration/dimensions is " + std::to_string(dimensions) + ", not 2 or 3";
+        return false;
+    }
+    out.dimensions = static_cast<uint32_t>(dimensions);
+    const GsdIndexEntry* box = Lookup(read, "configuration/box", true);
+    if (!box) return true;
+    std::vector<double> values;
+    if (!LoadReals(read, *box, "configuration/box", 6, 1, "the box size", values, error)) return false;
+    if (!CheckFinite(read, "configuration/box", values, error)) return false;
+    for (int i = 0; i < 6; ++i) out.box[i] = values[i];
+    return true;
+}
+
+// Rows of M bytes, each a 0-terminated (or M-long) string.
+bool ReadStrings(FrameRead& read, const char* name, std::vector<std::string>& out, std::string& error) {
+    const GsdIndexEntry* entry = Lookup(read, name, true);
+    if (!entry) return true;
+    if (GsdTypeSize(entry->type) != 1) {
+        error = read.where + name + " has type " + GsdTypeName(entry->type) + ", not a byte type";
+        return false;
+    }
+    if (!CheckCount(read, name, entry->N, error)) return false;
+    if (!ReadChunk(*read.file, *entry, chunkBytes, error)) return false;
+    out.clear();
+    for (uint64_t row = 0; row < entry->N; ++row) {
+        if (entry->M == 0) {
+            out.emplace_back();
+            continue;
+        }
+        const char* text = reinterpret_cast<const char*>(chunkBytes.data()) + row * entry->M;
+        const void* end = std::memchr(text, 0, entry->M);
+        out.emplace_back(text, end ? static_cast<const char*>(end) - text : entry->M);
+    }
+    return true;
+}
+
+// Type names, shapes and each particle's type id, checked against the names.
+bool ReadTypes(FrameRead& read, GsdFrame& out, std::string& error) {
+    out.types.assign(1, "A");
+    if (!ReadStrings(read, "particles/types", out.types, error)) return false;
+    if (!ReadStrings(read, "particles/type_shapes", out.typeShapes, error)) return false;
+    out.typeId.assign(read.N, 0);
+    const GsdIndexEntry* entry = Lookup(read, "particles/typeid", read.N == read.N0);
+    std::vector<int64_t>& ids = integerValues;
+    ids.assign(read.N, 0);
+    if (entry && !LoadIntegers(read, *entry, "particles/typeid", read.N, 1, "particles/N", ids, error)) return false;
+    for (size_t i = 0; i < out.typeId.size() && i < ids.size(); ++i) {
+        if (ids[i] < 0 || static_cast<uint64_t>(ids[i]) >= out.types.size()) {
+            error = read.where + "particles/typeid of particle " + std::to_string(i) + " is " +
+                    std::to_string(ids[i]) + ", but there are " + std::to_string(out.types.size()) + " types";
+            return false;
+        }
+        out.typeId[i] = static_cast<uint32_t>(ids[i]);
+    }
+    return true;
+}
+
+// An N x columns real table: the chunk, else the default row repeated. found says whether the file had it.
+bool ReadParticleReals(FrameRead& read, const char* name, uint32_t columns, const double* fallback, bool finite,
+                       std::vector<double>& out, bool& found, std::string& error) {
+    const GsdIndexEntry* entry = Lookup(read, name, read.N == read.N0);
+    found = entry != nullptr;
+    if (!entry) {
+        out.resize(static_cast<size_t>(read.N) * columns);
+        for (size_t i = 0; i < out.size(); ++i) out[i] = fallback[i % columns];
+        return true;
+    }
+    if (!LoadReals(read, *entry, name, read.N, columns, "particles/N", out, error)) return false;
+    return !finite || CheckFinite(read, name, out, error);
+}
+
+// The next quantity of the frame, reusing the storage of the frame read before.
+GsdQuantity& NextQuantity(FrameRead& read, GsdFrame& out, const std::string& name, uint32_t columns) {
+    if (read.quantities == out.quantities.size()) out.quantities.emplace_back();
+    GsdQuantity& quantity = out.quantities.at(read.quantities++);
+    quantity.name = name;
+    quantity.columns = columns;
+    return quantity;
+}
+
+void AddQuantity(FrameRead& read, GsdFrame& out, const char* name, uint32_t columns, const std::vector<double>& values) {
+    NextQuantity(read, out, name, columns).values = values;
+}
+
+// Position, orientation, diameter, velocity, mass and charge; the momenta and masses also as quantities.
+bool ReadParticleTables(FrameRead& read, GsdFrame& out, std::string& error) {
+    bool found = false;
+    if (!ReadParticleReals(read, "particles/position", 3, NO_VALUES, true, out.position, found, error) ||
+        !ReadParticleReals(read, "particles/orientation", 4, UNIT_QUATERNION, true, out.orientation, found, error) ||
+        !ReadParticleReals(read, "particles/diameter", 1, ONE, true, out.diameter, found, error))
+        return false;
+    if (!ReadParticleReals(read, "particles/velocity", 3, NO_VALUES, false, out.velocity, found, error)) return false;
+    if (found) AddQuantity(read, out, "particles/velocity", 3, out.velocity);
+    if (!ReadParticleReals(read, "particles/mass", 1, ONE, false, out.mass, found, error)) return false;
+    if (found) AddQuantity(read, out, "particles/mass", 1, out.mass);
+    if (!ReadParticleReals(read, "particles/charge", 1, NO_VALUES, false, out.charge, found, error)) return false;
+    if (found) AddQuantity(read, out, "particles/charge", 1, out.charge);
+    return true;
+}
+
+bool ReadImage(FrameRead& read, GsdFrame& out, std::string& error) {
+    out.image.assign(static_cast<size_t>(read.N) * 3, 0);
+    const GsdIndexEntry* entry = Lookup(read, "particles/image", read.N == read.N0);
+    if (!entry) return true;
+    std::vector<int64_t>& values = integerValues;
+    if (!LoadIntegers(read, *entry, "particles/image", read.N, 3, "particles/N", values, error)) return false;
+    std::vector<double>& asReals = NextQuantity(read, out, "particles/image", 3).values;
+    asReals.resize(values.size());
+    for (size_t i = 0; i < values.size() && i < out.image.size(); ++i) {
+        if (values[i] < INT32_MIN || values[i] > INT32_MAX) {
+            error = read.where + "particles/image value " + std::to_string(i) + " is out of the int32 range";
+            return false;
+        }
+        out.image[i] = static_cast<int32_t>(values[i]);
+        asReals[i] = static_cast<double>(values[i]);
+    }
+    return true;
+}
+
+// Bond count and members; bonds/group carries over from frame 0 when the bond counts agree.
+bool ReadBonds(FrameRead& read, GsdFrame& out, std::string& error) {
+    uint64_t count = 0;
+    uint64_t count0 = 0;
+    if (!ReadCount(read, "bonds/N", true, 0, count, error) || !CheckCount(read, "bonds/N", count, error)) return false;
+    if (FindChunk(*read.file, 0, "bonds/N")) {
+        FrameRead zero;
+        zero.file = read.file;
+        zero.where = read.where;
+        if (!ReadCount(zero, "bonds/N", false, 0, count0, error)) return false;
+    }
+    out.bondN = static_cast<uint32_t>(count);
+    out.bondGroup.assign(static_cast<size_t>(count) * 2, 0);
+    const GsdIndexEntry* entry = Lookup(read, "bonds/group", count == count0);
+    std::vector<int64_t>& members = integerValues;
+    members.clear();
+    if (entry && !LoadIntegers(read, *entry, "bonds/group", count, 2, "bonds/N", members, error)) return false;
+    for (size_t i = 0; i < members.size() && i < out.bondGroup.size(); ++i) {
+        if (members[i] < 0 || members[i] >= static_cast<int64_t>(read.N)) {
+            error = read.where + "bond " + std::to_string(i / 2) + " names particle " + std::to_string(members[i]) +
+                    ", but the frame has " + std::to_string(read.N) + " particles";
+            return false;
+        }
+        out.bondGroup[i] = static_cast<uint32_t>(members[i]);
+    }
+    if (out.bondN > 0 && read.N == 0) {  // default members are particle 0, which must then exist
+        error = read.where + "bonds/N is " + std::to_string(out.bondN) + " but the frame has no particles";
+        return false;
+    }
+    return true;
+}
+
+// Schema defaults for the scalars; tables emptied but their storage kept for the next frame.
+void ResetFrame(GsdFrame& out) {
+    out.step = 0;
+    const double box[6] = {1, 1, 1, 0, 0, 0};
+    std::copy(box, box + 6, out.box);
+    out.dimensions = 3;
+    out.N = 0;
+    out.bondN = 0;
+    for (std::vector<double>* table : {&out.position, &out.orientation, &out.diameter, &out.velocity, &out.mass,
+                                       &out.charge})
+        table->clear();
+    out.types.clear();
+    out.typeId.clear();
+    out.typeShapes.clear();
+    out.image.clear();
+    out.bondGroup.clear();
+}
+
+// The file must follow the HOOMD schema and hold the frame.
+bool CheckRequest(const GsdFile& file, uint64_t frame, std::string& error) {
+    if (!IsHoomdGsd(file)) {
+        error = file.path + ": schema \"" + file.schema + "\", not " + HOOMD_SCHEMA;
+        return false;
+    }
+    if (frame >= file.frameCount) {
+        error = file.path + ": frame " + std::to_string(frame) + " is past the last of its " +
+                std::to_string(file.frameCount) + " frames";
+        return false;
+    }
+    return true;
+}
+
+bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+// Every log/particles/ chunk of the file that this frame has (or carries from frame 0), N rows each.
+bool ReadLogQuantities(FrameRead& read, GsdFrame& out, std::string& error) {
+    for (size_t id = 0; id < read.file->names.size(); ++id) {
+        const std::string& name = read.file->names[id];
+        if (!StartsWith(name, LOG_PARTICLES)) continue;
+        const GsdIndexEntry* entry = Lookup(read, name.c_str(), read.N == read.N0);
+        if (!entry || entry->M == 0) continue;
+        GsdQuantity& quantity = NextQuantity(read, out, name, entry->M);
+        if (!LoadReals(read, *entry, name.c_str(), read.N, entry->M, "particles/N", quantity.values, error))
+            return false;
+    }
+    return true;
+}
+
+// ---- type_shapes JSON: a flat object scanned field by field; nested values are skipped, never parsed.
+
+bool ScanString(const char*& p, const char* end, std::string& out) {
+    if (p == end || *p != '"') return false;
+    out.clear();
+    for (++p; p != end; ++p) {
+        if (*p == '"') {
+            ++p;
+            return true;
+        }
+        if (*p == '\\' && ++p == end) return false;  // the escaped character is kept as it is
+        out += *p;
+    }
+    return false;
+}
+
+// Skips a string, number, literal, array or object; depth is counted, so nesting costs no stack.
+bool SkipValue(const char*& p, const char* end) {
+    std::string ignored;
+    if (p != end && *p == '"') return ScanString(p, end, ignored);
+    if (p != end && (*p == '[' || *p == '{')) {
+        long depth = 0;
+        while (p != end) {
+            if (*p == '"') {
+                if (!ScanString(p, end, ignored)) return false;
+                continue;
+            }
+            if (*p == '[' || *p == '{') ++depth;
+            if (*p == ']' || *p == '}') --depth;
+            ++p;
+            if (depth == 0) return true;
+        }
+        return false;
+    }
+    const char* start = p;
+    while (p != end && *p != ',' && *p != '}' && *p != ']' && !IsSpace(*p)) ++p;
+    return p != start;
+}
+
+// Fields of a shape object that decide its half radii.
+struct ShapeFields {
+    std::string type;
+    double a = NOT_GIVEN, b = NOT_GIVEN, c = NOT_GIVEN, diameter = NOT_GIVEN;
+};
+
+double* NumberField(ShapeFields& fields, const std::string& key) {
+    if (key == "a") return &fields.a;
+    if (key == "b") return &fields.b;
+    if (key == "c") return &fields.c;
+    if (key == "diameter") return &fields.diameter;
+    return nullptr;
+}
+
+bool ScanShape(const char* p, const char* end, ShapeFields& fields) {
+    SkipSpace(p, end);
+    if (p == end || *p++ != '{') return false;
+    SkipSpace(p, end);
+    if (p != end && *p == '}') return true;
+    std::string key;
+    while (true) {
+        SkipSpace(p, end);
+        if (!ScanString(p, end, key)) return false;
+        SkipSpace(p, end);
+        if (p == end || *p++ != ':') return false;
+        SkipSpace(p, end);
+        double* number = NumberField(fields, key);
+        bool scanned = key == "type" ? ScanString(p, end, fields.type)
+                                     : number ? ParseReal(p, end, *number) : SkipValue(p, end);
+        if (!scanned) return false;
+        SkipSpace(p, end);
+        if (p == end) return false;
+        char next = *p++;
+        if (next == '}') return true;
+        if (next != ',') return false;
+    }
+}
+
+bool Positive(double value) { return std::isfinite(value) && value > 0; }
+
+}  // namespace
+
+bool IsHoomdGsd(const GsdFile& file) { return file.schema == HOOMD_SCHEMA; }
+
+bool ReadGsdFrame(GsdFile& file, uint64_t frame, GsdFrame& out, std::string& error) {
+    ResetFrame(out);
+    FrameRead read;
+    read.file = &file;
+    read.frame = frame;
+    read.where = file.path + ": frame " + std::to_string(frame) + ": ";
+    bool done = CheckRequest(file, frame, error) && ReadParticleCounts(read, out, error) &&
+                ReadConfiguration(read, out, error) && ReadTypes(read, out, error) &&
+                ReadParticleTables(read, out, error) && ReadImage(read, out, error) && ReadBonds(read, out, error) &&
+                ReadLogQuantities(read, out, error);
+    out.quantities.resize(done ? read.quantities : 0);  // a failed read never shows the last frame's quantities
+    return done;
+}
+
+bool ParseTypeShape(const std::string& json, double halfRadii[3], std::string& kind) {
+    ShapeFields fields;
+    kind.clear();
+    if (!ScanShape(json.data(), json.data() + json.size(), fields)) return false;
+    kind = fields.type;
+    if (kind == "Ellipsoid" && Positive(fields.a) && Positive(fields.b) && Positive(fields.c)) {
+        halfRadii[0] = fields.a;
+        halfRadii[1] = fields.b;
+        halfRadii[2] = fields.c;
+        return true;
+    }
+    if (kind == "Sphere" && Positive(fields.diameter)) {
+        for (int i = 0; i < 3; ++i) halfRadii[i] = fields.diameter / 2;
+        return true;
+    }
+    return false;
+}

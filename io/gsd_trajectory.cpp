@@ -1,0 +1,284 @@
+// GSD trajectories in the viewer. Opening reads only the index and one small particles/N chunk per frame;
+// a frame is then found through the index, never by scanning the file.
+#include "io/gsd_trajectory.h"
+
+#include <algorithm>
+#include <cstring>  // Required for: memcpy(), strnlen()
+#include <iostream>
+#include <new>
+#include <sstream>
+
+#include "core/exit_sequence.h"
+#include "core/scene.h"
+#include "io/file_shapes.h"
+#include "io/gsd_file.h"
+#include "io/trajectory_summary.h"
+
+namespace {
+
+GsdFile openGsd;        // the trajectory named by inname while gsd is true
+GsdFrame frameRead;     // the last frame read; its tables are reused by the next read
+int centreOrigin = 0;   // bond-origin number whose vectors are all 0: a file's bonds join particle centres
+bool shapesPending = false;  // the species still wait for the type shapes of frame 0 (read with that frame)
+
+[[noreturn]] void FailGsd(const std::string& line) {
+    std::cout << line << std::endl;
+    std::cout << "Please correct this and run program again." << std::endl;
+    ExitSequence();
+}
+
+// particles/N of a frame: its own chunk, else frame 0's, else 0 (the schema's rule).
+uint32_t ParticleCount(GsdFile& file, uint64_t f, std::vector<unsigned char>& bytes) {
+    const GsdIndexEntry* chunk = FindChunk(file, f, "particles/N");
+    if (!chunk && f != 0) chunk = FindChunk(file, 0, "particles/N");
+    if (!chunk) return 0;
+    std::string error;
+    if (chunk->N != 1 || chunk->M != 1 || chunk->type != GSD_UINT32)
+        FailGsd(file.path + ": frame " + std::to_string(f) + ": particles/N is not one uint32 value");
+    if (!ReadChunk(file, *chunk, bytes, error)) FailGsd(error);
+    uint32_t count = 0;
+    std::memcpy(&count, bytes.data(), sizeof count);
+    return count;
+}
+
+// Counts of every frame; the geom rows of the largest are taken once, within the memory of this machine.
+void CountFrames() {
+    std::vector<unsigned char> bytes;
+    frameAtoms.clear();
+    uint32_t largest = 0;
+    for (uint64_t f = 0; f < openGsd.frameCount; ++f) {
+        uint32_t count = ParticleCount(openGsd, f, bytes);
+        if (count > static_cast<uint32_t>(INT32_MAX / GEOM_STRIDE))
+            FailGsd(openGsd.path + ": frame " + std::to_string(f) + " holds " + std::to_string(count) +
+                    " particles, more than this program can show");
+        frameAtoms.push_back(static_cast<int>(count));
+        largest = std::max(largest, count);
+    }
+    mostAtoms = static_cast<int>(largest);
+    const long long need = static_cast<long long>(largest) * GEOM_STRIDE * static_cast<long long>(sizeof(double));
+    if (need > frameMemoryLimit)
+        FailGsd(openGsd.path + " holds a frame of " + std::to_string(largest) + " atoms: it needs " +
+                std::to_string(need >> 20) + " MiB, more than the " + std::to_string(frameMemoryLimit >> 20) +
+                " MiB of memory here.");
+    try {
+        geom.reserve(static_cast<std::size_t>(largest) * GEOM_STRIDE);
+    } catch (const std::bad_alloc&) {
+        FailGsd(openGsd.path + " holds a frame of " + std::to_string(largest) + " atoms, more than can be had now.");
+    }
+}
+
+// One more block of zero bond vectors: bonds from the file start and end at the particle centres.
+void AddCentreOrigin() {
+    const std::size_t block = static_cast<std::size_t>(species) * VECTOR_STRIDE;
+    if (block == 0) return;
+    bondvec.resize((bondvec.size() + block - 1) / block * block, 0.0);
+    bondvec.resize(bondvec.size() + block, 0.0);
+    centreOrigin = static_cast<int>(bondvec.size() / block);
+}
+
+// Type names of frame 0 alone (N rows of M bytes, each ended by a 0 byte or the row's end), so that opening
+// costs no particle data; {"A"} when the file has none.
+std::vector<std::string> ReadTypeNames(GsdFile& file) {
+    const GsdIndexEntry* chunk = FindChunk(file, 0, "particles/types");
+    if (!chunk) return {"A"};
+    std::string error;
+    std::vector<unsigned char> bytes;
+    if (GsdTypeSize(chunk->type) != 1) FailGsd(file.path + ": frame 0: particles/types is not text");
+    if (!ReadChunk(file, *chunk, bytes, error)) FailGsd(error);
+    std::vector<std::string> names;
+    for (uint64_t row = 0; row < chunk->N && (row + 1) * chunk->M <= bytes.size(); ++row) {
+        const char* text = reinterpret_cast<const char*>(&bytes[row * chunk->M]);
+        names.emplace_back(text, strnlen(text, chunk->M));
+    }
+    return names;
+}
+
+// Species without configured half radii take them from the file's type shapes.
+void TakeTypeShapes() {
+    std::vector<double> halfRadii;
+    std::vector<std::string> notes;
+    GsdTypeHalfRadii(frameRead, halfRadii, notes);
+    const long long rows = static_cast<long long>(shape.size() / SPECIES_STRIDE);
+    const long long types = static_cast<long long>(halfRadii.size() / 3);
+    bool quiet = frameRead.typeShapes.empty();
+    for (long long n = 1; n <= species && n <= rows && n <= types; ++n) {
+        if (HalfRadiiGiven(n) || quiet) continue;
+        for (int k = 0; k < 3; ++k)
+            entry(shape, SPECIES_STRIDE * (n - 1) + k, "shape") = halfRadii[static_cast<std::size_t>(3 * (n - 1) + k)];
+        std::cout << "Species " << n << " takes its half radii from the file: " << halfRadii[3 * (n - 1)] << " "
+                  << halfRadii[3 * (n - 1) + 1] << " " << halfRadii[3 * (n - 1) + 2] << std::endl;
+    }
+    for (std::size_t t = 0; t < notes.size(); ++t)
+        if (!notes[t].empty() && !HalfRadiiGiven(static_cast<long long>(t) + 1)) std::cout << notes[t] << std::endl;
+}
+
+void PrintTypeNames(const std::vector<std::string>& types) {
+    std::cout << "Species:              ";
+    for (std::size_t t = 0; t < types.size(); ++t) std::cout << (t > 0 ? ", " : "") << t + 1 << " = " << types[t];
+    std::cout << std::endl;
+}
+
+void FillBox(const GsdFrame& read) {
+    const double* b = read.box;  // Lx Ly Lz xy xz yz; the box is centred on the origin
+    const double edges[3][3] = {{b[0], 0, 0}, {b[3] * b[1], b[1], 0}, {b[4] * b[2], b[5] * b[2], b[2]}};
+    frameBox.exists = true;
+    for (int e = 0; e < 3; ++e)
+        for (int k = 0; k < 3; ++k) frameBox.edges[e][k] = edges[e][k];
+    for (int k = 0; k < 3; ++k) frameBox.origin[k] = -(edges[0][k] + edges[1][k] + edges[2][k]) / 2;
+}
+
+// Column names of a quantity: velocity vx vy vz, image ix iy iz, a log name without its prefix.
+void AddQuantityNames(const GsdQuantity& quantity) {
+    static const char* const VELOCITY[3] = {"vx", "vy", "vz"};
+    static const char* const IMAGE[3] = {"ix", "iy", "iz"};
+    const std::string& name = quantity.name;
+    std::string shortName = name.substr(name.rfind('/') + 1);
+    for (uint32_t c = 0; c < quantity.columns; ++c) {
+        if (name == "particles/velocity" && c < 3) quantityNames.push_back(VELOCITY[c]);
+        else if (name == "particles/image" && c < 3) quantityNames.push_back(IMAGE[c]);
+        else if (quantity.columns == 1) quantityNames.push_back(shortName);
+        else quantityNames.push_back(shortName + "[" + std::to_string(c + 1) + "]");
+    }
+}
+
+void FillQuantities(const GsdFrame& read) {
+    quantityNames.clear();
+    for (const GsdQuantity& quantity : read.quantities) AddQuantityNames(quantity);
+    const std::size_t stride = quantityNames.size();
+    quantities.assign(stride * read.N, 0.0);
+    std::size_t column = 0;
+    for (const GsdQuantity& quantity : read.quantities) {
+        for (std::size_t i = 0; i < read.N; ++i)
+            for (uint32_t c = 0; c < quantity.columns; ++c)
+                quantities[i * stride + column + c] = quantity.values[i * quantity.columns + c];
+        column += quantity.columns;
+    }
+}
+
+void FillBonds(const GsdFrame& read) {
+    topology.clear();
+    for (uint32_t j = 0; j < read.bondN; ++j)
+        for (int value : {static_cast<int>(read.bondGroup[2 * j]) + 1, static_cast<int>(read.bondGroup[2 * j + 1]) + 1,
+                          centreOrigin, centreOrigin})
+            topology.push_back(value);
+}
+
+[[noreturn]] void FailType(const GsdFrame& read, uint32_t i) {
+    uint32_t id = read.typeId[i];
+    std::cout << "Illegal entry for atom no " << i + 1 << " in time step " << frame << ":" << std::endl;
+    std::cout << "particle " << i << " of type " << (id < read.types.size() ? read.types[id] : "?") << " (type id "
+              << id << ")" << std::endl;
+    std::cout << "Type read: " << id + 1 << ". Only " << species << " specified in input." << std::endl;
+    std::cout << "Please correct this and run program again." << std::endl;
+    ExitSequence();
+}
+
+}  // namespace
+
+bool IsGsdName(const std::string& name) {
+    std::ifstream file(name, std::ios::in | std::ios::binary);
+    unsigned char magic[8] = {};
+    file.read(reinterpret_cast<char*>(magic), sizeof magic);
+    return file.gcount() == static_cast<std::streamsize>(sizeof magic) && IsGsdFile(magic, sizeof magic);
+}
+
+bool ReadGsdFrameZero(const std::string& name, GsdFrame& read, std::string& error) {
+    GsdFile file;
+    bool done = OpenGsd(name, file, error) && ReadGsdFrame(file, 0, read, error);
+    CloseGsd(file);
+    return done;
+}
+
+bool GsdHasTypeShapes(const std::string& name) {
+    GsdFile file;
+    std::string error;
+    bool shapes = OpenGsd(name, file, error) && FindChunk(file, 0, "particles/type_shapes") != nullptr;
+    CloseGsd(file);
+    return shapes;
+}
+
+void GsdTypeHalfRadii(const GsdFrame& read, std::vector<double>& halfRadii, std::vector<std::string>& notes) {
+    const std::size_t types = read.types.size();
+    halfRadii.assign(types * 3, 0.5);
+    notes.assign(types, std::string());
+    for (std::size_t t = 0; t < types; ++t) {
+        double radii[3];
+        std::string kind;
+        if (t < read.typeShapes.size() && ParseTypeShape(read.typeShapes[t], radii, kind)) {
+            std::copy(radii, radii + 3, &halfRadii[3 * t]);
+            continue;
+        }
+        // A sphere of the diameter of the first particle of this type.
+        double diameter = 1;
+        for (std::size_t i = 0; i < read.typeId.size() && i < read.diameter.size(); ++i)
+            if (read.typeId[i] == t) {
+                diameter = read.diameter[i];
+                break;
+            }
+        std::fill(&halfRadii[3 * t], &halfRadii[3 * t] + 3, diameter / 2);
+        if (t < read.typeShapes.size() && read.typeShapes[t].size() > 2) {  // "{}" is no shape at all
+            std::ostringstream note;
+            note << "Type " << read.types[t] << " (species " << t + 1 << ") has the shape "
+                 << (kind.empty() ? std::string("that cannot be read") : kind)
+                 << ", which is no ellipsoid: it is drawn as a sphere of its particles' diameter, " << diameter << ".";
+            notes[t] = note.str();
+        }
+    }
+}
+
+void OpenGsdTrajectory() {
+    CloseGsd(openGsd);
+    if (infile.is_open()) infile.close();
+    infile.clear();
+    infile.open(inname, std::ios::in | std::ios::binary);  // held open so that the open-file checks hold
+    if (!infile.is_open()) {
+        std::cout << "Error. GSD file " << inname << " not found." << std::endl;
+        std::cout << "Please enter the correct name of the GSD file in the input file. " << std::endl;
+        ExitSequence();
+    }
+    std::string error;
+    if (!OpenGsd(inname, openGsd, error)) FailGsd(error);
+    if (!IsHoomdGsd(openGsd)) FailGsd(inname + " is a GSD file of the schema \"" + openGsd.schema + "\", not hoomd.");
+    if (openGsd.frameCount == 0) FailGsd("The GSD file " + inname + " holds no frame.");
+    std::cout << "Infile " << inname << " opened" << std::endl;
+    CountFrames();
+    counter.resize(frameAtoms.size());
+    for (std::size_t f = 0; f < counter.size(); ++f) counter[f] = static_cast<int64_t>(f);  // frames by number
+    atoms = frameAtoms.front();
+    PrintTrajectorySummary();
+    PrintTypeNames(ReadTypeNames(openGsd));
+    AddCentreOrigin();
+    shapesPending = true;
+}
+
+void GsdFrameToScene(const GsdFrame& read) {
+    FitFrameTable(static_cast<int>(read.N));
+    for (uint32_t i = 0; i < read.N; ++i) {
+        if (read.typeId[i] + 1LL > species) FailType(read, i);
+        double* row = &entry(geom, static_cast<long long>(i) * GEOM_STRIDE + GEOM_STRIDE - 1, "geom") - (GEOM_STRIDE - 1);
+        row[GEOM_LABEL] = i + 1;
+        row[GEOM_TYPE] = read.typeId[i] + 1;
+        for (int k = 0; k < 3; ++k) row[GEOM_X + k] = read.position[3 * i + k];
+        for (int k = 0; k < 4; ++k) row[GEOM_QW + k] = read.orientation[4 * i + k];
+    }
+    FillBox(read);
+    FillQuantities(read);
+    if (trajectoryBonds) FillBonds(read);
+}
+
+void ReadGsdTrajectoryFrame() {
+    RequireOpenTrajectory();
+    std::string error;
+    const uint64_t wanted = static_cast<uint64_t>(entry(counter, frame, "counter"));
+    bool held = false;
+    if (shapesPending) {  // the first read after opening: frame 0 gives the shapes
+        if (!ReadGsdFrame(openGsd, 0, frameRead, error)) FailGsd(error);
+        TakeTypeShapes();
+        shapesPending = false;
+        held = wanted == 0;
+    }
+    if (!held && !ReadGsdFrame(openGsd, wanted, frameRead, error)) FailGsd(error);
+    GsdFrameToScene(frameRead);
+}
+
+void CloseGsdTrajectory() { CloseGsd(openGsd); }

@@ -1,0 +1,22 @@
+// GSD trajectories (HOOMD-blue) in the viewer: frames read through the file's index into geom, the box
+// and the per-particle quantities; each particle type is a species.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "io/gsd_hoomd.h"
+
+bool IsGsdName(const std::string& name);      // the file starts with the GSD magic number
+bool GsdHasTypeShapes(const std::string& name);  // frame 0 gives particles/type_shapes
+void OpenGsdTrajectory();                     // open inname, count every frame's particles, size geom, summary
+void ReadGsdTrajectoryFrame();                // frame `frame` into geom, frameBox, quantities (and topology)
+void CloseGsdTrajectory();                    // releases the open GSD file
+void GsdFrameToScene(const GsdFrame& read);   // geom, atoms, frameBox, quantities (and topology) from one frame
+
+// Half radii per type (3 each) from the type shapes; a type without a drawable ellipsoid gets a sphere of
+// the diameter of its first particle, and notes[type] one line when its shape is of another kind.
+void GsdTypeHalfRadii(const GsdFrame& read, std::vector<double>& halfRadii, std::vector<std::string>& notes);
+
+// Reads frame 0 of a GSD file for a configuration made for it; false with one error line when it cannot.
+bool ReadGsdFrameZero(const std::string& name, GsdFrame& read, std::string& error);
