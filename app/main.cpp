@@ -8,6 +8,7 @@
 #include "app/startup.h"
 #include "ui/animation.h"
 #include "io/trajectory.h"
+#include "render/camera.h"
 #include "render/gl_setup.h"
 #include "render/textures.h"
 #include "ui/keyboard.h"
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
     glutMouseWheelFunc(HandleWheel);
     createGLUTMenus();
     MyGLInit();
+    if (fitViewOnLoad) FitViewToFrame();
 
     glutMainLoop();
     CloseFile();

@@ -13,11 +13,13 @@
 #include "headless/render_options.h"
 #include "headless/render_progress.h"
 #include "core/scene.h"
+#include "core/visibility.h"
 #include "io/load.h"
 #include "io/trajectory.h"
 #include "headless/frame_output.h"
 #include "io/view_file.h"
 #include "render/bitmap_font.h"
+#include "render/camera.h"
 #include "render/ellipsoids.h"
 #include "render/gl_setup.h"
 #include "render/overlay.h"
@@ -80,6 +82,17 @@ void SetUpDrawing(const RenderOptions& options, const ViewSettings* view) {
     Reshape(options.width, options.height);
     format = options.format;
     if (view != nullptr) ApplyView(*view);
+    else if (fitViewOnLoad) FitViewToFrame();
+}
+
+// Box, slab and hidden species of the command line add to the configuration's and the view file's.
+void UseLookInsideSwitches(const RenderOptions& options) {
+    if (options.box) showBox = true;
+    if (options.slabGiven) {
+        SlabCut cut = {true, {options.slab[0], options.slab[1], options.slab[2]}, options.slab[3], options.slab[4]};
+        if (NormaliseSlabNormal(cut)) slab = cut;
+    }
+    for (int n : options.hiddenSpecies) SetSpeciesHidden(n, true);
 }
 
 // The switches of the command line add to what the configuration switched on, as the keys l and c would.
@@ -133,6 +146,7 @@ int main(int argc, char** argv) {
     if (!ResolveFrameRange(options, FrameCount(), error)) Fail(error);
     CreateOffscreenContext(options.width, options.height);
     SetUpDrawing(options, options.viewFile.empty() ? nullptr : &view);
+    UseLookInsideSwitches(options);
     RenderFrames(options);
     CloseFile();
     OSMesaDestroyContext(context);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 constexpr int RENDER_USAGE_ERROR = 2;  // exit status of a bad command line
 constexpr int RENDER_FAILURE = 1;      // exit status of bad input, an unwritable output or a failed encoder
@@ -21,6 +22,10 @@ struct RenderOptions {
     int fps = 25;              // --fps, for --movie
     bool adaptiveDetail = false;       // --adaptive-detail, as the key l or the configuration's adaptive_detail
     bool colourByOrientation = false;  // --colour-by-orientation, as the key c
+    bool box = false;          // --box, as the key b or the configuration's show_box
+    bool slabGiven = false;    // --slab NX,NY,NZ,OFFSET,WIDTH, as the configuration's slab
+    double slab[5] = {0, 0, 1, 0, 1};
+    std::vector<int> hiddenSpecies;  // --hide-species N,..., as the keys 1 to 9
     bool help = false;         // --help
 };
 

@@ -2,8 +2,11 @@
 #include "render/camera.h"
 
 #include <GL/gl.h>
+#include <cmath>
 
 #include "core/scene.h"
+#include "core/view_fit.h"
+#include "render/gl_setup.h"
 
 void getMVCoord(double* c0, double* c1, double* c2) {
     float m[16];
@@ -50,4 +53,27 @@ void ReanchorLights() {
     glLightfv(GL_LIGHT0, GL_POSITION, light_pos_0);
     glLightfv(GL_LIGHT1, GL_POSITION, light_pos_1);
     glPopMatrix();
+}
+
+void ViewAxisInModel(double* axis) {
+    float m[3];
+    EyeToModel(0, 0, 1, m);
+    for (int k = 0; k < 3; ++k) axis[k] = m[k];
+}
+
+bool FitViewToFrame() {
+    double radius = SceneRadius();
+    if (atoms <= 0 || !std::isfinite(radius)) return false;
+    if (!(radius > 0)) radius = 1;  // point particles only: a unit sphere round the centre
+    double distance = FitDistance(radius, window_width, window_height);
+    if (!(distance < 1e30)) return false;  // beyond what the single-precision matrix can hold
+    FitClipPlanes(distance, radius, clipNear, clipFar);
+    ApplyPerspective();
+    // Where the frame centre (the scene origin) lies in eye space now, and the one move that puts it
+    // on the view axis at the fitting distance.
+    float m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    MoveAlongEye(1.0, -m[12], -m[13], -distance - m[14]);
+    ReanchorLights();
+    return true;
 }

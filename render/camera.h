@@ -6,3 +6,5 @@ double dot(double* a, double* b);                                  // 3-vector d
 void ReanchorLights();                                             // re-submit the light positions for the light mode
 void MoveAlongEye(double distance, double x, double y, double z);  // translate the scene along an eye-space direction
 void TurnAboutEye(double degrees, double x, double y, double z);   // turn the scene about an eye-space axis
+void ViewAxisInModel(double* axis);                                // the eye's z axis (towards the viewer) in scene coordinates
+bool FitViewToFrame();                                             // keep the rotation, fit the frame's sphere; false when it cannot

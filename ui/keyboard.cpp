@@ -16,6 +16,7 @@
 #include "ui/animation.h"
 #include "render/textures.h"
 #include "render/camera.h"
+#include "ui/inside_commands.h"
 #include "ui/view_commands.h"
 #include "render/view_state.h"
 
@@ -107,6 +108,7 @@ static void Reload() {
     std::getline(std::cin, name);
     title = "Ovalix - " + name;
     LoadScene(name, TakeNewConfiguration);
+    if (fitViewOnLoad) FitView();
     animate = false;
     std::cout << "Done. Rendering." << std::endl;
 }
@@ -181,6 +183,12 @@ static void LastFrameKey() {
     JumpToFrame();
 }
 static void OverlayKey() { showTS = !showTS; }
+static void SlabBackKey() { MoveSlab(-1); }
+static void SlabForwardKey() { MoveSlab(+1); }
+static void SlabThinnerKey() { ScaleSlab(0.5); }
+static void SlabThickerKey() { ScaleSlab(2.0); }
+template <int N>
+void SpeciesKey() { ToggleSpecies(N); }
 
 // Every key command: the characters that run it, how the help list names them, what it does, its help line.
 // The handler and the 'h' list both read this table.
@@ -211,6 +219,22 @@ const KeyCommand KEY_COMMANDS[] = {
     {"Z", "Z", ResetView, "start-up view, then fit"},
     {"l", "l", ToggleAdaptiveDetail, "adaptive level of detail on / off"},
     {"V", "V", SaveView, "write the view to NAME.view"},
+    {"b", "b", ToggleBox, "simulation box shown / hidden"},
+    {"x", "x", ToggleSlab, "slab cut across the view direction on / off"},
+    {"[", "[ / ]", SlabBackKey, "move the slab back / forward by a tenth of its width"},
+    {"]", nullptr, SlabForwardKey, nullptr},
+    {"{", "{ / }", SlabThinnerKey, "halve / double the slab's width"},
+    {"}", nullptr, SlabThickerKey, nullptr},
+    {"1", "1 ... 9", SpeciesKey<1>, "hide / show species 1 to 9"},
+    {"2", nullptr, SpeciesKey<2>, nullptr},
+    {"3", nullptr, SpeciesKey<3>, nullptr},
+    {"4", nullptr, SpeciesKey<4>, nullptr},
+    {"5", nullptr, SpeciesKey<5>, nullptr},
+    {"6", nullptr, SpeciesKey<6>, nullptr},
+    {"7", nullptr, SpeciesKey<7>, nullptr},
+    {"8", nullptr, SpeciesKey<8>, nullptr},
+    {"9", nullptr, SpeciesKey<9>, nullptr},
+    {"0", "0", ShowAllSpecies, "show every species"},
     {"h", "h", PrintHelp, "this list"},
 };
 const int KEY_COMMAND_COUNT = static_cast<int>(sizeof KEY_COMMANDS / sizeof KEY_COMMANDS[0]);

@@ -18,20 +18,7 @@ void ToggleColouring() {
 }
 
 void FitView() {
-    double radius = SceneRadius();
-    if (atoms <= 0 || !std::isfinite(radius)) return;
-    if (!(radius > 0)) radius = 1;  // point particles only: a unit sphere round the centre
-    double distance = FitDistance(radius, window_width, window_height);
-    if (!(distance < 1e30)) return;  // beyond what the single-precision matrix can hold
-    FitClipPlanes(distance, radius, clipNear, clipFar);
-    ApplyPerspective();
-    // Where the frame centre (the scene origin) lies in eye space now, and the one move that puts it
-    // on the view axis at the fitting distance.
-    float m[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, m);
-    MoveAlongEye(1.0, -m[12], -m[13], -distance - m[14]);
-    ReanchorLights();
-    glutPostRedisplay();
+    if (FitViewToFrame()) glutPostRedisplay();
 }
 
 void ResetView() {
