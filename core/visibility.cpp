@@ -45,13 +45,15 @@ bool BondShown(int bond, const std::vector<double>& centre) {
 
 double ExtentAlong(const double* direction) {
     double low = 0, high = 0;
+    bool any = false;
     for (long long i = 0; i < atoms; ++i) {
         const double* row = GeomRow(i);
         double along = 0;
         for (int k = 0; k < 3; ++k) along += direction[k] * row[GEOM_X + k];
-        if (!std::isfinite(along)) continue;
-        if (i == 0 || along < low) low = along;
-        if (i == 0 || along > high) high = along;
+        if (!std::isfinite(along)) continue;  // a broken position says nothing about the spread
+        low = any ? std::min(low, along) : along;
+        high = any ? std::max(high, along) : along;
+        any = true;
     }
     return high - low;
 }
