@@ -9,6 +9,7 @@
 #include "headless/render_mode.h"
 #include "ui/animation.h"
 #include "io/trajectory.h"
+#include "render/camera.h"
 #include "render/gl_setup.h"
 #include "render/textures.h"
 #include "ui/keyboard.h"
@@ -59,6 +60,7 @@ int main(int argc, char** argv) {
     glutMouseWheelFunc(HandleWheel);
     createGLUTMenus();
     MyGLInit();
+    if (fitViewOnLoad) FitFrameInView();
 
     glutMainLoop();
     CloseFile();

@@ -50,7 +50,11 @@ std::string sequenceFallback;
 bool colourByOrientation = false;
 bool orderFrameChanged = true;
 OrderParameter frameOrder = {false, 0.0, {0.0, 0.0, 0.0}};
-MouseRecord MouseState = {false, false, false, 0, 0, 0};
+MouseRecord MouseState = {false, false, false, 0, 0, 0, 0, 0, false};
+bool showBox = false;
+bool boxAbsenceTold = false;
+SlabCut slab = {false, {0, 0, 1}, 0.0, 1.0};
+bool fitViewOnLoad = false;
 
 // Containers in their construction order; they are destroyed in the reverse order after main.
 std::vector<double> shape;
@@ -74,6 +78,9 @@ int64_t gzipRestartSpacing = GZIP_RESTART_SPACING;
 GLUquadric* q = nullptr;
 std::vector<std::string> quantityNames;
 std::vector<double> quantities;
+std::vector<unsigned char> hiddenSpecies;
+std::vector<double> pickedLabels;
+std::vector<double> cellOfStep;
 SimulationBox frameBox = {false, {0, 0, 0}, {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}}};
 void* bitfont = nullptr;
 std::string bondtexture;
@@ -125,7 +132,14 @@ void ResetScene() {
     frameOrder = {false, 0.0, {0.0, 0.0, 0.0}};
     clipNear = 1.0;
     clipFar = 0.0;
-    MouseState = {false, false, false, 0, 0, 0};
+    MouseState = {false, false, false, 0, 0, 0, 0, 0, false};
+    showBox = false;
+    boxAbsenceTold = false;
+    slab = {false, {0, 0, 1}, 0.0, 1.0};
+    hiddenSpecies.clear();
+    pickedLabels.clear();
+    cellOfStep.clear();
+    fitViewOnLoad = false;
     shape.clear();
     bondvec.clear();
     color.clear();

@@ -123,6 +123,8 @@ struct SimulationBox {
     double edges[3][3];  // edge vectors a, b, c
 };
 extern SimulationBox frameBox;
+constexpr int CELL_STRIDE = 6;          // cellOfStep row: a, b, c, alpha, beta, gamma
+extern std::vector<double> cellOfStep;  // the CRYST1 cell of each PDB time step; NaN where it cannot be read
 
 // ---- Species tables, bonds, textures -------------------------------------------------------------
 extern std::vector<double> shape;         // half radii, SPECIES_STRIDE per species
@@ -160,8 +162,28 @@ struct MouseRecord {
     int modifiers;  // GLUT modifier mask taken when the left button went down
     int x;          // last pointer position, window pixels
     int y;
+    int pressX;     // where the left button went down, for telling a click from a drag
+    int pressY;
+    bool leftMoved; // a drag step of the left button has moved the view since it went down
 };
 extern MouseRecord MouseState;
+
+// ---- Looking inside: box, slab, hidden species, picks, fitted start ----------------------------------
+// A slice of the frame: the atoms whose centres lie within width / 2 of the plane through the frame centre
+// moved by offset along the unit normal.
+struct SlabCut {
+    bool on;
+    double normal[3];  // unit length, scene coordinates
+    double offset;     // of the slab's middle from the frame centre along the normal
+    double width;
+};
+constexpr int PICK_LIMIT = 3;                 // a fourth pick starts a new series
+extern bool showBox;                          // draw the twelve edges of frameBox
+extern bool boxAbsenceTold;                   // the trajectory's lack of a box has been reported once
+extern SlabCut slab;
+extern std::vector<unsigned char> hiddenSpecies;  // entry n - 1 non-zero: species n is not drawn; shorter: shown
+extern std::vector<double> pickedLabels;      // labels of the picked atoms, in pick order; kept across frames
+extern bool fitViewOnLoad;                    // fit the view at start-up and after each reload (fit_view)
 
 // ---- Checked table access -------------------------------------------------------------------------
 [[noreturn]] void TableIndexError(const char* table, long long index, std::size_t size);  // Report a bad index and end

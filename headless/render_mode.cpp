@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/scene.h"
+#include "core/visibility.h"
 #include "export/image_file.h"
 #include "headless/egl_context.h"
 #include "headless/frame_output.h"
@@ -115,7 +116,18 @@ void SetUpDrawing(const RenderOptions& options, const ViewSettings* view) {
     Reshape(options.width, options.height);
     format = options.format;
     if (view != nullptr) ApplyView(*view);
-    if (options.fit) FitFrameInView();  // on the frame StartScene read, so that every chunk of a job agrees
+    // On the frame StartScene read, so that every chunk of a job agrees; a saved view wins over fit_view.
+    if (options.fit || (view == nullptr && fitViewOnLoad)) FitFrameInView();
+}
+
+// Box, slab and hidden species of the command line add to the configuration's and the view file's.
+void UseLookInsideSwitches(const RenderOptions& options) {
+    if (options.box) showBox = true;
+    if (options.slabGiven) {
+        SlabCut cut = {true, {options.slab[0], options.slab[1], options.slab[2]}, options.slab[3], options.slab[4]};
+        if (NormaliseSlabNormal(cut)) slab = cut;
+    }
+    for (int n : options.hiddenSpecies) SetSpeciesHidden(n, true);
 }
 
 // The switches of the command line add to what the configuration switched on, as the keys l and c would.
@@ -190,6 +202,7 @@ int RunRenderMode(int argc, char** argv) {
     if (!ResolveFrameRange(options, FrameCount(), error)) Fail(error);
     StartDrawing(options);
     SetUpDrawing(options, options.viewFile.empty() ? nullptr : &view);
+    UseLookInsideSwitches(options);
     RenderFrames(options);
     CloseFile();
     DestroyOffscreenContext();

@@ -99,6 +99,57 @@ bool SetColourByOrientation(RenderOptions& o, const std::string&, std::string&) 
     return true;
 }
 
+bool SetBox(RenderOptions& o, const std::string&, std::string&) {
+    o.box = true;
+    return true;
+}
+
+// Comma-separated words of text, each handed to take; false at the first it refuses, or an empty word.
+template <typename Take>
+bool EachWord(const std::string& text, Take take) {
+    std::size_t start = 0;
+    while (true) {
+        std::size_t comma = text.find(',', start);
+        std::string word = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (word.empty() || !take(word)) return false;
+        if (comma == std::string::npos) return true;
+        start = comma + 1;
+    }
+}
+
+bool SetSlab(RenderOptions& o, const std::string& value, std::string& error) {
+    int count = 0;
+    bool ok = EachWord(value, [&](const std::string& word) {
+        if (count >= 5) return false;
+        double& number = o.slab[count++];
+        auto [end, problem] = std::from_chars(word.data(), word.data() + word.size(), number);
+        return problem == std::errc() && end == word.data() + word.size() && number - number == 0;  // finite
+    });
+    double normal2 = o.slab[0] * o.slab[0] + o.slab[1] * o.slab[1] + o.slab[2] * o.slab[2];
+    if (!ok || count != 5 || !(normal2 > 0) || !(o.slab[4] > 0)) {
+        error = "--slab takes NX,NY,NZ,OFFSET,WIDTH: a normal not 0, the centre's offset along it and a width above "
+                "0, not " + value + ".";
+        return false;
+    }
+    o.slabGiven = true;
+    return true;
+}
+
+bool SetHideSpecies(RenderOptions& o, const std::string& value, std::string& error) {
+    o.hiddenSpecies.clear();
+    bool ok = EachWord(value, [&](const std::string& word) {
+        int n = 0;
+        if (!WholeNumber(word, n) || n < 1) return false;
+        o.hiddenSpecies.push_back(n);
+        return true;
+    });
+    if (!ok) {
+        error = "--hide-species takes species numbers from 1, separated by commas, such as 2,3, not " + value + ".";
+        return false;
+    }
+    return true;
+}
+
 bool SetHelp(RenderOptions& o, const std::string&, std::string&) {
     o.help = true;
     return true;
@@ -162,6 +213,9 @@ const RenderOption renderOptions[] = {
     {"--supersample", "K", SetSupersample, "draw K x K times larger (1 to 4) and average down; default 1"},
     {"--gpu", nullptr, SetGpu, "draw on a GPU's EGL device, or fail"},
     {"--cpu", nullptr, SetCpu, "draw in software (Mesa); default: a GPU if there is one, else software"},
+    {"--box", nullptr, SetBox, "draw the simulation box (key b)"},
+    {"--slab", "NX,NY,NZ,OFFSET,WIDTH", SetSlab, "only atoms in the slab across the normal NX,NY,NZ (key x)"},
+    {"--hide-species", "N,...", SetHideSpecies, "leave these species out (keys 1 to 9)"},
     {"--help", nullptr, SetHelp, "this text"},
     {"--version", nullptr, SetVersion, "the version of Ovalix"},
 };

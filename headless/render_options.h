@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "headless/egl_context.h"
 
@@ -26,6 +27,10 @@ struct RenderOptions {
     bool fit = false;          // --fit: the view of the key z on the start-up frame, kept for every frame
     int supersample = 1;       // --supersample K: drawn K x K times larger and averaged down
     RenderDevice device = RenderDevice::Any;  // --gpu or --cpu
+    bool box = false;          // --box, as the key b or the configuration's show_box
+    bool slabGiven = false;    // --slab NX,NY,NZ,OFFSET,WIDTH, as the configuration's slab
+    double slab[5] = {0, 0, 1, 0, 1};
+    std::vector<int> hiddenSpecies;  // --hide-species N,..., as the keys 1 to 9
     bool help = false;         // --help
     bool version = false;      // --version
 };

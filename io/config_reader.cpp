@@ -1,6 +1,7 @@
 // The configuration file: keyword lines read into the scene state, checked, and reported on the console.
 #include "io/config_reader.h"
 
+#include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <initializer_list>
@@ -9,6 +10,7 @@
 
 #include "core/exit_sequence.h"
 #include "core/scene.h"
+#include "core/visibility.h"
 #include "io/numbers.h"
 #include "io/file_shapes.h"
 #include "io/gsd_trajectory.h"
@@ -20,8 +22,10 @@ namespace {
 enum Keyword {
     DUMPFILE, BONDFILE, SPECIES, HALF_RADII, BOND_VECTOR, COLOR,
     BACKGROUND, SOLID_BONDS, TEXTURE, TEXTURE_BONDS, ANISOUFILE, ADAPTIVE_DETAIL, GSDFILE, VARYING_ATOMS,
-    KEYWORD_COUNT
+    SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, KEYWORD_COUNT
 };
+// Optional keywords that only switch on a way of looking: absent, they are off.
+constexpr Keyword VIEW_KEYWORDS[] = {SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW};
 // Limits that keep the species tables within a sane size (each species needs lines in the file anyway).
 constexpr unsigned long long MAX_SPECIES = 1000000;
 constexpr long long MAX_TABLE_ENTRIES = 30000000;
@@ -29,7 +33,7 @@ constexpr long long MAX_TABLE_ENTRIES = 30000000;
 const char* const KEYWORDS[KEYWORD_COUNT] = {
     "dumpfile", "bondfile", "species", "half_radii", "bond_vector", "color",
     "background", "solid_bonds", "texture", "texture_bonds", "anisoufile", "adaptive_detail", "gsdfile",
-    "varying_atoms"};
+    "varying_atoms", "show_box", "slab", "hide_species", "fit_view"};
 
 // What one read of a file keeps: its seen flags, the trajectory keyword met first, and its result.
 struct ConfigRead {
@@ -181,6 +185,40 @@ void SetTrajectory(ConfigRead& read, Keyword keyword, std::string_view values) {
     }
 }
 
+// slab NX NY NZ OFFSET WIDTH: a normal that is not zero (made unit length), an offset and a width above 0.
+void ReadSlab(std::string_view line, std::string_view values) {
+    const char* p = values.data();
+    const char* end = p + values.size();
+    double numbers[5] = {0, 0, 0, 0, 0};
+    int read = 0;
+    for (; read < 5; ++read) {
+        SkipSpace(p, end);
+        if (!ParseReal(p, end, numbers[read]) || !std::isfinite(numbers[read])) break;
+    }
+    SlabCut cut = {true, {numbers[0], numbers[1], numbers[2]}, numbers[3], numbers[4]};
+    if (read < 5 || !NormaliseSlabNormal(cut) || !(cut.width > 0))
+        ConfigError({"The slab at the entry '" + std::string(line) + "' cannot be used.",
+                     "It needs a normal (three numbers, not all 0), the centre's offset along it and a width above 0.",
+                     "Please correct the input file, and run the program again."});
+    slab = cut;
+}
+
+// hide_species N...: species numbers from 1.
+void ReadHiddenSpecies(std::string_view line, std::string_view values) {
+    const char* p = values.data();
+    const char* end = p + values.size();
+    SkipSpace(p, end);
+    while (p != end) {
+        long long n = 0;
+        if (!ParseInteger(p, end, n) || n < 1 || n > static_cast<long long>(MAX_SPECIES) || (p != end && !IsSpace(*p)))
+            ConfigError({"Illegal species number at the entry '" + std::string(line) + "'.",
+                         "hide_species takes whole numbers from 1 to " + std::to_string(MAX_SPECIES) + ".",
+                         "Please correct the input file, and run the program again."});
+        SetSpeciesHidden(n, true);
+        SkipSpace(p, end);
+    }
+}
+
 bool SpeciesDefined(const ConfigRead& read) { return read.seen[SPECIES]; }
 
 void HandleKeywordLine(ConfigRead& read, Keyword keyword, std::string_view line, std::string_view values) {
@@ -229,6 +267,18 @@ void HandleKeywordLine(ConfigRead& read, Keyword keyword, std::string_view line,
         case VARYING_ATOMS:
             varyingAtoms = true;
             std::cout << "The number of atoms may change between time steps." << std::endl;
+            break;
+        case SHOW_BOX:
+            showBox = true;
+            break;
+        case SLAB:
+            ReadSlab(line, values);
+            break;
+        case HIDE_SPECIES:
+            ReadHiddenSpecies(line, values);
+            break;
+        case FIT_VIEW:
+            fitViewOnLoad = true;
             break;
         case KEYWORD_COUNT:
             break;
@@ -283,6 +333,7 @@ void ApplyDefaults(ConfigRead& read) {
         varyingAtoms = false;
         read.seen[VARYING_ATOMS] = true;
     }
+    for (Keyword keyword : VIEW_KEYWORDS) read.seen[keyword] = true;
     if (!read.seen[ADAPTIVE_DETAIL]) {
         adaptiveDetail = false;
         read.seen[ADAPTIVE_DETAIL] = true;
@@ -308,6 +359,7 @@ std::string ReadOpenedConfig(const std::string& name, std::ifstream& file) {
     bondvec.clear();
     color.clear();
     ForgetHalfRadii();
+    ResetLookInside();
     std::string line;
     while (std::getline(file, line)) HandleLine(read, line);
     PadBondVectors();
@@ -336,7 +388,11 @@ std::string ReadConfig(std::string name) {
         name = AskForAnotherName(name);
         file.open(name);
     }
-    // A trajectory given in place of a configuration is shown with one made for it.
-    if (ConfigureFromTrajectory(name)) return "";
+    // A trajectory given in place of a configuration is shown with one made for it, fitted into the window.
+    if (ConfigureFromTrajectory(name)) {
+        ResetLookInside();
+        fitViewOnLoad = true;
+        return "";
+    }
     return ReadOpenedConfig(name, file);
 }

@@ -12,6 +12,7 @@
 #include "core/scene.h"
 #include "io/atom_fields.h"
 #include "io/dump_columns.h"
+#include "io/frame_box.h"
 #include "io/line_reader.h"
 #include "io/numbers.h"
 #include "io/file_shapes.h"
@@ -36,14 +37,6 @@ bool StartsWith(std::string_view line, std::string_view header) {
 }
 
 // Reads lines until one starts with header or the end is reached; true if the header was read.
-bool ReadUntilHeader(std::string_view header) {
-    std::string_view line;
-    while (ReadLine(line)) {
-        if (StartsWith(line, header)) return true;
-    }
-    return false;
-}
-
 // Reads lines until a count header has been read; `text` tells whether a line that is not blank came first.
 bool ReadUntilCountHeader(bool& text) {
     std::string_view line;
@@ -231,30 +224,40 @@ void AllocateFrameTable() {
     ExitSequence();
 }
 
-// Reads up to the atoms header, taking the box on the way: scaled positions need this frame's box.
+// Reads up to the atoms header, taking the box on the way into frameBox. Scaled positions need this frame's
+// box and end the program without one; otherwise a box that cannot be read only leaves the frame without one.
 void ReadUntilAtomsWithBox(DumpBox& box) {
     std::string_view line;
     bool boxRead = false;
+    const bool scaled = dumpColumns.scaled;
     const std::string where = "Time step " + std::to_string(frame) + " of " + inname;
+    ClearFrameBox();
     while (ReadLine(line)) {
         if (StartsWith(line, ATOMS_HEADER)) break;
         if (!StartsWith(line, BOX_HEADER)) continue;
         std::string header(line);
-        // A general triclinic box (edge vectors and origin) has no bounds to scale with.
-        if (header.find("abc origin") != std::string::npos)
-            FailFrame(where + " has a general triclinic box (" + header + "): its scaled positions cannot be read.");
         std::string values[3];
         std::string_view views[3];
         for (int axis = 0; axis < 3; ++axis) {
             if (ReadLine(line)) values[axis] = std::string(line);
             views[axis] = values[axis];
         }
-        if (!ParseBoxBounds(header, views, box))
+        // A general triclinic box (edge vectors and origin) has no bounds to scale with.
+        if (header.find("abc origin") != std::string::npos) {
+            if (scaled)
+                FailFrame(where + " has a general triclinic box (" + header + "): its scaled positions cannot be read.");
+            if (!ParseGeneralBox(views, frameBox)) ClearFrameBox();
+            continue;
+        }
+        if (!ParseBoxBounds(header, views, box)) {
+            if (!scaled) continue;
             FailFrame(where + " has a box that cannot be read: " + header + " / " + values[0] + " / " + values[1] +
                       " / " + values[2]);
+        }
+        SetFrameBoxFromDump(box);
         boxRead = true;
     }
-    if (!boxRead)
+    if (!boxRead && scaled)
         FailFrame(where + " has scaled positions (" + dumpColumns.positionNames +
                   ") but no line 'ITEM: BOX BOUNDS' to scale them with.");
 }
@@ -319,8 +322,7 @@ void ReadQuatFrame() {
     SeekLines(entry(counter, frame, "counter"));
     if (!frameAtoms.empty()) FitFrameTable(entry(frameAtoms, frame, "frameAtoms"));
     DumpBox box;
-    if (dumpColumns.scaled) ReadUntilAtomsWithBox(box);
-    else ReadUntilHeader(ATOMS_HEADER);
+    ReadUntilAtomsWithBox(box);
     std::string_view line;
     for (int i = 0; i < atoms; ++i) {
         // The scan saw every line of this frame; rows the file lost since then keep their values.

@@ -1,6 +1,7 @@
 // PDB trajectories: one scan indexes the CRYST1-delimited time steps, then any step is read on demand.
 #include "io/pdb_reader.h"
 
+#include <cmath>
 #include <cstddef>
 #include <iostream>
 #include <string>
@@ -9,6 +10,7 @@
 #include "core/exit_sequence.h"
 #include "core/scene.h"
 #include "io/anisou.h"
+#include "io/frame_box.h"
 #include "io/line_reader.h"
 #include "io/trajectory_summary.h"
 #include "io/numbers.h"
@@ -110,6 +112,21 @@ int64_t LineNumberAt(int64_t offset) {
     ExitSequence();
 }
 
+// Keeps the cell of the CRYST1 record that begins a time step, for the box of that step.
+void NoteCell(std::string_view line) {
+    double cell[CELL_STRIDE];
+    if (!ParseCryst1(line, cell, cell + 3))
+        for (double& value : cell) value = std::nan("");
+    cellOfStep.insert(cellOfStep.end(), cell, cell + CELL_STRIDE);
+}
+
+void SetStepBox() {
+    long long row = static_cast<long long>(frame) * CELL_STRIDE;
+    if (row + CELL_STRIDE > static_cast<long long>(cellOfStep.size())) return ClearFrameBox();
+    const double* cell = &entry(cellOfStep, row, "cellOfStep");
+    if (!SetFrameBoxFromCell(cell, cell + 3)) ClearFrameBox();
+}
+
 }  // namespace
 
 void OpenAnisouFile() {
@@ -118,6 +135,7 @@ void OpenAnisouFile() {
     infile.clear();
     infile.open(inname, std::ios::in | std::ios::binary);
     counter.clear();
+    cellOfStep.clear();
     if (!infile.is_open()) {
         std::cout << "Error. Dump file " << inname << " not found." << std::endl;
         std::cout << "Please enter the correct name of the dump file in the input file. " << std::endl;
@@ -132,6 +150,7 @@ void OpenAnisouFile() {
     while (!EndReached()) {
         while (!BeginsWith(line, CRYST1_RECORD) && !EndReached()) ReadLine(line);
         if (!BeginsWith(line, CRYST1_RECORD)) continue;
+        NoteCell(line);
         counter.push_back(ReadPosition());
         ++steps;
         int count = 0;
@@ -165,6 +184,7 @@ void ReadAnisouFrame() {
     color.clear();
     bondvec.clear();
     SeekLines(entry(counter, frame, "counter"));
+    SetStepBox();
 
     EigenSolver solver = NewEigenSolver();
     std::string_view line;

@@ -123,6 +123,7 @@ void ConfigureDump(const std::string& name) {
     PrintColors();
     for (int n = 1; n <= species; ++n) std::cout << "bond_vector " << n << " 1 0 0 0" << std::endl;
     PrintBackground();
+    std::cout << "fit_view" << std::endl;  // it is shown fitted: saved, the configuration shows the same
     for (const std::string& note : found.notes) std::cout << note << std::endl;
 }
 
@@ -163,6 +164,7 @@ void ConfigurePdb(const std::string& name) {
     std::cout << name << " is a PDB trajectory. It is shown with this configuration:" << std::endl;
     std::cout << "anisoufile " << name << std::endl;
     PrintBackground();
+    std::cout << "fit_view" << std::endl;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // View files: a versioned text of named lines, numbers written so that they read back exactly.
 #include "io/view_file.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <fstream>
@@ -48,6 +49,26 @@ std::string SaveAgain() {
     return headless ? "Save the view again in the Ovalix window." : "Save the view again with the key V.";
 }
 
+// A version 2 file's box, slab and hidden species lines; a version 1 file leaves them off.
+bool ReadLookInside(const std::string& boxLine, const std::string& slabLine, const std::string& hiddenLine,
+                    ViewSettings& view) {
+    double box = 0;
+    if (!ReadSwitch(boxLine, "box", box) || !ReadNumbers(slabLine, "slab", 6, view.slab)) return false;
+    if (!(view.slab[0] == 0 || view.slab[0] == 1) || !(view.slab[5] > 0)) return false;
+    view.box = box == 1;
+    std::istringstream words(hiddenLine);
+    std::string word;
+    if (!(words >> word) || word != "hidden_species") return false;
+    view.hiddenSpecies.clear();
+    while (words >> word) {
+        int n = 0;
+        auto [end, problem] = std::from_chars(word.data(), word.data() + word.size(), n);
+        if (problem != std::errc() || end != word.data() + word.size() || n < 1) return false;
+        view.hiddenSpecies.push_back(n);
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string ViewFileText(const ViewSettings& view) {
@@ -61,7 +82,11 @@ std::string ViewFileText(const ViewSettings& view) {
     text += "light_mode " + std::to_string(view.lightMode) + "\n";
     text += std::string("fog ") + (view.fog ? "1" : "0") + "\n";
     text += std::string("overlay ") + (view.overlay ? "1" : "0") + "\n";
-    return text;
+    text += std::string("box ") + (view.box ? "1" : "0") + "\n";
+    text += NumberLine("slab", view.slab, 6);
+    text += "hidden_species";
+    for (int n : view.hiddenSpecies) text += " " + std::to_string(n);
+    return text + "\n";
 }
 
 bool ReadViewFile(const std::string& name, ViewSettings& view, std::string& error) {
@@ -72,7 +97,7 @@ bool ReadViewFile(const std::string& name, ViewSettings& view, std::string& erro
     }
     std::vector<std::string> lines;
     std::string line;
-    while (lines.size() < 9 && std::getline(file, line)) lines.push_back(line);
+    while (lines.size() < 12 && std::getline(file, line)) lines.push_back(line);
     std::istringstream head(lines.empty() ? "" : lines[0]);
     std::string magic, version;
     head >> magic >> version;
@@ -81,25 +106,34 @@ bool ReadViewFile(const std::string& name, ViewSettings& view, std::string& erro
                 std::to_string(VIEW_FILE_VERSION) + "\").";
         return false;
     }
-    if (version != std::to_string(VIEW_FILE_VERSION)) {
-        error = "The view file " + name + " is of version " + version + "; this Ovalix reads version " +
+    if (version != std::to_string(VIEW_FILE_VERSION) && version != "1") {
+        error = "The view file " + name + " is of version " + version + "; this Ovalix reads versions 1 to " +
                 std::to_string(VIEW_FILE_VERSION) + " only. " + SaveAgain();
         return false;
     }
     double light0[4], light1[4], mode = 0, fog = 0, overlay = 0;
-    bool ok = lines.size() == 8 && ReadNumbers(lines[1], "modelview", 16, view.modelview) &&
+    const std::size_t lineCount = version == "1" ? 8 : 11;
+    bool ok = lines.size() == lineCount && ReadNumbers(lines[1], "modelview", 16, view.modelview) &&
               ReadNumbers(lines[2], "clip", 2, view.clip) && view.clip[0] > 0 && view.clip[1] >= 0 &&
               ReadNumbers(lines[3], "light0", 4, light0) && ReadNumbers(lines[4], "light1", 4, light1) &&
               ReadSwitch(lines[5], "light_mode", mode) && ReadSwitch(lines[6], "fog", fog) &&
-              ReadSwitch(lines[7], "overlay", overlay) && file.peek() == EOF;
+              ReadSwitch(lines[7], "overlay", overlay) && file.peek() == EOF &&
+              (lineCount == 8 || ReadLookInside(lines[8], lines[9], lines[10], view));
     if (!ok) {
         error = "The view file " + name + " is damaged: it needs the lines modelview (16 numbers), clip (near "
-                "above 0, far), light0 and light1 (4 each), light_mode, fog and overlay (0 or 1 each). " + SaveAgain();
+                "above 0, far), light0 and light1 (4 each), light_mode, fog and overlay (0 or 1 each), box (0 or 1), slab (on, normal, "
+                "offset, width) and hidden_species (species numbers). " + SaveAgain();
         return false;
     }
     for (int i = 0; i < 4; ++i) view.light0[i] = static_cast<float>(light0[i]), view.light1[i] = static_cast<float>(light1[i]);
     view.lightMode = static_cast<int>(mode);
     view.fog = fog == 1;
     view.overlay = overlay == 1;
+    if (lineCount == 8) {  // version 1: nothing cut away, no box
+        view.box = false;
+        const double none[6] = {0, 0, 0, 1, 0, 1};
+        std::copy(none, none + 6, view.slab);
+        view.hiddenSpecies.clear();
+    }
     return true;
 }

@@ -2,8 +2,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
-constexpr int VIEW_FILE_VERSION = 1;
+constexpr int VIEW_FILE_VERSION = 2;  // 2 added the box, the slab and the hidden species; 1 is still read
 
 struct ViewSettings {
     double modelview[16];  // column-major, as OpenGL returns it
@@ -13,6 +14,9 @@ struct ViewSettings {
     bool fog;              // gp
     bool overlay;          // showTS
     double clip[2];        // near and far plane (clipNear, clipFar), which a fit of the view moves
+    bool box;              // showBox
+    double slab[6];        // on (0 or 1), normal x, y, z, centre offset, width: slab
+    std::vector<int> hiddenSpecies;  // species numbers not drawn
 };
 
 std::string ViewFileText(const ViewSettings& view);  // the file's text, every number exact; the caller writes it

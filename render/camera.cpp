@@ -55,6 +55,12 @@ void ReanchorLights() {
     glPopMatrix();
 }
 
+void ViewAxisInModel(double* axis) {
+    float m[3];
+    EyeToModel(0, 0, 1, m);
+    for (int k = 0; k < 3; ++k) axis[k] = m[k];
+}
+
 // The view of the key z: the frame's sphere fills the smaller dimension, the clip planes follow.
 bool FitFrameInView() {
     double radius = SceneRadius();

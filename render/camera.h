@@ -7,3 +7,4 @@ void ReanchorLights();                                             // re-submit 
 void MoveAlongEye(double distance, double x, double y, double z);  // translate the scene along an eye-space direction
 void TurnAboutEye(double degrees, double x, double y, double z);   // turn the scene about an eye-space axis
 bool FitFrameInView();                                             // the key z: keep the rotation, fit the frame's sphere; false if none
+void ViewAxisInModel(double* axis);                                // the eye's z axis (towards the viewer) in scene coordinates

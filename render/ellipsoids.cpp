@@ -10,6 +10,7 @@
 #include "core/geometry.h"
 #include "core/order.h"
 #include "core/scene.h"
+#include "core/visibility.h"
 #include "render/bonds.h"
 #include "render/detail_view.h"
 #include "render/shapes.h"
@@ -134,6 +135,7 @@ void DoStuff() {
         const double* row = GeomRow(i);
         double type = row[GEOM_TYPE];
         if (!(type >= 1 && type < species + 1.0)) ReportBadSpecies(i, type);
+        if (!AtomShown(i, centre)) continue;
         for (int k = 0; k < 3; ++k) position[k] = row[GEOM_X + k] - centre[k];
         for (int k = 0; k < 4; ++k) quaternion[k] = row[GEOM_QW + k];
         CreateEllipsoid(static_cast<int>(type), position, quaternion, 30, 30);
@@ -141,7 +143,7 @@ void DoStuff() {
     viewPlanesSet = false;
     glPushMatrix();
     for (int j = 0; j < BondCount(); ++j) {
-        if (!BondInFrame(j)) continue;  // its atom is missing from this frame
+        if (!BondInFrame(j) || !BondShown(j, centre)) continue;  // an atom missing from this frame, or hidden
         if (solidBonds) DrawSolidBonds(j, centre);
         else DrawLineBonds(j, centre);
     }

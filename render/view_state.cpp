@@ -2,8 +2,12 @@
 #include "render/view_state.h"
 
 #include <GL/gl.h>
+#include <algorithm>
+#include <iostream>
+#include <string>
 
 #include "core/scene.h"
+#include "core/visibility.h"
 #include "render/gl_setup.h"
 
 ViewSettings CaptureView() {
@@ -17,6 +21,11 @@ ViewSettings CaptureView() {
     view.overlay = showTS;
     view.clip[0] = clipNear;
     view.clip[1] = clipFar;
+    view.box = showBox;
+    const double cut[6] = {slab.on ? 1.0 : 0.0, slab.normal[0], slab.normal[1], slab.normal[2], slab.offset, slab.width};
+    std::copy(cut, cut + 6, view.slab);
+    for (std::size_t n = 1; n <= hiddenSpecies.size(); ++n)
+        if (hiddenSpecies[n - 1]) view.hiddenSpecies.push_back(static_cast<int>(n));
     return view;
 }
 
@@ -34,4 +43,10 @@ void ApplyView(const ViewSettings& view) {
     clipNear = view.clip[0];
     clipFar = view.clip[1];
     ApplyPerspective();
+    showBox = view.box;
+    SlabCut cut = {view.slab[0] == 1, {view.slab[1], view.slab[2], view.slab[3]}, view.slab[4], view.slab[5]};
+    if (NormaliseSlabNormal(cut)) slab = cut;
+    else slab.on = false;
+    hiddenSpecies.clear();
+    for (int n : view.hiddenSpecies) SetSpeciesHidden(n, true);
 }

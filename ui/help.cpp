@@ -10,6 +10,7 @@
 static const char* const OTHER_HELP_LINES[] = {
     "Mouse and special keys:",
     "  left drag          turn the scene (1 degree per pixel)",
+    "  left click         pick the atom under the pointer; 2nd: distance, 3rd: angle, 4th: new series; empty space: clear",
     "  Shift + left drag  spin the scene about the view axis",
     "  Ctrl + left drag   move the scene closer / farther (1 unit per pixel)",
     "  wheel              move the scene 2 units farther / closer per step",

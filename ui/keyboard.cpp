@@ -16,6 +16,7 @@
 #include "ui/animation.h"
 #include "render/textures.h"
 #include "render/camera.h"
+#include "ui/inside_commands.h"
 #include "ui/view_commands.h"
 
 // Shows frame `frame`: the stream may sit at its end, so its state is cleared before the seek.
@@ -106,6 +107,7 @@ static void Reload() {
     std::getline(std::cin, name);
     title = "Ovalix - " + name;
     LoadScene(name, TakeNewConfiguration);
+    if (fitViewOnLoad) FitView();
     animate = false;
     std::cout << "Done. Rendering." << std::endl;
 }
@@ -180,6 +182,12 @@ static void LastFrameKey() {
     JumpToFrame();
 }
 static void OverlayKey() { showTS = !showTS; }
+static void SlabBackKey() { MoveSlab(-1); }
+static void SlabForwardKey() { MoveSlab(+1); }
+static void SlabThinnerKey() { ScaleSlab(0.5); }
+static void SlabThickerKey() { ScaleSlab(2.0); }
+template <int N>
+void SpeciesKey() { ToggleSpecies(N); }
 
 // Every key command: the characters that run it, how the help list names them, what it does, its help line.
 // The handler, the 'h' list and (checked by a unit test) the README's and the manual page's key lists follow it.
@@ -209,6 +217,22 @@ const KeyCommand KEY_COMMANDS[] = {
     {"\r", "Enter", Snapshot, "snapshot Screen_NNNN_FFFF in the working directory (never overwrites)"},
     {"V", "V", SaveView, "write the view to TRAJECTORY.view, for ovalix --render --view"},
     {"L", "L", Reload, "reload from a configuration file (asks on the console)"},
+    {"b", "b", ToggleBox, "simulation box shown / hidden"},
+    {"x", "x", ToggleSlab, "slab cut across the view direction on / off"},
+    {"[", "[ / ]", SlabBackKey, "move the slab back / forward by a tenth of its width"},
+    {"]", nullptr, SlabForwardKey, nullptr},
+    {"{", "{ / }", SlabThinnerKey, "halve / double the slab's width"},
+    {"}", nullptr, SlabThickerKey, nullptr},
+    {"1", "1 ... 9", SpeciesKey<1>, "hide / show species 1 to 9"},
+    {"2", nullptr, SpeciesKey<2>, nullptr},
+    {"3", nullptr, SpeciesKey<3>, nullptr},
+    {"4", nullptr, SpeciesKey<4>, nullptr},
+    {"5", nullptr, SpeciesKey<5>, nullptr},
+    {"6", nullptr, SpeciesKey<6>, nullptr},
+    {"7", nullptr, SpeciesKey<7>, nullptr},
+    {"8", nullptr, SpeciesKey<8>, nullptr},
+    {"9", nullptr, SpeciesKey<9>, nullptr},
+    {"0", "0", ShowAllSpecies, "show every species"},
     {"h", "h", PrintHelp, "print this list of keys, mouse actions and menu entries"},
     {"Q\x1b", "Q or Esc", Quit, "quit"},
 };

@@ -19,8 +19,7 @@ void ToggleColouring() {
 }
 
 void FitView() {
-    FitFrameInView();
-    glutPostRedisplay();
+    if (FitFrameInView()) glutPostRedisplay();
 }
 
 void ResetView() {

@@ -1,6 +1,7 @@
 // Dump columns by name: the mapping of atoms headers, frames read through it, scaled boxes, changed headers.
 #include "io/dump_columns.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -247,6 +248,47 @@ TEST_F(DumpColumnsTest, ShapesFillTheSpeciesWithoutHalfRadii) {
     EXPECT_EQ(run.output.find("Species 1"), std::string::npos);
     ASSERT_FALSE(ReadAt(0).exited);
     EXPECT_EQ(RowOf(3), (std::vector<double>{4, 1, 0, 0, 0, 1, 0, 0, 0}));
+}
+
+TEST_F(DumpColumnsTest, EachFrameSetsTheBoxItGivesOrNone) {
+    // Frame 0: a tilted box (its bounds lines hold the bounding box); 1: none; 2: the general triclinic form;
+    // 3: bounds that cannot be read, which unscaled positions do not need.
+    const std::string tilted = "ITEM: BOX BOUNDS xy xz yz pp pp pp\n-1 12 2\n0 5.5 -1\n0 4 0.5\n";
+    const std::string general = "ITEM: BOX BOUNDS abc origin pp pp pp\n10 0 0 1\n1 5 0 2\n0 0.5 4 3\n";
+    const std::string broken = "ITEM: BOX BOUNDS pp pp pp\n0 x\n0 1\n0 1\n";
+    const std::string names = "id type x y z quatw quati quatj quatk";
+    const std::string atomsText = "1 1 0.5 0.5 0.5 1 0 0 0\n2 2 1 0 0.25 1 0 0 0\n";
+    ConsoleRun run = OpenText(NamedFrame(0, tilted, names, atomsText) + NamedFrame(1, "", names, atomsText) +
+                              NamedFrame(2, general, names, atomsText) + NamedFrame(3, broken, names, atomsText));
+    ASSERT_FALSE(run.exited) << run.output;
+    ASSERT_FALSE(ReadAt(0).exited);
+    ASSERT_TRUE(frameBox.exists);
+    // The corners of the tilted box: (xlo, ylo, zlo) + i a + j b + k c must span x from -1 to 12 and y from 0
+    // to 5.5, the bounding box the file gives.
+    double lowX = 1e9, highX = -1e9, lowY = 1e9, highY = -1e9;
+    for (int k = 0; k < 8; ++k) {
+        double x = frameBox.origin[0], y = frameBox.origin[1];
+        for (int e = 0; e < 3; ++e)
+            if (k & (1 << e)) x += frameBox.edges[e][0], y += frameBox.edges[e][1];
+        lowX = std::min(lowX, x), highX = std::max(highX, x), lowY = std::min(lowY, y), highY = std::max(highY, y);
+    }
+    EXPECT_DOUBLE_EQ(lowX, -1);
+    EXPECT_DOUBLE_EQ(highX, 12);
+    EXPECT_DOUBLE_EQ(lowY, 0);
+    EXPECT_DOUBLE_EQ(highY, 5.5);
+    EXPECT_EQ(std::vector<double>(frameBox.edges[1], frameBox.edges[1] + 3), (std::vector<double>{2, 5, 0}));
+    EXPECT_EQ(std::vector<double>(frameBox.edges[2], frameBox.edges[2] + 3), (std::vector<double>{-1, 0.5, 4}));
+
+    ASSERT_FALSE(ReadAt(1).exited);
+    EXPECT_FALSE(frameBox.exists);
+    ASSERT_FALSE(ReadAt(2).exited);
+    ASSERT_TRUE(frameBox.exists);
+    EXPECT_EQ(std::vector<double>(frameBox.origin, frameBox.origin + 3), (std::vector<double>{1, 2, 3}));
+    EXPECT_EQ(std::vector<double>(frameBox.edges[2], frameBox.edges[2] + 3), (std::vector<double>{0, 0.5, 4}));
+    ConsoleRun last = ReadAt(3);
+    EXPECT_FALSE(last.exited) << last.output;
+    EXPECT_FALSE(frameBox.exists);
+    EXPECT_EQ(RowOf(1), (std::vector<double>{2, 2, 1, 0, 0.25, 1, 0, 0, 0}));
 }
 
 }  // namespace

@@ -547,6 +547,54 @@ std::string Summary(int atomCount, int steps) {
            std::to_string(steps) + " (0 - " + std::to_string(steps - 1) + ")\n";
 }
 
+// Angle in degrees between two of frameBox's edges.
+double EdgeAngle(int a, int b) {
+    double ab = 0, aa = 0, bb = 0;
+    for (int k = 0; k < 3; ++k) {
+        ab += frameBox.edges[a][k] * frameBox.edges[b][k];
+        aa += frameBox.edges[a][k] * frameBox.edges[a][k];
+        bb += frameBox.edges[b][k] * frameBox.edges[b][k];
+    }
+    return std::acos(ab / std::sqrt(aa * bb)) * 180 / pi;
+}
+
+double EdgeLength(int a) {
+    return std::sqrt(frameBox.edges[a][0] * frameBox.edges[a][0] + frameBox.edges[a][1] * frameBox.edges[a][1] +
+                     frameBox.edges[a][2] * frameBox.edges[a][2]);
+}
+
+TEST_F(ReadAnisouFrameTest, EachStepsCryst1GivesItsCell) {
+    // Step 0: a monoclinic cell; step 1: a triclinic one; step 2: a CRYST1 record without numbers.
+    std::string triclinic = CRYST1;
+    Put(triclinic, 7, "   10.000   12.000   14.000  70.00  80.00 100.00");
+    std::string contents = Step(Particle("CA", 1, 2, 3)) + triclinic + "\n" + Particle("CA", 1, 2, 3) + "CRYST1\n" +
+                           Particle("CA", 1, 2, 3);
+    ASSERT_FALSE(OpenAndRead(contents, 0).exited);
+    ASSERT_TRUE(frameBox.exists);
+    EXPECT_NEAR(EdgeLength(0), 9.643, 1e-12);
+    EXPECT_NEAR(EdgeLength(1), 9.609, 1e-12);
+    EXPECT_NEAR(EdgeLength(2), 19.029, 1e-12);
+    EXPECT_NEAR(EdgeAngle(0, 2), 101.22, 1e-9);  // beta, between a and c
+    EXPECT_NEAR(EdgeAngle(1, 2), 90, 1e-9);
+    EXPECT_NEAR(EdgeAngle(0, 1), 90, 1e-9);
+
+    ASSERT_FALSE(OpenAndRead(contents, 1).exited);
+    ASSERT_TRUE(frameBox.exists);
+    EXPECT_NEAR(EdgeLength(2), 14, 1e-12);
+    EXPECT_NEAR(EdgeAngle(1, 2), 70, 1e-9);  // alpha, between b and c
+    EXPECT_NEAR(EdgeAngle(0, 2), 80, 1e-9);
+    EXPECT_NEAR(EdgeAngle(0, 1), 100, 1e-9);
+    // The crystallographic setting: a along x, b in the xy plane, c pointing to positive z.
+    EXPECT_EQ(frameBox.edges[0][1], 0);
+    EXPECT_EQ(frameBox.edges[0][2], 0);
+    EXPECT_EQ(frameBox.edges[1][2], 0);
+    EXPECT_GT(frameBox.edges[2][2], 0);
+
+    ConsoleRun bare = OpenAndRead(contents, 2);
+    EXPECT_FALSE(bare.exited) << bare.output;
+    EXPECT_FALSE(frameBox.exists);
+}
+
 }  // namespace
 
 using PdbRealFiles = SceneTest;

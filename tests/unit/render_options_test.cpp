@@ -1,4 +1,5 @@
 // Command line of the render mode, its frame range and image names, and the view file it reads.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -114,6 +115,10 @@ ViewSettings SampleView() {
     v.overlay = true;
     v.clip[0] = 0.25;  // as a fit of a small system leaves them
     v.clip[1] = 1234.5;
+    v.box = false;
+    const double cut[6] = {1, 0, 0.6, 0.8, -2.5, 3.75};
+    std::copy(cut, cut + 6, v.slab);
+    v.hiddenSpecies = {2, 5};
     return v;
 }
 
@@ -132,7 +137,22 @@ TEST_F(RenderOptionsTest, ViewFileReadsBackExactly) {
     EXPECT_TRUE(read.overlay);
     EXPECT_EQ(read.clip[0], 0.25);
     EXPECT_EQ(read.clip[1], 1234.5);
+    EXPECT_FALSE(read.box);
+    EXPECT_EQ(std::memcmp(read.slab, written.slab, sizeof read.slab), 0);
+    EXPECT_EQ(read.hiddenSpecies, written.hiddenSpecies);
     EXPECT_FALSE(WriteTextFile(TempDir() + "/no/such/folder/x.view", ViewFileText(written), error));
+
+    // A file of the first version, before the box, slab and hidden species lines, still reads: nothing cut.
+    std::string text = ViewFileText(written);
+    text = "ovalix-view 1" + text.substr(text.find('\n'), text.find("box ") - text.find('\n'));
+    ViewSettings old{};
+    old.box = true;
+    old.hiddenSpecies = {7};
+    ASSERT_TRUE(ReadViewFile(WriteTempFile("old.view", text), old, error)) << error;
+    EXPECT_EQ(std::memcmp(old.modelview, written.modelview, sizeof old.modelview), 0);
+    EXPECT_FALSE(old.box);
+    EXPECT_EQ(old.slab[0], 0);
+    EXPECT_TRUE(old.hiddenSpecies.empty());
 }
 
 TEST_F(RenderOptionsTest, DamagedOrForeignViewFilesAreRefused) {
@@ -144,7 +164,10 @@ TEST_F(RenderOptionsTest, DamagedOrForeignViewFilesAreRefused) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"", "is no Ovalix view file"},
         {"P6\n64 64\n", "is no Ovalix view file"},
-        {replaced("ovalix-view 1", "ovalix-view 2"), "is of version 2; this Ovalix reads version 1 only."},
+        {replaced("ovalix-view 2", "ovalix-view 3"), "is of version 3; this Ovalix reads versions 1 to 2 only."},
+        {replaced("box 0", "box 2"), "is damaged"},
+        {replaced("slab 1", "slab 3"), "is damaged"},
+        {replaced("hidden_species 2", "hidden_species 0"), "is damaged"},
         {good.substr(0, good.size() / 2), "is damaged"},
         {replaced("modelview", "modelvue"), "is damaged"},
         {replaced("fog 0", "fog 2"), "is damaged"},

@@ -66,7 +66,7 @@ TEST_F(TrajectoryConfig, DumpGetsSpeciesShapesPaletteAndAWhiteBackground) {
     EXPECT_EQ(run.output.substr(0, start.size()), start);
     EXPECT_NE(run.output.find("color 10 0.867 0.867 0.867\ncolor 11 0.200 0.133 0.533\nbond_vector 1 1 0 0 0\n"),
               std::string::npos);
-    const std::string end = "bond_vector 11 1 0 0 0\nbackground 1 1 1\n";
+    const std::string end = "bond_vector 11 1 0 0 0\nbackground 1 1 1\nfit_view\n";
     EXPECT_EQ(run.output.substr(run.output.size() - end.size()), end);
 
     // The printed lines are a configuration that reads back to the same tables.
@@ -77,6 +77,7 @@ TEST_F(TrajectoryConfig, DumpGetsSpeciesShapesPaletteAndAWhiteBackground) {
     ASSERT_FALSE(run.exited) << run.output;
     EXPECT_EQ(shape, madeShape);
     EXPECT_EQ(color, madeColor);
+    EXPECT_TRUE(fitViewOnLoad);  // saved, it opens fitted as the trajectory did
 }
 
 TEST_F(TrajectoryConfig, PdbGetsAnisouFileAndAWhiteBackground) {
@@ -87,7 +88,8 @@ TEST_F(TrajectoryConfig, PdbGetsAnisouFileAndAWhiteBackground) {
     EXPECT_EQ(species, 1);
     EXPECT_EQ(inname, path);
     EXPECT_EQ(run.output, path + " is a PDB trajectory. It is shown with this configuration:\nanisoufile " + path +
-                              "\nbackground 1 1 1\n");
+                              "\nbackground 1 1 1\nfit_view\n");
+    EXPECT_TRUE(fitViewOnLoad);
 }
 
 }  // namespace

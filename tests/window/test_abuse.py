@@ -192,6 +192,18 @@ ORDER_LINE = re.compile(r"Time step \d+: (order parameter S = \d\.\d{4}, directo
                         r"|no order parameter, the frame has no non-spherical particle\.)")
 
 
+# A click of the left button picks the atom under the pointer, which depends on the view: its lines are checked
+# for their form only, like the order lines.
+PICK_LINE = re.compile(r"Atom \d+ \(label \d+, species \d+\): position \(.*\), orientation \(.*\), half radii \(.*\)"
+                       r"|Distance between atoms \d+ and \d+: \d+\.\d{4}(, minimum image \d+\.\d{4})?\."
+                       r"|Angle \d+-\d+-\d+: (\d+\.\d{2}|nan) degrees\."
+                       r"|Angle between the unique axes of atoms \d+ and \d+: \d+\.\d{2} degrees\.|Picks cleared\.")
+# The slab line's normal follows the view, which the random moves have turned.
+SLAB_LINE = r"Slab cut on: normal \(\S+, \S+, \S+\), centre offset \S+, width \S+\."
+SLAB_KEYS = {"bracketleft", "bracketright", "braceleft", "braceright"}
+SPECIES = {DUMP_CONFIG: 4, PDB_CONFIG: 5}
+
+
 def random_key(rng):
     keys = rng.choices([group for group, _ in KEY_GROUPS], [weight for _, weight in KEY_GROUPS])[0]
     return rng.choice(keys)
@@ -277,6 +289,9 @@ class AbuseRun:
         self.leftover = None          # the rest of the last go-to-frame answer line, still unread on standard input
         self.format = "jpg"
         self.colouring = False        # orientation colours are on
+        self.box = False              # the simulation box is shown
+        self.slab = False             # the slab cut is on
+        self.hidden = set()           # species switched off
         self.snapshots = []           # names of the snapshots written, in order
         self.expected = []            # predicted event lines, in order: (what is shown in a report, regex)
         self.log = []                 # what was done, for the failure report
@@ -346,6 +361,7 @@ class AbuseRun:
         self.leftover = None
         self.config = config
         self.adaptive = False
+        self.box, self.slab, self.hidden = False, False, set()  # a configuration read switches them off
         return shown
 
     def snapshot(self):
@@ -380,6 +396,24 @@ class AbuseRun:
                 elif key in DETAIL_KEYS:
                     self.adaptive = not self.adaptive
                     self.expect("Adaptive detail %s." % ("on" if self.adaptive else "off"))
+                elif key in ("b", "alt+b"):
+                    self.box = not self.box
+                    self.expect("Simulation box %s." % ("shown" if self.box else "hidden"))
+                elif key in ("x", "alt+x"):
+                    self.slab = not self.slab
+                    self.expect("<slab line>", SLAB_LINE) if self.slab else self.expect("Slab cut off.")
+                elif key in SLAB_KEYS:
+                    self.expect("<slab line>", SLAB_LINE) if self.slab else self.expect("Slab cut is off: x switches it on.")
+                elif key == "0":
+                    self.hidden.clear()
+                    self.expect("All species shown.")
+                elif key in "123456789" and len(key) == 1:
+                    n = int(key)
+                    if n > SPECIES[self.config]:
+                        self.expect("There is no species %d." % n)
+                    else:
+                        self.hidden ^= {n}
+                        self.expect("Species %d %s." % (n, "hidden" if n in self.hidden else "shown"))
                 if key == "V":  # saves the view next to the trajectory and says so
                     self.expect("View written to %s.view." % {DUMP_CONFIG: "abuse.dump", PDB_CONFIG: "abuse.pdb"}[self.config])
             keys.append(key)
@@ -497,7 +531,7 @@ class AbuseRun:
         deadline = time.monotonic() + ANSWER_TIMEOUT
         while True:
             self.check_output()
-            found = [line for line in console_lines(self.app.output) if not ORDER_LINE.fullmatch(line)]
+            found = [line for line in console_lines(self.app.output) if not ORDER_LINE.fullmatch(line) and not PICK_LINE.fullmatch(line)]
             for number, line in enumerate(found):
                 if number >= len(self.expected) or not self.expected[number][1].fullmatch(line):
                     self.test.fail(self.report("predicted console line %d is %r, expected %r" % (

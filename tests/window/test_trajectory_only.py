@@ -1,5 +1,6 @@
 """A trajectory named where a configuration is expected: recognised by its content, shown with a made configuration."""
 
+import math
 import os
 import unittest
 
@@ -37,6 +38,7 @@ color 2 0.533 0.800 0.933
 bond_vector 1 1 0 0 0
 bond_vector 2 1 0 0 0
 background 1 1 1
+fit_view
 Config file read.
 Infile run.txt opened
 Reading...
@@ -58,22 +60,24 @@ class DumpWithoutConfiguration(unittest.TestCase):
             self.assertEqual(window_title(wid), "OvaLIX - run.txt")
             self.assertEqual(app.output, MADE_CONFIGURATION)
             image = app.settled_grab()
-            # White background; species 1 indigo with radius 6 at x = -12 and at the centre.
+            # White background; species 1 indigo with radius 6 at x = -12 and at the centre, the whole fitted
+            # into the window: its sphere (centres 12 from the middle, plus 6) fills 90 % of the height.
             self.assertEqual(colour_at(image, (5, 5)), (255, 255, 255))
             indigo = rgb255(lit_front((0.200, 0.133, 0.533)))
+            fitted = 18 / math.sin(math.atan(0.9 * math.tan(math.radians(22.5))))
             for x in (-12, 0):
-                centre = to_pixel(x, 0, depth=200 - 6)
+                centre = to_pixel(x, 0, depth=fitted - 6)
                 self.assertTrue(close_colour(colour_at(image, centre), indigo, 40), (x, colour_at(image, centre)))
             # Species 2 is small (half radius 0.5) and cyan: its centre pixel is cyan, 3 units off it is white.
             cyan = rgb255(lit_front((0.533, 0.800, 0.933)))
-            self.assertTrue(close_colour(colour_at(image, to_pixel(12, 0, 199.5), 0), cyan, 50),
-                            colour_at(image, to_pixel(12, 0, 199.5), 0))
-            self.assertEqual(colour_at(image, to_pixel(12, 3)), (255, 255, 255))
+            self.assertTrue(close_colour(colour_at(image, to_pixel(12, 0, fitted - 0.5), 0), cyan, 50),
+                            colour_at(image, to_pixel(12, 0, fitted - 0.5), 0))
+            self.assertEqual(colour_at(image, to_pixel(12, 3, fitted)), (255, 255, 255))
 
     def test_saved_configuration_gives_the_same_picture(self):
         folder = temp_dir(self)
         write_file(folder, "run.txt", DUMP)
-        lines = MADE_CONFIGURATION.splitlines()[1:10]
+        lines = MADE_CONFIGURATION.splitlines()[1:11]
         write_file(folder, "run.cfg", "\n".join(lines) + "\n")
         with Ovalix(["run.txt"], cwd=folder) as made:
             made.wait_for_line(r"Done reading\. Rendering\.")
@@ -113,7 +117,7 @@ class PdbWithoutConfiguration(unittest.TestCase):
             app.window("OvaLIX - 5e5z_traj5.pdb")
             self.assertTrue(app.output.startswith(
                 NAME_PROMPT + "5e5z_traj5.pdb is a PDB trajectory. It is shown with this configuration:\n"
-                "anisoufile 5e5z_traj5.pdb\nbackground 1 1 1\nConfig file read.\n"), app.output[:400])
+                "anisoufile 5e5z_traj5.pdb\nbackground 1 1 1\nfit_view\nConfig file read.\n"), app.output[:400])
             self.assertEqual(colour_at(app.settled_grab(), (5, 5)), (255, 255, 255))
 
 
