@@ -17,8 +17,7 @@ void ToggleColouring() {
 }
 
 void FitView() {
-    FitFrameInView();
-    glutPostRedisplay();
+    if (FitFrameInView()) glutPostRedisplay();
 }
 
 void ResetView() {
