@@ -16,4 +16,6 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "ffmpeg, parallel")  # --movie and chunked renders; not linked
+# GLVND's libEGL and libGL are linked; the vendor that draws (Mesa's, or a GPU driver's) is loaded at run time.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libegl-mesa0, libglx-mesa0, libgl1-mesa-dri")
 include(CPack)

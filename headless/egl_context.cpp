@@ -7,6 +7,7 @@
 #include <EGL/eglext.h>
 #include <GL/gl.h>
 #include <GL/glext.h>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -221,8 +222,10 @@ bool CreatePictureSurface(int width, int height, std::string& error) {
     const EGLint size[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
     surface = eglCreatePbufferSurface(display, chosenConfig, size);
     if (surface == EGL_NO_SURFACE || !eglMakeCurrent(display, surface, surface, context)) {
-        error = "EGL cannot make a " + std::to_string(width) + "x" + std::to_string(height) + " pbuffer (error 0x" +
-                std::to_string(eglGetError()) + ").";
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%04X", static_cast<unsigned>(eglGetError()));
+        error = "EGL cannot make a " + std::to_string(width) + "x" + std::to_string(height) + " pbuffer (error " +
+                code + ").";
         return false;
     }
     return true;

@@ -8,7 +8,10 @@ build="$(cd "${1:-$root/build}" && pwd)"
 
 (cd "$build" && rm -f ovalix_*.deb && cpack -G DEB)
 package="$(ls "$build"/ovalix_*.deb)"
-dpkg-deb -I "$package" | grep -E '^ (Package|Version|Depends):'
+dpkg-deb -I "$package" | grep -E '^ (Package|Version|Depends|Recommends):'
+# One program: the window and the offscreen mode are the same binary; nothing goes to lib/.
+programs="$(dpkg-deb -c "$package" | awk '{print $6}' | grep -E '/(s?bin|lib)/.' || true)"
+[ "$programs" = "./usr/bin/ovalix" ] || { echo "the package carries other programs than usr/bin/ovalix: $programs"; exit 1; }
 
 if [ "$(id -u)" -ne 0 ] || [ "${CI:-}" != true ]; then
     echo "Package built; installing it is left out: dpkg -i runs only as root with CI=true."
@@ -17,6 +20,7 @@ fi
 dpkg -i "$package"
 installed="$(command -v ovalix)"
 [ "$installed" = /usr/bin/ovalix ] || { echo "ovalix on the PATH is $installed, not the package's"; exit 1; }
+ovalix --version </dev/null | grep -qE '^ovalix [0-9]+\.[0-9]+\.[0-9]+$' || { echo "ovalix --version is wrong"; exit 1; }
 man -w ovalix >/dev/null 2>&1 || [ -f /usr/share/man/man1/ovalix.1 ] || { echo "no manual page installed"; exit 1; }
 
 # A shared trajectory when there is one, else the bundled example; names in a configuration are relative.

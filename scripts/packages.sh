@@ -3,7 +3,7 @@
 # Building and running the viewer (make drives the CMake build; the tests need GoogleTest to configure).
 BUILD_PACKAGES="cmake make g++ freeglut3-dev libglu1-mesa-dev libdevil-dev libgsl-dev libgtest-dev zlib1g-dev"
 # Offscreen rendering (ovalix --render) and the Debian package (cpack -G DEB runs dpkg-shlibdeps).
-BUILD_PACKAGES="$BUILD_PACKAGES libosmesa6-dev dpkg-dev"
+BUILD_PACKAGES="$BUILD_PACKAGES libegl-dev libegl1-mesa-dev libegl-mesa0 dpkg-dev"
 # Window tests: a virtual X server with Mesa's software renderer, xdotool for keys, PIL for pixels.
 TEST_PACKAGES="xvfb libgl1-mesa-dri xdotool python3 python3-pil"
 # Render-mode tests: chunks side by side with GNU parallel, the movie through ffmpeg (ffprobe checks it).
