@@ -12,6 +12,7 @@
 
 #include "headless/render_options.h"
 #include "headless/render_progress.h"
+#include "core/quantity_colour.h"
 #include "core/scene.h"
 #include "io/load.h"
 #include "io/trajectory.h"
@@ -88,6 +89,15 @@ void UseDrawingSwitches(const RenderOptions& options) {
     if (options.colourByOrientation) {
         colourByOrientation = true;
         orderFrameChanged = true;
+    }
+    if (options.unwrap) StartUnwrapping();
+    if (!options.colourBy.empty()) {
+        colourByName = options.colourBy;
+        colourByFixed = options.colourByFixed;
+        colourByLow = options.colourByLow;
+        colourByHigh = options.colourByHigh;
+        ReadFrame();  // the range is the shown frame's, unwrapped or not
+        std::cout << ApplyColourBy() << std::endl;
     }
 }
 

@@ -97,6 +97,36 @@ bool SetColourByOrientation(RenderOptions& o, const std::string&, std::string&) 
     return true;
 }
 
+// A number that is the whole text, as from_chars reads it.
+bool WholeReal(std::string_view text, double& value) {
+    auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && problem == std::errc() && end == text.data() + text.size();
+}
+
+bool SetColourBy(RenderOptions& o, const std::string& value, std::string& error) {
+    std::size_t colon = value.find(':');
+    o.colourBy = value.substr(0, colon);
+    o.colourByFixed = colon != std::string::npos;
+    bool ok = !o.colourBy.empty();
+    if (ok && o.colourByFixed) {
+        std::size_t second = value.find(':', colon + 1);
+        ok = second != std::string::npos &&
+             WholeReal(std::string_view(value).substr(colon + 1, second - colon - 1), o.colourByLow) &&
+             WholeReal(std::string_view(value).substr(second + 1), o.colourByHigh) && o.colourByLow < o.colourByHigh;
+    }
+    if (!ok) {
+        error = "--colour-by takes the name of a quantity, or NAME:MIN:MAX with MIN below MAX, such as c_pe:-5:1, not " +
+                value + ".";
+        return false;
+    }
+    return true;
+}
+
+bool SetUnwrap(RenderOptions& o, const std::string&, std::string&) {
+    o.unwrap = true;
+    return true;
+}
+
 bool SetHelp(RenderOptions& o, const std::string&, std::string&) {
     o.help = true;
     return true;
@@ -120,6 +150,8 @@ const RenderOption renderOptions[] = {
     {"--fps", "N", SetFps, "frames per second of the movie; default 25"},
     {"--adaptive-detail", nullptr, SetAdaptiveDetail, "subdivisions from each ellipsoid's size on screen (key l)"},
     {"--colour-by-orientation", nullptr, SetColourByOrientation, "colours from the angle to the director (key c)"},
+    {"--colour-by", "NAME[:MIN:MAX]", SetColourBy, "colours from a per-particle quantity (key C), range fixed if given"},
+    {"--unwrap", nullptr, SetUnwrap, "positions unwrapped with the image flags ix iy iz"},
     {"--help", nullptr, SetHelp, "this text"},
 };
 

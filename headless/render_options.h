@@ -21,6 +21,10 @@ struct RenderOptions {
     int fps = 25;              // --fps, for --movie
     bool adaptiveDetail = false;       // --adaptive-detail, as the key l or the configuration's adaptive_detail
     bool colourByOrientation = false;  // --colour-by-orientation, as the key c
+    std::string colourBy;              // --colour-by NAME[:MIN:MAX], as the configuration's colour_by
+    bool colourByFixed = false;        // MIN and MAX were given
+    double colourByLow = 0, colourByHigh = 1;
+    bool unwrap = false;               // --unwrap, as the configuration's unwrap
     bool help = false;         // --help
 };
 

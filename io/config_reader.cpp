@@ -18,7 +18,7 @@ namespace {
 // In this order: the order of the seen flags and of the missing-value check.
 enum Keyword {
     DUMPFILE, BONDFILE, SPECIES, HALF_RADII, BOND_VECTOR, COLOR,
-    BACKGROUND, SOLID_BONDS, TEXTURE, TEXTURE_BONDS, ANISOUFILE, ADAPTIVE_DETAIL, KEYWORD_COUNT
+    BACKGROUND, SOLID_BONDS, TEXTURE, TEXTURE_BONDS, ANISOUFILE, ADAPTIVE_DETAIL, COLOUR_BY, UNWRAP, KEYWORD_COUNT
 };
 // Limits that keep the species tables within a sane size (each species needs lines in the file anyway).
 constexpr unsigned long long MAX_SPECIES = 1000000;
@@ -26,7 +26,8 @@ constexpr long long MAX_TABLE_ENTRIES = 30000000;
 
 const char* const KEYWORDS[KEYWORD_COUNT] = {
     "dumpfile", "bondfile", "species", "half_radii", "bond_vector", "color",
-    "background", "solid_bonds", "texture", "texture_bonds", "anisoufile", "adaptive_detail"};
+    "background", "solid_bonds", "texture", "texture_bonds", "anisoufile", "adaptive_detail",
+    "colour_by", "unwrap"};
 
 // What one read of a file keeps: its seen flags, the trajectory keyword met first, and its result.
 struct ConfigRead {
@@ -177,6 +178,31 @@ void SetTrajectory(ConfigRead& read, Keyword keyword, std::string_view values) {
     }
 }
 
+// colour_by NAME [MIN MAX]: the quantity to colour by, and a fixed range when both ends are given.
+void ReadColourBy(std::string_view line, std::string_view values) {
+    colourByName = WordValue(values);
+    const char* p = values.data();
+    const char* end = p + values.size();
+    SkipSpace(p, end);
+    while (p != end && !IsSpace(*p)) ++p;
+    double range[2] = {0, 0};
+    int ends = 0;
+    for (; ends < 2; ++ends) {
+        SkipSpace(p, end);
+        if (!ParseReal(p, end, range[ends])) break;
+    }
+    SkipSpace(p, end);
+    if (colourByName.empty() || ends == 1 || p != end || (ends == 2 && !(range[0] < range[1]))) {
+        ConfigError({"Illegal entry '" + std::string(line) + "'.",
+                     "colour_by takes the name of a quantity of the trajectory, and may add the two ends of its range,",
+                     "the lower first: colour_by c_pe, or colour_by c_pe -5 1.",
+                     "Please correct the input file, and run the program again."});
+    }
+    colourByFixed = ends == 2;
+    colourByLow = range[0];
+    colourByHigh = range[1];
+}
+
 bool SpeciesDefined(const ConfigRead& read) { return read.seen[SPECIES]; }
 
 void HandleKeywordLine(ConfigRead& read, Keyword keyword, std::string_view line, std::string_view values) {
@@ -220,6 +246,12 @@ void HandleKeywordLine(ConfigRead& read, Keyword keyword, std::string_view line,
         case ADAPTIVE_DETAIL:
             adaptiveDetail = true;
             std::cout << "Adaptive detail will be used." << std::endl;
+            break;
+        case COLOUR_BY:
+            ReadColourBy(line, values);
+            break;
+        case UNWRAP:
+            unwrap = true;
             break;
         case KEYWORD_COUNT:
             break;
@@ -273,6 +305,15 @@ void ApplyDefaults(ConfigRead& read) {
     if (!read.seen[ADAPTIVE_DETAIL]) {
         adaptiveDetail = false;
         read.seen[ADAPTIVE_DETAIL] = true;
+    }
+    if (!read.seen[COLOUR_BY]) {
+        colourByName.clear();
+        colourByFixed = false;
+        read.seen[COLOUR_BY] = true;
+    }
+    if (!read.seen[UNWRAP]) {
+        unwrap = false;
+        read.seen[UNWRAP] = true;
     }
 }
 

@@ -15,6 +15,7 @@
 #include "io/line_reader.h"
 #include "io/numbers.h"
 #include "io/file_shapes.h"
+#include "io/frame_box.h"
 #include "io/trajectory_summary.h"
 
 namespace {
@@ -33,15 +34,6 @@ int wholeLineWords = 0;        // words of a whole atom line: those of the first
 
 bool StartsWith(std::string_view line, std::string_view header) {
     return line.size() >= header.size() && line.compare(0, header.size(), header) == 0;
-}
-
-// Reads lines until one starts with header or the end is reached; true if the header was read.
-bool ReadUntilHeader(std::string_view header) {
-    std::string_view line;
-    while (ReadLine(line)) {
-        if (StartsWith(line, header)) return true;
-    }
-    return false;
 }
 
 // Reads lines until a count header has been read; `text` tells whether a line that is not blank came first.
@@ -212,6 +204,8 @@ void AllocateFrameTable() {
                  false);
     try {
         geom.resize(static_cast<std::size_t>(atoms) * GEOM_STRIDE, 0.0);
+        quantityNames = dumpColumns.quantityNames;
+        quantities.assign(static_cast<std::size_t>(atoms) * quantityNames.size(), 0.0);
     } catch (const std::bad_alloc&) {
         FailScan({tooMany + ", more than can be had now."}, false);
     }
@@ -223,30 +217,38 @@ void AllocateFrameTable() {
     ExitSequence();
 }
 
-// Reads up to the atoms header, taking the box on the way: scaled positions need this frame's box.
+// Reads up to the atoms header, taking the box on the way into frameBox: scaled positions need it, and
+// unwrapping. Only scaled positions make a missing or unreadable box fatal.
 void ReadUntilAtomsWithBox(DumpBox& box) {
     std::string_view line;
     bool boxRead = false;
+    const bool needed = dumpColumns.scaled;
     const std::string where = "Time step " + std::to_string(frame) + " of " + inname;
+    frameBox.exists = false;
     while (ReadLine(line)) {
         if (StartsWith(line, ATOMS_HEADER)) break;
         if (!StartsWith(line, BOX_HEADER)) continue;
         std::string header(line);
         // A general triclinic box (edge vectors and origin) has no bounds to scale with.
-        if (header.find("abc origin") != std::string::npos)
+        if (header.find("abc origin") != std::string::npos) {
+            if (!needed) continue;
             FailFrame(where + " has a general triclinic box (" + header + "): its scaled positions cannot be read.");
+        }
         std::string values[3];
         std::string_view views[3];
         for (int axis = 0; axis < 3; ++axis) {
             if (ReadLine(line)) values[axis] = std::string(line);
             views[axis] = values[axis];
         }
-        if (!ParseBoxBounds(header, views, box))
+        if (!ParseBoxBounds(header, views, box)) {
+            if (!needed) continue;
             FailFrame(where + " has a box that cannot be read: " + header + " / " + values[0] + " / " + values[1] +
                       " / " + values[2]);
+        }
+        SetFrameBoxFromDump(box);
         boxRead = true;
     }
-    if (!boxRead)
+    if (!boxRead && needed)
         FailFrame(where + " has scaled positions (" + dumpColumns.positionNames +
                   ") but no line 'ITEM: BOX BOUNDS' to scale them with.");
 }
@@ -298,27 +300,31 @@ void OpenQuatFile() {
     SeekLines(0);
     AllocateFrameTable();
     PrintTrajectorySummary();
+    for (const std::string& note : dumpColumns.notes) std::cout << note << std::endl;
     if (dumpColumns.shape[0] >= 0) {
         TakeShapesFromFile();
         SeekLines(0);
     }
+    SizePointParticles();
 }
 
 void ReadQuatFrame() {
     RequireOpenTrajectory();
     SeekLines(entry(counter, frame, "counter"));
     DumpBox box;
-    if (dumpColumns.scaled) ReadUntilAtomsWithBox(box);
-    else ReadUntilHeader(ATOMS_HEADER);
+    ReadUntilAtomsWithBox(box);
     std::string_view line;
+    const long long quantityStride = static_cast<long long>(quantityNames.size());
     for (int i = 0; i < atoms; ++i) {
         // The scan saw every line of this frame; rows the file lost since then keep their values.
         if (!ReadLine(line)) break;
         long long rowStart = static_cast<long long>(i) * GEOM_STRIDE;
         entry(geom, rowStart + GEOM_STRIDE - 1, "geom");
         double* row = &geom[static_cast<std::size_t>(rowStart)];
+        double* quantityRow = nullptr;
+        if (quantityStride > 0) quantityRow = &entry(quantities, quantityStride * i, "quantities");
         if (dumpColumns.canonical) ParseAtomRow(line, row);
-        else ParseMappedRow(line, dumpColumns, box, i + 1, row, nullptr);
+        else ParseMappedRow(line, dumpColumns, box, i + 1, row, nullptr, quantityRow);
         // Written as a test that NaN fails: types must select a species 1..species.
         if (!(row[GEOM_TYPE] >= 1 && row[GEOM_TYPE] <= species)) FailIllegalType(row, line);
     }

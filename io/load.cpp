@@ -3,6 +3,7 @@
 
 #include <iostream>
 
+#include "core/quantity_colour.h"
 #include "core/scene.h"
 #include "io/bond_reader.h"
 #include "io/config_reader.h"
@@ -14,6 +15,8 @@ void LoadScene(const std::string& name, void (*afterConfig)()) {
     if (afterConfig != nullptr) afterConfig();
     OpenFile();
     ReadFrame();
+    std::string colouring = ApplyColourBy();
+    if (!colouring.empty()) std::cout << colouring << std::endl;
     topology.clear();
     if (!bondFile.empty()) ReadBonds(bondFile);
 }

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <iostream>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,9 @@ struct Field {
 constexpr std::size_t ELEMENT_COLUMN = 13;
 constexpr Field POSITION_FIELDS[3] = {{30, 8}, {38, 8}, {46, 8}};
 constexpr std::size_t PARTICLE_MIN_LENGTH = 54;
+// Occupancy (columns 55-60) and B-factor (61-66): the per-particle quantities of a PDB frame.
+constexpr Field QUANTITY_FIELDS[2] = {{54, 6}, {60, 6}};
+const char* const QUANTITY_NAMES[2] = {"occupancy", "B-factor"};
 
 // ANISOU: U11, U22, U33, U12, U13, U23 in columns 29-35, 36-42, 43-49, 50-56, 57-63, 64-70.
 constexpr Field TENSOR_FIELDS[6] = {{28, 7}, {35, 7}, {42, 7}, {49, 7}, {56, 7}, {63, 7}};
@@ -50,6 +54,17 @@ double FieldValue(std::string_view line, Field field) {
     SkipSpace(p, end);
     double value = 0;
     if (!ParseReal(p, end, value)) return 0;
+    return value;
+}
+
+// A field that the line may not reach: NaN when it is missing or holds no number.
+double OptionalFieldValue(std::string_view line, Field field) {
+    if (line.size() < field.start + field.width) return std::numeric_limits<double>::quiet_NaN();
+    const char* p = line.data() + field.start;
+    const char* end = p + field.width;
+    SkipSpace(p, end);
+    double value = 0;
+    if (!ParseReal(p, end, value)) return std::numeric_limits<double>::quiet_NaN();
     return value;
 }
 
@@ -155,6 +170,8 @@ void OpenAnisouFile() {
 
     SeekLines(0);
     species = atoms;
+    quantityNames.assign(std::begin(QUANTITY_NAMES), std::end(QUANTITY_NAMES));
+    quantities.assign(static_cast<std::size_t>(atoms) * quantityNames.size(), 0.0);
     PrintTrajectorySummary();
 }
 
@@ -164,6 +181,7 @@ void ReadAnisouFrame() {
     shape.clear();
     color.clear();
     bondvec.clear();
+    quantities.clear();
     SeekLines(entry(counter, frame, "counter"));
 
     EigenSolver solver = NewEigenSolver();
@@ -177,6 +195,7 @@ void ReadAnisouFrame() {
         if (!IsParticle(line)) continue;
         if (line.size() < PARTICLE_MIN_LENGTH) FailShortRecord(line, lineStart, "an ATOM or HETATM", PARTICLE_MIN_LENGTH);
         const char element = line[ELEMENT_COLUMN];
+        for (Field field : QUANTITY_FIELDS) quantities.push_back(OptionalFieldValue(line, field));
         double position[3];
         for (int k = 0; k < 3; ++k) position[k] = FieldValue(line, POSITION_FIELDS[k]);
 

@@ -79,6 +79,9 @@ void ClearConfiguration(const std::string& name, bool dump) {
     solidBonds = false;
     ellipsoidtexture.clear();
     bondtexture.clear();
+    colourByName.clear();
+    colourByFixed = false;
+    unwrap = false;
     for (int k = 0; k < 3; ++k) BGColor[k] = FogColor[k] = 1.0f;
     BGColor[3] = 1.0f;
 }

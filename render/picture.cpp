@@ -11,4 +11,5 @@ void DrawPicture() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     DoStuff();
     if (showTS) ShowTimeStep();
+    DrawColourBar();
 }
