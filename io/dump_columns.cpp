@@ -125,9 +125,9 @@ bool QuaternionLikeId(const std::string& id) {
     return id == "q" || id.rfind("quat", 0) == 0 || id.rfind("orient", 0) == 0;
 }
 
-// Plain names a writer may give the quaternion's components (besides LAMMPS's quatw quati quatj quatk).
+// Plain names a writer may give the quaternion's components (besides LAMMPS's quatw quati quatj quatk): w i j k, qw qx qy qz...
 bool QuaternionLikeWord(std::string_view word) {
-    for (const char* name : {"w", "qw", "qx", "qy", "qz", "q0", "q1", "q2", "q3", "qi", "qj", "qk", "qr"})
+    for (const char* name : {"w", "qw", "qx", "qy", "qz", "q0", "q1", "q2", "q3", "qi", "qj", "qk", "qr", "i", "j", "k"})
         if (word == name) return true;
     return false;
 }
@@ -163,8 +163,8 @@ void TakeCompute(const std::map<std::string, std::map<int, int>>& groups, const 
     for (int k = 1; k <= size; ++k) out[k - 1] = groups.at(id).at(k);
 }
 
-// The quaternion, in this order: quatw quati quatj quatk; a compute writing four columns, when it is the
-// only one or the only one whose ID reads like a quaternion; the four columns after z when the header
+// The quaternion, in this order: quatw quati quatj quatk; c_orient[1..4]; a compute writing four columns,
+// when it is the only one or the only one whose ID reads like a quaternion (q, quat..., orient...); the four columns after z when the header
 // does not name them. Anything else is no orientation: a named column is never taken for what it is not.
 void MapQuaternion(const std::vector<std::string_view>& words, const std::map<std::string, std::map<int, int>>& groups,
                    DumpColumns& columns) {
@@ -187,6 +187,7 @@ void MapQuaternion(const std::vector<std::string_view>& words, const std::map<st
         return;
     }
     std::vector<std::string> computes = ComputesOfSize(groups, 4);
+    if (count == 4) computes = {"orient"};  // named for what it holds: no other compute is looked at
     std::vector<std::string> quaternionLike;
     for (const std::string& id : computes)
         if (QuaternionLikeId(id)) quaternionLike.push_back(id);
