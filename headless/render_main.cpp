@@ -44,7 +44,7 @@ bool IsFolder(const std::string& name) {
 
 // Everything that can be told before the trajectory is read, so that a bad job fails at once.
 void CheckBeforeLoading(const RenderOptions& options, ViewSettings& view) {
-    if (access(options.file.c_str(), R_OK) != 0) Fail("The file " + options.file + " cannot be read.");
+    if (access(options.file.c_str(), R_OK) != 0 || IsFolder(options.file)) Fail("The file " + options.file + " cannot be read.");
     if (!options.outDir.empty() && !IsFolder(options.outDir)) Fail("The output folder " + options.outDir + " does not exist.");
     if (!options.outDir.empty() && access(options.outDir.c_str(), W_OK) != 0)
         Fail("The output folder " + options.outDir + " is not writable.");

@@ -10,6 +10,7 @@
 
 #include "core/exit_sequence.h"
 #include "core/scene.h"
+#include "io/file_open.h"
 #include "io/numbers.h"
 
 namespace {
@@ -94,10 +95,15 @@ int StoredOrigin(double origin) {
 
 void ReadBonds(std::string name) {
     topology.clear();
-    std::ifstream file(name, std::ios::in | std::ios::binary);
-    if (!file.is_open()) {
+    std::ifstream file;
+    if (!OpenForReading(file, name, std::ios::in | std::ios::binary)) {
         std::cout << "No file with bond information found." << std::endl;
         std::cout << "No bonds will be drawn. Reload input file (Shift-L) to load bond file." << std::endl;
+        return;
+    }
+    if (LooksBinary(file)) {
+        std::cout << BinaryFileLine(name) << std::endl;
+        std::cout << "No bonds will be drawn." << std::endl;
         return;
     }
     std::cout << "Bond information file " << name << " is opened." << std::endl;

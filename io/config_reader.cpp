@@ -9,6 +9,7 @@
 
 #include "core/exit_sequence.h"
 #include "core/scene.h"
+#include "io/file_open.h"
 #include "io/numbers.h"
 #include "io/file_shapes.h"
 #include "io/trajectory_config.h"
@@ -357,11 +358,9 @@ std::string AskForAnotherName(const std::string& name) {
 }  // namespace
 
 std::string ReadConfig(std::string name) {
-    std::ifstream file(name);
-    while (!file.is_open()) {
-        name = AskForAnotherName(name);
-        file.open(name);
-    }
+    std::ifstream file;
+    while (!OpenForReading(file, name)) name = AskForAnotherName(name);
+    if (LooksBinary(file)) ConfigError({BinaryFileLine(name)});
     // A trajectory given in place of a configuration is shown with one made for it.
     if (ConfigureFromTrajectory(name)) return "";
     return ReadOpenedConfig(name, file);

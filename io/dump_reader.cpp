@@ -10,6 +10,7 @@
 
 #include "core/exit_sequence.h"
 #include "core/scene.h"
+#include "io/file_open.h"
 #include "io/atom_fields.h"
 #include "io/dump_columns.h"
 #include "io/line_reader.h"
@@ -51,6 +52,7 @@ bool ReadUntilCountHeader(bool& text) {
 
 // Ends the program with the explaining lines; the scan's "Reading..." line is closed first when still open.
 [[noreturn]] void FailScan(std::initializer_list<std::string> lines, bool readingLineOpen) {
+    ReadOnForDamage();
     if (readingLineOpen) std::cout << std::endl;
     for (const std::string& line : lines) std::cout << line << std::endl;
     std::cout << "Please correct this and run program again." << std::endl;
@@ -159,6 +161,7 @@ bool SkipAtomLines(bool first) {
 }
 
 [[noreturn]] void FailCountMismatch(int timeStep, int count) {
+    if (ReadOnForDamage()) std::cout << std::endl;  // the damage line is left open: the count line starts its own
     std::cout << "Incorrect number of atoms in time step " << timeStep << "." << std::endl;
     std::cout << "Number of atoms read: " << count << std::endl;
     std::cout << "Please correct this and run program again." << std::endl;
@@ -258,10 +261,13 @@ void ReadUntilAtomsWithBox(DumpBox& box) {
 void OpenQuatFile() {
     if (infile.is_open()) infile.close();
     infile.clear();
-    infile.open(inname, std::ios::in | std::ios::binary);
-    if (!infile.is_open()) {
+    if (!OpenForReading(infile, inname, std::ios::in | std::ios::binary)) {
         std::cout << "Error. Dump file " << inname << " not found." << std::endl;
         std::cout << "Please enter the correct name of the dump file in the input file. " << std::endl;
+        ExitSequence();
+    }
+    if (LooksBinary(infile)) {
+        std::cout << BinaryFileLine(inname) << std::endl;
         ExitSequence();
     }
     std::cout << "Infile " << inname << " opened" << std::endl;

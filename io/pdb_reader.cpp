@@ -9,6 +9,7 @@
 
 #include "core/exit_sequence.h"
 #include "core/scene.h"
+#include "io/file_open.h"
 #include "io/anisou.h"
 #include "io/line_reader.h"
 #include "io/trajectory_summary.h"
@@ -85,6 +86,7 @@ void ElementColor(char letter, double* rgb) {
 }
 
 [[noreturn]] void FailCountMismatch(int timeStep, int count) {
+    ReadOnForDamage();
     std::cout << "Incorrect number of atoms in time step " << timeStep << "." << std::endl;
     std::cout << "Number of atoms read: " << count << std::endl;
     std::cout << "Please correct this and run program again." << std::endl;
@@ -131,11 +133,15 @@ void OpenAnisouFile() {
     atoms = 0;
     if (infile.is_open()) infile.close();
     infile.clear();
-    infile.open(inname, std::ios::in | std::ios::binary);
+    OpenForReading(infile, inname, std::ios::in | std::ios::binary);
     counter.clear();
     if (!infile.is_open()) {
         std::cout << "Error. Dump file " << inname << " not found." << std::endl;
         std::cout << "Please enter the correct name of the dump file in the input file. " << std::endl;
+        ExitSequence();
+    }
+    if (LooksBinary(infile)) {
+        std::cout << BinaryFileLine(inname) << std::endl;
         ExitSequence();
     }
     std::cout << "Infile open" << std::endl;

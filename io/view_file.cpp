@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "io/file_open.h"
+
 namespace {
 
 const char* const VIEW_MAGIC = "ovalix-view";
@@ -65,8 +67,8 @@ bool WriteViewFile(const std::string& name, const ViewSettings& view) {
 }
 
 bool ReadViewFile(const std::string& name, ViewSettings& view, std::string& error) {
-    std::ifstream file(name, std::ios::binary);
-    if (!file) {
+    std::ifstream file;
+    if (!OpenForReading(file, name, std::ios::binary)) {
         error = "The view file " + name + " cannot be read.";
         return false;
     }
