@@ -266,15 +266,15 @@ void OpenQuatFile() {
         std::cout << "Please enter the correct name of the dump file in the input file. " << std::endl;
         ExitSequence();
     }
-    if (LooksBinary(infile)) {
-        std::cout << BinaryFileLine(inname) << std::endl;
-        ExitSequence();
-    }
     std::cout << "Infile " << inname << " opened" << std::endl;
     std::cout << "Reading..." << std::flush;
 
     OpenLineSource();
     ConsoleLineOpen(true);
+    if (TextLooksBinary()) {
+        std::cout << std::endl << BinaryFileLine(inname) << std::endl;
+        ExitSequence();
+    }
     counter.assign(1, 0);
     FrameScan last = ScanFrame(1, true);
     if (last == FRAME_WITHOUT_COUNT || last == FRAME_BEFORE_COUNT)

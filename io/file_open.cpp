@@ -38,8 +38,12 @@ bool LooksBinary(std::ifstream& file) {
     file.clear();
     file.seekg(0, std::ios::beg);
     if (StartsWithBytes(bytes, size, GZIP_MAGIC, 2) || StartsWithBytes(bytes, size, GSD_MAGIC, 8)) return false;
-    std::streamsize control = 0;
-    for (std::streamsize k = 0; k < size; ++k) {
+    return BytesLookBinary(bytes, size);
+}
+
+bool BytesLookBinary(const char* bytes, long long size) {
+    long long control = 0;
+    for (long long k = 0; k < size; ++k) {
         const unsigned char c = static_cast<unsigned char>(bytes[k]);
         if (c == 0) return true;
         if ((c < 0x20 && !(c >= '\t' && c <= '\r')) || c == 0x7f) ++control;

@@ -12,4 +12,5 @@ bool OpenForReading(std::ifstream& file, const std::string& name, std::ios::open
 // The file's first bytes are neither text nor gzip nor GSD: a NUL byte, or control characters other than
 // white space in more than one byte of a hundred. The file is left at its start.
 bool LooksBinary(std::ifstream& file);
+bool BytesLookBinary(const char* bytes, long long size);  // the test above on bytes already read (a NUL, or over 1% control)
 std::string BinaryFileLine(const std::string& name);  // the one line that names such a file

@@ -9,6 +9,7 @@
 
 #include "core/exit_sequence.h"
 #include "core/scene.h"
+#include "io/file_open.h"
 #include "io/gzip_source.h"
 
 namespace {
@@ -104,6 +105,11 @@ void SeekGzipLines(int64_t offset) {
 }
 
 }  // namespace
+
+bool TextLooksBinary() {
+    if (tail == head) Refill();
+    return BytesLookBinary(buffer.data() + head, static_cast<long long>(std::min<std::size_t>(tail - head, 4096)));
+}
 
 bool ReadOnForDamage() {
     if (!gzipText) return false;
