@@ -53,7 +53,7 @@ int FindQuantity(const std::string& name) {
 }
 
 std::string RangeText(double low, double high) {
-    int digits = 3;
+    int digits = low == high ? 6 : 3;  // one value is shown as exactly as the file gives it
     while (digits < 12 && low != high && Number(low, digits) == Number(high, digits)) ++digits;
     return Number(low, digits) + " to " + Number(high, digits);
 }

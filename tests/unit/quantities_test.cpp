@@ -72,6 +72,32 @@ TEST_F(Quantities, EveryOtherNumericColumnIsAQuantityReadEachFrame) {
     EXPECT_EQ(std::vector<double>(quantities.begin() + 3, quantities.end()), (std::vector<double>{1, 8, -2}));
 }
 
+TEST_F(Quantities, PdbParticlesHaveOccupancyAndBFactor) {
+    // Columns 55-60 and 61-66; the second record ends before its B-factor.
+    const std::string text =
+        "CRYST1   50.000   50.000   50.000  90.00  90.00  90.00 P 1           1\n"
+        "ATOM      1  CA  LEU A   1       1.000   2.000   3.000  0.50 17.25           C  \n"
+        "ANISOU    1  CA  LEU A   1     2000   1500   1000    100    -50     20       C  \n"
+        "ATOM      2  NA  LEU A   1       4.000   5.000   6.000  1.00\n"
+        "ANISOU    2  NA  LEU A   1      900    900    900      0      0      0       N  \n";
+    inname = WriteTempFile("two.pdb", text);
+    quat = false;
+    frame = 0;
+    ConsoleRun run = RunCaptured([] {
+        OpenFile();
+        ReadFrame();
+    });
+    ASSERT_FALSE(run.exited) << run.output;
+    EXPECT_EQ(quantityNames, (std::vector<std::string>{"occupancy", "B-factor"}));
+    ASSERT_EQ(quantities.size(), 4u);
+    EXPECT_EQ(quantities[0], 0.5);
+    EXPECT_EQ(quantities[1], 17.25);
+    EXPECT_EQ(quantities[2], 1.0);
+    EXPECT_TRUE(std::isnan(quantities[3]));
+    EXPECT_EQ(ChooseQuantity(1), "Colouring by B-factor (17.25 to 17.25).\nB-factor is 17.25 for every atom of frame 0: "
+                                 "every atom takes one colour.");
+}
+
 TEST_F(Quantities, ChoosingCyclingRangesAndColours) {
     const std::string names = "id type x y z quatw quati quatj quatk c_pe flat gone";
     const std::string text = Frame(0, BOX, names,
