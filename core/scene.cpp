@@ -82,6 +82,13 @@ std::vector<unsigned char> hiddenSpecies;
 std::vector<double> pickedLabels;
 std::vector<double> cellOfStep;
 SimulationBox frameBox = {false, {0, 0, 0}, {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}}};
+int colourQuantity = SPECIES_COLOURS;
+double quantityLow = 0, quantityHigh = 1;
+std::string colourByName;
+bool colourByFixed = false;
+double colourByLow = 0, colourByHigh = 1;
+bool unwrap = false;
+bool unwrapActive = false;
 void* bitfont = nullptr;
 std::string bondtexture;
 std::string title;
@@ -163,7 +170,16 @@ void ResetScene() {
     bitfont = nullptr;
     quantityNames.clear();
     quantities.clear();
-    frameBox = {false, {0, 0, 0}, {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}}};  // the quadric belongs to the GL context that made it: the GL set-up replaces it
+    frameBox = {false, {0, 0, 0}, {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}}};
+    colourQuantity = SPECIES_COLOURS;
+    quantityLow = 0;
+    quantityHigh = 1;
+    colourByName.clear();
+    colourByFixed = false;
+    colourByLow = 0;
+    colourByHigh = 1;
+    unwrap = false;
+    unwrapActive = false;  // the quadric belongs to the GL context that made it: the GL set-up replaces it
 }
 
 long long PhysicalMemoryBytes() {

@@ -37,6 +37,9 @@ struct DumpColumns {
     std::string quaternionNames;
     std::string shapeNames;
     std::string problem;          // why the header cannot be read (what it lacks, a name given twice)
+    std::vector<int> quantityColumns;       // columns of the per-particle quantities, ascending
+    std::vector<std::string> quantityNames; // their names, in the same order
+    std::vector<std::string> notes;         // lines that say where orientation and shape come from
 };
 
 // A frame's box: lower corner, edge lengths and tilt factors (0 for an orthogonal box).
@@ -125,6 +128,16 @@ struct SimulationBox {
 extern SimulationBox frameBox;
 constexpr int CELL_STRIDE = 6;          // cellOfStep row: a, b, c, alpha, beta, gamma
 extern std::vector<double> cellOfStep;  // the CRYST1 cell of each PDB time step; NaN where it cannot be read
+
+// Colouring by a quantity: viridis over [quantityLow, quantityHigh], chosen with the key C or colour_by.
+constexpr int SPECIES_COLOURS = -1;       // colourQuantity when the species give the colours
+extern int colourQuantity;                // index into quantityNames, or SPECIES_COLOURS
+extern double quantityLow, quantityHigh;  // the range the colours span, kept while frames change
+extern std::string colourByName;          // quantity asked for by colour_by or --colour-by; empty for none
+extern bool colourByFixed;                // colour_by gave its range: colourByLow to colourByHigh
+extern double colourByLow, colourByHigh;
+extern bool unwrap;                       // add the image flags times the box edges to wrapped positions
+extern bool unwrapActive;                 // the trajectory has image flags and wrapped positions
 
 // ---- Species tables, bonds, textures -------------------------------------------------------------
 extern std::vector<double> shape;         // half radii, SPECIES_STRIDE per species

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "core/quantity_colour.h"
 #include "core/scene.h"
 #include "core/visibility.h"
 #include "export/image_file.h"
@@ -75,7 +76,7 @@ bool IsFolder(const std::string& name) {
 
 // Everything that can be told before the trajectory is read, so that a bad job fails at once.
 void CheckBeforeLoading(const RenderOptions& options, ViewSettings& view) {
-    if (access(options.file.c_str(), R_OK) != 0) Fail("The file " + options.file + " cannot be read.");
+    if (access(options.file.c_str(), R_OK) != 0 || IsFolder(options.file)) Fail("The file " + options.file + " cannot be read.");
     if (!options.outDir.empty() && !IsFolder(options.outDir)) Fail("The output folder " + options.outDir + " does not exist.");
     if (!options.outDir.empty() && access(options.outDir.c_str(), W_OK) != 0)
         Fail("The output folder " + options.outDir + " is not writable.");
@@ -136,6 +137,15 @@ void UseDrawingSwitches(const RenderOptions& options) {
     if (options.colourByOrientation) {
         colourByOrientation = true;
         orderFrameChanged = true;
+    }
+    if (options.unwrap) StartUnwrapping();
+    if (!options.colourBy.empty()) {
+        colourByName = options.colourBy;
+        colourByFixed = options.colourByFixed;
+        colourByLow = options.colourByLow;
+        colourByHigh = options.colourByHigh;
+        ReadFrame();  // the range is the shown frame's, unwrapped or not
+        std::cout << ApplyColourBy() << std::endl;
     }
 }
 

@@ -150,6 +150,36 @@ bool SetHideSpecies(RenderOptions& o, const std::string& value, std::string& err
     return true;
 }
 
+// A number that is the whole text, as from_chars reads it.
+bool WholeReal(std::string_view text, double& value) {
+    auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && problem == std::errc() && end == text.data() + text.size();
+}
+
+bool SetColourBy(RenderOptions& o, const std::string& value, std::string& error) {
+    std::size_t colon = value.find(':');
+    o.colourBy = value.substr(0, colon);
+    o.colourByFixed = colon != std::string::npos;
+    bool ok = !o.colourBy.empty();
+    if (ok && o.colourByFixed) {
+        std::size_t second = value.find(':', colon + 1);
+        ok = second != std::string::npos &&
+             WholeReal(std::string_view(value).substr(colon + 1, second - colon - 1), o.colourByLow) &&
+             WholeReal(std::string_view(value).substr(second + 1), o.colourByHigh) && o.colourByLow < o.colourByHigh;
+    }
+    if (!ok) {
+        error = "--colour-by takes the name of a quantity, or NAME:MIN:MAX with MIN below MAX, such as c_pe:-5:1, not " +
+                value + ".";
+        return false;
+    }
+    return true;
+}
+
+bool SetUnwrap(RenderOptions& o, const std::string&, std::string&) {
+    o.unwrap = true;
+    return true;
+}
+
 bool SetHelp(RenderOptions& o, const std::string&, std::string&) {
     o.help = true;
     return true;
@@ -216,6 +246,8 @@ const RenderOption renderOptions[] = {
     {"--box", nullptr, SetBox, "draw the simulation box (key b)"},
     {"--slab", "NX,NY,NZ,OFFSET,WIDTH", SetSlab, "only atoms in the slab across the normal NX,NY,NZ (key x)"},
     {"--hide-species", "N,...", SetHideSpecies, "leave these species out (keys 1 to 9)"},
+    {"--colour-by", "NAME[:MIN:MAX]", SetColourBy, "colours from a per-particle quantity (key C), range fixed if given"},
+    {"--unwrap", nullptr, SetUnwrap, "positions unwrapped with the image flags ix iy iz"},
     {"--help", nullptr, SetHelp, "this text"},
     {"--version", nullptr, SetVersion, "the version of Ovalix"},
 };

@@ -11,6 +11,7 @@
 
 #include "core/exit_sequence.h"
 #include "core/scene.h"
+#include "io/file_open.h"
 #include "io/numbers.h"
 #include "io/trajectory_summary.h"  // Required for: ReportBondsOutsideFrame()
 
@@ -96,13 +97,18 @@ int StoredOrigin(double origin) {
 
 void ReadBonds(std::string name) {
     topology.clear();
-    std::ifstream file(name, std::ios::in | std::ios::binary);
-    if (!file.is_open()) {
+    std::ifstream file;
+    if (!OpenForReading(file, name, std::ios::in | std::ios::binary)) {
         std::cout << "No file with bond information found." << std::endl;
         // The window can load the file later; a batch job can only be run again.
         std::cout << (headless ? "No bonds will be drawn. Put the bond file in place and render again."
                                : "No bonds will be drawn. Reload input file (Shift-L) to load bond file.")
                   << std::endl;
+        return;
+    }
+    if (LooksBinary(file)) {
+        std::cout << BinaryFileLine(name) << std::endl;
+        std::cout << "No bonds will be drawn." << std::endl;
         return;
     }
     std::cout << "Bond information file " << name << " is opened." << std::endl;

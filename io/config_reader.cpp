@@ -11,6 +11,7 @@
 #include "core/exit_sequence.h"
 #include "core/scene.h"
 #include "core/visibility.h"
+#include "io/file_open.h"
 #include "io/numbers.h"
 #include "io/file_shapes.h"
 #include "io/gsd_trajectory.h"
@@ -22,7 +23,7 @@ namespace {
 enum Keyword {
     DUMPFILE, BONDFILE, SPECIES, HALF_RADII, BOND_VECTOR, COLOR,
     BACKGROUND, SOLID_BONDS, TEXTURE, TEXTURE_BONDS, ANISOUFILE, ADAPTIVE_DETAIL, GSDFILE, VARYING_ATOMS,
-    SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, KEYWORD_COUNT
+    SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, COLOUR_BY, UNWRAP, KEYWORD_COUNT
 };
 // Optional keywords that only switch on a way of looking: absent, they are off.
 constexpr Keyword VIEW_KEYWORDS[] = {SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW};
@@ -33,7 +34,7 @@ constexpr long long MAX_TABLE_ENTRIES = 30000000;
 const char* const KEYWORDS[KEYWORD_COUNT] = {
     "dumpfile", "bondfile", "species", "half_radii", "bond_vector", "color",
     "background", "solid_bonds", "texture", "texture_bonds", "anisoufile", "adaptive_detail", "gsdfile",
-    "varying_atoms", "show_box", "slab", "hide_species", "fit_view"};
+    "varying_atoms", "show_box", "slab", "hide_species", "fit_view", "colour_by", "unwrap"};
 
 // What one read of a file keeps: its seen flags, the trajectory keyword met first, and its result.
 struct ConfigRead {
@@ -219,6 +220,31 @@ void ReadHiddenSpecies(std::string_view line, std::string_view values) {
     }
 }
 
+// colour_by NAME [MIN MAX]: the quantity to colour by, and a fixed range when both ends are given.
+void ReadColourBy(std::string_view line, std::string_view values) {
+    colourByName = WordValue(values);
+    const char* p = values.data();
+    const char* end = p + values.size();
+    SkipSpace(p, end);
+    while (p != end && !IsSpace(*p)) ++p;
+    double range[2] = {0, 0};
+    int ends = 0;
+    for (; ends < 2; ++ends) {
+        SkipSpace(p, end);
+        if (!ParseReal(p, end, range[ends])) break;
+    }
+    SkipSpace(p, end);
+    if (colourByName.empty() || ends == 1 || p != end || (ends == 2 && !(range[0] < range[1]))) {
+        ConfigError({"Illegal entry '" + std::string(line) + "'.",
+                     "colour_by takes the name of a quantity of the trajectory, and may add the two ends of its range,",
+                     "the lower first: colour_by c_pe, or colour_by c_pe -5 1.",
+                     "Please correct the input file, and run the program again."});
+    }
+    colourByFixed = ends == 2;
+    colourByLow = range[0];
+    colourByHigh = range[1];
+}
+
 bool SpeciesDefined(const ConfigRead& read) { return read.seen[SPECIES]; }
 
 void HandleKeywordLine(ConfigRead& read, Keyword keyword, std::string_view line, std::string_view values) {
@@ -280,6 +306,12 @@ void HandleKeywordLine(ConfigRead& read, Keyword keyword, std::string_view line,
         case FIT_VIEW:
             fitViewOnLoad = true;
             break;
+        case COLOUR_BY:
+            ReadColourBy(line, values);
+            break;
+        case UNWRAP:
+            unwrap = true;
+            break;
         case KEYWORD_COUNT:
             break;
     }
@@ -338,6 +370,15 @@ void ApplyDefaults(ConfigRead& read) {
         adaptiveDetail = false;
         read.seen[ADAPTIVE_DETAIL] = true;
     }
+    if (!read.seen[COLOUR_BY]) {
+        colourByName.clear();
+        colourByFixed = false;
+        read.seen[COLOUR_BY] = true;
+    }
+    if (!read.seen[UNWRAP]) {
+        unwrap = false;
+        read.seen[UNWRAP] = true;
+    }
 }
 
 void CheckRequired(const ConfigRead& read) {
@@ -383,16 +424,14 @@ std::string AskForAnotherName(const std::string& name) {
 }  // namespace
 
 std::string ReadConfig(std::string name) {
-    std::ifstream file(name);
-    while (!file.is_open()) {
-        name = AskForAnotherName(name);
-        file.open(name);
-    }
+    std::ifstream file;
+    while (!OpenForReading(file, name)) name = AskForAnotherName(name);
     // A trajectory given in place of a configuration is shown with one made for it, fitted into the window.
     if (ConfigureFromTrajectory(name)) {
         ResetLookInside();
         fitViewOnLoad = true;
         return "";
     }
+    if (LooksBinary(file)) ConfigError({BinaryFileLine(name)});
     return ReadOpenedConfig(name, file);
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>  // Required for: std::isfinite
+#include <limits>  // Required for: quiet_NaN
 #include <map>
 #include <string>
 #include <vector>
@@ -85,25 +86,6 @@ std::map<std::string, std::map<int, int>> ComputeGroups(const std::vector<std::s
     return groups;
 }
 
-// The one compute that writes exactly the columns [1] .. [size]; false when none or several do.
-bool SoleComputeGroup(const std::map<std::string, std::map<int, int>>& groups, int size, const std::string& skip,
-                      int* out, std::string& names) {
-    int matches = 0;
-    for (const auto& [id, columns] : groups) {
-        if (id == skip || static_cast<int>(columns.size()) != size) continue;
-        bool exact = true;
-        for (int k = 1; k <= size; ++k) exact = exact && columns.count(k) == 1;
-        if (!exact) continue;
-        if (++matches > 1) return false;
-        names.clear();
-        for (int k = 1; k <= size; ++k) {
-            out[k - 1] = columns.at(k);
-            names += (k > 1 ? " " : "") + std::string("c_") + id + "[" + std::to_string(k) + "]";
-        }
-    }
-    return matches == 1;
-}
-
 // A named group of the given compute, "c_ID[1]" .. "c_ID[size]", all of it or none.
 int FindComputeGroup(const std::map<std::string, std::map<int, int>>& groups, const std::string& id, int size,
                      int* out, std::string& absent) {
@@ -138,6 +120,52 @@ void MapPosition(const std::vector<std::string_view>& words, DumpColumns& column
     columns.problem = partial;
 }
 
+// Compute IDs that say they hold a quaternion: q, quat..., orient...
+bool QuaternionLikeId(const std::string& id) {
+    return id == "q" || id.rfind("quat", 0) == 0 || id.rfind("orient", 0) == 0;
+}
+
+// Plain names a writer may give the quaternion's components (besides LAMMPS's quatw quati quatj quatk): w i j k, qw qx qy qz...
+bool QuaternionLikeWord(std::string_view word) {
+    for (const char* name : {"w", "qw", "qx", "qy", "qz", "q0", "q1", "q2", "q3", "qi", "qj", "qk", "qr", "i", "j", "k"})
+        if (word == name) return true;
+    return false;
+}
+
+// Every compute that writes exactly the columns [1] .. [size], by ID.
+std::vector<std::string> ComputesOfSize(const std::map<std::string, std::map<int, int>>& groups, int size) {
+    std::vector<std::string> ids;
+    for (const auto& [id, columns] : groups) {
+        bool exact = static_cast<int>(columns.size()) == size;
+        for (int k = 1; k <= size && exact; ++k) exact = columns.count(k) == 1;
+        if (exact) ids.push_back(id);
+    }
+    return ids;
+}
+
+std::string ComputeRange(const std::string& id, int size) { return "c_" + id + "[1.." + std::to_string(size) + "]"; }
+
+// "c_a[1..4] and c_b[1..4]", or "c_a[1..3], c_b[1..3] and c_c[1..3]".
+std::string ComputeList(const std::vector<std::string>& ids, int size) {
+    std::string list;
+    for (std::size_t k = 0; k < ids.size(); ++k)
+        list += (k == 0 ? "" : k + 1 == ids.size() ? " and " : ", ") + ComputeRange(ids[k], size);
+    return list;
+}
+
+std::string ComputeNames(const std::string& id, int size) {
+    std::string names;
+    for (int k = 1; k <= size; ++k) names += (k > 1 ? " " : "") + std::string("c_") + id + "[" + std::to_string(k) + "]";
+    return names;
+}
+
+void TakeCompute(const std::map<std::string, std::map<int, int>>& groups, const std::string& id, int size, int* out) {
+    for (int k = 1; k <= size; ++k) out[k - 1] = groups.at(id).at(k);
+}
+
+// The quaternion, in this order: quatw quati quatj quatk; c_orient[1..4]; a compute writing four columns,
+// when it is the only one or the only one whose ID reads like a quaternion (q, quat..., orient...); the four columns after z when the header
+// does not name them. Anything else is no orientation: a named column is never taken for what it is not.
 void MapQuaternion(const std::vector<std::string_view>& words, const std::map<std::string, std::map<int, int>>& groups,
                    DumpColumns& columns) {
     int found[4];
@@ -154,23 +182,46 @@ void MapQuaternion(const std::vector<std::string_view>& words, const std::map<st
     }
     std::string absent;
     count = FindComputeGroup(groups, "orient", 4, found, absent);
-    if (count > 0) {
-        if (count < 4) {
-            columns.problem = "It names part of the quaternion c_orient[1..4] but not " + absent + ".";
-            return;
-        }
-        for (int k = 0; k < 4; ++k) columns.quaternion[k] = found[k];
-        columns.quaternionNames = "c_orient[1] c_orient[2] c_orient[3] c_orient[4]";
+    if (count > 0 && count < 4) {
+        columns.problem = "It names part of the quaternion c_orient[1..4] but not " + absent + ".";
         return;
     }
-    if (SoleComputeGroup(groups, 4, "orient", found, columns.quaternionNames)) {
-        for (int k = 0; k < 4; ++k) columns.quaternion[k] = found[k];
+    std::vector<std::string> computes = ComputesOfSize(groups, 4);
+    if (count == 4) computes = {"orient"};  // named for what it holds: no other compute is looked at
+    std::vector<std::string> quaternionLike;
+    for (const std::string& id : computes)
+        if (QuaternionLikeId(id)) quaternionLike.push_back(id);
+    std::string chosen = computes.size() == 1 ? computes[0] : quaternionLike.size() == 1 ? quaternionLike[0] : "";
+    if (!chosen.empty()) {
+        TakeCompute(groups, chosen, 4, columns.quaternion);
+        columns.quaternionNames = ComputeNames(chosen, 4);
+        std::string others;
+        if (computes.size() > 1) others = " (the only four-column compute named like a quaternion)";
+        columns.notes.push_back("Orientation from the columns " + columns.quaternionNames + others + ".");
         return;
     }
-    for (int k = 0; k < 4; ++k) columns.quaternion[k] = columns.position[2] + 1 + k;
-    columns.quaternionNames = "the four columns after " + std::string(words[columns.position[2]]);
+    for (int k = 0; k < 4; ++k) columns.quaternion[k] = -1;
+    if (computes.size() > 1) {
+        columns.notes.push_back("The four-column computes " + ComputeList(computes, 4) +
+                                " could each be the orientation; none is used: the particles are drawn unturned.");
+        return;
+    }
+    const int afterZ = columns.position[2] + 1;
+    const int named = static_cast<int>(words.size()) - afterZ;
+    bool plainNames = named >= 4;
+    for (int k = 0; k < 4 && plainNames; ++k) plainNames = QuaternionLikeWord(words[static_cast<std::size_t>(afterZ + k)]);
+    if (named <= 0 || plainNames) {
+        for (int k = 0; k < 4; ++k) columns.quaternion[k] = afterZ + k;
+        columns.quaternionNames = "the four columns after " + std::string(words[static_cast<std::size_t>(afterZ - 1)]);
+        if (named <= 0) columns.notes.push_back("Orientation from " + columns.quaternionNames + ", which the header does not name.");
+        return;
+    }
+    columns.notes.push_back("The atom columns name no orientation (quatw quati quatj quatk, or a compute's c_ID[1..4]): "
+                            "the particles are drawn unturned.");
 }
 
+// The shape: shapex shapey shapez; else c_shape[1..3]; else a compute writing three columns when it is the
+// only one. Several such computes are named, and none is used.
 void MapShape(const std::vector<std::string_view>& words, const std::map<std::string, std::map<int, int>>& groups,
               DumpColumns& columns) {
     int found[3];
@@ -187,9 +238,31 @@ void MapShape(const std::vector<std::string_view>& words, const std::map<std::st
         columns.problem = "It names part of the shape but not " + absent + ".";
         return;
     }
-    // A compute of its own name that writes exactly three columns, and is the only one, holds the shapes.
-    if (count == 0 && !SoleComputeGroup(groups, 3, "shape", found, columns.shapeNames)) return;
+    if (count == 0) {
+        std::vector<std::string> computes = ComputesOfSize(groups, 3);
+        if (computes.size() > 1)
+            columns.notes.push_back("The three-column computes " + ComputeList(computes, 3) +
+                                    " could each be the shape; none is used.");
+        if (computes.size() != 1) return;
+        TakeCompute(groups, computes[0], 3, found);
+        columns.shapeNames = ComputeNames(computes[0], 3);
+    }
     for (int k = 0; k < 3; ++k) columns.shape[k] = found[k];
+    if (columns.shapeNames.compare(0, 2, "c_") == 0)
+        columns.notes.push_back("Shape from the columns " + columns.shapeNames + ".");
+}
+
+// Every other named column is a per-particle quantity, except text such as an element name.
+void MapQuantities(const std::vector<std::string_view>& words, DumpColumns& columns) {
+    for (std::size_t k = 0; k < words.size(); ++k) {
+        const int column = static_cast<int>(k);
+        bool used = column == columns.label || column == columns.type || words[k] == "element";
+        for (int j = 0; j < 3; ++j) used = used || column == columns.position[j] || column == columns.shape[j];
+        for (int j = 0; j < 4; ++j) used = used || column == columns.quaternion[j];
+        if (used) continue;
+        columns.quantityColumns.push_back(column);
+        columns.quantityNames.emplace_back(words[k]);
+    }
 }
 
 // Every column a slot reads, to find a name that stands for two values.
@@ -264,7 +337,9 @@ DumpColumns MapDumpColumns(std::string_view names) {
     MapQuaternion(words, groups, columns);
     if (!columns.problem.empty()) return columns;
     MapShape(words, groups, columns);
-    columns.canonical = IsCanonical(columns);
+    if (!columns.problem.empty()) return columns;
+    MapQuantities(words, columns);
+    columns.canonical = IsCanonical(columns) && columns.quantityColumns.empty();
     return columns;
 }
 
@@ -276,12 +351,16 @@ bool SameColumns(const DumpColumns& a, const DumpColumns& b) {
 }
 
 void ParseMappedRow(std::string_view line, const DumpColumns& columns, const DumpBox& box, int place, double* row,
-                    double* halfRadii) {
+                    double* halfRadii, double* quantityRow) {
     double values[SLOTS];
     bool read[SLOTS] = {};
     int lastColumn = 0;
     for (int slot = 0; slot < SLOTS; ++slot)
         if (SlotColumn(columns, slot) > lastColumn) lastColumn = SlotColumn(columns, slot);
+    const std::size_t quantityCount = quantityRow ? columns.quantityColumns.size() : 0;
+    if (quantityCount > 0 && columns.quantityColumns.back() > lastColumn) lastColumn = columns.quantityColumns.back();
+    for (std::size_t k = 0; k < quantityCount; ++k) quantityRow[k] = std::numeric_limits<double>::quiet_NaN();
+    std::size_t nextQuantity = 0;  // the quantity columns ascend, so one cursor finds each
     const char* p = line.data();
     const char* end = p + line.size();
     for (int column = 0; column <= lastColumn; ++column) {
@@ -292,10 +371,18 @@ void ParseMappedRow(std::string_view line, const DumpColumns& columns, const Dum
         std::string_view word(start, static_cast<std::size_t>(p - start));
         for (int slot = 0; slot < SLOTS; ++slot)
             if (SlotColumn(columns, slot) == column) read[slot] = ParseWord(word, values[slot]);
+        if (nextQuantity < quantityCount && columns.quantityColumns[nextQuantity] == column)
+            ParseWord(word, quantityRow[nextQuantity++]);
     }
     if (columns.label < 0) {
         values[GEOM_LABEL] = place;
         read[GEOM_LABEL] = true;
+    }
+    if (columns.quaternion[0] < 0) {  // no orientation columns: unturned
+        for (int k = 0; k < 4; ++k) {
+            values[GEOM_QW + k] = k == 0 ? 1.0 : 0.0;
+            read[GEOM_QW + k] = true;
+        }
     }
     if (columns.scaled && read[GEOM_X] && read[GEOM_X + 1] && read[GEOM_X + 2]) {
         const double xs = values[GEOM_X], ys = values[GEOM_X + 1], zs = values[GEOM_X + 2];

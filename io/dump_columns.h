@@ -15,9 +15,10 @@ bool SameColumns(const DumpColumns& a, const DumpColumns& b);
 
 // Reads one atom line by the mapping into a geom row; a field that is missing or not a number keeps its
 // value. The shape, halved to half radii, goes to halfRadii when the mapping has shape columns and
-// halfRadii is not null. Scaled positions are turned into scene coordinates with box.
+// halfRadii is not null; the quantities (NaN where missing) to quantityRow when it is not null. Scaled
+// positions are turned into scene coordinates with box.
 void ParseMappedRow(std::string_view line, const DumpColumns& columns, const DumpBox& box, int place, double* row,
-                    double* halfRadii);
+                    double* halfRadii, double* quantityRow = nullptr);
 
 // Reads the box from the "ITEM: BOX BOUNDS" line and its three value lines (bounds, and tilts when the
 // header names xy xz yz). False when a value line lacks a number.

@@ -10,6 +10,7 @@
 
 #include "core/exit_sequence.h"
 #include "core/scene.h"
+#include "io/file_open.h"
 #include "io/atom_fields.h"
 #include "io/dump_columns.h"
 #include "io/frame_box.h"
@@ -52,6 +53,7 @@ bool ReadUntilCountHeader(bool& text) {
 
 // Ends the program with the explaining lines; the scan's "Reading..." line is closed first when still open.
 [[noreturn]] void FailScan(std::initializer_list<std::string> lines, bool readingLineOpen) {
+    ReadOnForDamage();
     if (readingLineOpen) std::cout << std::endl;
     for (const std::string& line : lines) std::cout << line << std::endl;
     std::cout << "Please correct this and run program again." << std::endl;
@@ -160,6 +162,7 @@ bool SkipAtomLines(int count, bool first) {
 }
 
 [[noreturn]] void FailCountMismatch(int timeStep, int count) {
+    if (ReadOnForDamage()) std::cout << std::endl;  // the damage line is left open: the count line starts its own
     std::cout << "Incorrect number of atoms in time step " << timeStep << "." << std::endl;
     std::cout << "Number of atoms read: " << count << std::endl;
     std::cout << "Please correct this and run program again." << std::endl;
@@ -213,6 +216,8 @@ void AllocateFrameTable() {
     try {
         geom.reserve(static_cast<std::size_t>(mostAtoms) * GEOM_STRIDE);  // later frames resize within it
         geom.resize(static_cast<std::size_t>(atoms) * GEOM_STRIDE, 0.0);
+        quantityNames = dumpColumns.quantityNames;
+        quantities.assign(static_cast<std::size_t>(atoms) * quantityNames.size(), 0.0);
     } catch (const std::bad_alloc&) {
         FailScan({tooMany + ", more than can be had now."}, false);
     }
@@ -267,8 +272,7 @@ void ReadUntilAtomsWithBox(DumpBox& box) {
 void OpenQuatFile() {
     if (infile.is_open()) infile.close();
     infile.clear();
-    infile.open(inname, std::ios::in | std::ios::binary);
-    if (!infile.is_open()) {
+    if (!OpenForReading(infile, inname, std::ios::in | std::ios::binary)) {
         std::cout << "Error. Dump file " << inname << " not found." << std::endl;
         std::cout << "Please enter the correct name of the dump file in the input file. " << std::endl;
         ExitSequence();
@@ -278,6 +282,10 @@ void OpenQuatFile() {
 
     OpenLineSource();
     ConsoleLineOpen(true);
+    if (TextLooksBinary()) {
+        std::cout << std::endl << BinaryFileLine(inname) << std::endl;
+        ExitSequence();
+    }
     counter.assign(1, 0);
     frameAtoms.clear();
     FrameScan last = ScanFrame(1, true);
@@ -311,10 +319,12 @@ void OpenQuatFile() {
     SeekLines(0);
     AllocateFrameTable();
     PrintTrajectorySummary();
+    for (const std::string& note : dumpColumns.notes) std::cout << note << std::endl;
     if (dumpColumns.shape[0] >= 0) {
         TakeShapesFromFile();
         SeekLines(0);
     }
+    SizePointParticles();
 }
 
 void ReadQuatFrame() {
@@ -324,14 +334,17 @@ void ReadQuatFrame() {
     DumpBox box;
     ReadUntilAtomsWithBox(box);
     std::string_view line;
+    const long long quantityStride = static_cast<long long>(quantityNames.size());
     for (int i = 0; i < atoms; ++i) {
         // The scan saw every line of this frame; rows the file lost since then keep their values.
         if (!ReadLine(line)) break;
         long long rowStart = static_cast<long long>(i) * GEOM_STRIDE;
         entry(geom, rowStart + GEOM_STRIDE - 1, "geom");
         double* row = &geom[static_cast<std::size_t>(rowStart)];
+        double* quantityRow = nullptr;
+        if (quantityStride > 0) quantityRow = &entry(quantities, quantityStride * i, "quantities");
         if (dumpColumns.canonical) ParseAtomRow(line, row);
-        else ParseMappedRow(line, dumpColumns, box, i + 1, row, nullptr);
+        else ParseMappedRow(line, dumpColumns, box, i + 1, row, nullptr, quantityRow);
         // Written as a test that NaN fails: types must select a species 1..species.
         if (!(row[GEOM_TYPE] >= 1 && row[GEOM_TYPE] <= species)) FailIllegalType(row, line);
     }

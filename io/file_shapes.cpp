@@ -116,3 +116,18 @@ void TakeShapesFromFile() {
     for (std::size_t k = 0; k < found.notes.size(); ++k)
         if (!HalfRadiiGiven(found.noteTypes[k])) std::cout << found.notes[k] << std::endl;
 }
+
+void SizePointParticles() {
+    std::string sized;
+    const long long rows = static_cast<long long>(shape.size() / SPECIES_STRIDE);
+    for (long long n = 1; n <= species && n <= rows; ++n) {
+        double* half = &entry(shape, SPECIES_STRIDE * (n - 1), "shape");
+        if (HalfRadiiGiven(n) || half[0] != 0 || half[1] != 0 || half[2] != 0) continue;
+        for (int k = 0; k < 3; ++k) half[k] = POINT_PARTICLE_RADIUS;
+        sized += (sized.empty() ? "" : " ") + std::to_string(n);
+    }
+    if (sized.empty()) return;
+    std::cout << "Species " << sized << " " << (sized.find(' ') == std::string::npos ? "has" : "have")
+              << " no size (half radii 0 0 0: point particles) and " << (sized.find(' ') == std::string::npos ? "is" : "are")
+              << " drawn as spheres of radius " << POINT_PARTICLE_RADIUS << "." << std::endl;
+}

@@ -25,3 +25,8 @@ FrameZeroSpecies ReadFrameZeroSpecies(long long maxType);
 
 // Gives every species without configured half radii the shape of its first atom in frame 0.
 void TakeShapesFromFile();
+
+// Species whose half radii are all 0 (point particles) and that the configuration did not size are drawn
+// as spheres of POINT_PARTICLE_RADIUS, with one line that says so.
+constexpr double POINT_PARTICLE_RADIUS = 0.5;
+void SizePointParticles();

@@ -9,6 +9,7 @@
 
 #include "core/exit_sequence.h"
 #include "core/scene.h"
+#include "io/file_open.h"
 #include "io/gzip_source.h"
 
 namespace {
@@ -22,6 +23,7 @@ std::size_t tail = 0;
 int64_t bufferOffset = 0;       // file offset that buffer[0] stands for (bytes before head are unused)
 bool sourceDry = false;         // the file has no more bytes
 bool endReached = false;        // a read ran into the end: later reads return nothing
+bool damageTold = false;        // ReportSourceDamage has printed its line
 bool consoleLineOpen = false;   // the reader left a console line open ("Reading..." and its dots)
 bool gzipText = false;          // infile is gzip-compressed: the bytes handed out are its inflated text
 std::size_t validFrom = 0;      // buffer[validFrom, tail) hold the bytes of their offsets: a gzip seek into
@@ -31,6 +33,7 @@ std::size_t validFrom = 0;      // buffer[validFrom, tail) hold the bytes of the
 void ReportSourceDamage() {
     std::string message;
     if (!TakeGzipDamageNews(message)) return;
+    damageTold = true;
     if (consoleLineOpen) std::cout << std::endl << message;
     else std::cout << message << std::endl;
 }
@@ -102,6 +105,18 @@ void SeekGzipLines(int64_t offset) {
 }
 
 }  // namespace
+
+bool TextLooksBinary() {
+    if (tail == head) Refill();
+    return BytesLookBinary(buffer.data() + head, static_cast<long long>(std::min<std::size_t>(tail - head, 4096)));
+}
+
+bool ReadOnForDamage() {
+    if (!gzipText) return false;
+    damageTold = false;
+    while (Refill()) head = tail;
+    return damageTold;
+}
 
 void OpenLineSource() {
     gzipText = StartGzipSource();

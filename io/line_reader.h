@@ -23,4 +23,7 @@ int64_t SkipLines(int64_t count);         // read and drop up to count lines; re
 bool EndReached();                        // a read has run into the end of the file
 int64_t ReadPosition();                   // file offset of the next unread byte
 void ReleaseLineBuffer();                 // give the buffer's (and a gzip index's) memory back
+bool TextLooksBinary();                   // the first text bytes (inflated, for a gzip file) are binary; reads none
+bool ReadOnForDamage();                   // compressed text: inflate to its end, so that damage is told before a
+                                          // complaint about the frames it may have caused; true if it was told
 void ConsoleLineOpen(bool open);          // a console line is open: the long-line error ends it first

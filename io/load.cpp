@@ -3,6 +3,7 @@
 
 #include <iostream>
 
+#include "core/quantity_colour.h"
 #include "core/scene.h"
 #include "io/bond_reader.h"
 #include "io/config_reader.h"
@@ -16,6 +17,8 @@ void LoadScene(const std::string& name, void (*afterConfig)()) {
     trajectoryBonds = gsd && bondFile.empty();  // a bond file named beside a GSD file replaces the file's bonds
     OpenFile();
     ReadFrame();
+    std::string colouring = ApplyColourBy();
+    if (!colouring.empty()) std::cout << colouring << std::endl;
     if (!bondFile.empty()) ReadBonds(bondFile);
 }
 

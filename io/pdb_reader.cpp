@@ -4,11 +4,13 @@
 #include <cmath>
 #include <cstddef>
 #include <iostream>
+#include <limits>
 #include <string>
 #include <string_view>
 
 #include "core/exit_sequence.h"
 #include "core/scene.h"
+#include "io/file_open.h"
 #include "io/anisou.h"
 #include "io/frame_box.h"
 #include "io/line_reader.h"
@@ -33,6 +35,9 @@ struct Field {
 constexpr std::size_t ELEMENT_COLUMN = 13;
 constexpr Field POSITION_FIELDS[3] = {{30, 8}, {38, 8}, {46, 8}};
 constexpr std::size_t PARTICLE_MIN_LENGTH = 54;
+// Occupancy (columns 55-60) and B-factor (61-66): the per-particle quantities of a PDB frame.
+constexpr Field QUANTITY_FIELDS[2] = {{54, 6}, {60, 6}};
+const char* const QUANTITY_NAMES[2] = {"occupancy", "B-factor"};
 
 // ANISOU: U11, U22, U33, U12, U13, U23 in columns 29-35, 36-42, 43-49, 50-56, 57-63, 64-70.
 constexpr Field TENSOR_FIELDS[6] = {{28, 7}, {35, 7}, {42, 7}, {49, 7}, {56, 7}, {63, 7}};
@@ -55,6 +60,17 @@ double FieldValue(std::string_view line, Field field) {
     return value;
 }
 
+// A field that the line may not reach: NaN when it is missing or holds no number.
+double OptionalFieldValue(std::string_view line, Field field) {
+    if (line.size() < field.start + field.width) return std::numeric_limits<double>::quiet_NaN();
+    const char* p = line.data() + field.start;
+    const char* end = p + field.width;
+    SkipSpace(p, end);
+    double value = 0;
+    if (!ParseReal(p, end, value)) return std::numeric_limits<double>::quiet_NaN();
+    return value;
+}
+
 // Diffuse colour of an element letter.
 void ElementColor(char letter, double* rgb) {
     double red = 1, green = 1, blue = 0;
@@ -72,6 +88,7 @@ void ElementColor(char letter, double* rgb) {
 }
 
 [[noreturn]] void FailCountMismatch(int timeStep, int count) {
+    ReadOnForDamage();
     std::cout << "Incorrect number of atoms in time step " << timeStep << "." << std::endl;
     std::cout << "Number of atoms read: " << count << std::endl;
     std::cout << "Please correct this and run program again." << std::endl;
@@ -133,12 +150,16 @@ void OpenAnisouFile() {
     atoms = 0;
     if (infile.is_open()) infile.close();
     infile.clear();
-    infile.open(inname, std::ios::in | std::ios::binary);
+    OpenForReading(infile, inname, std::ios::in | std::ios::binary);
     counter.clear();
     cellOfStep.clear();
     if (!infile.is_open()) {
         std::cout << "Error. Dump file " << inname << " not found." << std::endl;
         std::cout << "Please enter the correct name of the dump file in the input file. " << std::endl;
+        ExitSequence();
+    }
+    if (LooksBinary(infile)) {
+        std::cout << BinaryFileLine(inname) << std::endl;
         ExitSequence();
     }
     std::cout << "Infile open" << std::endl;
@@ -174,6 +195,8 @@ void OpenAnisouFile() {
 
     SeekLines(0);
     species = atoms;
+    quantityNames.assign(std::begin(QUANTITY_NAMES), std::end(QUANTITY_NAMES));
+    quantities.assign(static_cast<std::size_t>(atoms) * quantityNames.size(), 0.0);
     PrintTrajectorySummary();
 }
 
@@ -183,6 +206,7 @@ void ReadAnisouFrame() {
     shape.clear();
     color.clear();
     bondvec.clear();
+    quantities.clear();
     SeekLines(entry(counter, frame, "counter"));
     SetStepBox();
 
@@ -197,6 +221,7 @@ void ReadAnisouFrame() {
         if (!IsParticle(line)) continue;
         if (line.size() < PARTICLE_MIN_LENGTH) FailShortRecord(line, lineStart, "an ATOM or HETATM", PARTICLE_MIN_LENGTH);
         const char element = line[ELEMENT_COLUMN];
+        for (Field field : QUANTITY_FIELDS) quantities.push_back(OptionalFieldValue(line, field));
         double position[3];
         for (int k = 0; k < 3; ++k) position[k] = FieldValue(line, POSITION_FIELDS[k]);
 

@@ -5,25 +5,43 @@
 
 #include "core/exit_sequence.h"
 #include "core/scene.h"
+#include "core/unwrap.h"
 #include "io/dump_reader.h"
 #include "io/gsd_trajectory.h"
 #include "io/line_reader.h"
 #include "io/pdb_reader.h"
 #include "io/trajectory_summary.h"
 
+// Whether unwrapping applies to this trajectory, said in one line when it was asked for.
+static void ReportUnwrap() {
+    const std::string& names = dumpColumns.positionNames;
+    std::string line = PrepareUnwrap(quat && (names == "xu yu zu" || names == "xsu ysu zsu"));
+    if (!line.empty()) std::cout << line << std::endl;
+}
+
 void OpenFile() {
     frameAtoms.clear();
     bondsLeftOutShown = false;
+    quantityNames.clear();
+    quantities.clear();
+    frameBox.exists = false;
     if (gsd) OpenGsdTrajectory();
     else if (quat) OpenQuatFile();
     else OpenAnisouFile();
     if (frameAtoms.empty()) mostAtoms = atoms;  // one count for every frame
+    ReportUnwrap();
+}
+
+void StartUnwrapping() {
+    unwrap = true;
+    ReportUnwrap();
 }
 
 void ReadFrame() {
     if (gsd) ReadGsdTrajectoryFrame();
     else if (quat) ReadQuatFrame();
     else ReadAnisouFrame();
+    UnwrapFrame();
     orderFrameChanged = true;
     animationEnded = false;  // a frame read, by a key or a reload: an animation has something to show again
     ReportBondsOutsideFrame();

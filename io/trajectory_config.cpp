@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/scene.h"
+#include "io/file_open.h"
 #include "io/dump_columns.h"
 #include "io/line_reader.h"
 #include "io/numbers.h"
@@ -57,8 +58,7 @@ bool IsBlank(std::string_view line) {
 bool OpenForLooking(const std::string& name) {
     if (infile.is_open()) infile.close();
     infile.clear();
-    infile.open(name, std::ios::in | std::ios::binary);
-    if (!infile.is_open()) return false;
+    if (!OpenForReading(infile, name, std::ios::in | std::ios::binary)) return false;
     OpenLineSource();  // sees through gzip
     return true;
 }
@@ -82,6 +82,9 @@ void ClearConfiguration(const std::string& name, bool dump) {
     solidBonds = false;
     ellipsoidtexture.clear();
     bondtexture.clear();
+    colourByName.clear();
+    colourByFixed = false;
+    unwrap = false;
     for (int k = 0; k < 3; ++k) BGColor[k] = FogColor[k] = 1.0f;
     BGColor[3] = 1.0f;
 }
@@ -170,7 +173,8 @@ void ConfigurePdb(const std::string& name) {
 }  // namespace
 
 bool IsGzipFile(const std::string& name) {
-    std::ifstream file(name, std::ios::in | std::ios::binary);
+    std::ifstream file;
+    if (!OpenForReading(file, name, std::ios::in | std::ios::binary)) return false;
     char magic[2] = {0, 0};
     file.read(magic, 2);
     return file.gcount() == 2 && static_cast<unsigned char>(magic[0]) == 0x1f &&

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/scene.h"
+#include "io/file_open.h"
 
 namespace {
 
@@ -90,8 +91,8 @@ std::string ViewFileText(const ViewSettings& view) {
 }
 
 bool ReadViewFile(const std::string& name, ViewSettings& view, std::string& error) {
-    std::ifstream file(name, std::ios::binary);
-    if (!file) {
+    std::ifstream file;
+    if (!OpenForReading(file, name, std::ios::binary)) {
         error = "The view file " + name + " cannot be read.";
         return false;
     }

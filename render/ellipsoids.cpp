@@ -9,6 +9,7 @@
 #include "core/exit_sequence.h"
 #include "core/geometry.h"
 #include "core/order.h"
+#include "core/quantity_colour.h"
 #include "core/scene.h"
 #include "core/visibility.h"
 #include "render/bonds.h"
@@ -21,6 +22,7 @@
 static double viewPlanes[6][4];
 static bool viewPlanesSet = false;
 static DetailView detailView;  // matrices and viewport of the redraw under way, for adaptive detail
+static long long drawnAtom = -1;  // the atom DoStuff is drawing, for its quantity colour; -1 outside DoStuff
 
 // Planes of the clip volume -w <= x, y, z <= w, from the product of the projection and modelview matrices.
 static void SetViewPlanes() {
@@ -65,14 +67,15 @@ static bool OutsideView(const std::vector<double>& position, const double* half)
 }
 
 // Species numbers are index-checked against both species tables before anything is drawn.
-// In orientation colours the diffuse colour comes from the particle's angle to the director instead.
+// In orientation colours the diffuse colour comes from the particle's angle to the director instead, in
+// quantity colours from the value of the atom being drawn.
 static void SetSpeciesMaterial(int n, const double* quaternion) {
     const float ambient[4] = {0.8f, 0.8f, 0.8f, 1.0f};
     const float specular[4] = {0.1f, 0.1f, 0.1f, 1.0f};
     float diffuse[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     for (int k = 0; k < 3; ++k)
         diffuse[k] = static_cast<float>(entry(color, SPECIES_STRIDE * (n - 1LL) + k, "color"));
-    OrientationColour(n, quaternion, diffuse);
+    if (drawnAtom < 0 || !QuantityColour(drawnAtom, diffuse)) OrientationColour(n, quaternion, diffuse);
     glMaterialfv(GL_FRONT, GL_AMBIENT, ambient);
     glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
     glMaterialfv(GL_FRONT, GL_SPECULAR, specular);
@@ -138,8 +141,10 @@ void DoStuff() {
         if (!AtomShown(i, centre)) continue;
         for (int k = 0; k < 3; ++k) position[k] = row[GEOM_X + k] - centre[k];
         for (int k = 0; k < 4; ++k) quaternion[k] = row[GEOM_QW + k];
+        drawnAtom = i;
         CreateEllipsoid(static_cast<int>(type), position, quaternion, 30, 30);
     }
+    drawnAtom = -1;
     viewPlanesSet = false;
     glPushMatrix();
     for (int j = 0; j < BondCount(); ++j) {

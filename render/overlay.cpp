@@ -3,8 +3,11 @@
 
 #include <GL/freeglut.h>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "core/order.h"
+#include "core/quantity_colour.h"
 #include "core/scene.h"
 #include "render/bitmap_font.h"
 #include "render/gl_setup.h"
@@ -44,4 +47,65 @@ void ShowTimeStep() {
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_LIGHT0);
     glEnable(GL_LIGHT1);
+}
+
+namespace {
+
+// The colour bar's place, in window pixels from the top right corner, and the font's glyph size.
+constexpr int BAR_RIGHT_MARGIN = 12;
+constexpr int BAR_WIDTH = 16;
+constexpr int BAR_TOP = 36;            // below the name
+constexpr int BAR_BOTTOM_MARGIN = 36;  // above the lower end's room
+constexpr int BAR_LONGEST = 320;
+constexpr int BAR_STEPS = 64;
+constexpr int GLYPH_WIDTH = 8;
+constexpr int GLYPH_HEIGHT = 13;
+constexpr float TEXT_GREY = 0.4f;  // the time-step overlay's grey
+
+// Text whose right end is at x; y is the baseline, counted from the top.
+void RightAlignedText(int x, int y, const std::string& text) {
+    renderBitmapString(x - GLYPH_WIDTH * static_cast<int>(text.size()), y, bitfont, text.c_str());
+}
+
+// The bar itself: viridis from the low end at the bottom to the high end at the top.
+void DrawBarColours(int left, int top, int bottom) {
+    glBegin(GL_QUAD_STRIP);
+    for (int step = 0; step <= BAR_STEPS; ++step) {
+        float rgb[3];
+        Viridis(static_cast<double>(step) / BAR_STEPS, rgb);
+        glColor3fv(rgb);
+        const float y = static_cast<float>(bottom - (bottom - top) * step / static_cast<double>(BAR_STEPS));
+        glVertex2f(static_cast<float>(left), y);
+        glVertex2f(static_cast<float>(left + BAR_WIDTH), y);
+    }
+    glEnd();
+}
+
+}  // namespace
+
+void DrawColourBar() {
+    if (colourQuantity == SPECIES_COLOURS || colourQuantity >= static_cast<int>(quantityNames.size())) return;
+    int bottom = window_height - BAR_BOTTOM_MARGIN;
+    if (bottom - BAR_TOP > BAR_LONGEST) bottom = BAR_TOP + BAR_LONGEST;
+    if (bottom - BAR_TOP < GLYPH_HEIGHT) return;  // no room in a window this low
+    const int left = window_width - BAR_RIGHT_MARGIN - BAR_WIDTH;
+    std::string range = RangeText(quantityLow, quantityHigh);
+    const std::size_t to = range.find(" to ");
+    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_FOG);
+    glDisable(GL_CULL_FACE);  // the flipped projection turns the strip's faces away
+    setOrthographicProjection();
+    glPushMatrix();
+    glLoadIdentity();
+    DrawBarColours(left, BAR_TOP, bottom);
+    glColor3f(TEXT_GREY, TEXT_GREY, TEXT_GREY);
+    RightAlignedText(window_width - BAR_RIGHT_MARGIN, BAR_TOP - 8, entry(quantityNames, colourQuantity, "quantityNames"));
+    RightAlignedText(left - 4, BAR_TOP + GLYPH_HEIGHT - 2, range.substr(to + 4));
+    RightAlignedText(left - 4, bottom, range.substr(0, to));
+    glPopMatrix();
+    resetPerspectiveProjection();
+    glPopAttrib();
 }

@@ -18,4 +18,5 @@ void DrawPicture() {
         DrawPickMarks(centre);
     }
     if (showTS) ShowTimeStep();
+    DrawColourBar();
 }

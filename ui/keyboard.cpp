@@ -211,6 +211,7 @@ const KeyCommand KEY_COMMANDS[] = {
     {"g", "g", ToggleFog, "fog on / off"},
     {"t", "t", OverlayKey, "time-step overlay on / off"},
     {"c", "c", ToggleColouring, "colour by species / by orientation to the director (prints the order parameter)"},
+    {"C", "C", CycleQuantityColouring, "colour by species / by each per-particle quantity of the file in turn"},
     {"z", "z", FitView, "fit the frame into the window, keeping the rotation"},
     {"Z", "Z", ResetView, "start-up view, then fit"},
     {"l", "l", ToggleAdaptiveDetail, "adaptive level of detail on / off"},

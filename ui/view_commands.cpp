@@ -5,6 +5,7 @@
 #include <cmath>
 #include <iostream>
 
+#include "core/quantity_colour.h"
 #include "core/scene.h"
 #include "export/image_file.h"
 #include "render/gl_setup.h"
@@ -13,8 +14,14 @@
 
 void ToggleColouring() {
     colourByOrientation = !colourByOrientation;
+    if (colourByOrientation) colourQuantity = SPECIES_COLOURS;  // the last colouring chosen wins
     orderFrameChanged = true;  // the frame shown gets its order line when it is next drawn
     std::cout << (colourByOrientation ? "Colouring by orientation." : "Colouring by species.") << std::endl;
+    glutPostRedisplay();
+}
+
+void CycleQuantityColouring() {
+    std::cout << CycleQuantity() << std::endl;
     glutPostRedisplay();
 }
 

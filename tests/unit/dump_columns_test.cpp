@@ -39,12 +39,19 @@ TEST(MapDumpColumns, PicksEachValueByItsNames) {
         {" id type x y z quatk quatj quati quatw", 0, 1, 2, 3, 4, 8, 7, 6, 5, -1, false, false},
         {" id type x y z c_q[1] c_q[2] c_q[3] c_q[4] c_orient[4] c_orient[3] c_orient[2] c_orient[1]", 0, 1, 2, 3, 4,
          12, 11, 10, 9, -1, false, false},
-        // Two four-column groups: neither is chosen, the four columns after z are.
-        {" id type x y z c_a[1] c_a[2] c_a[3] c_a[4] c_b[1] c_b[2] c_b[3] c_b[4]", 0, 1, 2, 3, 4, 5, 6, 7, 8, -1, false,
-         true},
+        // Two four-column groups: the one named like a quaternion, else neither (and never the columns after z).
+        {" id type x y z c_a[1] c_a[2] c_a[3] c_a[4] c_b[1] c_b[2] c_b[3] c_b[4]", 0, 1, 2, 3, 4, -1, -1, -1, -1, -1,
+         false, false},
+        {" id type x y z c_a[1] c_a[2] c_a[3] c_a[4] c_quat[1] c_quat[2] c_quat[3] c_quat[4]", 0, 1, 2, 3, 4, 9, 10,
+         11, 12, -1, false, false},
+        {" id type x y z c_q[1] c_q[2] c_q[3] c_q[4] c_orientation[1] c_orientation[2] c_orientation[3] "
+         "c_orientation[4]", 0, 1, 2, 3, 4, -1, -1, -1, -1, -1, false, false},
+        // Named columns after z that are not a quaternion: none; unnamed ones are taken.
+        {" id type x y z vx vy vz fx", 0, 1, 2, 3, 4, -1, -1, -1, -1, -1, false, false},
+        {" id type x y z", 0, 1, 2, 3, 4, 5, 6, 7, 8, -1, false, true},
         // A group of five is no quaternion; the named shape columns win over a compute's own triple.
-        {" id type x y z c_f[1] c_f[2] c_f[3] c_f[4] c_f[5] shapex shapey shapez", 0, 1, 2, 3, 4, 5, 6, 7, 8, 10,
-         false, true},
+        {" id type x y z c_f[1] c_f[2] c_f[3] c_f[4] c_f[5] shapex shapey shapez", 0, 1, 2, 3, 4, -1, -1, -1, -1, 10,
+         false, false},
         {" id type c_shape[1] c_shape[2] c_shape[3] x y z quatw quati quatj quatk", 0, 1, 5, 6, 7, 8, 9, 10, 11, 2,
          false, false},
         {" type x y z quatw quati quatj quatk", -1, 0, 1, 2, 3, 4, 5, 6, 7, -1, false, false},
@@ -237,8 +244,9 @@ TEST_F(DumpColumnsTest, ShapesFillTheSpeciesWithoutHalfRadii) {
                              "3 2 0 0 0 1 0 0 0 2 2 2\n4 1 0 0 0 1 0 0 0 4 4 4\n";
     ConsoleRun run = OpenText(text);
     ASSERT_FALSE(run.exited) << run.output;
-    // Species 1 keeps its configured half radii, species 2 takes its first atom's, species 3 has no atom.
-    EXPECT_EQ(shape, (std::vector<double>{0.7, 0.7, 0.7, 1.3, 0.45, 0.45, 0, 0, 0}));
+    // Species 1 keeps its configured half radii, species 2 takes its first atom's, species 3 has no atom and
+    // no size: it is drawn as a sphere that can be seen.
+    EXPECT_EQ(shape, (std::vector<double>{0.7, 0.7, 0.7, 1.3, 0.45, 0.45, 0.5, 0.5, 0.5}));
     EXPECT_NE(run.output.find("Species 2 takes its half radii from the file: 1.3 0.45 0.45\n"
                               "Atoms of species 2 differ in shape in time step 0 (atom 3 has half radii 1 1 1); "
                               "the shape of its first atom, 1.3 0.45 0.45, is used.\n"),

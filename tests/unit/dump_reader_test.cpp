@@ -502,7 +502,7 @@ TEST_F(OpenQuatFile, LammpsChainTrajectory) {
     inname = path;
     species = 2;
     ConsoleRun run = RunCaptured([] { ::OpenQuatFile(); });
-    EXPECT_EQ(run.output, Opening() + "\n" + Summary(120, 31));
+    EXPECT_EQ(run.output, Opening() + "\n" + Summary(120, 31) + "Orientation from the columns c_q[1] c_q[2] c_q[3] c_q[4].\n");
     Read(0);
     EXPECT_EQ(Row(0), (std::vector<double>{1, 1, 6.5, 3, 3, 1, 0, 0, 0}));
     Read(30);

@@ -167,7 +167,7 @@ SPECIAL = (["F%d" % n for n in range(1, 13)] +
             "Undo", "Redo", "Find", "Cancel", "Break", "XF86AudioMute", "XF86Back"])
 VIEW_COMMANDS = ["c", "z", "Z", "h", "alt+c", "alt+z", "alt+h"]  # orientation colours, fit, reset, help
 OTHER_CHARACTERS = ([c for c in "bfijkmortuvxy0123456789"] +
-                    [c for c in "ABCDEFHIJKMNOPRSTUVWXY"] +
+                    [c for c in "ABDEFHIJKMNOPRSTUVWXY"] +
                     ["exclam", "at", "numbersign", "dollar", "percent", "asciicircum", "ampersand", "asterisk",
                      "parenleft", "parenright", "bracketleft", "bracketright", "braceleft", "braceright",
                      "semicolon", "colon", "apostrophe", "quotedbl", "grave", "asciitilde", "backslash", "bar",
@@ -177,10 +177,11 @@ OTHER_CHARACTERS = ([c for c in "bfijkmortuvxy0123456789"] +
                     ["ctrl+%s" % c for c in "abcdefghijklnopqrstuvwxyz"] +
                     ["alt+%s" % c for c in "abdefgijkmnopqrstuvwxy"])
 DETAIL_KEYS = ["l", "alt+l"]   # each toggles adaptive detail and says so
+QUANTITY_KEYS = ["C"]          # cycles species colours and each per-particle quantity, and says which
 
 KEY_GROUPS = [(MOVES, 30), (FRAME_KEYS, 12), (SWITCHES, 4), (ARROWS, 14), (SPECIAL, 10), (OTHER_CHARACTERS, 25),
               (ENTER_KEYS, 1.2), (["G"], 3.5), (["L"], 0.3), (VIEW_COMMANDS, 1.5),
-              (DETAIL_KEYS, 1)]
+              (DETAIL_KEYS, 1), (QUANTITY_KEYS, 1)]
 
 # What 'h' prints: each heading, then one indented line per key, mouse action or menu entry. The lines themselves
 # are read from the viewer at the start of each run (AbuseRun.learn_help).
@@ -202,6 +203,9 @@ PICK_LINE = re.compile(r"Atom \d+ \(label \d+, species \d+\): position \(.*\), o
 SLAB_LINE = r"Slab cut on: normal \(\S+, \S+, \S+\), centre offset \S+, width \S+\."
 SLAB_KEYS = {"bracketleft", "bracketright", "braceleft", "braceright"}
 SPECIES = {DUMP_CONFIG: 4, PDB_CONFIG: 5}
+# The per-particle quantities of each trajectory: the dump names none; every PDB particle has occupancy 1.00 and
+# B-factor 0.00, so each is one value throughout (the frame named in its second line depends on timing).
+QUANTITIES = {DUMP_CONFIG: [], PDB_CONFIG: [("occupancy", "1"), ("B-factor", "0")]}
 
 
 def random_key(rng):
@@ -292,6 +296,7 @@ class AbuseRun:
         self.box = False              # the simulation box is shown
         self.slab = False             # the slab cut is on
         self.hidden = set()           # species switched off
+        self.quantity = -1            # the quantity colouring by (index into QUANTITIES), -1 for none
         self.snapshots = []           # names of the snapshots written, in order
         self.expected = []            # predicted event lines, in order: (what is shown in a report, regex)
         self.log = []                 # what was done, for the failure report
@@ -362,7 +367,25 @@ class AbuseRun:
         self.config = config
         self.adaptive = False
         self.box, self.slab, self.hidden = False, False, set()  # a configuration read switches them off
+        self.quantity = -1  # a configuration without colour_by colours by species
         return shown
+
+    def cycle_quantity(self):
+        names = QUANTITIES[self.config]
+        if not names:
+            trajectory = {DUMP_CONFIG: "abuse.dump", PDB_CONFIG: "abuse.pdb"}[self.config]
+            self.expect("Colouring by species: %s gives no per-particle quantity to colour by." % trajectory)
+            return
+        self.quantity = 0 if self.colouring else self.quantity + 1
+        if self.quantity >= len(names):
+            self.quantity = -1
+            self.expect("Colouring by species.")
+            return
+        self.colouring = False
+        name, value = names[self.quantity]
+        self.expect("Colouring by %s (%s to %s)." % (name, value, value))
+        self.expect("%s is %s for every atom of frame <frame>: every atom takes one colour." % (name, value),
+                    r"%s is %s for every atom of frame \d+: every atom takes one colour\." % (re.escape(name), value))
 
     def snapshot(self):
         pattern = r"Screen_%04d_\d{4,}\.%s" % (len(self.snapshots), self.format)
@@ -389,7 +412,11 @@ class AbuseRun:
                     self.snapshot()
                 elif key in ("c", "alt+c"):
                     self.colouring = not self.colouring
+                    if self.colouring:
+                        self.quantity = -1
                     self.expect("Colouring by orientation." if self.colouring else "Colouring by species.")
+                elif key in QUANTITY_KEYS:
+                    self.cycle_quantity()
                 elif key in ("h", "alt+h"):
                     for line in self.help_lines:
                         self.expect(line)

@@ -1,0 +1,112 @@
+// Colouring by a quantity the file gives per particle (a velocity, an energy, a cluster id, a B-factor).
+#include "core/quantity_colour.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "core/order.h"
+#include "core/scene.h"
+
+namespace {
+
+// A particle whose value is not a number is grey, apart from every colour of the map.
+constexpr float NO_VALUE_GREY = 0.5f;
+
+double QuantityValue(long long atom, int quantity) {
+    const long long stride = static_cast<long long>(quantityNames.size());
+    return entry(quantities, atom * stride + quantity, "quantities");
+}
+
+std::string Number(double value, int digits) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*g", digits, value);
+    return text;
+}
+
+// The one-colour cases: the lines that say why every particle looks the same.
+std::string SameColourLine(int quantity, bool finite, double low) {
+    const std::string& name = entry(quantityNames, quantity, "quantityNames");
+    if (!finite)
+        return name + " has no finite value in frame " + std::to_string(frame) + ": every atom is drawn grey.";
+    return name + " is " + Number(low, 6) + " for every atom of frame " + std::to_string(frame) +
+           ": every atom takes one colour.";
+}
+
+}  // namespace
+
+bool QuantityRange(int quantity, double& low, double& high) {
+    bool any = false;
+    for (long long i = 0; i < atoms; ++i) {
+        double value = QuantityValue(i, quantity);
+        if (!std::isfinite(value)) continue;
+        if (!any || value < low) low = value;
+        if (!any || value > high) high = value;
+        any = true;
+    }
+    return any;
+}
+
+int FindQuantity(const std::string& name) {
+    for (std::size_t k = 0; k < quantityNames.size(); ++k)
+        if (quantityNames[k] == name) return static_cast<int>(k);
+    return SPECIES_COLOURS;
+}
+
+std::string RangeText(double low, double high) {
+    int digits = low == high ? 6 : 3;  // one value is shown as exactly as the file gives it
+    while (digits < 12 && low != high && Number(low, digits) == Number(high, digits)) ++digits;
+    return Number(low, digits) + " to " + Number(high, digits);
+}
+
+std::string ChooseQuantity(int quantity) {
+    colourQuantity = quantity;
+    if (quantity == SPECIES_COLOURS) return "Colouring by species.";
+    colourByOrientation = false;  // the last colouring chosen wins
+    const std::string& name = entry(quantityNames, quantity, "quantityNames");
+    double low = 0, high = 0;
+    const bool finite = QuantityRange(quantity, low, high);
+    if (colourByFixed && name == colourByName) {
+        quantityLow = colourByLow;
+        quantityHigh = colourByHigh;
+    } else {
+        quantityLow = finite ? low : 0;
+        quantityHigh = finite ? high : 0;
+    }
+    std::string lines = "Colouring by " + name + " (" + RangeText(quantityLow, quantityHigh) + ").";
+    if (!finite || low == high) lines += "\n" + SameColourLine(quantity, finite, low);
+    return lines;
+}
+
+std::string CycleQuantity() {
+    if (quantityNames.empty())
+        return "Colouring by species: " + inname + " gives no per-particle quantity to colour by.";
+    int next = colourByOrientation ? 0 : colourQuantity + 1;  // SPECIES_COLOURS + 1 is the first quantity
+    if (next >= static_cast<int>(quantityNames.size())) next = SPECIES_COLOURS;
+    return ChooseQuantity(next);
+}
+
+std::string ApplyColourBy() {
+    colourQuantity = SPECIES_COLOURS;
+    if (colourByName.empty()) return "";
+    int quantity = FindQuantity(colourByName);
+    if (quantity != SPECIES_COLOURS) return ChooseQuantity(quantity);
+    std::string known;
+    for (const std::string& name : quantityNames) known += (known.empty() ? "" : " ") + name;
+    return "No quantity " + colourByName + " in " + inname + " (" + (known.empty() ? "it gives none" : "it gives " + known) +
+           "): colouring by species.";
+}
+
+bool QuantityColour(long long atom, float* rgb) {
+    if (colourQuantity == SPECIES_COLOURS) return false;
+    const double value = QuantityValue(atom, colourQuantity);
+    if (std::isnan(value)) {
+        rgb[0] = rgb[1] = rgb[2] = NO_VALUE_GREY;
+        return true;
+    }
+    const double span = quantityHigh - quantityLow;
+    double t = 0.5;  // a range of one value: the middle of the map
+    if (span > 0) t = (value - quantityLow) / span;
+    else if (span == 0 && value != quantityLow) t = value < quantityLow ? 0 : 1;
+    Viridis(t, rgb);
+    return true;
+}
