@@ -426,12 +426,12 @@ std::string AskForAnotherName(const std::string& name) {
 std::string ReadConfig(std::string name) {
     std::ifstream file;
     while (!OpenForReading(file, name)) name = AskForAnotherName(name);
+    if (LooksBinary(file)) ConfigError({BinaryFileLine(name)});
     // A trajectory given in place of a configuration is shown with one made for it, fitted into the window.
     if (ConfigureFromTrajectory(name)) {
         ResetLookInside();
         fitViewOnLoad = true;
         return "";
     }
-    if (LooksBinary(file)) ConfigError({BinaryFileLine(name)});
     return ReadOpenedConfig(name, file);
 }
