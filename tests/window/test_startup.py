@@ -25,6 +25,7 @@ Infile chain.dump opened
 Reading...
 Number of atoms:      120
 Number of time steps: 31 (0 - 30)
+Orientation from the columns c_q[1] c_q[2] c_q[3] c_q[4].
 Bond information file chain.bonds is opened.
 Number of bonds:      108
 Done reading. Rendering.
