@@ -20,6 +20,7 @@ struct RenderOptions {
     std::string movie;         // --movie; empty: one image file per frame
     int fps = 25;              // --fps, for --movie
     bool adaptiveDetail = false;       // --adaptive-detail, as the key l or the configuration's adaptive_detail
+    bool raycast = false;              // --raycast, as the key i or the configuration's raycast
     bool colourByOrientation = false;  // --colour-by-orientation, as the key c
     bool help = false;         // --help
 };

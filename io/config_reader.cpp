@@ -18,7 +18,7 @@ namespace {
 // In this order: the order of the seen flags and of the missing-value check.
 enum Keyword {
     DUMPFILE, BONDFILE, SPECIES, HALF_RADII, BOND_VECTOR, COLOR,
-    BACKGROUND, SOLID_BONDS, TEXTURE, TEXTURE_BONDS, ANISOUFILE, ADAPTIVE_DETAIL, KEYWORD_COUNT
+    BACKGROUND, SOLID_BONDS, TEXTURE, TEXTURE_BONDS, ANISOUFILE, ADAPTIVE_DETAIL, RAYCAST, KEYWORD_COUNT
 };
 // Limits that keep the species tables within a sane size (each species needs lines in the file anyway).
 constexpr unsigned long long MAX_SPECIES = 1000000;
@@ -26,7 +26,7 @@ constexpr long long MAX_TABLE_ENTRIES = 30000000;
 
 const char* const KEYWORDS[KEYWORD_COUNT] = {
     "dumpfile", "bondfile", "species", "half_radii", "bond_vector", "color",
-    "background", "solid_bonds", "texture", "texture_bonds", "anisoufile", "adaptive_detail"};
+    "background", "solid_bonds", "texture", "texture_bonds", "anisoufile", "adaptive_detail", "raycast"};
 
 // What one read of a file keeps: its seen flags, the trajectory keyword met first, and its result.
 struct ConfigRead {
@@ -221,6 +221,10 @@ void HandleKeywordLine(ConfigRead& read, Keyword keyword, std::string_view line,
             adaptiveDetail = true;
             std::cout << "Adaptive detail will be used." << std::endl;
             break;
+        case RAYCAST:
+            raycastEllipsoids = true;
+            std::cout << "Ray-cast ellipsoids will be used." << std::endl;
+            break;
         case KEYWORD_COUNT:
             break;
     }
@@ -273,6 +277,10 @@ void ApplyDefaults(ConfigRead& read) {
     if (!read.seen[ADAPTIVE_DETAIL]) {
         adaptiveDetail = false;
         read.seen[ADAPTIVE_DETAIL] = true;
+    }
+    if (!read.seen[RAYCAST]) {
+        raycastEllipsoids = false;
+        read.seen[RAYCAST] = true;
     }
 }
 

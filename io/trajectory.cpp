@@ -18,6 +18,7 @@ void ReadFrame() {
     if (quat) ReadQuatFrame();
     else ReadAnisouFrame();
     orderFrameChanged = true;
+    ++particleDataVersion;
 }
 
 void CloseFile() {

@@ -14,6 +14,7 @@
 #include "export/screenshot.h"
 #include "io/load.h"
 #include "ui/animation.h"
+#include "render/raycast.h"
 #include "render/textures.h"
 #include "render/camera.h"
 #include "ui/view_commands.h"
@@ -122,6 +123,16 @@ static void ToggleAdaptiveDetail() {
     std::cout << (adaptiveDetail ? "Adaptive detail on." : "Adaptive detail off.") << std::endl;
 }
 
+// Where the context cannot ray-cast, the key says why in one line and the drawing stays as it was.
+static void ToggleRaycast() {
+    if (!raycastEllipsoids && !RaycastAvailable()) {
+        std::cout << "Ray-cast ellipsoids are not available: " << RaycastProblem() << "." << std::endl;
+        return;
+    }
+    raycastEllipsoids = !raycastEllipsoids;
+    std::cout << (raycastEllipsoids ? "Ray-cast ellipsoids on." : "Ray-cast ellipsoids off.") << std::endl;
+}
+
 // Printing frames stays on or off as it was: a snapshot in the middle of a movie export does not end it.
 static void Snapshot() {
     bool printing = print;
@@ -210,6 +221,7 @@ const KeyCommand KEY_COMMANDS[] = {
     {"z", "z", FitView, "fit the frame into the window, keeping the rotation"},
     {"Z", "Z", ResetView, "start-up view, then fit"},
     {"l", "l", ToggleAdaptiveDetail, "adaptive level of detail on / off"},
+    {"i", "i", ToggleRaycast, "ray-cast (exact) ellipsoids on / off, in place of the tessellations"},
     {"V", "V", SaveView, "write the view to NAME.view"},
     {"h", "h", PrintHelp, "this list"},
 };
