@@ -166,7 +166,7 @@ SPECIAL = (["F%d" % n for n in range(1, 13)] +
             "Control_L", "Control_R", "Alt_L", "Alt_R", "Super_L", "Meta_L", "Hyper_L", "Menu", "Pause", "Print",
             "Undo", "Redo", "Find", "Cancel", "Break", "XF86AudioMute", "XF86Back"])
 VIEW_COMMANDS = ["c", "z", "Z", "h", "alt+c", "alt+z", "alt+h"]  # orientation colours, fit, reset, help
-OTHER_CHARACTERS = ([c for c in "bfijkmortuvxy0123456789"] +
+OTHER_CHARACTERS = ([c for c in "bfjkmortuvxy0123456789"] +
                     [c for c in "ABCDEFHIJKMNOPRSTUVWXY"] +
                     ["exclam", "at", "numbersign", "dollar", "percent", "asciicircum", "ampersand", "asterisk",
                      "parenleft", "parenright", "bracketleft", "bracketright", "braceleft", "braceright",
@@ -175,15 +175,16 @@ OTHER_CHARACTERS = ([c for c in "bfijkmortuvxy0123456789"] +
                      "Delete", "Linefeed", "KP_Add", "KP_Subtract", "KP_Multiply", "KP_Divide", "KP_Equal",
                      "brokenbar", "plusminus"] +
                     ["ctrl+%s" % c for c in "abcdefghijklnopqrstuvwxyz"] +
-                    ["alt+%s" % c for c in "abdefgijkmnopqrstuvwxy"])
+                    ["alt+%s" % c for c in "abdefgjkmnopqrstuvwxy"])
 DETAIL_KEYS = ["l", "alt+l"]   # each toggles adaptive detail and says so
+RAYCAST_KEYS = ["i", "alt+i"]  # each toggles ray-cast ellipsoids and says so
 
 KEY_GROUPS = [(MOVES, 30), (FRAME_KEYS, 12), (SWITCHES, 4), (ARROWS, 14), (SPECIAL, 10), (OTHER_CHARACTERS, 25),
               (ENTER_KEYS, 1.2), (["G"], 3.5), (["L"], 0.3), (VIEW_COMMANDS, 1.5),
-              (DETAIL_KEYS, 1)]
+              (DETAIL_KEYS, 1), (RAYCAST_KEYS, 1)]
 
 # What 'h' prints: a heading, then one indented line per key, mouse action or menu entry.
-HELP_SHAPE = (["Keys:"] + [None] * 21 + ["Mouse and special keys:"] + [None] * 6 + ["Menu:"] + [None] * 9)
+HELP_SHAPE = (["Keys:"] + [None] * 22 + ["Mouse and special keys:"] + [None] * 6 + ["Menu:"] + [None] * 9)
 
 # In orientation colours every frame drawn after a frame change prints its order parameter; which frames are
 # drawn depends on timing, so these lines are checked for their form only and left out of the prediction.
@@ -273,6 +274,7 @@ class AbuseRun:
         self.test, self.folder, self.rng = test, folder, rng
         self.config = config          # the configuration loaded now
         self.adaptive = False         # adaptive detail: neither configuration switches it on
+        self.raycast = False          # ray-cast ellipsoids: neither configuration switches them on
         self.leftover = None          # the rest of the last go-to-frame answer line, still unread on standard input
         self.format = "jpg"
         self.colouring = False        # orientation colours are on
@@ -325,6 +327,7 @@ class AbuseRun:
         self.leftover = None
         self.config = config
         self.adaptive = False
+        self.raycast = False
         return shown
 
     def snapshot(self):
@@ -359,6 +362,9 @@ class AbuseRun:
                 elif key in DETAIL_KEYS:
                     self.adaptive = not self.adaptive
                     self.expect("Adaptive detail %s." % ("on" if self.adaptive else "off"))
+                elif key in RAYCAST_KEYS:
+                    self.raycast = not self.raycast
+                    self.expect("Ray-cast ellipsoids %s." % ("on" if self.raycast else "off"))
                 if key == "V":  # saves the view next to the trajectory and says so
                     self.expect("View written to %s.view." % {DUMP_CONFIG: "abuse.dump", PDB_CONFIG: "abuse.pdb"}[self.config])
             keys.append(key)
