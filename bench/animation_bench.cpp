@@ -1,6 +1,6 @@
 // Animation benchmark: frames per second while the display loop animates a generated dump (draw, overlay,
 // swap and the read of the next frame, as Display does with animation on), with the default drawing and
-// with adaptive detail, against the time to read a frame alone, measured in the same run, so it is clear
+// with adaptive detail and ray-cast, against the time to read a frame alone, measured in the same run, so it is clear
 // whether drawing or reading limits the animation.
 //
 // Usage: animation_bench [--particles N] [--frames N] [--seconds S]   (needs a display)
@@ -64,9 +64,12 @@ struct Animation {
 
 double FramesPerSecond(const Animation& run) { return run.shown / (run.animationMs / 1000); }
 
-Animation Animate(const Options& options, bool adaptive) {
+enum Drawing { DEFAULT_DRAWING, ADAPTIVE, RAYCAST };
+
+Animation Animate(const Options& options, Drawing drawing) {
     Animation result;
-    adaptiveDetail = adaptive;
+    adaptiveDetail = drawing == ADAPTIVE;
+    raycastEllipsoids = drawing == RAYCAST;
     frame = 0;
     ReadFrame();
     animate = true;
@@ -90,6 +93,7 @@ Animation Animate(const Options& options, bool adaptive) {
     result.animationMs = Milliseconds(animationStart);
     animate = false;
     adaptiveDetail = false;
+    raycastEllipsoids = false;
     result.shown = static_cast<int>(displays.size());
     result.displayMs = Median(displays);
     return result;
@@ -119,10 +123,12 @@ int Run(const Options& options, const std::string& path) {
     std::vector<double> reads = ReadEveryFrame(options.frames);  // also brings the file into the page cache
     reads = ReadEveryFrame(options.frames);
 
-    Animation standard = Animate(options, false);
+    Animation standard = Animate(options, DEFAULT_DRAWING);
     if (standard.shown < 0) return 1;
-    Animation adaptive = Animate(options, true);
+    Animation adaptive = Animate(options, ADAPTIVE);
     if (adaptive.shown < 0) return 1;
+    Animation raycast = Animate(options, RAYCAST);
+    if (raycast.shown < 0) return 1;
 
     std::vector<double> readsAfter = ReadEveryFrame(options.frames);
     reads.insert(reads.end(), readsAfter.begin(), readsAfter.end());
@@ -130,8 +136,8 @@ int Run(const Options& options, const std::string& path) {
 
     std::printf("animation (Display with animation on: clear, DoStuff, overlay %s, read of the next frame, swap)\n",
                 showTS ? "on" : "off");
-    for (const Animation* run : {&standard, &adaptive}) {
-        std::printf("%s\n", run == &standard ? "default drawing" : "adaptive detail");
+    for (const Animation* run : {&standard, &adaptive, &raycast}) {
+        std::printf("%s\n", run == &standard ? "default drawing" : run == &adaptive ? "adaptive detail" : "ray-cast ellipsoids");
         std::printf("  frames shown                      %d of %d%s\n", run->shown, options.frames,
                     run->timedOut ? " (stopped at the time limit)" : "");
         std::printf("  frames per second                 %.2f   (%.1f s in all)\n", FramesPerSecond(*run),
@@ -145,6 +151,9 @@ int Run(const Options& options, const std::string& path) {
     std::printf("  reads alone would allow           %.0f frames per second\n", 1000 / readMs);
     double ratio = FramesPerSecond(adaptive) / FramesPerSecond(standard);
     std::printf("adaptive / default frames per second  %.2fx   %s\n", ratio, ratio >= 4 ? ">= 4x met" : ">= 4x MISSED");
+    double raycastRatio = FramesPerSecond(raycast) / FramesPerSecond(adaptive);
+    std::printf("ray-cast / adaptive frames per second %.2fx   %s\n", raycastRatio,
+                raycastRatio >= 4 ? ">= 4x met" : ">= 4x MISSED");
     std::printf("renderer: %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
     return 0;
 }

@@ -3,12 +3,25 @@
 
 #include <cfloat>
 #include <cmath>
+#include <iostream>
 
+#include "core/exit_sequence.h"
 #include "core/scene.h"
 
 const double* GeomRow(long long atom) {
     entry(geom, atom * GEOM_STRIDE + GEOM_STRIDE - 1, "geom");
     return &geom[static_cast<std::size_t>(atom * GEOM_STRIDE)];
+}
+
+// The readers reject such types; this guard keeps a broken invariant from drawing garbage.
+int AtomSpecies(long long atom) {
+    double type = GeomRow(atom)[GEOM_TYPE];
+    if (!(type >= 1 && type < species + 1.0)) {
+        std::cout << "Something is seriously wrong. Atom " << atom + 1 << " has the species " << type
+                  << ", but only species 1 to " << species << " exist." << std::endl;
+        ExitSequence();
+    }
+    return static_cast<int>(type);
 }
 
 // Positions near the largest double overflow the plain sum of a coordinate; only then is every position

@@ -4,6 +4,7 @@
 #include <vector>
 
 const double* GeomRow(long long atom);  // row of atom `atom` (from 0) in geom, index-checked
+int AtomSpecies(long long atom);  // species number of atom `atom` (from 0); one outside 1 to species is reported and ends the program
 std::vector<double> average();  // mean position of the frame's atoms; (0, 0, 0) for an empty frame; always finite
 bool FitsInFloat(const double* values, int count);  // every value finite and within single precision, as OpenGL takes it
 

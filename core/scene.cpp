@@ -74,6 +74,8 @@ DumpColumns dumpColumns;
 bool cullOutsideView = true;
 long long ellipsoidsOutsideView = 0;
 bool tessellateEachShape = false;
+bool raycastEllipsoids = false;
+long long particleDataVersion = 0;
 int64_t gzipRestartSpacing = GZIP_RESTART_SPACING;
 GLUquadric* q = nullptr;
 std::vector<std::string> quantityNames;
@@ -166,6 +168,8 @@ void ResetScene() {
     cullOutsideView = true;
     ellipsoidsOutsideView = 0;
     tessellateEachShape = false;
+    raycastEllipsoids = false;
+    ++particleDataVersion;  // never back to an old value: a copy made before the reset must not look current
     gzipRestartSpacing = GZIP_RESTART_SPACING;
     bitfont = nullptr;
     quantityNames.clear();

@@ -106,6 +106,8 @@ extern DumpColumns dumpColumns;       // the column mapping of the open dump, ta
 extern bool cullOutsideView;             // true: no ellipsoid wholly outside the view is sent; false: every one (reference drawing)
 extern long long ellipsoidsOutsideView;  // ellipsoids the last drawing left out: outside the view, or beyond single precision
 extern bool tessellateEachShape;         // false: replay the prebuilt sphere lists; true: tessellate anew (reference drawing)
+extern bool raycastEllipsoids;           // each ellipsoid ray-cast on one screen quad, in place of the tessellations
+extern long long particleDataVersion;    // bumped whenever geom, shape, color or what is shown changes: GPU copies compare it
 
 // ---- Compressed trajectories --------------------------------------------------------------------
 // Text bytes between two restart points of a gzip index. Each keeps up to 32 KiB of window, deflated (about

@@ -131,9 +131,10 @@ void UseLookInsideSwitches(const RenderOptions& options) {
     for (int n : options.hiddenSpecies) SetSpeciesHidden(n, true);
 }
 
-// The switches of the command line add to what the configuration switched on, as the keys l and c would.
+// The switches of the command line add to what the configuration switched on, as the keys l, i and c would.
 void UseDrawingSwitches(const RenderOptions& options) {
     if (options.adaptiveDetail) adaptiveDetail = true;
+    if (options.raycast) raycastEllipsoids = true;
     if (options.colourByOrientation) {
         colourByOrientation = true;
         orderFrameChanged = true;

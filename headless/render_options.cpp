@@ -94,6 +94,11 @@ bool SetAdaptiveDetail(RenderOptions& o, const std::string&, std::string&) {
     return true;
 }
 
+bool SetRaycast(RenderOptions& o, const std::string&, std::string&) {
+    o.raycast = true;
+    return true;
+}
+
 bool SetColourByOrientation(RenderOptions& o, const std::string&, std::string&) {
     o.colourByOrientation = true;
     return true;
@@ -238,6 +243,7 @@ const RenderOption renderOptions[] = {
     {"--movie", "FILE.mp4", SetMovie, "one H.264 movie through ffmpeg instead of image files"},
     {"--fps", "N", SetFps, "frames per second of the movie; default 25"},
     {"--adaptive-detail", nullptr, SetAdaptiveDetail, "subdivisions from each ellipsoid's size on screen (key l)"},
+    {"--raycast", nullptr, SetRaycast, "exact ray-cast ellipsoids, one quad each (key i)"},
     {"--colour-by-orientation", nullptr, SetColourByOrientation, "colours from the angle to the director (key c)"},
     {"--fit", nullptr, SetFit, "fit the start-up frame into the picture, keeping the rotation (key z)"},
     {"--supersample", "K", SetSupersample, "draw K x K times larger (1 to 4) and average down; default 1"},

@@ -23,6 +23,7 @@ struct RenderOptions {
     std::string movie;         // --movie; empty: one image file per frame
     int fps = 25;              // --fps, for --movie
     bool adaptiveDetail = false;       // --adaptive-detail, as the key l or the configuration's adaptive_detail
+    bool raycast = false;              // --raycast, as the key i or the configuration's raycast
     bool colourByOrientation = false;  // --colour-by-orientation, as the key c
     bool fit = false;          // --fit: the view of the key z on the start-up frame, kept for every frame
     int supersample = 1;       // --supersample K: drawn K x K times larger and averaged down

@@ -45,6 +45,7 @@ void ReadFrame() {
     orderFrameChanged = true;
     animationEnded = false;  // a frame read, by a key or a reload: an animation has something to show again
     ReportBondsOutsideFrame();
+    ++particleDataVersion;
 }
 
 void CloseFile() {

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <iostream>
 
-#include "core/exit_sequence.h"
 #include "core/geometry.h"
 #include "core/order.h"
 #include "core/quantity_colour.h"
@@ -14,6 +13,7 @@
 #include "core/visibility.h"
 #include "render/bonds.h"
 #include "render/detail_view.h"
+#include "render/raycast.h"
 #include "render/shapes.h"
 
 
@@ -82,6 +82,36 @@ static void SetSpeciesMaterial(int n, const double* quaternion) {
     glMaterialf(GL_FRONT, GL_SHININESS, 0.0f);
 }
 
+// The state a tessellated ellipsoid of species n leaves for the bonds drawn after it, without drawing it.
+static void LeaveEllipsoidState(int n, const double* quaternion, int slices, int stacks) {
+    SetSpeciesMaterial(n, quaternion);
+    double half[3];
+    for (int k = 0; k < 3; ++k) half[k] = entry(shape, SPECIES_STRIDE * (n - 1LL) + k, "shape");
+    if (half[0] == half[1] && half[1] == half[2]) {
+        slices /= 2;
+        stacks /= 2;
+    }
+    gluQuadricNormals(q, GLU_SMOOTH);
+    gluQuadricTexture(q, GL_TRUE);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glBindTexture(GL_TEXTURE_2D, entry(texture, 0, "texture"));
+    LeaveUnitSphereState(slices, stacks);
+}
+
+// The ray-cast drawing in place of the tessellations; off, with one line, where the context cannot do it.
+static bool DrawnByRaycast() {
+    if (!raycastEllipsoids) return false;
+    if (!RaycastAvailable()) {
+        std::cout << "Ray-cast ellipsoids are not available: " << RaycastProblem() << "." << std::endl;
+        raycastEllipsoids = false;
+        return false;
+    }
+    long long drawn = DrawRaycastEllipsoids();
+    ellipsoidsOutsideView = atoms - drawn;
+    if (atoms > 0) LeaveEllipsoidState(AtomSpecies(atoms - 1), GeomRow(atoms - 1) + GEOM_QW, 30, 30);
+    return true;
+}
+
 void CreateEllipsoid(int n, std::vector<double> position, std::vector<double> quaternion, int slices, int stacks) {
     SetSpeciesMaterial(n, quaternion.data());
     double degrees = 0, axis[3] = {0, 0, 0};
@@ -120,13 +150,6 @@ void CreateEllipsoid(int n, std::vector<double> position, std::vector<double> qu
     glPopMatrix();
 }
 
-// The readers reject such types; this guard keeps a broken invariant from drawing garbage.
-[[noreturn]] static void ReportBadSpecies(long long atom, double type) {
-    std::cout << "Something is seriously wrong. Atom " << atom + 1 << " has the species " << type
-              << ", but only species 1 to " << species << " exist." << std::endl;
-    ExitSequence();
-}
-
 void DoStuff() {
     std::vector<double> centre = average();
     std::vector<double> position(3), quaternion(4);
@@ -134,15 +157,15 @@ void DoStuff() {
     SetViewPlanes();
     if (adaptiveDetail) detailView = ReadDetailView();
     ellipsoidsOutsideView = 0;
-    for (long long i = 0; i < atoms; ++i) {
+    bool raycast = DrawnByRaycast();
+    for (long long i = 0; i < atoms && !raycast; ++i) {
         const double* row = GeomRow(i);
-        double type = row[GEOM_TYPE];
-        if (!(type >= 1 && type < species + 1.0)) ReportBadSpecies(i, type);
+        int type = AtomSpecies(i);
         if (!AtomShown(i, centre)) continue;
         for (int k = 0; k < 3; ++k) position[k] = row[GEOM_X + k] - centre[k];
         for (int k = 0; k < 4; ++k) quaternion[k] = row[GEOM_QW + k];
         drawnAtom = i;
-        CreateEllipsoid(static_cast<int>(type), position, quaternion, 30, 30);
+        CreateEllipsoid(type, position, quaternion, 30, 30);
     }
     drawnAtom = -1;
     viewPlanesSet = false;

@@ -14,6 +14,7 @@
 #include "export/screenshot.h"
 #include "io/load.h"
 #include "ui/animation.h"
+#include "render/raycast.h"
 #include "render/textures.h"
 #include "render/camera.h"
 #include "ui/inside_commands.h"
@@ -123,6 +124,16 @@ static void ToggleAdaptiveDetail() {
     std::cout << (adaptiveDetail ? "Adaptive detail on." : "Adaptive detail off.") << std::endl;
 }
 
+// Where the context cannot ray-cast, the key says why in one line and the drawing stays as it was.
+static void ToggleRaycast() {
+    if (!raycastEllipsoids && !RaycastAvailable()) {
+        std::cout << "Ray-cast ellipsoids are not available: " << RaycastProblem() << "." << std::endl;
+        return;
+    }
+    raycastEllipsoids = !raycastEllipsoids;
+    std::cout << (raycastEllipsoids ? "Ray-cast ellipsoids on." : "Ray-cast ellipsoids off.") << std::endl;
+}
+
 // Printing frames stays on or off as it was: a snapshot in the middle of a movie export does not end it.
 static void Snapshot() {
     bool printing = print;
@@ -215,6 +226,7 @@ const KeyCommand KEY_COMMANDS[] = {
     {"z", "z", FitView, "fit the frame into the window, keeping the rotation"},
     {"Z", "Z", ResetView, "start-up view, then fit"},
     {"l", "l", ToggleAdaptiveDetail, "adaptive level of detail on / off"},
+    {"i", "i", ToggleRaycast, "ray-cast (exact) ellipsoids on / off, in place of the tessellations"},
     {"\r", "Enter", Snapshot, "snapshot Screen_NNNN_FFFF in the working directory (never overwrites)"},
     {"V", "V", SaveView, "write the view to TRAJECTORY.view, for ovalix --render --view"},
     {"L", "L", Reload, "reload from a configuration file (asks on the console)"},

@@ -14,6 +14,7 @@ void FillRandomScene(int n) {
     topology.clear();
     atoms = n;
     geom.assign(static_cast<std::size_t>(n) * GEOM_STRIDE, 0.0);
+    ++particleDataVersion;  // the tables were overwritten, as a frame read does
     std::mt19937 random(12345);
     std::uniform_real_distribution<double> box(-60.0, 60.0), unit(-1.0, 1.0);
     for (int i = 0; i < n; ++i) {

@@ -166,7 +166,7 @@ SPECIAL = (["F%d" % n for n in range(1, 13)] +
             "Control_L", "Control_R", "Alt_L", "Alt_R", "Super_L", "Meta_L", "Hyper_L", "Menu", "Pause", "Print",
             "Undo", "Redo", "Find", "Cancel", "Break", "XF86AudioMute", "XF86Back"])
 VIEW_COMMANDS = ["c", "z", "Z", "h", "alt+c", "alt+z", "alt+h"]  # orientation colours, fit, reset, help
-OTHER_CHARACTERS = ([c for c in "bfijkmortuvxy0123456789"] +
+OTHER_CHARACTERS = ([c for c in "bfjkmortuvxy0123456789"] +
                     [c for c in "ABDEFHIJKMNOPRSTUVWXY"] +
                     ["exclam", "at", "numbersign", "dollar", "percent", "asciicircum", "ampersand", "asterisk",
                      "parenleft", "parenright", "bracketleft", "bracketright", "braceleft", "braceright",
@@ -175,13 +175,14 @@ OTHER_CHARACTERS = ([c for c in "bfijkmortuvxy0123456789"] +
                      "Delete", "Linefeed", "KP_Add", "KP_Subtract", "KP_Multiply", "KP_Divide", "KP_Equal",
                      "brokenbar", "plusminus"] +
                     ["ctrl+%s" % c for c in "abcdefghijklnopqrstuvwxyz"] +
-                    ["alt+%s" % c for c in "abdefgijkmnopqrstuvwxy"])
+                    ["alt+%s" % c for c in "abdefgjkmnopqrstuvwxy"])
 DETAIL_KEYS = ["l", "alt+l"]   # each toggles adaptive detail and says so
 QUANTITY_KEYS = ["C"]          # cycles species colours and each per-particle quantity, and says which
+RAYCAST_KEYS = ["i", "alt+i"]  # each toggles ray-cast ellipsoids and says so
 
 KEY_GROUPS = [(MOVES, 30), (FRAME_KEYS, 12), (SWITCHES, 4), (ARROWS, 14), (SPECIAL, 10), (OTHER_CHARACTERS, 25),
               (ENTER_KEYS, 1.2), (["G"], 3.5), (["L"], 0.3), (VIEW_COMMANDS, 1.5),
-              (DETAIL_KEYS, 1), (QUANTITY_KEYS, 1)]
+              (DETAIL_KEYS, 1), (QUANTITY_KEYS, 1), (RAYCAST_KEYS, 1)]
 
 # What 'h' prints: each heading, then one indented line per key, mouse action or menu entry. The lines themselves
 # are read from the viewer at the start of each run (AbuseRun.learn_help).
@@ -290,6 +291,7 @@ class AbuseRun:
         self.test, self.folder, self.rng = test, folder, rng
         self.config = config          # the configuration loaded now
         self.adaptive = False         # adaptive detail: neither configuration switches it on
+        self.raycast = False          # ray-cast ellipsoids: neither configuration switches them on
         self.leftover = None          # the rest of the last go-to-frame answer line, still unread on standard input
         self.format = "jpg"
         self.colouring = False        # orientation colours are on
@@ -368,6 +370,7 @@ class AbuseRun:
         self.adaptive = False
         self.box, self.slab, self.hidden = False, False, set()  # a configuration read switches them off
         self.quantity = -1  # a configuration without colour_by colours by species
+        self.raycast = False
         return shown
 
     def cycle_quantity(self):
@@ -441,6 +444,9 @@ class AbuseRun:
                     else:
                         self.hidden ^= {n}
                         self.expect("Species %d %s." % (n, "hidden" if n in self.hidden else "shown"))
+                elif key in RAYCAST_KEYS:
+                    self.raycast = not self.raycast
+                    self.expect("Ray-cast ellipsoids %s." % ("on" if self.raycast else "off"))
                 if key == "V":  # saves the view next to the trajectory and says so
                     self.expect("View written to %s.view." % {DUMP_CONFIG: "abuse.dump", PDB_CONFIG: "abuse.pdb"}[self.config])
             keys.append(key)

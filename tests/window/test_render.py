@@ -138,6 +138,14 @@ class RenderEqualsWindow(unittest.TestCase):
         checkerboard(os.path.join(folder, "checks.png"))
         self.compare(folder, "pair.cfg", "pair.dump", 3, ["e", "e"])
 
+    def test_raycast_ellipsoids_textured(self):
+        folder = temp_dir(self)
+        write_file(folder, "pair.dump", TEXTURED_DUMP)
+        write_file(folder, "pair.cfg", TEXTURED_CONFIG)
+        checkerboard(os.path.join(folder, "checks.png"))
+        # The key i in the window, the switch --raycast offscreen: the same shaders, the same pixels.
+        self.compare(folder, "pair.cfg", "pair.dump", 3, ["e", "e", "i"], ["--raycast"])
+
 
 if __name__ == "__main__":
     unittest.main()

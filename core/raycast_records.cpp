@@ -1,0 +1,71 @@
+// Per-particle records of the ray-cast drawing, computed as the tessellated drawing would set its matrices.
+#include "core/raycast_records.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "core/geometry.h"
+#include "core/order.h"
+#include "core/quantity_colour.h"
+#include "core/scene.h"
+#include "core/visibility.h"
+
+// Hidden species and the slab cut: the one visibility test of every drawing. The drawing compares that state
+// with what its records were filled from.
+bool ParticleShown(long long atom, const std::vector<double>& centre) { return AtomShown(atom, centre); }
+
+// glRotate normalises its axis and ignores an axis shorter than 1e-4 (Mesa); the angle comes from w alone.
+void DrawnRotation(const double* quaternion, float* unit) {
+    double degrees = 0, axis[3] = {0, 0, 0};
+    QuaternionAxisAngle(quaternion, degrees, axis);
+    double length = std::sqrt(axis[0] * axis[0] + axis[1] * axis[1] + axis[2] * axis[2]);
+    if (degrees == 0 || !(length > 1e-4) || !std::isfinite(degrees)) {
+        unit[0] = 1.0f;
+        unit[1] = unit[2] = unit[3] = 0.0f;
+        return;
+    }
+    double half = degrees * pi / 360.0, s = std::sin(half) / length;
+    unit[0] = static_cast<float>(std::cos(half));
+    for (int k = 0; k < 3; ++k) unit[k + 1] = static_cast<float>(axis[k] * s);
+}
+
+static unsigned char ColourByte(double value) {
+    return static_cast<unsigned char>(std::lround(255.0 * std::clamp(std::isnan(value) ? 0.0 : value, 0.0, 1.0)));
+}
+
+bool FillRaycastRecord(long long atom, const double* centre, RaycastRecord& record) {
+    const double* row = GeomRow(atom);
+    int n = AtomSpecies(atom);
+    double position[3], half[3];
+    for (int k = 0; k < 3; ++k) {
+        position[k] = row[GEOM_X + k] - centre[k];
+        // A negative half radius mirrors the sphere, which draws the same surface.
+        half[k] = std::fabs(entry(shape, SPECIES_STRIDE * (n - 1LL) + k, "shape"));
+    }
+    // A flat or infinite ellipsoid shows no pixel; beyond single precision OpenGL could not place it.
+    if (!FitsInFloat(position, 3) || !FitsInFloat(half, 3)) return false;
+    if (!(half[0] > 0 && half[1] > 0 && half[2] > 0)) return false;
+    for (int k = 0; k < 3; ++k) {
+        record.centre[k] = static_cast<float>(position[k]);
+        record.half[k] = static_cast<float>(half[k]);
+        if (!(record.half[k] > 0)) return false;  // below the smallest float
+    }
+    DrawnRotation(row + GEOM_QW, record.rotation);
+    float diffuse[3];
+    for (int k = 0; k < 3; ++k) diffuse[k] = static_cast<float>(entry(color, SPECIES_STRIDE * (n - 1LL) + k, "color"));
+    if (!QuantityColour(atom, diffuse)) OrientationColour(n, row + GEOM_QW, diffuse);
+    for (int k = 0; k < 3; ++k) record.colour[k] = ColourByte(diffuse[k]);
+    record.colour[3] = 255;
+    return true;
+}
+
+long long FillRaycastRecords(RaycastRecord* records) {
+    std::vector<double> centre = average();
+    long long count = 0;
+    for (long long i = 0; i < atoms; ++i) {
+        AtomSpecies(i);
+        if (ParticleShown(i, centre) && FillRaycastRecord(i, centre.data(), records[count])) ++count;
+    }
+    return count;
+}

@@ -1,0 +1,376 @@
+// Ray-cast ellipsoids: one instanced quad per ellipsoid, its records uploaded once per frame.
+#define GL_GLEXT_PROTOTYPES 1  // Mesa's libGL exports the entry points; the version is checked before any is called
+#include "render/raycast.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "core/raycast_records.h"
+#include "core/scene.h"
+
+namespace {
+
+// Body frame: the unit sphere that the ellipsoid's scale, rotation and translation turn into the particle.
+// Each corner of the quad gets the ray through it as near point and near-to-far direction, in the eye frame
+// and in the body frame; both are affine in the window coordinates, so interpolating them without
+// perspective is exact, and the ray parameter t runs from the near plane (0) to the far plane (1).
+const char* const VERTEX_SHADER = R"(#version 130
+in vec2 corner;     // 0 or 1 in x and y
+in vec3 centre;
+in vec4 rotation;   // unit quaternion w, x, y, z
+in vec3 halfAxes;
+in vec4 colour;
+noperspective out vec3 nearBody;
+noperspective out vec3 rayBody;
+noperspective out vec3 nearEye;
+noperspective out vec3 rayEye;
+flat out vec3 normalColumn0;  // body normal to model normal: rotation times the inverse scale
+flat out vec3 normalColumn1;
+flat out vec3 normalColumn2;
+flat out vec4 diffuse;
+
+mat3 RotationMatrix(vec4 q) {
+    float w = q.x, x = q.y, y = q.z, z = q.w;
+    return mat3(1.0 - 2.0 * (y * y + z * z), 2.0 * (x * y + w * z), 2.0 * (x * z - w * y),
+                2.0 * (x * y - w * z), 1.0 - 2.0 * (x * x + z * z), 2.0 * (y * z + w * x),
+                2.0 * (x * z + w * y), 2.0 * (y * z - w * x), 1.0 - 2.0 * (x * x + y * y));
+}
+
+// Tangent planes x = c w of the clip-space quadric (its dual, T D T^T with D = diag(1, 1, 1, -1)).
+vec2 Extent(vec4 row, vec4 wRow, float q33) {
+    float q00 = dot(row.xyz, row.xyz) - row.w * row.w;
+    float q03 = dot(row.xyz, wRow.xyz) - row.w * wRow.w;
+    float root = sqrt(max(q03 * q03 - q00 * q33, 0.0));
+    float a = (q03 + root) / q33, b = (q03 - root) / q33;
+    return vec2(min(a, b), max(a, b));
+}
+
+void main() {
+    mat3 turn = RotationMatrix(rotation);
+    mat4 model = mat4(vec4(turn[0] * halfAxes.x, 0.0), vec4(turn[1] * halfAxes.y, 0.0),
+                      vec4(turn[2] * halfAxes.z, 0.0), vec4(centre, 1.0));
+    mat4 toClip = gl_ModelViewProjectionMatrix * model;
+    vec4 row0 = vec4(toClip[0][0], toClip[1][0], toClip[2][0], toClip[3][0]);
+    vec4 row1 = vec4(toClip[0][1], toClip[1][1], toClip[2][1], toClip[3][1]);
+    vec4 row3 = vec4(toClip[0][3], toClip[1][3], toClip[2][3], toClip[3][3]);
+    float q33 = dot(row3.xyz, row3.xyz) - row3.w * row3.w;
+    vec2 low = vec2(-1.0), high = vec2(1.0);
+    bool shown = true;
+    if (q33 < 0.0) {  // wholly on one side of the eye plane
+        shown = row3.w > 0.0;
+        vec2 x = Extent(row0, row3, q33), y = Extent(row1, row3, q33);
+        low = max(vec2(x.x, y.x), low);
+        high = min(vec2(x.y, y.y), high);
+    }  // else it reaches across the eye plane: its projection is unbounded, the whole view is its bound
+    shown = shown && low.x < high.x && low.y < high.y;  // false for NaN too
+    vec2 ndc = mix(low, high, corner);
+    gl_Position = shown ? vec4(ndc, 0.0, 1.0) : vec4(-2.0, -2.0, 0.0, 1.0);
+
+    vec4 nearPoint = gl_ProjectionMatrixInverse * vec4(ndc, -1.0, 1.0);
+    vec4 farPoint = gl_ProjectionMatrixInverse * vec4(ndc, 1.0, 1.0);
+    nearEye = nearPoint.xyz / nearPoint.w;
+    rayEye = farPoint.xyz / farPoint.w - nearEye;
+    vec3 inverseScale = 1.0 / halfAxes;
+    vec3 nearModel = (gl_ModelViewMatrixInverse * vec4(nearEye, 1.0)).xyz - centre;
+    vec3 rayModel = (gl_ModelViewMatrixInverse * vec4(rayEye, 0.0)).xyz;
+    nearBody = (nearModel * turn) * inverseScale;
+    rayBody = (rayModel * turn) * inverseScale;
+    normalColumn0 = turn[0] * inverseScale.x;
+    normalColumn1 = turn[1] * inverseScale.y;
+    normalColumn2 = turn[2] * inverseScale.z;
+    diffuse = colour;
+}
+)";
+
+// Lighting as the fixed-function pipeline does it per vertex, here per pixel: material ambient 0.8, the
+// particle's diffuse colour, specular 0.1 with shininess 0; clamped, modulated by the texture, then linear fog.
+// Texture coordinates are those gluSphere gives: s = 1 - longitude / 2 pi from the body y axis towards x,
+// t = 1 - colatitude / pi from the body z axis.
+const char* const FRAGMENT_SHADER = R"(#version 130
+noperspective in vec3 nearBody;
+noperspective in vec3 rayBody;
+noperspective in vec3 nearEye;
+noperspective in vec3 rayEye;
+flat in vec3 normalColumn0;
+flat in vec3 normalColumn1;
+flat in vec3 normalColumn2;
+flat in vec4 diffuse;
+uniform sampler2D picture;
+uniform bool textured;
+uniform bool lighting;
+uniform bool lightOn[2];
+uniform bool fog;
+
+const float PI = 3.14159265358979;
+
+vec4 LightFrom(int i, vec3 normal, vec3 eye) {
+    vec4 position = gl_LightSource[i].position;
+    vec3 toLight = normalize(position.w == 0.0 ? position.xyz : position.xyz - eye * position.w);
+    float facing = dot(normal, toLight);
+    vec4 sum = 0.8 * gl_LightSource[i].ambient;
+    if (facing > 0.0) sum += facing * diffuse * gl_LightSource[i].diffuse + 0.1 * gl_LightSource[i].specular;
+    return sum;
+}
+
+// The seam of s (longitude 0) would pick the smallest mipmap level; the gradient of the longitude
+// counted from -pi to pi is used where it is the smaller one.
+vec4 Texel(vec3 body) {
+    float turns = atan(body.x, body.y) / (2.0 * PI);  // -0.5 to 0.5
+    float s = 1.0 - fract(turns);
+    float t = 1.0 - acos(clamp(body.z, -1.0, 1.0)) / PI;
+    vec2 seamX = vec2(dFdx(s), dFdx(t)), seamY = vec2(dFdy(s), dFdy(t));
+    vec2 freeX = vec2(-dFdx(turns), dFdx(t)), freeY = vec2(-dFdy(turns), dFdy(t));
+    bool seam = abs(seamX.x) + abs(seamY.x) > abs(freeX.x) + abs(freeY.x);
+    return textureGrad(picture, vec2(s, t), seam ? freeX : seamX, seam ? freeY : seamY);
+}
+
+void main() {
+    float along = dot(rayBody, rayBody);
+    float closest = -dot(nearBody, rayBody) / along;
+    vec3 nearest = nearBody + closest * rayBody;
+    float miss = dot(nearest, nearest);
+    if (!(miss <= 1.0)) discard;
+    float t = closest - sqrt((1.0 - miss) / along);  // where the ray enters
+    if (!(t >= 0.0 && t <= 1.0)) discard;            // before the near plane or beyond the far plane
+    vec3 body = nearBody + t * rayBody;
+    vec3 eye = nearEye + t * rayEye;
+    vec4 clip = gl_ProjectionMatrix * vec4(eye, 1.0);
+    gl_FragDepth = 0.5 * (gl_DepthRange.diff * clip.z / clip.w + gl_DepthRange.near + gl_DepthRange.far);
+
+    vec4 colour = vec4(1.0);
+    if (lighting) {
+        vec3 model = mat3(normalColumn0, normalColumn1, normalColumn2) * body;
+        vec3 normal = normalize(gl_NormalMatrix * model);
+        colour = 0.8 * gl_LightModel.ambient;
+        if (lightOn[0]) colour += LightFrom(0, normal, eye);
+        if (lightOn[1]) colour += LightFrom(1, normal, eye);
+        colour = clamp(vec4(colour.rgb, diffuse.a), 0.0, 1.0);
+    }
+    if (textured) colour *= Texel(body);  // a uniform branch: the derivatives see every pixel of the block
+    if (fog) {
+        float f = clamp((gl_Fog.end - abs(eye.z)) * gl_Fog.scale, 0.0, 1.0);
+        colour.rgb = mix(gl_Fog.color.rgb, colour.rgb, f);
+    }
+    gl_FragColor = colour;
+}
+)";
+
+// Attribute locations, bound before linking.
+enum { CORNER = 0, CENTRE, ROTATION, HALF_AXES, COLOUR };
+
+struct RaycastGL {
+    bool tried = false;
+    bool ready = false;
+    std::string problem;
+    GLuint program = 0;
+    GLuint vertexArray = 0;
+    GLuint corners = 0;
+    GLuint records = 0;
+    GLint pictureAt = -1, texturedAt = -1, lightingAt = -1, lightOnAt = -1, fogAt = -1;
+    // What the records on the GPU were filled from.
+    bool uploaded = false;
+    long long version = -1;
+    bool byOrientation = false;
+    int quantity = SPECIES_COLOURS;
+    double quantityRange[2] = {0, 0};
+    std::vector<unsigned char> hiddenUsed;
+    SlabCut slabUsed = {false, {0, 0, 0}, 0, 0};
+    std::vector<double> shapeUsed, colourUsed;
+    long long recordCount = 0;
+    long long uploads = 0;
+};
+RaycastGL gl;
+
+// The context's major and minor version from GL_VERSION ("4.5 (Compatibility Profile) Mesa ...").
+int ContextVersion() {
+    const char* text = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    int major = 0, minor = 0;
+    if (text == nullptr || std::sscanf(text, "%d.%d", &major, &minor) != 2) return 0;
+    return 10 * major + minor;
+}
+
+bool HasExtension(const char* name) {
+    GLint count = 0;
+    glGetIntegerv(GL_NUM_EXTENSIONS, &count);
+    for (GLint k = 0; k < count; ++k) {
+        const char* extension = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(k)));
+        if (extension != nullptr && std::strcmp(extension, name) == 0) return true;
+    }
+    return false;
+}
+
+// The first line of a compiler or linker log.
+std::string FirstLine(const std::vector<char>& log) {
+    std::string text(log.data());
+    std::size_t end = text.find('\n');
+    return end == std::string::npos ? text : text.substr(0, end);
+}
+
+GLuint CompileShader(GLenum kind, const char* source, std::string& problem) {
+    GLuint shader = glCreateShader(kind);
+    glShaderSource(shader, 1, &source, nullptr);
+    glCompileShader(shader);
+    GLint ok = GL_FALSE, length = 0;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (ok == GL_TRUE) return shader;
+    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+    std::vector<char> log(static_cast<std::size_t>(length > 0 ? length : 1) + 1, '\0');
+    glGetShaderInfoLog(shader, length, nullptr, log.data());
+    problem = "the shader does not compile: " + FirstLine(log);
+    glDeleteShader(shader);
+    return 0;
+}
+
+bool LinkProgram(std::string& problem) {
+    GLuint vertex = CompileShader(GL_VERTEX_SHADER, VERTEX_SHADER, problem);
+    GLuint fragment = vertex ? CompileShader(GL_FRAGMENT_SHADER, FRAGMENT_SHADER, problem) : 0;
+    if (!vertex || !fragment) {
+        if (vertex) glDeleteShader(vertex);
+        return false;
+    }
+    gl.program = glCreateProgram();
+    glAttachShader(gl.program, vertex);
+    glAttachShader(gl.program, fragment);
+    const char* names[] = {"corner", "centre", "rotation", "halfAxes", "colour"};
+    for (GLuint k = 0; k < 5; ++k) glBindAttribLocation(gl.program, k, names[k]);
+    glLinkProgram(gl.program);
+    glDeleteShader(vertex);
+    glDeleteShader(fragment);
+    GLint ok = GL_FALSE, length = 0;
+    glGetProgramiv(gl.program, GL_LINK_STATUS, &ok);
+    if (ok == GL_TRUE) return true;
+    glGetProgramiv(gl.program, GL_INFO_LOG_LENGTH, &length);
+    std::vector<char> log(static_cast<std::size_t>(length > 0 ? length : 1) + 1, '\0');
+    glGetProgramInfoLog(gl.program, length, nullptr, log.data());
+    problem = "the shaders do not link: " + FirstLine(log);
+    glDeleteProgram(gl.program);
+    gl.program = 0;
+    return false;
+}
+
+void RecordAttribute(GLuint location, GLint size, GLenum type, GLboolean normalised, std::size_t offset) {
+    glEnableVertexAttribArray(location);
+    glVertexAttribPointer(location, size, type, normalised, sizeof(RaycastRecord), reinterpret_cast<const void*>(offset));
+    glVertexAttribDivisor(location, 1);
+}
+
+// The vertex array: four corners shared by every quad, then one record per instance.
+void MakeBuffers() {
+    const float corners[8] = {0, 0, 1, 0, 0, 1, 1, 1};
+    glGenVertexArrays(1, &gl.vertexArray);
+    glBindVertexArray(gl.vertexArray);
+    glGenBuffers(1, &gl.corners);
+    glBindBuffer(GL_ARRAY_BUFFER, gl.corners);
+    glBufferData(GL_ARRAY_BUFFER, sizeof corners, corners, GL_STATIC_DRAW);
+    glEnableVertexAttribArray(CORNER);
+    glVertexAttribPointer(CORNER, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
+    glGenBuffers(1, &gl.records);
+    glBindBuffer(GL_ARRAY_BUFFER, gl.records);
+    RecordAttribute(CENTRE, 3, GL_FLOAT, GL_FALSE, offsetof(RaycastRecord, centre));
+    RecordAttribute(ROTATION, 4, GL_FLOAT, GL_FALSE, offsetof(RaycastRecord, rotation));
+    RecordAttribute(HALF_AXES, 3, GL_FLOAT, GL_FALSE, offsetof(RaycastRecord, half));
+    RecordAttribute(COLOUR, 4, GL_UNSIGNED_BYTE, GL_TRUE, offsetof(RaycastRecord, colour));
+    glBindVertexArray(0);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+}
+
+void SetUp() {
+    gl.tried = true;
+    int version = ContextVersion();
+    if (version < 31 || (version < 33 && !HasExtension("GL_ARB_instanced_arrays"))) {
+        const char* text = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+        gl.problem = std::string("this OpenGL ") + (text ? text : "context") + " lacks instanced drawing and GLSL 1.30";
+        return;
+    }
+    if (!LinkProgram(gl.problem)) return;
+    gl.pictureAt = glGetUniformLocation(gl.program, "picture");
+    gl.texturedAt = glGetUniformLocation(gl.program, "textured");
+    gl.lightingAt = glGetUniformLocation(gl.program, "lighting");
+    gl.lightOnAt = glGetUniformLocation(gl.program, "lightOn");
+    gl.fogAt = glGetUniformLocation(gl.program, "fog");
+    MakeBuffers();
+    gl.ready = true;
+}
+
+bool RecordsCurrent() {
+    const SlabCut& cut = gl.slabUsed;
+    bool sameSlab = cut.on == slab.on && (!slab.on || (cut.offset == slab.offset && cut.width == slab.width &&
+                                                       cut.normal[0] == slab.normal[0] && cut.normal[1] == slab.normal[1] &&
+                                                       cut.normal[2] == slab.normal[2]));
+    return gl.uploaded && gl.version == particleDataVersion && gl.byOrientation == colourByOrientation &&
+           gl.quantity == colourQuantity && gl.quantityRange[0] == quantityLow && gl.quantityRange[1] == quantityHigh &&
+           gl.hiddenUsed == hiddenSpecies && sameSlab && gl.shapeUsed == shape && gl.colourUsed == color;
+}
+
+// Fills the buffer in place: no copy of the records is kept on this side.
+void UploadRecords() {
+    glBindBuffer(GL_ARRAY_BUFFER, gl.records);
+    std::size_t bytes = sizeof(RaycastRecord) * static_cast<std::size_t>(atoms > 0 ? atoms : 1);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), nullptr, GL_STREAM_DRAW);
+    void* mapped = glMapBufferRange(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes),
+                                    GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT);
+    gl.recordCount = mapped ? FillRaycastRecords(static_cast<RaycastRecord*>(mapped)) : 0;
+    if (mapped && glUnmapBuffer(GL_ARRAY_BUFFER) != GL_TRUE) gl.recordCount = 0;  // contents lost: drawn next time
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    gl.uploaded = mapped != nullptr && gl.recordCount >= 0;
+    gl.version = particleDataVersion;
+    gl.byOrientation = colourByOrientation;
+    gl.quantity = colourQuantity;
+    gl.quantityRange[0] = quantityLow;
+    gl.quantityRange[1] = quantityHigh;
+    gl.hiddenUsed = hiddenSpecies;
+    gl.slabUsed = slab;
+    gl.shapeUsed = shape;
+    gl.colourUsed = color;
+    ++gl.uploads;
+}
+
+// The bound ellipsoid texture has an image: an empty or deleted name draws the material colour only.
+bool TextureHasImage() {
+    if (!glIsEnabled(GL_TEXTURE_2D) || texture.empty() || texture[0] == 0 || !glIsTexture(texture[0])) return false;
+    GLint width = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    return width > 0;
+}
+
+void SetUniforms() {
+    glUniform1i(gl.pictureAt, 0);
+    glUniform1i(gl.texturedAt, TextureHasImage() ? 1 : 0);
+    glUniform1i(gl.lightingAt, glIsEnabled(GL_LIGHTING) ? 1 : 0);
+    const GLint lights[2] = {glIsEnabled(GL_LIGHT0) ? 1 : 0, glIsEnabled(GL_LIGHT1) ? 1 : 0};
+    glUniform1iv(gl.lightOnAt, 2, lights);
+    glUniform1i(gl.fogAt, glIsEnabled(GL_FOG) ? 1 : 0);
+}
+
+}  // namespace
+
+bool RaycastAvailable() {
+    if (!gl.tried) SetUp();
+    return gl.ready;
+}
+
+const std::string& RaycastProblem() { return gl.problem; }
+
+long long RaycastUploads() { return gl.uploads; }
+
+long long DrawRaycastEllipsoids() {
+    if (!RaycastAvailable()) return 0;
+    if (!RecordsCurrent()) UploadRecords();
+    if (gl.recordCount == 0) return 0;
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, entry(texture, 0, "texture"));
+    glPushAttrib(GL_ENABLE_BIT);
+    glDisable(GL_CULL_FACE);  // a quad's winding says nothing about which side of the ellipsoid shows
+    glUseProgram(gl.program);
+    SetUniforms();
+    glBindVertexArray(gl.vertexArray);
+    glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(gl.recordCount));
+    glBindVertexArray(0);
+    glUseProgram(0);
+    glPopAttrib();
+    return gl.recordCount;
+}
