@@ -311,6 +311,7 @@ void HandleKeywordLine(ConfigRead& read, Keyword keyword, std::string_view line,
             break;
         case UNWRAP:
             unwrap = true;
+            break;
         case RAYCAST:
             raycastEllipsoids = true;
             std::cout << "Ray-cast ellipsoids will be used." << std::endl;
