@@ -80,9 +80,14 @@ bool WriteImageFile(const std::string& name, std::string& error) {
     ilGenImages(1, &image);
     ilBindImage(image);
     ilutGLScreen();
+    while (ilGetError() != IL_NO_ERROR) {
+    }
     errno = 0;
-    bool written = ilSaveF(ImageTypeOf(name), file) != 0;
+    // NOTE: ilSaveF's result is the encoded size squeezed through a one-byte boolean inside DevIL, so an image of
+    // a multiple of 256 bytes reads as 0. The encoder's own error state and the bytes in the file tell instead.
+    ilSaveF(ImageTypeOf(name), file);
     int writeError = errno;
+    bool written = ilGetError() == IL_NO_ERROR && std::ftell(file) > 0;
     ilDeleteImages(1, &image);
     return FinishFile(file, written, writeError, "The image", name, temporary, error);
 }

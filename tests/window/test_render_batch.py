@@ -280,6 +280,12 @@ class Drawing(BatchCase):
         return ImageChops.difference(image, plain_image(image.size, background)).getbbox()
 
     def test_fit_fills_the_picture_and_every_chunk_fits_alike(self):
+        # The example opens fitted (fit_view): without it the start-up view shows the chains small.
+        config = os.path.join(self.folder, "chain.cfg")
+        with open(config) as f:
+            lines = [line for line in f if line.strip() != "fit_view"]
+        with open(config, "w") as f:
+            f.writelines(lines)
         _, plain = self.render_frame("plain")
         result, fitted = self.render_frame("fitted", "--fit")
         _, chunk = self.render_frame("chunk", "--fit", frames="0:3")
