@@ -335,7 +335,8 @@ void ReadQuatFrame() {
     ReadUntilAtomsWithBox(box);
     std::string_view line;
     const long long quantityStride = static_cast<long long>(quantityNames.size());
-    for (int i = 0; i < atoms; ++i) {
+    int read = 0;
+    for (int i = 0; i < atoms; ++i, read = i) {
         // The scan saw every line of this frame; rows the file lost since then keep their values.
         if (!ReadLine(line)) break;
         long long rowStart = static_cast<long long>(i) * GEOM_STRIDE;
@@ -347,5 +348,12 @@ void ReadQuatFrame() {
         else ParseMappedRow(line, dumpColumns, box, i + 1, row, nullptr, quantityRow);
         // Written as a test that NaN fails: types must select a species 1..species.
         if (!(row[GEOM_TYPE] >= 1 && row[GEOM_TYPE] <= species)) FailIllegalType(row, line);
+    }
+    // A row that was never read holds no atom to keep: the frame cannot be shown.
+    for (long long i = read; i < atoms; ++i) {
+        double type = geom[static_cast<std::size_t>(i * GEOM_STRIDE + GEOM_TYPE)];
+        if (!(type >= 1 && type <= species))
+            FailFrame("Time step " + std::to_string(frame) + " of " + inname + " holds " + std::to_string(read) +
+                      " of its " + std::to_string(atoms) + " atom lines.");
     }
 }

@@ -208,8 +208,11 @@ void CheckColumnMapping(const DumpColumns& columns) {
     if (columns.type < 0 || columns.label < -1) Broken("label or type column");
     for (int k = 0; k < 3; ++k)
         if (columns.position[k] < 0) Broken("position column");
+    // Four quaternion columns, or none at all (the particles are drawn unturned).
+    bool noOrientation = columns.quaternion[0] == -1 && columns.quaternion[1] == -1 && columns.quaternion[2] == -1 &&
+                         columns.quaternion[3] == -1;
     for (int k = 0; k < 4; ++k)
-        if (columns.quaternion[k] < 0) Broken("quaternion column");
+        if (columns.quaternion[k] < 0 && !noOrientation) Broken("quaternion column");
     if (columns.canonical && (columns.scaled || columns.position[0] != 2 || columns.quaternion[3] != 8))
         Broken("canonical mapping");
 }
