@@ -296,6 +296,14 @@ bool OpenGsd(const std::string& name, GsdFile& file, std::string& error) {
         return false;
     }
     BuildFrames(file);
+    // Every frame a writer ends holds at least its step: far more frames than index entries is a damaged index,
+    // whose reading would take hours.
+    if (file.frameCount > file.index.size() + 1) {
+        error = file.path + ": the index names frame " + std::to_string(file.frameCount - 1) + " but holds only " +
+                std::to_string(file.index.size()) + " entries; the file is damaged.";
+        CloseGsd(file);
+        return false;
+    }
     return true;
 }
 
