@@ -51,6 +51,10 @@ void CountFrames() {
         if (count > static_cast<uint32_t>(INT32_MAX / GEOM_STRIDE))
             FailGsd(openGsd.path + ": frame " + std::to_string(f) + " holds " + std::to_string(count) +
                     " particles, more than this program can show");
+        // As the frame reader holds: a count beyond the file's bytes is a damaged count, not a system to size.
+        if (count > openGsd.fileSize)
+            FailGsd(openGsd.path + ": frame " + std::to_string(f) + " claims " + std::to_string(count) +
+                    " particles in a file of " + std::to_string(openGsd.fileSize) + " bytes");
         frameAtoms.push_back(static_cast<int>(count));
         largest = std::max(largest, count);
     }
