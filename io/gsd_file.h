@@ -67,5 +67,6 @@ bool OpenGsd(const std::string& name, GsdFile& file, std::string& error);  // he
 void CloseGsd(GsdFile& file);                             // closes the descriptor and empties the tables
 int FindNameId(const GsdFile& file, const char* name);    // id of a chunk name, -1 when the file has none
 const GsdIndexEntry* FindChunk(const GsdFile& file, uint64_t frame, const char* name);  // nullptr: not in frame
+const GsdIndexEntry* FindChunkById(const GsdFile& file, uint64_t frame, int id);  // the same by name id
 bool GsdChunkBytes(const GsdFile& file, const GsdIndexEntry& entry, uint64_t& bytes, std::string& error);  // N*M*size, checked
 bool ReadChunk(GsdFile& file, const GsdIndexEntry& entry, std::vector<unsigned char>& out, std::string& error);  // raw data
