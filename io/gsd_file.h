@@ -41,7 +41,8 @@ struct GsdFrameRange {
     size_t end = 0;
 };
 
-// An open GSD file. Plain data: fill it with OpenGsd, release it with CloseGsd.
+// An open GSD file. Plain data: fill it with OpenGsd, release it with CloseGsd; an open one is not copied
+// (the copy would share its descriptor). Entries returned by FindChunk live until CloseGsd.
 struct GsdFile {
     int fd = -1;
     std::string path;
