@@ -185,10 +185,10 @@ bool CheckEntry(const GsdFile& file, const GsdIndexEntry& entry, size_t position
         problem = "names chunk " + std::to_string(entry.id) + " but the name list holds " +
                   std::to_string(file.names.size());
     else if (entry.location < 0)
-        problem = "(" + file.names[entry.id] + ") has a negative location";
+        problem = "(" + GsdPrintable(file.names[entry.id]) + ") has a negative location";
     else if (!file.index.empty() && entry.frame < file.index.back().frame)
-        problem = "(" + file.names[entry.id] + ") goes back from frame " + std::to_string(file.index.back().frame) +
-                  " to frame " + std::to_string(entry.frame);
+        problem = "(" + GsdPrintable(file.names[entry.id]) + ") goes back from frame " +
+                  std::to_string(file.index.back().frame) + " to frame " + std::to_string(entry.frame);
     if (problem.empty()) return true;
     error = file.path + ": index entry " + std::to_string(position) + " " + problem;
     return false;
@@ -233,7 +233,8 @@ const GsdFrameRange* FindFrame(const GsdFile& file, uint64_t frame) {
 }
 
 std::string ChunkText(const GsdFile& file, const GsdIndexEntry& entry) {
-    std::string name = entry.id < file.names.size() ? file.names[entry.id] : "#" + std::to_string(entry.id);
+    std::string name =
+        entry.id < file.names.size() ? GsdPrintable(file.names[entry.id]) : "#" + std::to_string(entry.id);
     return file.path + ": chunk " + name + " of frame " + std::to_string(entry.frame);
 }
 
@@ -268,6 +269,13 @@ const char* GsdTypeName(uint8_t type) {
         case GSD_CHAR: return "char";
         default: return "unknown";
     }
+}
+
+std::string GsdPrintable(const std::string& text) {
+    std::string printable = text;
+    for (char& c : printable)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return printable;
 }
 
 bool OpenGsd(const std::string& name, GsdFile& file, std::string& error) {

@@ -64,10 +64,11 @@ struct GsdFile {
 bool IsGsdFile(const unsigned char* bytes, size_t size);  // the first 8 bytes are the GSD magic number
 size_t GsdTypeSize(uint8_t type);                         // bytes per value of a type id; 0 when unknown
 const char* GsdTypeName(uint8_t type);                    // "uint32", "float", ...; "unknown" when unknown
+std::string GsdPrintable(const std::string& text);        // file text for a one-line message: controls as '?'
 bool OpenGsd(const std::string& name, GsdFile& file, std::string& error);  // header, index, names; no chunk data
 void CloseGsd(GsdFile& file);                             // closes the descriptor and empties the tables
 int FindNameId(const GsdFile& file, const char* name);    // id of a chunk name, -1 when the file has none
 const GsdIndexEntry* FindChunk(const GsdFile& file, uint64_t frame, const char* name);  // nullptr: not in frame
 const GsdIndexEntry* FindChunkById(const GsdFile& file, uint64_t frame, int id);  // the same by name id
-bool GsdChunkBytes(const GsdFile& file, const GsdIndexEntry& entry, uint64_t& bytes, std::string& error);  // N*M*size, checked
-bool ReadChunk(GsdFile& file, const GsdIndexEntry& entry, std::vector<unsigned char>& out, std::string& error);  // raw data
+bool GsdChunkBytes(const GsdFile& file, const GsdIndexEntry& entry, uint64_t& bytes, std::string& error);  // N*M*size
+bool ReadChunk(GsdFile& file, const GsdIndexEntry& entry, std::vector<unsigned char>& out, std::string& error);  // bytes

@@ -10,7 +10,8 @@
 #include "io/numbers.h"  // Required for: ParseReal(), SkipSpace()
 
 // Chunk data is copied straight into host values.
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "GSD chunk data is little-endian; this reader assumes a little-endian host");
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
+              "GSD chunk data is little-endian; this reader assumes a little-endian host");
 
 namespace {
 
@@ -336,7 +337,7 @@ void ResetFrame(GsdFrame& out) {
 // The file must follow the HOOMD schema and hold the frame.
 bool CheckRequest(const GsdFile& file, uint64_t frame, std::string& error) {
     if (!IsHoomdGsd(file)) {
-        error = file.path + ": schema \"" + file.schema + "\", not " + HOOMD_SCHEMA;
+        error = file.path + ": schema \"" + GsdPrintable(file.schema) + "\", not " + HOOMD_SCHEMA;
         return false;
     }
     if (frame >= file.frameCount) {
@@ -357,7 +358,8 @@ bool ReadLogQuantities(FrameRead& read, GsdFrame& out, std::string& error) {
         const GsdIndexEntry* entry = LookupId(read, static_cast<int>(id), read.N == read.N0);
         if (!entry || entry->M == 0) continue;
         GsdQuantity& quantity = NextQuantity(read, out, name, entry->M);
-        if (!LoadReals(read, *entry, name.c_str(), read.N, entry->M, "particles/N", quantity.values, error))
+        std::string shown = GsdPrintable(name);
+        if (!LoadReals(read, *entry, shown.c_str(), read.N, entry->M, "particles/N", quantity.values, error))
             return false;
     }
     return true;
