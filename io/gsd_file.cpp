@@ -178,26 +178,20 @@ GsdIndexEntry DecodeEntry(const unsigned char* bytes) {
 
 // An entry that names no known type or name, or goes back in frames, means a damaged index.
 bool CheckEntry(const GsdFile& file, const GsdIndexEntry& entry, size_t position, std::string& error) {
-    std::string which = file.path + ": index entry " + std::to_string(position);
-    if (GsdTypeSize(entry.type) == 0) {
-        error = which + " has unknown type id " + std::to_string(entry.type);
-        return false;
-    }
-    if (entry.id >= file.names.size()) {
-        error = which + " names chunk " + std::to_string(entry.id) + " but the name list holds " +
-                std::to_string(file.names.size());
-        return false;
-    }
-    if (entry.location < 0) {
-        error = which + " (" + file.names[entry.id] + ") has a negative location";
-        return false;
-    }
-    if (!file.index.empty() && entry.frame < file.index.back().frame) {
-        error = which + " (" + file.names[entry.id] + ") goes back from frame " +
-                std::to_string(file.index.back().frame) + " to frame " + std::to_string(entry.frame);
-        return false;
-    }
-    return true;
+    std::string problem;
+    if (GsdTypeSize(entry.type) == 0)
+        problem = "has unknown type id " + std::to_string(entry.type);
+    else if (entry.id >= file.names.size())
+        problem = "names chunk " + std::to_string(entry.id) + " but the name list holds " +
+                  std::to_string(file.names.size());
+    else if (entry.location < 0)
+        problem = "(" + GsdPrintable(file.names[entry.id]) + ") has a negative location";
+    else if (!file.index.empty() && entry.frame < file.index.back().frame)
+        problem = "(" + GsdPrintable(file.names[entry.id]) + ") goes back from frame " +
+                  std::to_string(file.index.back().frame) + " to frame " + std::to_string(entry.frame);
+    if (problem.empty()) return true;
+    error = file.path + ": index entry " + std::to_string(position) + " " + problem;
+    return false;
 }
 
 // Reads the index block a piece at a time up to its first entry with location 0.
@@ -239,7 +233,8 @@ const GsdFrameRange* FindFrame(const GsdFile& file, uint64_t frame) {
 }
 
 std::string ChunkText(const GsdFile& file, const GsdIndexEntry& entry) {
-    std::string name = entry.id < file.names.size() ? file.names[entry.id] : "#" + std::to_string(entry.id);
+    std::string name =
+        entry.id < file.names.size() ? GsdPrintable(file.names[entry.id]) : "#" + std::to_string(entry.id);
     return file.path + ": chunk " + name + " of frame " + std::to_string(entry.frame);
 }
 
@@ -274,6 +269,13 @@ const char* GsdTypeName(uint8_t type) {
         case GSD_CHAR: return "char";
         default: return "unknown";
     }
+}
+
+std::string GsdPrintable(const std::string& text) {
+    std::string printable = text;
+    for (char& c : printable)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return printable;
 }
 
 bool OpenGsd(const std::string& name, GsdFile& file, std::string& error) {
@@ -319,7 +321,10 @@ int FindNameId(const GsdFile& file, const char* name) {
 }
 
 const GsdIndexEntry* FindChunk(const GsdFile& file, uint64_t frame, const char* name) {
-    int id = FindNameId(file, name);
+    return FindChunkById(file, frame, FindNameId(file, name));
+}
+
+const GsdIndexEntry* FindChunkById(const GsdFile& file, uint64_t frame, int id) {
     const GsdFrameRange* range = id < 0 ? nullptr : FindFrame(file, frame);
     if (!range) return nullptr;
     for (size_t i = range->begin; i < range->end && i < file.index.size(); ++i)

@@ -41,7 +41,8 @@ struct GsdFrameRange {
     size_t end = 0;
 };
 
-// An open GSD file. Plain data: fill it with OpenGsd, release it with CloseGsd.
+// An open GSD file. Plain data: fill it with OpenGsd, release it with CloseGsd; an open one is not copied
+// (the copy would share its descriptor). Entries returned by FindChunk live until CloseGsd.
 struct GsdFile {
     int fd = -1;
     std::string path;
@@ -63,9 +64,11 @@ struct GsdFile {
 bool IsGsdFile(const unsigned char* bytes, size_t size);  // the first 8 bytes are the GSD magic number
 size_t GsdTypeSize(uint8_t type);                         // bytes per value of a type id; 0 when unknown
 const char* GsdTypeName(uint8_t type);                    // "uint32", "float", ...; "unknown" when unknown
+std::string GsdPrintable(const std::string& text);        // file text for a one-line message: controls as '?'
 bool OpenGsd(const std::string& name, GsdFile& file, std::string& error);  // header, index, names; no chunk data
 void CloseGsd(GsdFile& file);                             // closes the descriptor and empties the tables
 int FindNameId(const GsdFile& file, const char* name);    // id of a chunk name, -1 when the file has none
 const GsdIndexEntry* FindChunk(const GsdFile& file, uint64_t frame, const char* name);  // nullptr: not in frame
-bool GsdChunkBytes(const GsdFile& file, const GsdIndexEntry& entry, uint64_t& bytes, std::string& error);  // N*M*size, checked
-bool ReadChunk(GsdFile& file, const GsdIndexEntry& entry, std::vector<unsigned char>& out, std::string& error);  // raw data
+const GsdIndexEntry* FindChunkById(const GsdFile& file, uint64_t frame, int id);  // the same by name id
+bool GsdChunkBytes(const GsdFile& file, const GsdIndexEntry& entry, uint64_t& bytes, std::string& error);  // N*M*size
+bool ReadChunk(GsdFile& file, const GsdIndexEntry& entry, std::vector<unsigned char>& out, std::string& error);  // bytes

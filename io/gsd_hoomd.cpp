@@ -10,7 +10,8 @@
 #include "io/numbers.h"  // Required for: ParseReal(), SkipSpace()
 
 // Chunk data is copied straight into host values.
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "GSD chunk data is little-endian; this reader assumes a little-endian host");
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
+              "GSD chunk data is little-endian; this reader assumes a little-endian host");
 
 namespace {
 
@@ -37,10 +38,14 @@ struct FrameRead {
 };
 
 // The chunk in the frame, else frame 0's when carry allows it; nullptr means the schema default.
-const GsdIndexEntry* Lookup(const FrameRead& read, const char* name, bool carry) {
-    const GsdIndexEntry* entry = FindChunk(*read.file, read.frame, name);
-    if (!entry && carry && read.frame != 0) entry = FindChunk(*read.file, 0, name);
+const GsdIndexEntry* LookupId(const FrameRead& read, int id, bool carry) {
+    const GsdIndexEntry* entry = FindChunkById(*read.file, read.frame, id);
+    if (!entry && carry && read.frame != 0) entry = FindChunkById(*read.file, 0, id);
     return entry;
+}
+
+const GsdIndexEntry* Lookup(const FrameRead& read, const char* name, bool carry) {
+    return LookupId(read, FindNameId(*read.file, name), carry);
 }
 
 bool IsIntegerType(uint8_t type) { return type != GSD_FLOAT && type != GSD_DOUBLE && GsdTypeSize(type) != 0; }
@@ -332,7 +337,7 @@ void ResetFrame(GsdFrame& out) {
 // The file must follow the HOOMD schema and hold the frame.
 bool CheckRequest(const GsdFile& file, uint64_t frame, std::string& error) {
     if (!IsHoomdGsd(file)) {
-        error = file.path + ": schema \"" + file.schema + "\", not " + HOOMD_SCHEMA;
+        error = file.path + ": schema \"" + GsdPrintable(file.schema) + "\", not " + HOOMD_SCHEMA;
         return false;
     }
     if (frame >= file.frameCount) {
@@ -350,10 +355,11 @@ bool ReadLogQuantities(FrameRead& read, GsdFrame& out, std::string& error) {
     for (size_t id = 0; id < read.file->names.size(); ++id) {
         const std::string& name = read.file->names[id];
         if (!StartsWith(name, LOG_PARTICLES)) continue;
-        const GsdIndexEntry* entry = Lookup(read, name.c_str(), read.N == read.N0);
+        const GsdIndexEntry* entry = LookupId(read, static_cast<int>(id), read.N == read.N0);
         if (!entry || entry->M == 0) continue;
         GsdQuantity& quantity = NextQuantity(read, out, name, entry->M);
-        if (!LoadReals(read, *entry, name.c_str(), read.N, entry->M, "particles/N", quantity.values, error))
+        std::string shown = GsdPrintable(name);
+        if (!LoadReals(read, *entry, shown.c_str(), read.N, entry->M, "particles/N", quantity.values, error))
             return false;
     }
     return true;
