@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <iostream>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -20,6 +19,7 @@
 #include "headless/render_options.h"
 #include "headless/render_progress.h"
 #include "headless/supersample.h"
+#include "io/file_open.h"
 #include "io/load.h"
 #include "io/trajectory.h"
 #include "io/view_file.h"
@@ -69,15 +69,10 @@ void HandleStopSignals() {
     std::exit(status);
 }
 
-bool IsFolder(const std::string& name) {
-    struct stat info {};
-    return stat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 // Everything that can be told before the trajectory is read, so that a bad job fails at once.
 void CheckBeforeLoading(const RenderOptions& options, ViewSettings& view) {
-    if (access(options.file.c_str(), R_OK) != 0 || IsFolder(options.file)) Fail("The file " + options.file + " cannot be read.");
-    if (!options.outDir.empty() && !IsFolder(options.outDir)) Fail("The output folder " + options.outDir + " does not exist.");
+    if (access(options.file.c_str(), R_OK) != 0 || IsFolderPath(options.file)) Fail("The file " + options.file + " cannot be read.");
+    if (!options.outDir.empty() && !IsFolderPath(options.outDir)) Fail("The output folder " + options.outDir + " does not exist.");
     if (!options.outDir.empty() && access(options.outDir.c_str(), W_OK) != 0)
         Fail("The output folder " + options.outDir + " is not writable.");
     std::string error;
