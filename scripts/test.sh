@@ -6,47 +6,78 @@
 #   3. build-fuzz/   a short libFuzzer run of each file reader (OVALIX_FUZZ_SECONDS per target, default 60),
 #                    two readers at a time.
 # Exits non-zero when anything fails. The window tests start their own Xvfb; no display is needed.
+#
+# Window tests spend much of their time waiting on the viewer and the X server, so the next build runs beside
+# them at a low priority: the sanitized build beside the release tests, the fuzz targets' build beside the
+# sanitized tests. Its output is shown when it is waited for.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 source scripts/packages.sh
 jobs="${OVALIX_JOBS:-2}"
+# Each window test has an Xvfb of its own; two more of them than there are jobs keep the cores busy.
+window_jobs="${OVALIX_WINDOW_JOBS:-$((jobs + 2))}"
 failures=()
 started=$SECONDS
+logs="$(mktemp -d)"
+trap 'rm -rf "$logs"' EXIT
 
 step() { echo; echo "==== $* ($((SECONDS - started)) s)"; }
+
+# background NAME COMMAND...: runs COMMAND at a low priority, its output kept for `finish NAME`.
+background() {
+    local name="$1"
+    shift
+    (renice -n 10 "$BASHPID" >/dev/null; "$@") </dev/null >"$logs/$name.log" 2>&1 &
+    echo $! >"$logs/$name.pid"
+}
+
+# finish NAME: waits for a background command, shows the end of its output; its status.
+finish() {
+    local status
+    wait "$(cat "$logs/$1.pid")"
+    status=$?
+    tail -n 25 "$logs/$1.log"
+    return $status
+}
+
+build_sanitized() {
+    cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DOVALIX_SANITIZE=ON -DOVALIX_BENCH=OFF &&
+        cmake --build build-asan --target unit_tests ovalix gl_tests gl_font_tests -j "$jobs"
+}
 
 # shellcheck disable=SC2086
 ensure_packages $BUILD_PACKAGES $TEST_PACKAGES $FUZZ_PACKAGES || exit 1
 
 step "Release build"
 if cmake -S . -B build -DCMAKE_BUILD_TYPE=Release && cmake --build build -j "$jobs"; then
-    step "Tests of the release build"
+    background sanitized_build build_sanitized
+    step "Tests of the release build (the sanitized build runs beside them)"
     # The crash-hunting window tests (label abuse) run once, under the sanitizers below.
-    (cd build && ctest --output-on-failure -j "$jobs" -LE abuse) || failures+=("release tests")
+    (cd build && ctest --output-on-failure -j "$window_jobs" -LE abuse) || failures+=("release tests")
     step "Debian package (installed and run as root with CI=true)"
     bash scripts/package_check.sh build </dev/null || failures+=("debian package")
 else
     failures+=("release build")
+    background sanitized_build build_sanitized
 fi
 
 step "Sanitized build (address, undefined)"
-if cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DOVALIX_SANITIZE=ON -DOVALIX_BENCH=OFF &&
-   cmake --build build-asan --target unit_tests -j "$jobs"; then
-    step "Unit tests under the sanitizers"
-    (cd build-asan && ctest -L unit --output-on-failure -j "$jobs") || failures+=("sanitized unit tests")
-    if cmake --build build-asan --target ovalix gl_tests gl_font_tests -j "$jobs"; then
-        step "Window tests under the sanitizers"
-        (cd build-asan && ctest -L window --output-on-failure) || failures+=("sanitized window tests")
-    else
-        failures+=("sanitized ovalix build")
-    fi
+if finish sanitized_build; then
+    background fuzz_build bash tests/fuzz/run_fuzz.sh --build-only
+    step "Unit and window tests under the sanitizers (the fuzz targets build beside them)"
+    (cd build-asan && ctest -L "unit|window" --output-on-failure -j "$window_jobs") || failures+=("sanitized tests")
 else
-    failures+=("sanitized unit-test build")
+    failures+=("sanitized build")
+    background fuzz_build bash tests/fuzz/run_fuzz.sh --build-only
 fi
 
 step "Fuzzing the file readers"
-bash tests/fuzz/run_fuzz.sh "${OVALIX_FUZZ_SECONDS:-60}" </dev/null || failures+=("fuzzing")
+if finish fuzz_build; then
+    bash tests/fuzz/run_fuzz.sh "${OVALIX_FUZZ_SECONDS:-60}" </dev/null || failures+=("fuzzing")
+else
+    failures+=("fuzz build")
+fi
 
 step "Done"
 if [ ${#failures[@]} -ne 0 ]; then

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Fuzzes the file readers with libFuzzer for a given time each, OVALIX_JOBS targets (default 2) at a time.
 #   tests/fuzz/run_fuzz.sh [seconds-per-target] [target...]      targets: config dump dump_header pdb bonds atom_line gzip gsd (default: all)
+#   tests/fuzz/run_fuzz.sh --build-only [target...]              builds the targets and stops
 # Builds the targets with clang++ in build-fuzz/ (OVALIX_FUZZ_BUILD overrides), seeds each working corpus from
 # tests/fuzz/corpus/<target>/, tests/fuzz/regressions/<target>/ and the small files of ../shared/data
 # (OVALIX_DATA overrides), and keeps the grown corpus in the build folder between runs. A crashing input is
@@ -11,6 +12,8 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 cd "$root"
 seconds="${1:-60}"
 shift || true
+build_only=false
+[ "$seconds" = --build-only ] && build_only=true
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(config dump dump_header pdb bonds atom_line gzip gsd)
 build="${OVALIX_FUZZ_BUILD:-build-fuzz}"
@@ -24,6 +27,7 @@ fi
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DOVALIX_FUZZ=ON -DOVALIX_TESTS=OFF -DOVALIX_BENCH=OFF || exit 1
 cmake --build "$build" -j "$jobs" --target "${targets[@]/#/fuzz_}" || exit 1
+$build_only && exit 0
 
 # Data files of one target kind, small enough to keep the fuzzer fast.
 data_files() {

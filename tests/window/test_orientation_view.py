@@ -206,6 +206,7 @@ class FitAndReset(unittest.TestCase):
         app = self.start()
         xdotool("windowsize", "--sync", app.wid, 500, 700)
         time.sleep(0.5)
+        app.settled_grab()  # a loaded machine may not have redrawn at the new size yet
         app.key("z")
         self.assert_fitted(app, size=(500, 700), what="the pair fitted across a tall window")
 

@@ -1,7 +1,7 @@
-"""Starts or stops the X server that the window tests share (CTest fixture setup and cleanup).
+"""Starts or stops an X server for window tests (with_xvfb.py starts one for each test).
 
-    xvfb_fixture.py start STATE_DIR   start Xvfb on a free display; write it to STATE_DIR/display
-    xvfb_fixture.py stop STATE_DIR    stop the Xvfb started by `start`
+    xvfb_server.py start STATE_DIR   start Xvfb on a free display; write it to STATE_DIR/display
+    xvfb_server.py stop STATE_DIR    stop the Xvfb started by `start`
 
 Without Xvfb, `start` writes "none" and succeeds, so that the window tests report themselves skipped.
 """
