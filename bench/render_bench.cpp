@@ -5,8 +5,10 @@
 //      --render), and `--supersample 2` against 1;
 //   3. the speed-up of two chunks side by side (frames split in halves) over one chunk of every frame;
 //   4. peak memory (resident set of the renderer process) of a render of 10,000 frames against 1,000.
+// With --drawings, only `ovalix --render --adaptive-detail` against `--raycast`, frames per second.
 //
 // Usage: render_bench [--particles N] [--frames N] [--size WxH] [--memory-frames N] [--before RENDERER]
+//        render_bench --drawings [--particles N] [--frames N] [--size WxH]
 //   (needs a display for 1.)
 //   Defaults: 1,000 particles x 60 frames at 1024x640; 10,000 frames of 20 particles at 64x40 for the memory.
 //   Everything it writes goes to a temporary folder that is deleted at the end.
@@ -17,6 +19,7 @@
 #include <fcntl.h>         // Required for: O_RDONLY, O_WRONLY
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -49,6 +52,7 @@ struct Options {
     int height = 640;
     int memoryFrames = 10000;
     std::string before;  // an older renderer program to compare with; empty: none
+    bool drawings = false;  // only adaptive detail against ray-cast
 };
 
 // A configuration for the generated dump: its two species as SetGeneratedScene gives them.
@@ -212,6 +216,21 @@ void ComparePeakMemory(const Options& o, const fs::path& folder) {
     std::printf("growth from %d to %d frames      %6ld KiB\n", counts[0], counts[1], peaks[1] - peaks[0]);
 }
 
+// The offscreen frames per second of adaptive detail and of ray-cast ellipsoids, in turns, three times each.
+void CompareDrawings(const Options& o, const fs::path& folder, const std::string& config) {
+    std::vector<double> adaptive, raycast;
+    for (int k = 0; k < 3; ++k) {
+        adaptive.push_back(TimeOneJob(o, folder, config, "adaptive", {"--adaptive-detail"}));
+        raycast.push_back(TimeOneJob(o, folder, config, "raycast", {"--raycast"}));
+    }
+    std::sort(adaptive.begin(), adaptive.end());
+    std::sort(raycast.begin(), raycast.end());
+    double ratio = raycast[1] / adaptive[1];
+    std::printf("ovalix --render --adaptive-detail  %6.2f frames/s (median of 3)\n", adaptive[1]);
+    std::printf("ovalix --render --raycast          %6.2f frames/s (median of 3): %.2f x adaptive detail   %s\n",
+                raycast[1], ratio, ratio >= 4 ? ">= 4x met" : ">= 4x MISSED");
+}
+
 int Run(const Options& o, const fs::path& folder) {
     const double load = [] {
         std::ifstream f("/proc/loadavg");
@@ -223,6 +242,10 @@ int Run(const Options& o, const fs::path& folder) {
     std::string config = WriteConfig(folder, "bench.dump");
     std::printf("dump: %d particles x %d frames, images %dx%d PNG; load average %.2f at the start\n", o.particles,
                 o.frames, o.width, o.height, load);
+    if (o.drawings) {
+        CompareDrawings(o, folder, config);
+        return 0;
+    }
 
     ComparePeakMemory(o, folder);
     double window = WindowFramesPerSecond(o, folder, config);
@@ -253,10 +276,11 @@ int main(int argc, char** argv) {
         else if (arg == "--frames" && hasValue) o.frames = std::atoi(argv[++i]);
         else if (arg == "--memory-frames" && hasValue) o.memoryFrames = std::atoi(argv[++i]);
         else if (arg == "--before" && hasValue) o.before = argv[++i];
+        else if (arg == "--drawings") o.drawings = true;
         else if (arg == "--size" && hasValue && std::sscanf(argv[++i], "%dx%d", &o.width, &o.height) == 2) continue;
         else {
             std::fprintf(stderr, "usage: render_bench [--particles N] [--frames N] [--size WxH] [--memory-frames N] "
-                                 "[--before RENDERER]\n");
+                                 "[--before RENDERER] [--drawings]\n");
             return 2;
         }
     }

@@ -4,6 +4,7 @@
 
 #include <GL/gl.h>
 #include <GL/glext.h>
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -162,9 +163,14 @@ void main() {
 // Attribute locations, bound before linking.
 enum { CORNER = 0, CENTRE, ROTATION, HALF_AXES, COLOUR };
 
+// Ellipsoids drawn in one call, and the calls that may wait for the renderer at a time.
+long long raycastBatch = 16384;
+const int BATCHES_IN_FLIGHT = 3;
+
 struct RaycastGL {
     bool tried = false;
     bool ready = false;
+    bool fenced = false;  // sync objects (OpenGL 3.2 or ARB_sync) bound the batches in flight
     std::string problem;
     GLuint program = 0;
     GLuint vertexArray = 0;
@@ -253,9 +259,16 @@ bool LinkProgram(std::string& problem) {
 }
 
 void RecordAttribute(GLuint location, GLint size, GLenum type, GLboolean normalised, std::size_t offset) {
-    glEnableVertexAttribArray(location);
     glVertexAttribPointer(location, size, type, normalised, sizeof(RaycastRecord), reinterpret_cast<const void*>(offset));
-    glVertexAttribDivisor(location, 1);
+}
+
+// Points the per-instance attributes at the records from `first` on (the records buffer is bound).
+void PointRecordsFrom(long long first) {
+    std::size_t base = sizeof(RaycastRecord) * static_cast<std::size_t>(first);
+    RecordAttribute(CENTRE, 3, GL_FLOAT, GL_FALSE, base + offsetof(RaycastRecord, centre));
+    RecordAttribute(ROTATION, 4, GL_FLOAT, GL_FALSE, base + offsetof(RaycastRecord, rotation));
+    RecordAttribute(HALF_AXES, 3, GL_FLOAT, GL_FALSE, base + offsetof(RaycastRecord, half));
+    RecordAttribute(COLOUR, 4, GL_UNSIGNED_BYTE, GL_TRUE, base + offsetof(RaycastRecord, colour));
 }
 
 // The vertex array: four corners shared by every quad, then one record per instance.
@@ -270,10 +283,11 @@ void MakeBuffers() {
     glVertexAttribPointer(CORNER, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
     glGenBuffers(1, &gl.records);
     glBindBuffer(GL_ARRAY_BUFFER, gl.records);
-    RecordAttribute(CENTRE, 3, GL_FLOAT, GL_FALSE, offsetof(RaycastRecord, centre));
-    RecordAttribute(ROTATION, 4, GL_FLOAT, GL_FALSE, offsetof(RaycastRecord, rotation));
-    RecordAttribute(HALF_AXES, 3, GL_FLOAT, GL_FALSE, offsetof(RaycastRecord, half));
-    RecordAttribute(COLOUR, 4, GL_UNSIGNED_BYTE, GL_TRUE, offsetof(RaycastRecord, colour));
+    for (GLuint location : {CENTRE, ROTATION, HALF_AXES, COLOUR}) {
+        glEnableVertexAttribArray(location);
+        glVertexAttribDivisor(location, 1);
+    }
+    PointRecordsFrom(0);
     glBindVertexArray(0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
@@ -287,6 +301,7 @@ void SetUp() {
         return;
     }
     if (!LinkProgram(gl.problem)) return;
+    gl.fenced = version >= 32 || HasExtension("GL_ARB_sync");
     gl.pictureAt = glGetUniformLocation(gl.program, "picture");
     gl.texturedAt = glGetUniformLocation(gl.program, "textured");
     gl.lightingAt = glGetUniformLocation(gl.program, "lighting");
@@ -357,6 +372,12 @@ const std::string& RaycastProblem() { return gl.problem; }
 
 long long RaycastUploads() { return gl.uploads; }
 
+long long SetRaycastBatch(long long ellipsoids) {
+    long long before = raycastBatch;
+    raycastBatch = ellipsoids > 0 ? ellipsoids : before;
+    return before;
+}
+
 long long DrawRaycastEllipsoids() {
     if (!RaycastAvailable()) return 0;
     if (!RecordsCurrent()) UploadRecords();
@@ -368,7 +389,32 @@ long long DrawRaycastEllipsoids() {
     glUseProgram(gl.program);
     SetUniforms();
     glBindVertexArray(gl.vertexArray);
-    glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(gl.recordCount));
+    glBindBuffer(GL_ARRAY_BUFFER, gl.records);
+    // A software renderer keeps every binned quad until it is rasterised (about 500 bytes an ellipsoid,
+    // 400 MiB at a million); drawing in batches, each fenced, with at most a few of them in flight bounds that
+    // and still lets its rasteriser threads work on one batch while the next is set up. The order of the
+    // quads, and so the picture, stays the same.
+    GLsync fences[BATCHES_IN_FLIGHT] = {};
+    int batch = 0;
+    for (long long first = 0; first < gl.recordCount; first += raycastBatch, ++batch) {
+        GLsync& fence = fences[batch % BATCHES_IN_FLIGHT];
+        if (fence != nullptr) {
+            glClientWaitSync(fence, GL_SYNC_FLUSH_COMMANDS_BIT, ~GLuint64(0));
+            glDeleteSync(fence);
+            fence = nullptr;
+        }
+        long long count = std::min<long long>(raycastBatch, gl.recordCount - first);
+        if (first > 0) PointRecordsFrom(first);
+        glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(count));
+        if (gl.fenced && first + count < gl.recordCount) {
+            fence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+            glFlush();  // starts the batch now, not when its fence is waited for
+        }
+    }
+    for (GLsync fence : fences)
+        if (fence != nullptr) glDeleteSync(fence);
+    if (gl.recordCount > raycastBatch) PointRecordsFrom(0);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindVertexArray(0);
     glUseProgram(0);
     glPopAttrib();

@@ -9,3 +9,4 @@ bool RaycastAvailable();                 // builds the shaders and buffers on fi
 const std::string& RaycastProblem();     // why RaycastAvailable is false, one line
 long long DrawRaycastEllipsoids();       // every drawable atom of geom, with the current matrices and lights; returns how many
 long long RaycastUploads();              // times the particle records went to the GPU since start-up
+long long SetRaycastBatch(long long ellipsoids);  // ellipsoids per draw call (16,384); returns the one before

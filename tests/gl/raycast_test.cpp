@@ -347,6 +347,20 @@ TEST_F(Raycast, AwkwardEllipsoidsDrawWhatTheyShouldOrNothing) {
     EXPECT_EQ(Compare(before, DrawRaycast(), 51).differing, 0);
 }
 
+// A million ellipsoids are drawn in batches, each fenced, so that a software renderer keeps a few batches in
+// memory instead of the frame; the picture is that of one call, pixel for pixel, whatever the batch size.
+TEST_F(Raycast, BatchesDrawThePictureOfOneCall) {
+    FillRandomScene(40000);
+    long long usual = SetRaycastBatch(1LL << 40);
+    Picture whole = DrawRaycast();
+    for (long long batch : {usual, 7001LL, 40000LL, 39999LL}) {
+        SetRaycastBatch(batch);
+        EXPECT_EQ(Compare(whole, DrawRaycast(), 0).differing, 0) << batch << " ellipsoids a batch";
+    }
+    SetRaycastBatch(usual);
+    EXPECT_GT(CountDrawn(whole, 51), 100000);
+}
+
 // The records go to the GPU when the frame, the species tables or the colouring change, not on every redraw.
 TEST_F(Raycast, RecordsGoToTheGpuOncePerFrame) {
     FillRandomScene(2000);

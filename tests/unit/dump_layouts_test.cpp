@@ -157,21 +157,28 @@ std::vector<std::size_t> CutsOfLastFrame(std::size_t lastFrame, std::size_t size
     return cuts;
 }
 
-TEST_F(DumpLayouts, RealDumpsCutInsideTheirLastFrame) {
-    const char* const files[] = {"lammps/chain.dump", "lammps/gb_nematic.dump", "lammps/gb_nematic_scaled.dump",
-                                 "lammps/gb_nematic_mass.dump"};
-    for (const char* file : files) {
-        const std::string path = DataFile(file);
-        if (path.empty()) GTEST_SKIP() << "shared test data not found";
-        SCOPED_TRACE(file);
-        const std::string text = FileBytes(path);
-        const std::size_t lastFrame = text.rfind("ITEM: TIMESTEP");
-        // The chain's last frame is cut at every byte; the rods' at every byte of its headers, first and last
-        // atom lines, and every 4999th byte between.
-        const bool small = text.size() < 400000;
-        CheckCuts(text, 2, CutsOfLastFrame(lastFrame, text.size(), small ? text.size() : 300, 4999));
-        ResetScene();
-    }
+// The chain's last frame is cut at every byte; the rods' at every byte of its headers, first and last atom
+// lines, and every 4999th byte between. One test per file, so that they run side by side.
+void CheckRealDumpCutInsideItsLastFrame(const char* file) {
+    const std::string path = DataFile(file);
+    if (path.empty()) GTEST_SKIP() << "shared test data not found";
+    SCOPED_TRACE(file);
+    const std::string text = FileBytes(path);
+    const std::size_t lastFrame = text.rfind("ITEM: TIMESTEP");
+    const bool small = text.size() < 400000;
+    CheckCuts(text, 2, CutsOfLastFrame(lastFrame, text.size(), small ? text.size() : 300, 4999));
+}
+
+TEST_F(DumpLayouts, RealChainDumpCutInsideItsLastFrame) { CheckRealDumpCutInsideItsLastFrame("lammps/chain.dump"); }
+
+TEST_F(DumpLayouts, RealRodsDumpCutInsideItsLastFrame) { CheckRealDumpCutInsideItsLastFrame("lammps/gb_nematic.dump"); }
+
+TEST_F(DumpLayouts, RealScaledRodsDumpCutInsideItsLastFrame) {
+    CheckRealDumpCutInsideItsLastFrame("lammps/gb_nematic_scaled.dump");
+}
+
+TEST_F(DumpLayouts, RealRodsWithMassDumpCutInsideItsLastFrame) {
+    CheckRealDumpCutInsideItsLastFrame("lammps/gb_nematic_mass.dump");
 }
 
 TEST_F(DumpLayouts, WrittenDumpsCutAtEveryByteOfTheirLastFrame) {
