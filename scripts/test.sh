@@ -3,13 +3,14 @@
 #   1. build/        Release build, the ctest suite (unit, window, large) but the crash hunt (label abuse);
 #      then the Debian package: built, and installed and run when root with CI=true;
 #   2. build-asan/   AddressSanitizer + UndefinedBehaviorSanitizer build, unit and window tests (abuse included);
-#   3. build-fuzz/   a short libFuzzer run of each file reader (OVALIX_FUZZ_SECONDS per target, default 60),
-#                    two readers at a time.
+#   3. build-fuzz/   a short libFuzzer run of each file reader, two at a time: OVALIX_FUZZ_SECONDS (default 60)
+#                    for the dump, header, gzip and GSD readers, half of it for the configuration, PDB, bond
+#                    and atom-line readers.
 # Exits non-zero when anything fails. The window tests start their own Xvfb; no display is needed.
 #
-# Window tests spend much of their time waiting on the viewer and the X server, so the next build runs beside
-# them at a low priority: the sanitized build beside the release tests, the fuzz targets' build beside the
-# sanitized tests. Its output is shown when it is waited for.
+# Window tests spend much of their time waiting on the viewer and the X server, so the sanitized build and the
+# fuzz targets' build run beside the release tests at a low priority; their output is shown when they are
+# waited for.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -52,7 +53,8 @@ ensure_packages $BUILD_PACKAGES $TEST_PACKAGES $FUZZ_PACKAGES || exit 1
 step "Release build"
 if cmake -S . -B build -DCMAKE_BUILD_TYPE=Release && cmake --build build -j "$jobs"; then
     background sanitized_build build_sanitized
-    step "Tests of the release build (the sanitized build runs beside them)"
+    background fuzz_build bash tests/fuzz/run_fuzz.sh --build-only
+    step "Tests of the release build (the sanitized and fuzz builds run beside them)"
     # The crash-hunting window tests (label abuse) run once, under the sanitizers below.
     (cd build && ctest --output-on-failure -j "$window_jobs" -LE abuse) || failures+=("release tests")
     step "Debian package (installed and run as root with CI=true)"
@@ -60,21 +62,23 @@ if cmake -S . -B build -DCMAKE_BUILD_TYPE=Release && cmake --build build -j "$jo
 else
     failures+=("release build")
     background sanitized_build build_sanitized
+    background fuzz_build bash tests/fuzz/run_fuzz.sh --build-only
 fi
 
 step "Sanitized build (address, undefined)"
 if finish sanitized_build; then
-    background fuzz_build bash tests/fuzz/run_fuzz.sh --build-only
-    step "Unit and window tests under the sanitizers (the fuzz targets build beside them)"
+    step "Unit and window tests under the sanitizers"
     (cd build-asan && ctest -L "unit|window" --output-on-failure -j "$window_jobs") || failures+=("sanitized tests")
 else
     failures+=("sanitized build")
-    background fuzz_build bash tests/fuzz/run_fuzz.sh --build-only
 fi
 
+# The readers that took in new formats or found faults lately get the full time, the settled ones half of it.
 step "Fuzzing the file readers"
 if finish fuzz_build; then
-    bash tests/fuzz/run_fuzz.sh "${OVALIX_FUZZ_SECONDS:-60}" </dev/null || failures+=("fuzzing")
+    seconds="${OVALIX_FUZZ_SECONDS:-60}"
+    bash tests/fuzz/run_fuzz.sh "$seconds" dump dump_header gzip gsd </dev/null || failures+=("fuzzing")
+    bash tests/fuzz/run_fuzz.sh "$((seconds / 2))" config pdb bonds atom_line </dev/null || failures+=("fuzzing")
 else
     failures+=("fuzz build")
 fi
