@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 #include "core/raycast_records.h"
@@ -90,8 +91,9 @@ void main() {
 // Lighting as the fixed-function pipeline does it per vertex, here per pixel: material ambient 0.8, the
 // particle's diffuse colour, specular 0.1 with shininess 0; clamped, modulated by the texture, then linear fog.
 // Texture coordinates are those gluSphere gives: s = 1 - longitude / 2 pi from the body y axis towards x,
-// t = 1 - colatitude / pi from the body z axis.
-const char* const FRAGMENT_SHADER = R"(#version 130
+// t = 1 - colatitude / pi from the body z axis. The texture code is compiled into a program of its own (TEXTURED):
+// a software renderer runs both sides of a branch, even on a uniform, so the plain program would pay for it.
+const char* const FRAGMENT_SHADER = R"(
 noperspective in vec3 nearBody;
 noperspective in vec3 rayBody;
 noperspective in vec3 nearEye;
@@ -100,8 +102,6 @@ flat in vec3 normalColumn0;
 flat in vec3 normalColumn1;
 flat in vec3 normalColumn2;
 flat in vec4 diffuse;
-uniform sampler2D picture;
-uniform bool textured;
 uniform bool lighting;
 uniform bool lightOn[2];
 uniform bool fog;
@@ -117,6 +117,9 @@ vec4 LightFrom(int i, vec3 normal, vec3 eye) {
     return sum;
 }
 
+#ifdef TEXTURED
+uniform sampler2D picture;
+
 // The seam of s (longitude 0) would pick the smallest mipmap level; the gradient of the longitude
 // counted from -pi to pi is used where it is the smaller one.
 vec4 Texel(vec3 body) {
@@ -128,6 +131,7 @@ vec4 Texel(vec3 body) {
     bool seam = abs(seamX.x) + abs(seamY.x) > abs(freeX.x) + abs(freeY.x);
     return textureGrad(picture, vec2(s, t), seam ? freeX : seamX, seam ? freeY : seamY);
 }
+#endif
 
 void main() {
     float along = dot(rayBody, rayBody);
@@ -151,7 +155,9 @@ void main() {
         if (lightOn[1]) colour += LightFrom(1, normal, eye);
         colour = clamp(vec4(colour.rgb, diffuse.a), 0.0, 1.0);
     }
-    if (textured) colour *= Texel(body);  // a uniform branch: the derivatives see every pixel of the block
+#ifdef TEXTURED
+    colour *= Texel(body);
+#endif
     if (fog) {
         float f = clamp((gl_Fog.end - abs(eye.z)) * gl_Fog.scale, 0.0, 1.0);
         colour.rgb = mix(gl_Fog.color.rgb, colour.rgb, f);
@@ -172,11 +178,14 @@ struct RaycastGL {
     bool ready = false;
     bool fenced = false;  // sync objects (OpenGL 3.2 or ARB_sync) bound the batches in flight
     std::string problem;
-    GLuint program = 0;
+    // Programs without and with the texture, and where their uniforms are.
+    struct Variant {
+        GLuint program = 0;
+        GLint pictureAt = -1, lightingAt = -1, lightOnAt = -1, fogAt = -1;
+    } variants[2];
     GLuint vertexArray = 0;
     GLuint corners = 0;
     GLuint records = 0;
-    GLint pictureAt = -1, texturedAt = -1, lightingAt = -1, lightOnAt = -1, fogAt = -1;
     // What the records on the GPU were filled from.
     bool uploaded = false;
     long long version = -1;
@@ -216,9 +225,9 @@ std::string FirstLine(const std::vector<char>& log) {
     return end == std::string::npos ? text : text.substr(0, end);
 }
 
-GLuint CompileShader(GLenum kind, const char* source, std::string& problem) {
+GLuint CompileShader(GLenum kind, std::initializer_list<const char*> sources, std::string& problem) {
     GLuint shader = glCreateShader(kind);
-    glShaderSource(shader, 1, &source, nullptr);
+    glShaderSource(shader, static_cast<GLsizei>(sources.size()), sources.begin(), nullptr);
     glCompileShader(shader);
     GLint ok = GL_FALSE, length = 0;
     glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
@@ -231,31 +240,34 @@ GLuint CompileShader(GLenum kind, const char* source, std::string& problem) {
     return 0;
 }
 
-bool LinkProgram(std::string& problem) {
-    GLuint vertex = CompileShader(GL_VERTEX_SHADER, VERTEX_SHADER, problem);
-    GLuint fragment = vertex ? CompileShader(GL_FRAGMENT_SHADER, FRAGMENT_SHADER, problem) : 0;
+// The program of one variant; 0, with the problem, where it does not compile or link.
+GLuint LinkProgram(bool textured, std::string& problem) {
+    GLuint vertex = CompileShader(GL_VERTEX_SHADER, {VERTEX_SHADER}, problem);
+    GLuint fragment = vertex ? CompileShader(GL_FRAGMENT_SHADER,
+                                             {"#version 130\n", textured ? "#define TEXTURED 1\n" : "", FRAGMENT_SHADER},
+                                             problem)
+                             : 0;
     if (!vertex || !fragment) {
         if (vertex) glDeleteShader(vertex);
-        return false;
+        return 0;
     }
-    gl.program = glCreateProgram();
-    glAttachShader(gl.program, vertex);
-    glAttachShader(gl.program, fragment);
+    GLuint program = glCreateProgram();
+    glAttachShader(program, vertex);
+    glAttachShader(program, fragment);
     const char* names[] = {"corner", "centre", "rotation", "halfAxes", "colour"};
-    for (GLuint k = 0; k < 5; ++k) glBindAttribLocation(gl.program, k, names[k]);
-    glLinkProgram(gl.program);
+    for (GLuint k = 0; k < 5; ++k) glBindAttribLocation(program, k, names[k]);
+    glLinkProgram(program);
     glDeleteShader(vertex);
     glDeleteShader(fragment);
     GLint ok = GL_FALSE, length = 0;
-    glGetProgramiv(gl.program, GL_LINK_STATUS, &ok);
-    if (ok == GL_TRUE) return true;
-    glGetProgramiv(gl.program, GL_INFO_LOG_LENGTH, &length);
+    glGetProgramiv(program, GL_LINK_STATUS, &ok);
+    if (ok == GL_TRUE) return program;
+    glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
     std::vector<char> log(static_cast<std::size_t>(length > 0 ? length : 1) + 1, '\0');
-    glGetProgramInfoLog(gl.program, length, nullptr, log.data());
+    glGetProgramInfoLog(program, length, nullptr, log.data());
     problem = "the shaders do not link: " + FirstLine(log);
-    glDeleteProgram(gl.program);
-    gl.program = 0;
-    return false;
+    glDeleteProgram(program);
+    return 0;
 }
 
 void RecordAttribute(GLuint location, GLint size, GLenum type, GLboolean normalised, std::size_t offset) {
@@ -300,13 +312,16 @@ void SetUp() {
         gl.problem = std::string("this OpenGL ") + (text ? text : "context") + " lacks instanced drawing and GLSL 1.30";
         return;
     }
-    if (!LinkProgram(gl.problem)) return;
+    for (int textured = 0; textured < 2; ++textured) {
+        RaycastGL::Variant& variant = gl.variants[textured];
+        variant.program = LinkProgram(textured == 1, gl.problem);
+        if (variant.program == 0) return;
+        variant.pictureAt = glGetUniformLocation(variant.program, "picture");
+        variant.lightingAt = glGetUniformLocation(variant.program, "lighting");
+        variant.lightOnAt = glGetUniformLocation(variant.program, "lightOn");
+        variant.fogAt = glGetUniformLocation(variant.program, "fog");
+    }
     gl.fenced = version >= 32 || HasExtension("GL_ARB_sync");
-    gl.pictureAt = glGetUniformLocation(gl.program, "picture");
-    gl.texturedAt = glGetUniformLocation(gl.program, "textured");
-    gl.lightingAt = glGetUniformLocation(gl.program, "lighting");
-    gl.lightOnAt = glGetUniformLocation(gl.program, "lightOn");
-    gl.fogAt = glGetUniformLocation(gl.program, "fog");
     MakeBuffers();
     gl.ready = true;
 }
@@ -352,13 +367,15 @@ bool TextureHasImage() {
     return width > 0;
 }
 
-void SetUniforms() {
-    glUniform1i(gl.pictureAt, 0);
-    glUniform1i(gl.texturedAt, TextureHasImage() ? 1 : 0);
-    glUniform1i(gl.lightingAt, glIsEnabled(GL_LIGHTING) ? 1 : 0);
+// Takes the program of the texture state and sets its uniforms from GL's state.
+void UseProgram() {
+    const RaycastGL::Variant& variant = gl.variants[TextureHasImage() ? 1 : 0];
+    glUseProgram(variant.program);
+    glUniform1i(variant.pictureAt, 0);  // -1 in the plain program: ignored
+    glUniform1i(variant.lightingAt, glIsEnabled(GL_LIGHTING) ? 1 : 0);
     const GLint lights[2] = {glIsEnabled(GL_LIGHT0) ? 1 : 0, glIsEnabled(GL_LIGHT1) ? 1 : 0};
-    glUniform1iv(gl.lightOnAt, 2, lights);
-    glUniform1i(gl.fogAt, glIsEnabled(GL_FOG) ? 1 : 0);
+    glUniform1iv(variant.lightOnAt, 2, lights);
+    glUniform1i(variant.fogAt, glIsEnabled(GL_FOG) ? 1 : 0);
 }
 
 }  // namespace
@@ -386,8 +403,7 @@ long long DrawRaycastEllipsoids() {
     glBindTexture(GL_TEXTURE_2D, entry(texture, 0, "texture"));
     glPushAttrib(GL_ENABLE_BIT);
     glDisable(GL_CULL_FACE);  // a quad's winding says nothing about which side of the ellipsoid shows
-    glUseProgram(gl.program);
-    SetUniforms();
+    UseProgram();
     glBindVertexArray(gl.vertexArray);
     glBindBuffer(GL_ARRAY_BUFFER, gl.records);
     // A software renderer keeps every binned quad until it is rasterised (about 500 bytes an ellipsoid,
