@@ -218,24 +218,25 @@ bool HasExtension(const char* name) {
     return false;
 }
 
-// The first line of a compiler or linker log.
-std::string FirstLine(const std::vector<char>& log) {
+// The first line of a shader's or a program's log: `getiv` and `getLog` are the calls for its kind.
+std::string FirstLogLine(GLuint object, void (*getiv)(GLuint, GLenum, GLint*),
+                         void (*getLog)(GLuint, GLsizei, GLsizei*, GLchar*)) {
+    GLint length = 0;
+    getiv(object, GL_INFO_LOG_LENGTH, &length);
+    std::vector<char> log(static_cast<std::size_t>(length > 0 ? length : 1) + 1, '\0');
+    getLog(object, length, nullptr, log.data());
     std::string text(log.data());
-    std::size_t end = text.find('\n');
-    return end == std::string::npos ? text : text.substr(0, end);
+    return text.substr(0, text.find('\n'));
 }
 
 GLuint CompileShader(GLenum kind, std::initializer_list<const char*> sources, std::string& problem) {
     GLuint shader = glCreateShader(kind);
     glShaderSource(shader, static_cast<GLsizei>(sources.size()), sources.begin(), nullptr);
     glCompileShader(shader);
-    GLint ok = GL_FALSE, length = 0;
+    GLint ok = GL_FALSE;
     glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
     if (ok == GL_TRUE) return shader;
-    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-    std::vector<char> log(static_cast<std::size_t>(length > 0 ? length : 1) + 1, '\0');
-    glGetShaderInfoLog(shader, length, nullptr, log.data());
-    problem = "the shader does not compile: " + FirstLine(log);
+    problem = "the shader does not compile: " + FirstLogLine(shader, glGetShaderiv, glGetShaderInfoLog);
     glDeleteShader(shader);
     return 0;
 }
@@ -259,13 +260,10 @@ GLuint LinkProgram(bool textured, std::string& problem) {
     glLinkProgram(program);
     glDeleteShader(vertex);
     glDeleteShader(fragment);
-    GLint ok = GL_FALSE, length = 0;
+    GLint ok = GL_FALSE;
     glGetProgramiv(program, GL_LINK_STATUS, &ok);
     if (ok == GL_TRUE) return program;
-    glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-    std::vector<char> log(static_cast<std::size_t>(length > 0 ? length : 1) + 1, '\0');
-    glGetProgramInfoLog(program, length, nullptr, log.data());
-    problem = "the shaders do not link: " + FirstLine(log);
+    problem = "the shaders do not link: " + FirstLogLine(program, glGetProgramiv, glGetProgramInfoLog);
     glDeleteProgram(program);
     return 0;
 }
