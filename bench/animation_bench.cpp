@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_window.h"
 #include "core/scene.h"
 #include "app/startup.h"
 #include "io/trajectory.h"
@@ -178,11 +179,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "at least 1 particle and 2 frames\n");
         return 2;
     }
-    glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(window_width, window_height);
-    glutCreateWindow("Ovalix animation benchmark");
-    MyGLInit();
-    Reshape(window_width, window_height);
+    OpenBenchWindow("Ovalix animation benchmark");
 
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/ovalix-animation-XXXXXX";

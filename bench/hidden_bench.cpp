@@ -19,6 +19,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/bench_window.h"
 #include "core/geometry.h"
 #include "core/scene.h"
 #include "render/ellipsoids.h"
@@ -240,11 +241,7 @@ void MeasureRow(const Cells& cells, bool adaptive, std::vector<GLuint>& queries)
 
 int main(int argc, char** argv) {
     glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(window_width, window_height);
-    glutCreateWindow("Ovalix hidden-ellipsoid benchmark");
-    MyGLInit();
-    Reshape(window_width, window_height);
+    OpenBenchWindow("Ovalix hidden-ellipsoid benchmark");
     int n = argc > 1 ? std::atoi(argv[1]) : 100000;
     std::vector<int> edges;
     for (int i = 2; i < argc; ++i) edges.push_back(std::atoi(argv[i]));

@@ -12,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/bench_window.h"
 #include "core/order.h"
 #include "core/scene.h"
 #include "render/ellipsoids.h"
@@ -94,11 +95,7 @@ static void MeasureRow(int n) {
 
 int main(int argc, char** argv) {
     glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(window_width, window_height);
-    glutCreateWindow("Ovalix orientation colours benchmark");
-    MyGLInit();
-    Reshape(window_width, window_height);
+    OpenBenchWindow("Ovalix orientation colours benchmark");
     std::vector<int> counts;
     for (int i = 1; i < argc; ++i) counts.push_back(std::atoi(argv[i]));
     if (counts.empty()) counts = {1000, 10000, 50000};

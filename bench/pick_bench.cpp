@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_window.h"
 #include "core/geometry.h"
 #include "core/pick.h"
 #include "core/scene.h"
@@ -96,11 +97,7 @@ static void SlabRows(int n) {
 
 int main(int argc, char** argv) {
     glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(window_width, window_height);
-    glutCreateWindow("Ovalix pick benchmark");
-    MyGLInit();
-    Reshape(window_width, window_height);
+    OpenBenchWindow("Ovalix pick benchmark");
     if (argc == 3 && std::string(argv[1]) == "--slab-only") {
         SlabRows(std::atoi(argv[2]));
         return 0;

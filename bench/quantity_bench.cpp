@@ -12,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/bench_window.h"
 #include "core/quantity_colour.h"
 #include "core/scene.h"
 #include "render/gl_setup.h"
@@ -82,11 +83,7 @@ static void MeasureRow(int n) {
 
 int main(int argc, char** argv) {
     glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(window_width, window_height);
-    glutCreateWindow("Ovalix quantity colours benchmark");
-    MyGLInit();
-    Reshape(window_width, window_height);
+    OpenBenchWindow("Ovalix quantity colours benchmark");
     std::vector<int> counts;
     for (int i = 1; i < argc; ++i) counts.push_back(std::atoi(argv[i]));
     if (counts.empty()) counts = {10000, 100000};

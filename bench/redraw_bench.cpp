@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_window.h"
 #include "core/scene.h"
 #include "render/ellipsoids.h"
 #include "render/gl_setup.h"
@@ -124,11 +125,7 @@ static void MeasureRow(int n, const char* view) {
 
 int main(int argc, char** argv) {
     glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(window_width, window_height);
-    glutCreateWindow("Ovalix redraw benchmark");
-    MyGLInit();
-    Reshape(window_width, window_height);
+    OpenBenchWindow("Ovalix redraw benchmark");
     std::string mode = argc == 3 ? argv[1] : "";
     if (mode == "--profile-adaptive" || mode == "--profile-raycast") {
         FillRandomScene(std::atoi(argv[2]));
