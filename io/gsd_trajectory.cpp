@@ -89,10 +89,14 @@ std::vector<std::string> ReadTypeNames(GsdFile& file) {
     std::vector<unsigned char> bytes;
     if (GsdTypeSize(chunk->type) != 1) FailGsd(file.path + ": frame 0: particles/types is not text");
     if (!ReadChunk(file, *chunk, bytes, error)) FailGsd(error);
+    // Rows of no bytes are empty names, as in the frames; their count is bounded by the file, as a frame's is.
+    if (chunk->N > file.fileSize)
+        FailGsd(file.path + ": frame 0: particles/types is " + std::to_string(chunk->N) +
+                ", implausible for a file of " + std::to_string(file.fileSize) + " bytes");
     std::vector<std::string> names;
     for (uint64_t row = 0; row < chunk->N && (row + 1) * chunk->M <= bytes.size(); ++row) {
-        const char* text = reinterpret_cast<const char*>(&bytes[row * chunk->M]);
-        names.emplace_back(text, strnlen(text, chunk->M));
+        const char* text = reinterpret_cast<const char*>(bytes.data()) + row * chunk->M;
+        names.emplace_back(text, chunk->M == 0 ? 0 : strnlen(text, chunk->M));
     }
     return names;
 }
