@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -19,6 +20,7 @@ pid_t moviePid = -1;
 int movieInput = -1;
 std::string movieName, movieTemporary;
 int movieWidth = 0, movieHeight = 0;
+int movieFrames = 0;  // frames handed to ffmpeg, to be found again in the finished movie
 std::vector<unsigned char> moviePixels;
 char signalTemporary[4096] = "";  // the movie's temporary name for a signal handler: no allocation there
 
@@ -35,6 +37,60 @@ bool WriteAll(int fd, const unsigned char* data, std::size_t size) {
         size -= static_cast<std::size_t>(done);
     }
     return true;
+}
+
+// Standard output of `args` run with no input and its errors silenced; false when it cannot run or fails.
+bool OutputOf(const std::vector<const char*>& args, std::string& output) {
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) return false;
+    std::fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        int nothing = open("/dev/null", O_RDWR);
+        dup2(nothing, 0);
+        dup2(nothing, 2);
+        dup2(pipeEnds[1], 1);
+        close(pipeEnds[0]);
+        close(pipeEnds[1]);
+        execvp(args[0], const_cast<char* const*>(args.data()));
+        _exit(127);
+    }
+    close(pipeEnds[1]);
+    if (pid < 0) {
+        close(pipeEnds[0]);
+        return false;
+    }
+    char buffer[512];
+    for (;;) {
+        ssize_t got = read(pipeEnds[0], buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        output.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(pipeEnds[0]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The value after "key=" on its own line of ffprobe's output, or an empty string.
+std::string ProbedValue(const std::string& output, const std::string& key) {
+    std::size_t at = ("\n" + output).find("\n" + key + "=");
+    if (at == std::string::npos) return "";
+    std::size_t start = at + key.size() + 1;
+    return output.substr(start, output.find('\n', start) - start);
+}
+
+// ffmpeg can report success although the disk filled up while it wrote the movie's index at the end:
+// the movie is whole only when ffprobe finds all its frames and a duration.
+bool MovieIsWhole(const std::string& file, int frames) {
+    std::string output;
+    if (!OutputOf({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
+                   "stream=nb_frames:format=duration", "-of", "default=noprint_wrappers=1", file.c_str(), nullptr},
+                  output))
+        return false;
+    return ProbedValue(output, "nb_frames") == std::to_string(frames) && std::atof(ProbedValue(output, "duration").c_str()) > 0;
 }
 
 }  // namespace
@@ -91,13 +147,17 @@ bool OpenMovie(const std::string& movie, int width, int height, int fps, std::st
     movieInput = pipeEnds[1];
     std::signal(SIGPIPE, SIG_IGN);  // a failing ffmpeg shows as a failed write, not as a killed renderer
     moviePixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
+    movieFrames = 0;
     return true;
 }
 
 bool WriteMovieFrame(std::string& error) {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, movieWidth, movieHeight, GL_RGB, GL_UNSIGNED_BYTE, moviePixels.data());
-    if (WriteAll(movieInput, moviePixels.data(), moviePixels.size())) return true;
+    if (WriteAll(movieInput, moviePixels.data(), moviePixels.size())) {
+        ++movieFrames;
+        return true;
+    }
     error = "ffmpeg stopped taking frames for " + movieName + " (see its message above).";
     return false;
 }
@@ -109,12 +169,17 @@ bool CloseMovie(std::string& error) {
     while (waitpid(moviePid, &status, 0) < 0 && errno == EINTR) {
     }
     moviePid = -1;
-    signalTemporary[0] = '\0';
     bool encoded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    if (encoded && std::rename(movieTemporary.c_str(), movieName.c_str()) == 0) return true;
-    error = encoded ? "The movie " + movieName + " cannot be written: " + std::strerror(errno) + "."
-                    : "ffmpeg could not encode the movie " + movieName + " (see its message above).";
+    bool whole = encoded && MovieIsWhole(movieTemporary, movieFrames);
+    if (whole && std::rename(movieTemporary.c_str(), movieName.c_str()) == 0) {
+        signalTemporary[0] = '\0';
+        return true;
+    }
+    if (whole) error = "The movie " + movieName + " cannot be written: " + std::strerror(errno) + ".";
+    else if (encoded) error = "ffmpeg did not finish the movie " + movieName + " (see its message above).";
+    else error = "ffmpeg could not encode the movie " + movieName + " (see its message above).";
     std::remove(movieTemporary.c_str());
+    signalTemporary[0] = '\0';
     return false;
 }
 

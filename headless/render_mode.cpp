@@ -79,6 +79,8 @@ void CheckBeforeLoading(const RenderOptions& options, ViewSettings& view) {
     if (!options.viewFile.empty() && !ReadViewFile(options.viewFile, view, error)) Fail(error);
     if (!options.movie.empty() && !FindOnPath("ffmpeg"))
         Fail("ffmpeg was not found on the PATH; --movie needs it (Debian package ffmpeg).");
+    if (!options.movie.empty() && !FindOnPath("ffprobe"))
+        Fail("ffprobe was not found on the PATH; --movie needs it to check the movie (Debian package ffmpeg).");
 }
 
 std::string SizeText(long long width, long long height) { return std::to_string(width) + "x" + std::to_string(height); }

@@ -388,6 +388,24 @@ class Failures(BatchCase):
         self.assertIn("stopped by the error above", result.stderr)
         self.assertEqual(os.listdir(self.out), [])
 
+    def test_movie_whose_end_does_not_fit_is_removed(self):
+        if not shutil.which("ffmpeg") or not shutil.which("ffprobe"):
+            self.skipTest("ffmpeg is not installed")
+        from test_full_disk import fill
+        args = ["--size", "320x200", "chain.cfg"]
+        whole = self.run_render("--movie", os.path.join(self.out, "film.mp4"), *args)
+        self.assertEqual(whole.returncode, 0, whole.stderr)
+        size = os.path.getsize(os.path.join(self.out, "film.mp4"))
+        # Room for all but the last page: the frames fit, the index ffmpeg writes at the end does not.
+        full = mounted_tmpfs(self, "size=%d" % (size + (1 << 20)))
+        fill(full, room=(size - 1) // 4096 * 4096)
+        result = self.run_render("--movie", os.path.join(full, "film.mp4"), *args)
+        self.assertEqual(result.returncode, 1, result.stderr)
+        ours = [line for line in result.stderr.splitlines() if line.startswith("ovalix --render: ")]
+        self.assertEqual(len(ours), 2, result.stderr)  # the device line and one line about the movie
+        self.assertIn("movie %s/film.mp4 " % full, ours[1])
+        self.assertEqual(sorted(os.listdir(full)), ["filler"], "a cut movie or its temporary was left")
+
     def test_read_only_file_system(self):
         read_only = mounted_tmpfs(self, "ro,size=1m")
         self.assert_refused(["--out", read_only, "chain.cfg"], 1,
