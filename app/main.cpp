@@ -26,13 +26,13 @@ const char* const WINDOW_USAGE =
     "Usage: ovalix [CONFIGURATION]\n"
     "       ovalix --render [options] FILE   (no window; ovalix --render --help lists the options)\n"
     "Opens the configuration (or a LAMMPS dump or PDB trajectory) in a window; without a name it asks for one.\n"
-    "Press h in the window for the keys. Also: --help (this text), --version.\n";
+    "Press h in the window for the keys. Also: -h or --help (this text), --version.\n";
 
-// --help and --version answer without a display; anything else is the name of a configuration.
+// -h, --help and --version answer without a display; anything else is the name of a configuration.
 bool AnswerInformationOption(int argc, char** argv) {
     if (argc != 2) return false;
     std::string word = argv[1];
-    if (word == "--help") std::cout << WINDOW_USAGE;
+    if (word == "--help" || word == "-h") std::cout << WINDOW_USAGE;
     else if (word == "--version") std::cout << "ovalix " OVALIX_VERSION "\n";
     else return false;
     return true;

@@ -118,6 +118,15 @@ void SetUpDrawing(const RenderOptions& options, const ViewSettings* view) {
     if (options.fit || (view == nullptr && fitViewOnLoad)) FitFrameInView();
 }
 
+// Species are known once the trajectory is read: hiding one the run does not have is a mistake in the command.
+void CheckHiddenSpecies(const RenderOptions& options) {
+    for (int n : options.hiddenSpecies)
+        if (n > species)
+            Fail("--hide-species asks for species " + std::to_string(n) + ", but the run has only " +
+                     std::to_string(species) + " species.",
+                 RENDER_USAGE_ERROR);
+}
+
 // Box, slab and hidden species of the command line add to the configuration's and the view file's.
 void UseLookInsideSwitches(const RenderOptions& options) {
     if (options.box) showBox = true;
@@ -206,6 +215,7 @@ int RunRenderMode(int argc, char** argv) {
     ViewSettings view{};
     CheckBeforeLoading(options, view);
     StartScene(options.file);
+    CheckHiddenSpecies(options);
     UseDrawingSwitches(options);
     if (!ResolveFrameRange(options, FrameCount(), error)) Fail(error);
     StartDrawing(options);

@@ -254,7 +254,7 @@ const RenderOption renderOptions[] = {
     {"--hide-species", "N,...", SetHideSpecies, "leave these species out (keys 1 to 9)"},
     {"--colour-by", "NAME[:MIN:MAX]", SetColourBy, "colours from a per-particle quantity (key C), range fixed if given"},
     {"--unwrap", nullptr, SetUnwrap, "positions unwrapped with the image flags ix iy iz"},
-    {"--help", nullptr, SetHelp, "this text"},
+    {"--help", nullptr, SetHelp, "this text (also -h)"},
     {"--version", nullptr, SetVersion, "the version of Ovalix"},
 };
 
@@ -279,6 +279,7 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& option
     std::vector<std::string> given;
     for (int i = 0; i < argc; ++i) {
         std::string word = argv[i];
+        if (word == "-h") word = "--help";  // the short form every command answers
         std::string value;
         std::size_t equals = word.find('=');
         bool inlineValue = word.rfind("--", 0) == 0 && equals != std::string::npos;

@@ -110,6 +110,20 @@ class CommandLine(BatchCase):
         version = self.run_render("--version")
         self.assertEqual(version.stdout, result.stdout, "the window and the offscreen mode differ in version")
 
+    def test_short_h_answers_as_help_does(self):
+        def window(option):
+            return subprocess.run([BIN, option], cwd=self.folder, env=headless_environment(), stdin=subprocess.DEVNULL,
+                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, timeout=60)
+        for answer, usage in ((window, "Usage: ovalix [CONFIGURATION]"), (self.run_render, "Usage: ovalix --render")):
+            short, long = answer("-h"), answer("--help")
+            self.assertEqual((short.returncode, short.stdout, short.stderr), (0, long.stdout, ""))
+            self.assertTrue(short.stdout.startswith(usage), short.stdout)
+
+    def test_hiding_a_species_the_run_does_not_have(self):
+        result = self.assert_refused(["--out", self.out, "--hide-species", "2,5", "chain.cfg"], 2,
+                                     "ovalix --render: --hide-species asks for species 5, but the run has only 2 species.\n")
+        self.assertIn("The number of species is 2", result.stdout, "refused before the species were known")
+
     def test_bad_input_ends_at_once_with_status_1(self):
         write_file(self.folder, "broken.cfg", "dumpfile missing.dump\nspecies 1\nhalf_radii 1 1 1 1\n"
                                               "color 1 1 0 0\nbond_vector 1 1 0 0 0\n")
