@@ -92,6 +92,7 @@ double colourByLow = 0, colourByHigh = 1;
 bool unwrap = false;
 bool unwrapActive = false;
 void* bitfont = nullptr;
+int overlayScale = 1;
 std::string bondtexture;
 std::string title;
 
@@ -172,6 +173,7 @@ void ResetScene() {
     ++particleDataVersion;  // never back to an old value: a copy made before the reset must not look current
     gzipRestartSpacing = GZIP_RESTART_SPACING;
     bitfont = nullptr;
+    overlayScale = 1;
     quantityNames.clear();
     quantities.clear();
     frameBox = {false, {0, 0, 0}, {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}}};

@@ -74,6 +74,7 @@ extern float FogColor[4];         // RGB copied from BGColor; alpha stays 0
 // ---- Overlay and constants ------------------------------------------------------------------------
 extern bool showTS;               // draw the time-step overlay
 extern void* bitfont;             // GLUT bitmap font of the overlay; nullptr: the program's own 8 x 13 table
+extern int overlayScale;          // overlay text, margins and colour bar this many times larger (tall offscreen pictures)
 extern bool adaptiveDetail;       // each ellipsoid subdivided by its size on screen instead of 30 x 30
 extern const double pi;
 

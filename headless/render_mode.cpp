@@ -3,6 +3,7 @@
 #include "headless/render_mode.h"
 
 #include <GL/gl.h>
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -110,6 +111,7 @@ void SetUpDrawing(const RenderOptions& options, const ViewSettings* view) {
     window_width = options.width;
     window_height = options.height;
     bitfont = nullptr;  // the program's own 8 x 13 glyphs, the same pixels as GLUT's
+    overlayScale = std::max(1, options.height / RenderOptions().height);  // whole multiples of the window's 640 rows
     MyGLInit();
     Reshape(options.width, options.height);
     format = options.format;

@@ -9,4 +9,5 @@ struct BitmapFont {
 
 extern const BitmapFont fixedFont8x13;  // xfonts-base's public-domain 8x13 "fixed", ISO 8859-1
 
-void DrawFontCharacter(const BitmapFont& font, unsigned char code);  // one glyph at the raster position, which advances
+// One glyph at the raster position, which advances; scale > 1 draws each of its pixels as a scale x scale block.
+void DrawFontCharacter(const BitmapFont& font, unsigned char code, int scale = 1);

@@ -16,11 +16,22 @@ void renderBitmapString(double x, double y, void* font, const char* text) {
     glRasterPos2f(static_cast<float>(x), static_cast<float>(y));
     // Without a window system there is no GLUT font: the same glyphs come from the program's own table.
     if (font == nullptr || font == &fixedFont8x13) {
-        for (const char* c = text; *c != '\0'; ++c) DrawFontCharacter(fixedFont8x13, static_cast<unsigned char>(*c));
+        for (const char* c = text; *c != '\0'; ++c)
+            DrawFontCharacter(fixedFont8x13, static_cast<unsigned char>(*c), overlayScale);
         return;
     }
     for (const char* c = text; *c != '\0'; ++c) glutBitmapCharacter(font, *c);
 }
+
+namespace {
+
+// The overlay's text: its distance from the left and bottom edges, and from one line to the next.
+constexpr int TEXT_MARGIN = 20;
+constexpr int LINE_SPACING = 20;
+
+int Scaled(int size) { return size * overlayScale; }  // a size of the overlay in the picture's pixels
+
+}  // namespace
 
 void ShowTimeStep() {
     glDisable(GL_LIGHT0);
@@ -36,10 +47,11 @@ void ShowTimeStep() {
     const float ambient[4] = {2.0f, 2.0f, 2.0f, 1.0f};
     glMaterialfv(GL_FRONT, GL_AMBIENT, ambient);
     glColor3f(2.0f, 2.0f, 2.0f);
-    renderBitmapString(20, window_height - 20, bitfont, text);
+    renderBitmapString(Scaled(TEXT_MARGIN), window_height - Scaled(TEXT_MARGIN), bitfont, text);
     if (colourByOrientation && frameOrder.exists) {
         std::snprintf(text, sizeof text, "S = %.4f", frameOrder.S);
-        renderBitmapString(20, window_height - 40, bitfont, text);  // the line above the time step
+        renderBitmapString(Scaled(TEXT_MARGIN), window_height - Scaled(TEXT_MARGIN + LINE_SPACING), bitfont,
+                           text);  // the line above the time step
     }
     glPopMatrix();
     resetPerspectiveProjection();
@@ -51,7 +63,8 @@ void ShowTimeStep() {
 
 namespace {
 
-// The colour bar's place, in window pixels from the top right corner, and the font's glyph size.
+// The colour bar's place, in window pixels from the top right corner, and the font's glyph size;
+// each is drawn Scaled in a tall offscreen picture.
 constexpr int BAR_RIGHT_MARGIN = 12;
 constexpr int BAR_WIDTH = 16;
 constexpr int BAR_TOP = 36;            // below the name
@@ -60,11 +73,14 @@ constexpr int BAR_LONGEST = 320;
 constexpr int BAR_STEPS = 64;
 constexpr int GLYPH_WIDTH = 8;
 constexpr int GLYPH_HEIGHT = 13;
+constexpr int NAME_RAISE = 8;      // the name's baseline above the bar
+constexpr int LABEL_GAP = 4;       // between a range label and the bar
+constexpr int TOP_LABEL_DROP = GLYPH_HEIGHT - 2;  // the upper label's baseline below the bar's top
 constexpr float TEXT_GREY = 0.4f;  // the time-step overlay's grey
 
 // Text whose right end is at x; y is the baseline, counted from the top.
 void RightAlignedText(int x, int y, const std::string& text) {
-    renderBitmapString(x - GLYPH_WIDTH * static_cast<int>(text.size()), y, bitfont, text.c_str());
+    renderBitmapString(x - Scaled(GLYPH_WIDTH) * static_cast<int>(text.size()), y, bitfont, text.c_str());
 }
 
 // The bar itself: viridis from the low end at the bottom to the high end at the top.
@@ -76,7 +92,7 @@ void DrawBarColours(int left, int top, int bottom) {
         glColor3fv(rgb);
         const float y = static_cast<float>(bottom - (bottom - top) * step / static_cast<double>(BAR_STEPS));
         glVertex2f(static_cast<float>(left), y);
-        glVertex2f(static_cast<float>(left + BAR_WIDTH), y);
+        glVertex2f(static_cast<float>(left + Scaled(BAR_WIDTH)), y);
     }
     glEnd();
 }
@@ -85,10 +101,11 @@ void DrawBarColours(int left, int top, int bottom) {
 
 void DrawColourBar() {
     if (colourQuantity == SPECIES_COLOURS || colourQuantity >= static_cast<int>(quantityNames.size())) return;
-    int bottom = window_height - BAR_BOTTOM_MARGIN;
-    if (bottom - BAR_TOP > BAR_LONGEST) bottom = BAR_TOP + BAR_LONGEST;
-    if (bottom - BAR_TOP < GLYPH_HEIGHT) return;  // no room in a window this low
-    const int left = window_width - BAR_RIGHT_MARGIN - BAR_WIDTH;
+    const int top = Scaled(BAR_TOP), right = window_width - Scaled(BAR_RIGHT_MARGIN);
+    int bottom = window_height - Scaled(BAR_BOTTOM_MARGIN);
+    if (bottom - top > Scaled(BAR_LONGEST)) bottom = top + Scaled(BAR_LONGEST);
+    if (bottom - top < Scaled(GLYPH_HEIGHT)) return;  // no room in a window this low
+    const int left = right - Scaled(BAR_WIDTH);
     std::string range = RangeText(quantityLow, quantityHigh);
     const std::size_t to = range.find(" to ");
     glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT);
@@ -100,11 +117,11 @@ void DrawColourBar() {
     setOrthographicProjection();
     glPushMatrix();
     glLoadIdentity();
-    DrawBarColours(left, BAR_TOP, bottom);
+    DrawBarColours(left, top, bottom);
     glColor3f(TEXT_GREY, TEXT_GREY, TEXT_GREY);
-    RightAlignedText(window_width - BAR_RIGHT_MARGIN, BAR_TOP - 8, entry(quantityNames, colourQuantity, "quantityNames"));
-    RightAlignedText(left - 4, BAR_TOP + GLYPH_HEIGHT - 2, range.substr(to + 4));
-    RightAlignedText(left - 4, bottom, range.substr(0, to));
+    RightAlignedText(right, top - Scaled(NAME_RAISE), entry(quantityNames, colourQuantity, "quantityNames"));
+    RightAlignedText(left - Scaled(LABEL_GAP), top + Scaled(TOP_LABEL_DROP), range.substr(to + 4));
+    RightAlignedText(left - Scaled(LABEL_GAP), bottom, range.substr(0, to));
     glPopMatrix();
     resetPerspectiveProjection();
     glPopAttrib();

@@ -120,6 +120,32 @@ class QuantityColours(unittest.TestCase):
         self.assertEqual(result.returncode, 2)
         self.assertIn("--colour-by takes the name of a quantity, or NAME:MIN:MAX", result.stdout.decode())
 
+    def test_offscreen_overlay_grows_with_the_picture_height(self):
+        """3840 x 2160 holds the window's 640 rows three times: bar, labels, time step and margins are three times
+        as large; 1024 x 640 keeps the window's sizes."""
+        folder = self.scene()
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY")}
+        measures = []
+        for width, height in ((1024, 640), (3840, 2160)):
+            out = temp_dir(self)
+            result = subprocess.run([BIN, "--render", "--frames", "0:0", "--size", "%dx%d" % (width, height),
+                                     "--colour-by", "c_pe:-10:10", "--out", out, "pe.cfg"], cwd=folder, env=env,
+                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                    timeout=300)
+            self.assertEqual(result.returncode, 0, result.stdout.decode())
+            image = Image.open(os.path.join(out, "pe.dump_0000.png")).convert("RGB")
+            if width == 1024:
+                self.assertTrue(*bar_ok(image, width, height))
+            drawn = differs_from(image, rgb255(BACKGROUND))
+            # The bar with its name and labels at the right edge, the time step in the lower left corner: each as
+            # its distances from the nearest two edges and its size.
+            left, top, right, bottom = drawn.crop((width * 3 // 4, 0, width, height)).getbbox()
+            bar = (width // 4 - right, top, right - left, bottom - top)
+            left, top, right, bottom = drawn.crop((0, height * 3 // 4, width // 4, height)).getbbox()
+            text = (left, height // 4 - bottom, right - left, bottom - top)
+            measures.append(bar + text)
+        self.assertEqual([3 * m for m in measures[0]], list(measures[1]), "1024x640 and 3840x2160: %s" % measures)
+
 
 if __name__ == "__main__":
     unittest.main()
