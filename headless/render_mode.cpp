@@ -40,6 +40,11 @@ namespace {
 Offscreen picture;                 // the size asked for: what is written
 Offscreen large;                   // K times larger, when supersampling
 std::vector<unsigned char> largePixels, smallPixels;
+bool raycastAsked = false;         // --raycast: on before the trajectory is read, so that no hint asks for it
+
+void SwitchOnAskedRaycast() {
+    if (raycastAsked) raycastEllipsoids = true;
+}
 
 // Every way out of the job (a failure here, a reader's fatal error, the end) leaves no unfinished file.
 void CleanUpAtExit() {
@@ -216,7 +221,8 @@ int RunRenderMode(int argc, char** argv) {
     HandleStopSignals();
     ViewSettings view{};
     CheckBeforeLoading(options, view);
-    StartScene(options.file);
+    raycastAsked = options.raycast;
+    StartScene(options.file, SwitchOnAskedRaycast);
     CheckHiddenSpecies(options);
     UseDrawingSwitches(options);
     if (!ResolveFrameRange(options, FrameCount(), error)) Fail(error);

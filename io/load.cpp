@@ -8,6 +8,7 @@
 #include "io/bond_reader.h"
 #include "io/config_reader.h"
 #include "io/trajectory.h"
+#include "io/trajectory_config.h"
 
 void LoadScene(const std::string& name, void (*afterConfig)()) {
     std::string bondFile = ReadConfig(name);
@@ -16,14 +17,15 @@ void LoadScene(const std::string& name, void (*afterConfig)()) {
     topology.clear();
     trajectoryBonds = gsd && bondFile.empty();  // a bond file named beside a GSD file replaces the file's bonds
     OpenFile();
+    ChooseDrawingForSize();
     ReadFrame();
     std::string colouring = ApplyColourBy();
     if (!colouring.empty()) std::cout << colouring << std::endl;
     if (!bondFile.empty()) ReadBonds(bondFile);
 }
 
-void StartScene(const std::string& name) {
+void StartScene(const std::string& name, void (*afterConfig)()) {
     title = "OvaLIX - " + name;
-    LoadScene(name);
+    LoadScene(name, afterConfig);
     std::cout << "Done reading. Rendering." << std::endl;
 }

@@ -9,4 +9,4 @@
 void LoadScene(const std::string& name, void (*afterConfig)() = nullptr);
 
 // The start-up load: the window title for `name`, LoadScene, then "Done reading. Rendering.".
-void StartScene(const std::string& name);
+void StartScene(const std::string& name, void (*afterConfig)() = nullptr);

@@ -15,3 +15,7 @@ bool DumpHasShapeColumns(const std::string& name);
 // When name is a trajectory: sets the scene state as a configuration for it would, prints that
 // configuration in the configuration file's syntax and returns true. Otherwise changes nothing.
 bool ConfigureFromTrajectory(const std::string& name);
+
+// Once the trajectory is indexed: a configuration made for one whose largest frame is large turns on
+// ray-casting and prints its line; with a configuration of the user's, one line tells how much faster it draws.
+void ChooseDrawingForSize();
