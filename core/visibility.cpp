@@ -21,6 +21,13 @@ void SetSpeciesHidden(long long n, bool hidden) {
     entry(hiddenSpecies, n - 1, "hiddenSpecies") = hidden ? 1 : 0;
 }
 
+std::vector<int> HiddenSpeciesBeyond(int count) {
+    std::vector<int> beyond;
+    for (long long n = static_cast<long long>(count) + 1; n <= static_cast<long long>(hiddenSpecies.size()); ++n)
+        if (entry(hiddenSpecies, n - 1, "hiddenSpecies") != 0) beyond.push_back(static_cast<int>(n));
+    return beyond;
+}
+
 bool InsideSlab(const double* position, const SlabCut& cut) {
     double along = 0;
     for (int k = 0; k < 3; ++k) along += cut.normal[k] * position[k];

@@ -16,4 +16,5 @@ double ExtentAlong(const double* direction);                        // spread of
 bool NormaliseSlabNormal(SlabCut& cut);                             // scale the normal to length 1; false for a zero or broken one
 std::string SlabLine(const SlabCut& cut);                           // "Slab cut on: normal (...), centre offset ..., width ...."
 std::string HiddenSpeciesList();                                    // the hidden species numbers, comma separated
+std::vector<int> HiddenSpeciesBeyond(int count);                    // hidden species numbers above count, in order
 void ResetLookInside();                                             // no box, slab, hidden species, picks or fitting

@@ -5,10 +5,22 @@
 
 #include "core/quantity_colour.h"
 #include "core/scene.h"
+#include "core/visibility.h"
 #include "io/bond_reader.h"
 #include "io/config_reader.h"
 #include "io/trajectory.h"
 #include "io/trajectory_config.h"
+
+namespace {
+
+// hide_species of a species the run does not have hides nothing: said once the species are known.
+void TellHiddenSpeciesBeyondTheRun() {
+    for (int n : HiddenSpeciesBeyond(species))
+        std::cout << "hide_species " << n << ": the run has only " << species << " species, so it hides nothing."
+                  << std::endl;
+}
+
+}  // namespace
 
 void LoadScene(const std::string& name, void (*afterConfig)()) {
     std::string bondFile = ReadConfig(name);
@@ -19,6 +31,7 @@ void LoadScene(const std::string& name, void (*afterConfig)()) {
     OpenFile();
     ChooseDrawingForSize();
     ReadFrame();
+    TellHiddenSpeciesBeyondTheRun();
     std::string colouring = ApplyColourBy();
     if (!colouring.empty()) std::cout << colouring << std::endl;
     if (!bondFile.empty()) ReadBonds(bondFile);

@@ -123,6 +123,12 @@ class CommandLine(BatchCase):
         result = self.assert_refused(["--out", self.out, "--hide-species", "2,5", "chain.cfg"], 2,
                                      "ovalix --render: --hide-species asks for species 5, but the run has only 2 species.\n")
         self.assertIn("The number of species is 2", result.stdout, "refused before the species were known")
+        # The configuration's hide_species of such a species draws on, and says so.
+        with open(os.path.join(self.folder, "chain.cfg")) as f:
+            write_file(self.folder, "hiding.cfg", f.read() + "hide_species 2 5\n")
+        result = self.run_render("--out", self.out, "--frames", "0:0", "--size", "64x40", "hiding.cfg")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("\nhide_species 5: the run has only 2 species, so it hides nothing.\n", result.stdout)
 
     def test_bad_input_ends_at_once_with_status_1(self):
         write_file(self.folder, "broken.cfg", "dumpfile missing.dump\nspecies 1\nhalf_radii 1 1 1 1\n"
