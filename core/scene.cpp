@@ -55,6 +55,8 @@ bool showBox = false;
 bool boxAbsenceTold = false;
 SlabCut slab = {false, {0, 0, 1}, 0.0, 1.0};
 bool fitViewOnLoad = false;
+bool fixedCentre = false;
+double fixedCentrePoint[3] = {0, 0, 0};
 
 // Containers in their construction order; they are destroyed in the reverse order after main.
 std::vector<double> shape;
@@ -149,6 +151,8 @@ void ResetScene() {
     pickedLabels.clear();
     cellOfStep.clear();
     fitViewOnLoad = false;
+    fixedCentre = false;
+    for (double& c : fixedCentrePoint) c = 0;
     shape.clear();
     bondvec.clear();
     color.clear();

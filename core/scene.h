@@ -199,6 +199,8 @@ extern SlabCut slab;
 extern std::vector<unsigned char> hiddenSpecies;  // entry n - 1 non-zero: species n is not drawn; shorter: shown
 extern std::vector<double> pickedLabels;      // labels of the picked atoms, in pick order; kept across frames
 extern bool fitViewOnLoad;                    // fit the view at start-up and after each reload (fit_view)
+extern bool fixedCentre;                      // every frame centred on fixedCentrePoint instead of its own mean
+extern double fixedCentrePoint[3];            // frame 0's box centre, or its mean without a box (fixed_centre, key o)
 
 // ---- Checked table access -------------------------------------------------------------------------
 [[noreturn]] void TableIndexError(const char* table, long long index, std::size_t size);  // Report a bad index and end
