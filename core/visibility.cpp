@@ -86,4 +86,5 @@ void ResetLookInside() {
     hiddenSpecies.clear();
     pickedLabels.clear();
     fitViewOnLoad = false;
+    fixedCentre = false;
 }

@@ -23,6 +23,7 @@
 #include "io/load.h"
 #include "io/trajectory.h"
 #include "io/view_file.h"
+#include "io/whole_run.h"
 #include "render/bitmap_font.h"
 #include "render/camera.h"
 #include "render/gl_setup.h"
@@ -135,6 +136,10 @@ void UseDrawingSwitches(const RenderOptions& options) {
         orderFrameChanged = true;
     }
     if (options.unwrap) StartUnwrapping();
+    if (options.fixedCentre) {
+        fixedCentre = true;
+        TakeFixedCentre();
+    }
     if (!options.colourBy.empty()) {
         colourByName = options.colourBy;
         colourByFixed = options.colourByFixed;

@@ -185,6 +185,11 @@ bool SetUnwrap(RenderOptions& o, const std::string&, std::string&) {
     return true;
 }
 
+bool SetFixedCentre(RenderOptions& o, const std::string&, std::string&) {
+    o.fixedCentre = true;
+    return true;
+}
+
 bool SetHelp(RenderOptions& o, const std::string&, std::string&) {
     o.help = true;
     return true;
@@ -254,6 +259,7 @@ const RenderOption renderOptions[] = {
     {"--hide-species", "N,...", SetHideSpecies, "leave these species out (keys 1 to 9)"},
     {"--colour-by", "NAME[:MIN:MAX]", SetColourBy, "colours from a per-particle quantity (key C), range fixed if given"},
     {"--unwrap", nullptr, SetUnwrap, "positions unwrapped with the image flags ix iy iz"},
+    {"--fixed-centre", nullptr, SetFixedCentre, "every frame centred on frame 0's box centre, not its own mean (key o)"},
     {"--help", nullptr, SetHelp, "this text"},
     {"--version", nullptr, SetVersion, "the version of Ovalix"},
 };

@@ -36,6 +36,7 @@ struct RenderOptions {
     bool colourByFixed = false;        // MIN and MAX were given
     double colourByLow = 0, colourByHigh = 1;
     bool unwrap = false;               // --unwrap, as the configuration's unwrap
+    bool fixedCentre = false;          // --fixed-centre, as the key o or the configuration's fixed_centre
     bool help = false;         // --help
     bool version = false;      // --version
 };

@@ -8,6 +8,7 @@
 #include "io/bond_reader.h"
 #include "io/config_reader.h"
 #include "io/trajectory.h"
+#include "io/whole_run.h"
 
 void LoadScene(const std::string& name, void (*afterConfig)()) {
     std::string bondFile = ReadConfig(name);
@@ -17,6 +18,7 @@ void LoadScene(const std::string& name, void (*afterConfig)()) {
     trajectoryBonds = gsd && bondFile.empty();  // a bond file named beside a GSD file replaces the file's bonds
     OpenFile();
     ReadFrame();
+    if (fixedCentre) TakeFixedCentre();
     std::string colouring = ApplyColourBy();
     if (!colouring.empty()) std::cout << colouring << std::endl;
     if (!bondFile.empty()) ReadBonds(bondFile);
