@@ -90,6 +90,7 @@ int colourQuantity = SPECIES_COLOURS;
 double quantityLow = 0, quantityHigh = 1;
 std::string colourByName;
 bool colourByFixed = false;
+bool colourByWholeRun = false;
 double colourByLow = 0, colourByHigh = 1;
 bool unwrap = false;
 bool unwrapActive = false;
@@ -184,6 +185,7 @@ void ResetScene() {
     quantityHigh = 1;
     colourByName.clear();
     colourByFixed = false;
+    colourByWholeRun = false;
     colourByLow = 0;
     colourByHigh = 1;
     unwrap = false;

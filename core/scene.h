@@ -137,6 +137,7 @@ extern int colourQuantity;                // index into quantityNames, or SPECIE
 extern double quantityLow, quantityHigh;  // the range the colours span, kept while frames change
 extern std::string colourByName;          // quantity asked for by colour_by or --colour-by; empty for none
 extern bool colourByFixed;                // colour_by gave its range: colourByLow to colourByHigh
+extern bool colourByWholeRun;             // colour_by NAME all: colourByLow to colourByHigh span every frame of the run
 extern double colourByLow, colourByHigh;
 extern bool unwrap;                       // add the image flags times the box edges to wrapped positions
 extern bool unwrapActive;                 // the trajectory has image flags and wrapped positions

@@ -220,16 +220,22 @@ void ReadHiddenSpecies(std::string_view line, std::string_view values) {
     }
 }
 
-// colour_by NAME [MIN MAX]: the quantity to colour by, and a fixed range when both ends are given.
+// colour_by NAME [MIN MAX | all]: the quantity to colour by, and a fixed range when both ends are given, or
+// the range over every frame.
 void ReadColourBy(std::string_view line, std::string_view values) {
     colourByName = WordValue(values);
     const char* p = values.data();
     const char* end = p + values.size();
     SkipSpace(p, end);
     while (p != end && !IsSpace(*p)) ++p;
+    const bool wholeRun = WordValue(std::string_view(p, static_cast<std::size_t>(end - p))) == "all";
+    if (wholeRun) {
+        SkipSpace(p, end);
+        p += 3;
+    }
     double range[2] = {0, 0};
     int ends = 0;
-    for (; ends < 2; ++ends) {
+    for (; ends < 2 && !wholeRun; ++ends) {
         SkipSpace(p, end);
         if (!ParseReal(p, end, range[ends])) break;
     }
@@ -237,9 +243,11 @@ void ReadColourBy(std::string_view line, std::string_view values) {
     if (colourByName.empty() || ends == 1 || p != end || (ends == 2 && !(range[0] < range[1]))) {
         ConfigError({"Illegal entry '" + std::string(line) + "'.",
                      "colour_by takes the name of a quantity of the trajectory, and may add the two ends of its range,",
-                     "the lower first: colour_by c_pe, or colour_by c_pe -5 1.",
+                     "the lower first, or all for its range over every frame: colour_by c_pe, colour_by c_pe -5 1",
+                     "or colour_by c_pe all.",
                      "Please correct the input file, and run the program again."});
     }
+    colourByWholeRun = wholeRun;
     colourByFixed = ends == 2;
     colourByLow = range[0];
     colourByHigh = range[1];
@@ -380,6 +388,7 @@ void ApplyDefaults(ConfigRead& read) {
     if (!read.seen[COLOUR_BY]) {
         colourByName.clear();
         colourByFixed = false;
+        colourByWholeRun = false;
         read.seen[COLOUR_BY] = true;
     }
     if (!read.seen[UNWRAP]) {

@@ -19,6 +19,8 @@ void LoadScene(const std::string& name, void (*afterConfig)()) {
     OpenFile();
     ReadFrame();
     if (fixedCentre) TakeFixedCentre();
+    std::string runRange = TakeRunRange();
+    if (!runRange.empty()) std::cout << runRange << std::endl;
     std::string colouring = ApplyColourBy();
     if (!colouring.empty()) std::cout << colouring << std::endl;
     if (!bondFile.empty()) ReadBonds(bondFile);

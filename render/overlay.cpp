@@ -81,6 +81,32 @@ void DrawBarColours(int left, int top, int bottom) {
     glEnd();
 }
 
+// Small triangles beyond the bar's ends, in the end colours, where the frame shown has values past them:
+// the colours there are clamped to the ends. A frame within the range gets none.
+void DrawRangeMarks(int left, int width, int top, int bottom) {
+    bool below = false, above = false;
+    FrameBeyondRange(below, above);
+    const float x0 = static_cast<float>(left), x1 = static_cast<float>(left + width);
+    const float middle = (x0 + x1) / 2, height = static_cast<float>(width) * 3 / 8, gap = 1;
+    float rgb[3];
+    glBegin(GL_TRIANGLES);
+    if (above) {
+        Viridis(1, rgb);
+        glColor3fv(rgb);
+        glVertex2f(x0, static_cast<float>(top) - gap);
+        glVertex2f(x1, static_cast<float>(top) - gap);
+        glVertex2f(middle, static_cast<float>(top) - gap - height);
+    }
+    if (below) {
+        Viridis(0, rgb);
+        glColor3fv(rgb);
+        glVertex2f(x0, static_cast<float>(bottom) + gap);
+        glVertex2f(x1, static_cast<float>(bottom) + gap);
+        glVertex2f(middle, static_cast<float>(bottom) + gap + height);
+    }
+    glEnd();
+}
+
 }  // namespace
 
 void DrawColourBar() {
@@ -101,6 +127,7 @@ void DrawColourBar() {
     glPushMatrix();
     glLoadIdentity();
     DrawBarColours(left, BAR_TOP, bottom);
+    DrawRangeMarks(left, BAR_WIDTH, BAR_TOP, bottom);
     glColor3f(TEXT_GREY, TEXT_GREY, TEXT_GREY);
     RightAlignedText(window_width - BAR_RIGHT_MARGIN, BAR_TOP - 8, entry(quantityNames, colourQuantity, "quantityNames"));
     RightAlignedText(left - 4, BAR_TOP + GLYPH_HEIGHT - 2, range.substr(to + 4));

@@ -231,6 +231,23 @@ TEST_F(RenderOptionsTest, DrawingOptionsAndTheirCombinations) {
     }
 }
 
+TEST_F(RenderOptionsTest, ColourRangesAndTheFixedCentre) {
+    RenderOptions run, fixed;
+    std::string error;
+    ASSERT_TRUE(Parse({"--colour-by", "c_pe:all", "--fixed-centre", "f"}, run, error)) << error;
+    EXPECT_EQ(run.colourBy, "c_pe");
+    EXPECT_TRUE(run.colourByWholeRun);
+    EXPECT_FALSE(run.colourByFixed);
+    EXPECT_TRUE(run.fixedCentre);
+    ASSERT_TRUE(Parse({"--colour-by=vx:-1:2", "f"}, fixed, error)) << error;
+    EXPECT_TRUE(fixed.colourByFixed && !fixed.colourByWholeRun && !fixed.fixedCentre);
+    EXPECT_EQ(fixed.colourByLow, -1);
+    for (const char* bad : {"c_pe:al", "c_pe:all:1", ":all"}) {
+        RenderOptions r;
+        EXPECT_FALSE(Parse({"--colour-by", bad, "f"}, r, error)) << bad;
+    }
+}
+
 // The box filter: means of blocks, rounded, for factors 1 to 4, against a sum taken pixel by pixel.
 TEST(Supersample, AverageDownIsTheRoundedMeanOfEachBlock) {
     for (int k = 1; k <= 4; ++k) {

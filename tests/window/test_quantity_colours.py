@@ -54,6 +54,18 @@ def bar_ok(image, width, height):
     return ok, "the bar shows %s at its top and %s at its bottom" % (top, bottom)
 
 
+def end_marks(image, width, height):
+    """Pixels of the high end's colour just above the bar and of the low end's colour just below it."""
+    x, top = bar_point(width, height, True)
+    bottom = bar_point(width, height, False)[1] + 3
+    top -= 3
+
+    def near(colour, rows):
+        return sum(1 for i in range(x - 12, x + 13) for j in rows
+                   if close_colour(image.getpixel((i, j)), rgb255(colour), 30))
+    return near(VIRIDIS_HIGH, range(top - 9, top)), near(VIRIDIS_LOW, range(bottom + 1, bottom + 10))
+
+
 def label_pixels(image, width):
     """Text pixels of the name above the bar and of the end values beside it."""
     drawn = differs_from(image, rgb255(BACKGROUND))
@@ -119,6 +131,43 @@ class QuantityColours(unittest.TestCase):
                                 stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60)
         self.assertEqual(result.returncode, 2)
         self.assertIn("--colour-by takes the name of a quantity, or NAME:MIN:MAX", result.stdout.decode())
+
+    def render(self, folder, *args):
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY")}
+        result = subprocess.run([BIN, "--render", "--size", "480x360"] + list(args) + ["pe.cfg"], cwd=folder, env=env,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
+        return result.returncode, result.stdout.decode()
+
+    def marks(self, folder, frame):
+        image = Image.open(os.path.join(folder, "pe.dump_%04d.png" % frame)).convert("RGB")
+        return end_marks(image, 480, 360)
+
+    def test_offscreen_range_over_the_run_and_the_marks_beyond_the_bar(self):
+        folder = self.scene()
+        # The range of frame 0: frame 1 lies beyond both ends, and only its bar is marked there.
+        status, output = self.render(folder, "--frames", "0:1", "--colour-by", "c_pe")
+        self.assertEqual(status, 0, output)
+        self.assertIn("Colouring by c_pe (-4.12 to 0.87).\n", output)
+        self.assertEqual(self.marks(folder, 0), (0, 0))
+        above, below = self.marks(folder, 1)
+        self.assertGreater(above, 20, "no mark above the bar")
+        self.assertGreater(below, 20, "no mark below the bar")
+        # The range over every frame, from the command line and from the configuration: no frame goes beyond it.
+        status, output = self.render(folder, "--frames", "0:1", "--colour-by", "c_pe:all")
+        self.assertEqual(status, 0, output)
+        self.assertIn("Reading c_pe in all 2 frames for its range.\nColouring by c_pe (-9 to 9).\n", output)
+        self.assertEqual([self.marks(folder, f) for f in (0, 1)], [(0, 0), (0, 0)])
+        write_file(folder, "pe.cfg", config_text("pe.dump", [Species((8, 8, 8), (1, 0, 0))], BACKGROUND) +
+                   "colour_by c_pe all\n")
+        status, output = self.render(folder, "--frames", "0:0")
+        self.assertEqual(status, 0, output)
+        self.assertIn("Colouring by c_pe (-9 to 9).\n", output)
+        # A name the trajectory lacks is a failed job, not pictures in species colours.
+        os.remove(os.path.join(folder, "pe.dump_0000.png"))
+        status, output = self.render(folder, "--colour-by", "vx")
+        self.assertEqual(status, 2, output)
+        self.assertIn("No quantity vx in pe.dump (it gives c_pe).\n", output)
+        self.assertFalse(os.path.exists(os.path.join(folder, "pe.dump_0000.png")))
 
 
 if __name__ == "__main__":
