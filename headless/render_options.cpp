@@ -266,6 +266,15 @@ const RenderOption renderOptions[] = {
     {"--version", nullptr, SetVersion, "the version of Ovalix"},
 };
 
+// Other spellings of an option's name, taken as the option itself.
+const char* const OPTION_SPELLINGS[][2] = {{"--color-by", "--colour-by"}};
+
+std::string OptionName(const std::string& word) {
+    for (const auto& spelling : OPTION_SPELLINGS)
+        if (word == spelling[0]) return spelling[1];
+    return word;
+}
+
 const RenderOption* FindOption(const std::string& name) {
     for (const RenderOption& option : renderOptions)
         if (name == option.name) return &option;
@@ -303,6 +312,7 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& option
             options.file = word;
             continue;
         }
+        word = OptionName(word);
         const RenderOption* option = FindOption(word);
         if (option == nullptr) {
             error = "Unknown option " + word + ".";

@@ -339,6 +339,7 @@ void HandleLine(ConfigRead& read, std::string_view line) {
     std::size_t length = 0;
     while (length < line.size() && !IsSpace(line[length])) ++length;
     std::string_view keyword = line.substr(0, length);
+    if (keyword == "color_by") keyword = "colour_by";  // spelled as "color" beside it
     for (int k = 0; k < KEYWORD_COUNT; ++k) {
         if (keyword == KEYWORDS[k]) {
             HandleKeywordLine(read, static_cast<Keyword>(k), line, line.substr(length));

@@ -157,7 +157,7 @@ TEST_F(Quantities, ColourByKeywordAndItsMistakes) {
     EXPECT_EQ(colourByHigh, 1);
     EXPECT_TRUE(unwrap);
     EXPECT_FALSE(colourByWholeRun);
-    ConsoleRun american = RunCaptured([&] { ReadConfig(WriteTempFile("c.cfg", head + "colour_by vx all\nfixed_centre\n")); });
+    ConsoleRun american = RunCaptured([&] { ReadConfig(WriteTempFile("c.cfg", head + "color_by vx all\nfixed_centre\n")); });
     ASSERT_FALSE(american.exited) << american.output;
     EXPECT_EQ(colourByName, "vx");
     EXPECT_TRUE(colourByWholeRun && !colourByFixed && fixedCentre);

@@ -234,7 +234,7 @@ TEST_F(RenderOptionsTest, DrawingOptionsAndTheirCombinations) {
 TEST_F(RenderOptionsTest, ColourRangesAndTheFixedCentre) {
     RenderOptions run, fixed;
     std::string error;
-    ASSERT_TRUE(Parse({"--colour-by", "c_pe:all", "--fixed-centre", "f"}, run, error)) << error;
+    ASSERT_TRUE(Parse({"--color-by", "c_pe:all", "--fixed-centre", "f"}, run, error)) << error;  // both spellings
     EXPECT_EQ(run.colourBy, "c_pe");
     EXPECT_TRUE(run.colourByWholeRun);
     EXPECT_FALSE(run.colourByFixed);
@@ -246,6 +246,9 @@ TEST_F(RenderOptionsTest, ColourRangesAndTheFixedCentre) {
         RenderOptions r;
         EXPECT_FALSE(Parse({"--colour-by", bad, "f"}, r, error)) << bad;
     }
+    RenderOptions twice;
+    EXPECT_FALSE(Parse({"--colour-by", "a", "--color-by", "b", "f"}, twice, error));
+    EXPECT_EQ(error, "--colour-by is given twice.");
 }
 
 // The box filter: means of blocks, rounded, for factors 1 to 4, against a sum taken pixel by pixel.

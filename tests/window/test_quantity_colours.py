@@ -152,13 +152,13 @@ class QuantityColours(unittest.TestCase):
         above, below = self.marks(folder, 1)
         self.assertGreater(above, 20, "no mark above the bar")
         self.assertGreater(below, 20, "no mark below the bar")
-        # The range over every frame, from the command line and from the configuration: no frame goes beyond it.
-        status, output = self.render(folder, "--frames", "0:1", "--colour-by", "c_pe:all")
+        # The range over every frame, by either spelling and from the configuration: no frame goes beyond it.
+        status, output = self.render(folder, "--frames", "0:1", "--color-by", "c_pe:all")
         self.assertEqual(status, 0, output)
         self.assertIn("Reading c_pe in all 2 frames for its range.\nColouring by c_pe (-9 to 9).\n", output)
         self.assertEqual([self.marks(folder, f) for f in (0, 1)], [(0, 0), (0, 0)])
         write_file(folder, "pe.cfg", config_text("pe.dump", [Species((8, 8, 8), (1, 0, 0))], BACKGROUND) +
-                   "colour_by c_pe all\n")
+                   "color_by c_pe all\n")
         status, output = self.render(folder, "--frames", "0:0")
         self.assertEqual(status, 0, output)
         self.assertIn("Colouring by c_pe (-9 to 9).\n", output)
