@@ -86,6 +86,7 @@ void DrawBarColours(int left, int top, int bottom) {
 void DrawRangeMarks(int left, int width, int top, int bottom) {
     bool below = false, above = false;
     FrameBeyondRange(below, above);
+    if (!below && !above) return;
     const float x0 = static_cast<float>(left), x1 = static_cast<float>(left + width);
     const float middle = (x0 + x1) / 2, height = static_cast<float>(width) * 3 / 8, gap = 1;
     float rgb[3];
