@@ -60,7 +60,8 @@ TEST_F(RenderOptionsTest, BadValuesAreRefused) {
         {"--frames", "2147483648:2147483649", "f"}, {"--size", "10x", "f"}, {"--size", "x10", "f"},
         {"--size", "10 x10", "f"}, {"--size", "0x0", "f"}, {"--format", "PNG", "f"}, {"--fps", "1001", "f"},
         {"--fps", "2.5", "f"}, {"--movie", ".mp4", "f"}, {"--view", "", "f"}, {"--out", "", "f"}, {"--size"},
-        {"--frame", "1:2", "f"}, {"a", "b"}, {"--size", "64x48"}};
+        {"--frame", "1:2", "f"}, {"a", "b"}, {"--size", "64x48"}, {"--colour-by", "c_pe:all:1", "f"},
+        {"--colour-by", "a", "--color-by", "b", "f"}};
     for (const auto& args : bad) {
         RenderOptions o;
         std::string error;
@@ -229,26 +230,6 @@ TEST_F(RenderOptionsTest, DrawingOptionsAndTheirCombinations) {
         EXPECT_FALSE(Parse(args, r, why)) << message;
         EXPECT_EQ(why, message);
     }
-}
-
-TEST_F(RenderOptionsTest, ColourRangesAndTheFixedCentre) {
-    RenderOptions run, fixed;
-    std::string error;
-    ASSERT_TRUE(Parse({"--color-by", "c_pe:all", "--fixed-centre", "f"}, run, error)) << error;  // both spellings
-    EXPECT_EQ(run.colourBy, "c_pe");
-    EXPECT_TRUE(run.colourByWholeRun);
-    EXPECT_FALSE(run.colourByFixed);
-    EXPECT_TRUE(run.fixedCentre);
-    ASSERT_TRUE(Parse({"--colour-by=vx:-1:2", "f"}, fixed, error)) << error;
-    EXPECT_TRUE(fixed.colourByFixed && !fixed.colourByWholeRun && !fixed.fixedCentre);
-    EXPECT_EQ(fixed.colourByLow, -1);
-    for (const char* bad : {"c_pe:al", "c_pe:all:1", ":all"}) {
-        RenderOptions r;
-        EXPECT_FALSE(Parse({"--colour-by", bad, "f"}, r, error)) << bad;
-    }
-    RenderOptions twice;
-    EXPECT_FALSE(Parse({"--colour-by", "a", "--color-by", "b", "f"}, twice, error));
-    EXPECT_EQ(error, "--colour-by is given twice.");
 }
 
 // The box filter: means of blocks, rounded, for factors 1 to 4, against a sum taken pixel by pixel.
