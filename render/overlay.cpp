@@ -88,7 +88,9 @@ void DrawRangeMarks(int left, int width, int top, int bottom) {
     FrameBeyondRange(below, above);
     if (!below && !above) return;
     const float x0 = static_cast<float>(left), x1 = static_cast<float>(left + width);
-    const float middle = (x0 + x1) / 2, height = static_cast<float>(width) * 3 / 8, gap = 1;
+    // Sized by the bar's width, so that a bar drawn larger gets marks to match.
+    const float middle = (x0 + x1) / 2, height = static_cast<float>(width) * 3 / 8;
+    const float gap = static_cast<float>(width) / 16;
     float rgb[3];
     glBegin(GL_TRIANGLES);
     if (above) {
