@@ -44,6 +44,21 @@ std::vector<double> average() {
     return centre;
 }
 
+std::vector<double> FrameCentre() {
+    if (!fixedCentre) return average();
+    return std::vector<double>(fixedCentrePoint, fixedCentrePoint + 3);
+}
+
+std::vector<double> BoxOrMeanCentre() {
+    if (!frameBox.exists) return average();
+    std::vector<double> centre(frameBox.origin, frameBox.origin + 3);
+    for (int e = 0; e < 3; ++e)
+        for (int k = 0; k < 3; ++k) centre[k] += frameBox.edges[e][k] / 2;
+    for (double c : centre)
+        if (!std::isfinite(c)) return average();
+    return centre;
+}
+
 bool FitsInFloat(const double* values, int count) {
     for (int k = 0; k < count; ++k)
         if (!(std::fabs(values[k]) <= FLT_MAX)) return false;  // also false for NaN

@@ -6,6 +6,8 @@
 const double* GeomRow(long long atom);  // row of atom `atom` (from 0) in geom, index-checked
 int AtomSpecies(long long atom);  // species number of atom `atom` (from 0); one outside 1 to species is reported and ends the program
 std::vector<double> average();  // mean position of the frame's atoms; (0, 0, 0) for an empty frame; always finite
+std::vector<double> FrameCentre();  // the point drawn at the origin: fixedCentrePoint while fixedCentre, else average()
+std::vector<double> BoxOrMeanCentre();  // middle of the frame's box; average() for a frame without a usable box
 bool FitsInFloat(const double* values, int count);  // every value finite and within single precision, as OpenGL takes it
 
 // Rotation of a quaternion (w, x, y, z) as angle in degrees about an axis, for glRotate.

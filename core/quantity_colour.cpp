@@ -65,7 +65,7 @@ std::string ChooseQuantity(int quantity) {
     const std::string& name = entry(quantityNames, quantity, "quantityNames");
     double low = 0, high = 0;
     const bool finite = QuantityRange(quantity, low, high);
-    if (colourByFixed && name == colourByName) {
+    if ((colourByFixed || colourByWholeRun) && name == colourByName) {
         quantityLow = colourByLow;
         quantityHigh = colourByHigh;
     } else {
@@ -90,10 +90,14 @@ std::string ApplyColourBy() {
     if (colourByName.empty()) return "";
     int quantity = FindQuantity(colourByName);
     if (quantity != SPECIES_COLOURS) return ChooseQuantity(quantity);
+    return MissingQuantityText() + ": colouring by species.";
+}
+
+std::string MissingQuantityText() {
     std::string known;
     for (const std::string& name : quantityNames) known += (known.empty() ? "" : " ") + name;
     return "No quantity " + colourByName + " in " + inname + " (" + (known.empty() ? "it gives none" : "it gives " + known) +
-           "): colouring by species.";
+           ")";
 }
 
 bool QuantityColour(long long atom, float* rgb) {
@@ -109,4 +113,12 @@ bool QuantityColour(long long atom, float* rgb) {
     else if (span == 0 && value != quantityLow) t = value < quantityLow ? 0 : 1;
     Viridis(t, rgb);
     return true;
+}
+
+void FrameBeyondRange(bool& below, bool& above) {
+    below = above = false;
+    double low = 0, high = 0;
+    if (colourQuantity == SPECIES_COLOURS || !QuantityRange(colourQuantity, low, high)) return;
+    below = low < quantityLow;
+    above = high > quantityHigh;
 }

@@ -61,7 +61,7 @@ bool FillRaycastRecord(long long atom, const double* centre, RaycastRecord& reco
 }
 
 long long FillRaycastRecords(RaycastRecord* records) {
-    std::vector<double> centre = average();
+    std::vector<double> centre = FrameCentre();
     long long count = 0;
     for (long long i = 0; i < atoms; ++i) {
         AtomSpecies(i);

@@ -55,6 +55,8 @@ bool showBox = false;
 bool boxAbsenceTold = false;
 SlabCut slab = {false, {0, 0, 1}, 0.0, 1.0};
 bool fitViewOnLoad = false;
+bool fixedCentre = false;
+double fixedCentrePoint[3] = {0, 0, 0};
 
 // Containers in their construction order; they are destroyed in the reverse order after main.
 std::vector<double> shape;
@@ -88,6 +90,7 @@ int colourQuantity = SPECIES_COLOURS;
 double quantityLow = 0, quantityHigh = 1;
 std::string colourByName;
 bool colourByFixed = false;
+bool colourByWholeRun = false;
 double colourByLow = 0, colourByHigh = 1;
 bool unwrap = false;
 bool unwrapActive = false;
@@ -150,6 +153,8 @@ void ResetScene() {
     pickedLabels.clear();
     cellOfStep.clear();
     fitViewOnLoad = false;
+    fixedCentre = false;
+    for (double& c : fixedCentrePoint) c = 0;
     shape.clear();
     bondvec.clear();
     color.clear();
@@ -182,6 +187,7 @@ void ResetScene() {
     quantityHigh = 1;
     colourByName.clear();
     colourByFixed = false;
+    colourByWholeRun = false;
     colourByLow = 0;
     colourByHigh = 1;
     unwrap = false;

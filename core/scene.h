@@ -138,6 +138,7 @@ extern int colourQuantity;                // index into quantityNames, or SPECIE
 extern double quantityLow, quantityHigh;  // the range the colours span, kept while frames change
 extern std::string colourByName;          // quantity asked for by colour_by or --colour-by; empty for none
 extern bool colourByFixed;                // colour_by gave its range: colourByLow to colourByHigh
+extern bool colourByWholeRun;             // colour_by NAME all: colourByLow to colourByHigh span every frame of the run
 extern double colourByLow, colourByHigh;
 extern bool unwrap;                       // add the image flags times the box edges to wrapped positions
 extern bool unwrapActive;                 // the trajectory has image flags and wrapped positions
@@ -200,6 +201,8 @@ extern SlabCut slab;
 extern std::vector<unsigned char> hiddenSpecies;  // entry n - 1 non-zero: species n is not drawn; shorter: shown
 extern std::vector<double> pickedLabels;      // labels of the picked atoms, in pick order; kept across frames
 extern bool fitViewOnLoad;                    // fit the view at start-up and after each reload (fit_view)
+extern bool fixedCentre;                      // every frame centred on fixedCentrePoint instead of its own mean
+extern double fixedCentrePoint[3];            // frame 0's box centre, or its mean without a box (fixed_centre, key o)
 
 // ---- Checked table access -------------------------------------------------------------------------
 [[noreturn]] void TableIndexError(const char* table, long long index, std::size_t size);  // Report a bad index and end

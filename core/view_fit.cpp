@@ -9,7 +9,7 @@
 #include "core/scene.h"
 
 double SceneRadius() {
-    std::vector<double> centre = average();
+    std::vector<double> centre = FrameCentre();
     double farthest = 0, largestHalf = 0;
     for (long long i = 0; i < atoms; ++i) {
         const double* row = GeomRow(i);

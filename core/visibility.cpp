@@ -93,4 +93,5 @@ void ResetLookInside() {
     hiddenSpecies.clear();
     pickedLabels.clear();
     fitViewOnLoad = false;
+    fixedCentre = false;
 }

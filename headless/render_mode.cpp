@@ -24,6 +24,7 @@
 #include "io/load.h"
 #include "io/trajectory.h"
 #include "io/view_file.h"
+#include "io/whole_run.h"
 #include "render/bitmap_font.h"
 #include "render/camera.h"
 #include "render/gl_setup.h"
@@ -144,6 +145,12 @@ void UseLookInsideSwitches(const RenderOptions& options) {
     for (int n : options.hiddenSpecies) SetSpeciesHidden(n, true);
 }
 
+// A quantity the trajectory lacks is a mistake in the job: no pictures in species colours instead.
+void RefuseMissingQuantity() {
+    if (!colourByName.empty() && FindQuantity(colourByName) == SPECIES_COLOURS)
+        Fail(MissingQuantityText() + ".", RENDER_USAGE_ERROR);
+}
+
 // The switches of the command line add to what the configuration switched on, as the keys l, i and c would.
 void UseDrawingSwitches(const RenderOptions& options) {
     if (options.adaptiveDetail) adaptiveDetail = true;
@@ -153,14 +160,23 @@ void UseDrawingSwitches(const RenderOptions& options) {
         orderFrameChanged = true;
     }
     if (options.unwrap) StartUnwrapping();
+    if (options.fixedCentre) {
+        fixedCentre = true;
+        TakeFixedCentre();
+    }
     if (!options.colourBy.empty()) {
         colourByName = options.colourBy;
         colourByFixed = options.colourByFixed;
+        colourByWholeRun = options.colourByWholeRun;
         colourByLow = options.colourByLow;
         colourByHigh = options.colourByHigh;
         ReadFrame();  // the range is the shown frame's, unwrapped or not
+        RefuseMissingQuantity();
+        std::string runRange = TakeRunRange();
+        if (!runRange.empty()) std::cout << runRange << std::endl;
         std::cout << ApplyColourBy() << std::endl;
     }
+    RefuseMissingQuantity();  // also one the configuration's colour_by named
 }
 
 // The scene K times larger without the overlay, averaged down into the picture, then the overlay at 1x.

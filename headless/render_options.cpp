@@ -164,7 +164,8 @@ bool WholeReal(std::string_view text, double& value) {
 bool SetColourBy(RenderOptions& o, const std::string& value, std::string& error) {
     std::size_t colon = value.find(':');
     o.colourBy = value.substr(0, colon);
-    o.colourByFixed = colon != std::string::npos;
+    o.colourByWholeRun = colon != std::string::npos && value.compare(colon, std::string::npos, ":all") == 0;
+    o.colourByFixed = colon != std::string::npos && !o.colourByWholeRun;
     bool ok = !o.colourBy.empty();
     if (ok && o.colourByFixed) {
         std::size_t second = value.find(':', colon + 1);
@@ -173,8 +174,8 @@ bool SetColourBy(RenderOptions& o, const std::string& value, std::string& error)
              WholeReal(std::string_view(value).substr(second + 1), o.colourByHigh) && o.colourByLow < o.colourByHigh;
     }
     if (!ok) {
-        error = "--colour-by takes the name of a quantity, or NAME:MIN:MAX with MIN below MAX, such as c_pe:-5:1, not " +
-                value + ".";
+        error = "--colour-by takes the name of a quantity, or NAME:MIN:MAX with MIN below MAX, such as c_pe:-5:1, or "
+                "NAME:all for the range over every frame, not " + value + ".";
         return false;
     }
     return true;
@@ -182,6 +183,11 @@ bool SetColourBy(RenderOptions& o, const std::string& value, std::string& error)
 
 bool SetUnwrap(RenderOptions& o, const std::string&, std::string&) {
     o.unwrap = true;
+    return true;
+}
+
+bool SetFixedCentre(RenderOptions& o, const std::string&, std::string&) {
+    o.fixedCentre = true;
     return true;
 }
 
@@ -252,11 +258,22 @@ const RenderOption renderOptions[] = {
     {"--box", nullptr, SetBox, "draw the simulation box (key b)"},
     {"--slab", "NX,NY,NZ,OFFSET,WIDTH", SetSlab, "only atoms in the slab across the normal NX,NY,NZ (key x)"},
     {"--hide-species", "N,...", SetHideSpecies, "leave these species out (keys 1 to 9)"},
-    {"--colour-by", "NAME[:MIN:MAX]", SetColourBy, "colours from a per-particle quantity (key C), range fixed if given"},
+    {"--colour-by", "NAME[:MIN:MAX|:all]", SetColourBy,
+     "colours from a per-particle quantity (key C), range fixed if given or over every frame with all"},
     {"--unwrap", nullptr, SetUnwrap, "positions unwrapped with the image flags ix iy iz"},
+    {"--fixed-centre", nullptr, SetFixedCentre, "every frame centred on frame 0's box centre, not its own mean (key o)"},
     {"--help", nullptr, SetHelp, "this text (also -h)"},
     {"--version", nullptr, SetVersion, "the version of Ovalix"},
 };
+
+// Other spellings of an option's name, taken as the option itself.
+const char* const OPTION_SPELLINGS[][2] = {{"--color-by", "--colour-by"}};
+
+std::string OptionName(const std::string& word) {
+    for (const auto& spelling : OPTION_SPELLINGS)
+        if (word == spelling[0]) return spelling[1];
+    return word;
+}
 
 const RenderOption* FindOption(const std::string& name) {
     for (const RenderOption& option : renderOptions)
@@ -296,6 +313,7 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& option
             options.file = word;
             continue;
         }
+        word = OptionName(word);
         const RenderOption* option = FindOption(word);
         if (option == nullptr) {
             error = "Unknown option " + word + ".";

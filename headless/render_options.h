@@ -32,10 +32,12 @@ struct RenderOptions {
     bool slabGiven = false;    // --slab NX,NY,NZ,OFFSET,WIDTH, as the configuration's slab
     double slab[5] = {0, 0, 1, 0, 1};
     std::vector<int> hiddenSpecies;  // --hide-species N,..., as the keys 1 to 9
-    std::string colourBy;              // --colour-by NAME[:MIN:MAX], as the configuration's colour_by
+    std::string colourBy;              // --colour-by NAME[:MIN:MAX|:all], as the configuration's colour_by
     bool colourByFixed = false;        // MIN and MAX were given
+    bool colourByWholeRun = false;     // NAME:all: the range over every frame
     double colourByLow = 0, colourByHigh = 1;
     bool unwrap = false;               // --unwrap, as the configuration's unwrap
+    bool fixedCentre = false;          // --fixed-centre, as the key o or the configuration's fixed_centre
     bool help = false;         // --help
     bool version = false;      // --version
 };

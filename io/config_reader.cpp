@@ -23,10 +23,10 @@ namespace {
 enum Keyword {
     DUMPFILE, BONDFILE, SPECIES, HALF_RADII, BOND_VECTOR, COLOR,
     BACKGROUND, SOLID_BONDS, TEXTURE, TEXTURE_BONDS, ANISOUFILE, ADAPTIVE_DETAIL, GSDFILE, VARYING_ATOMS,
-    SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, COLOUR_BY, UNWRAP, RAYCAST, KEYWORD_COUNT
+    SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, COLOUR_BY, UNWRAP, RAYCAST, FIXED_CENTRE, KEYWORD_COUNT
 };
 // Optional keywords that only switch on a way of looking: absent, they are off.
-constexpr Keyword VIEW_KEYWORDS[] = {SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW};
+constexpr Keyword VIEW_KEYWORDS[] = {SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, FIXED_CENTRE};
 // Limits that keep the species tables within a sane size (each species needs lines in the file anyway).
 constexpr unsigned long long MAX_SPECIES = 1000000;
 constexpr long long MAX_TABLE_ENTRIES = 30000000;
@@ -34,7 +34,7 @@ constexpr long long MAX_TABLE_ENTRIES = 30000000;
 const char* const KEYWORDS[KEYWORD_COUNT] = {
     "dumpfile", "bondfile", "species", "half_radii", "bond_vector", "color",
     "background", "solid_bonds", "texture", "texture_bonds", "anisoufile", "adaptive_detail", "gsdfile",
-    "varying_atoms", "show_box", "slab", "hide_species", "fit_view", "colour_by", "unwrap", "raycast"};
+    "varying_atoms", "show_box", "slab", "hide_species", "fit_view", "colour_by", "unwrap", "raycast", "fixed_centre"};
 
 // What one read of a file keeps: its seen flags, the trajectory keyword met first, and its result.
 struct ConfigRead {
@@ -220,16 +220,22 @@ void ReadHiddenSpecies(std::string_view line, std::string_view values) {
     }
 }
 
-// colour_by NAME [MIN MAX]: the quantity to colour by, and a fixed range when both ends are given.
+// colour_by NAME [MIN MAX | all]: the quantity to colour by, and a fixed range when both ends are given, or
+// the range over every frame.
 void ReadColourBy(std::string_view line, std::string_view values) {
     colourByName = WordValue(values);
     const char* p = values.data();
     const char* end = p + values.size();
     SkipSpace(p, end);
     while (p != end && !IsSpace(*p)) ++p;
+    const bool wholeRun = WordValue(std::string_view(p, static_cast<std::size_t>(end - p))) == "all";
+    if (wholeRun) {
+        SkipSpace(p, end);
+        p += 3;
+    }
     double range[2] = {0, 0};
     int ends = 0;
-    for (; ends < 2; ++ends) {
+    for (; ends < 2 && !wholeRun; ++ends) {
         SkipSpace(p, end);
         if (!ParseReal(p, end, range[ends])) break;
     }
@@ -237,9 +243,11 @@ void ReadColourBy(std::string_view line, std::string_view values) {
     if (colourByName.empty() || ends == 1 || p != end || (ends == 2 && !(range[0] < range[1]))) {
         ConfigError({"Illegal entry '" + std::string(line) + "'.",
                      "colour_by takes the name of a quantity of the trajectory, and may add the two ends of its range,",
-                     "the lower first: colour_by c_pe, or colour_by c_pe -5 1.",
+                     "the lower first, or all for its range over every frame: colour_by c_pe, colour_by c_pe -5 1",
+                     "or colour_by c_pe all.",
                      "Please correct the input file, and run the program again."});
     }
+    colourByWholeRun = wholeRun;
     colourByFixed = ends == 2;
     colourByLow = range[0];
     colourByHigh = range[1];
@@ -316,6 +324,9 @@ void HandleKeywordLine(ConfigRead& read, Keyword keyword, std::string_view line,
             raycastEllipsoids = true;
             std::cout << "Ray-cast ellipsoids will be used." << std::endl;
             break;
+        case FIXED_CENTRE:
+            fixedCentre = true;
+            break;
         case KEYWORD_COUNT:
             break;
     }
@@ -328,6 +339,7 @@ void HandleLine(ConfigRead& read, std::string_view line) {
     std::size_t length = 0;
     while (length < line.size() && !IsSpace(line[length])) ++length;
     std::string_view keyword = line.substr(0, length);
+    if (keyword == "color_by") keyword = "colour_by";  // spelled as "color" beside it
     for (int k = 0; k < KEYWORD_COUNT; ++k) {
         if (keyword == KEYWORDS[k]) {
             HandleKeywordLine(read, static_cast<Keyword>(k), line, line.substr(length));
@@ -377,6 +389,7 @@ void ApplyDefaults(ConfigRead& read) {
     if (!read.seen[COLOUR_BY]) {
         colourByName.clear();
         colourByFixed = false;
+        colourByWholeRun = false;
         read.seen[COLOUR_BY] = true;
     }
     if (!read.seen[UNWRAP]) {

@@ -10,6 +10,7 @@
 #include "io/config_reader.h"
 #include "io/trajectory.h"
 #include "io/trajectory_config.h"
+#include "io/whole_run.h"
 
 namespace {
 
@@ -32,6 +33,9 @@ void LoadScene(const std::string& name, void (*afterConfig)()) {
     ChooseDrawingForSize();
     ReadFrame();
     TellHiddenSpeciesBeyondTheRun();
+    if (fixedCentre) TakeFixedCentre();
+    std::string runRange = TakeRunRange();
+    if (!runRange.empty()) std::cout << runRange << std::endl;
     std::string colouring = ApplyColourBy();
     if (!colouring.empty()) std::cout << colouring << std::endl;
     if (!bondFile.empty()) ReadBonds(bondFile);

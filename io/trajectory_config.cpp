@@ -91,6 +91,7 @@ void ClearConfiguration(const std::string& name, bool dump) {
     bondtexture.clear();
     colourByName.clear();
     colourByFixed = false;
+    colourByWholeRun = false;
     unwrap = false;
     for (int k = 0; k < 3; ++k) BGColor[k] = FogColor[k] = 1.0f;
     BGColor[3] = 1.0f;

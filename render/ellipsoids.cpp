@@ -151,7 +151,7 @@ void CreateEllipsoid(int n, std::vector<double> position, std::vector<double> qu
 }
 
 void DoStuff() {
-    std::vector<double> centre = average();
+    std::vector<double> centre = FrameCentre();
     std::vector<double> position(3), quaternion(4);
     UpdateFrameOrder();
     SetViewPlanes();

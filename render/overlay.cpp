@@ -97,6 +97,35 @@ void DrawBarColours(int left, int top, int bottom) {
     glEnd();
 }
 
+// Small triangles beyond the bar's ends, in the end colours, where the frame shown has values past them:
+// the colours there are clamped to the ends. A frame within the range gets none.
+void DrawRangeMarks(int left, int width, int top, int bottom) {
+    bool below = false, above = false;
+    FrameBeyondRange(below, above);
+    if (!below && !above) return;
+    const float x0 = static_cast<float>(left), x1 = static_cast<float>(left + width);
+    // Sized by the bar's width, so that a bar drawn larger gets marks to match.
+    const float middle = (x0 + x1) / 2, height = static_cast<float>(width) * 3 / 8;
+    const float gap = static_cast<float>(width) / 16;
+    float rgb[3];
+    glBegin(GL_TRIANGLES);
+    if (above) {
+        Viridis(1, rgb);
+        glColor3fv(rgb);
+        glVertex2f(x0, static_cast<float>(top) - gap);
+        glVertex2f(x1, static_cast<float>(top) - gap);
+        glVertex2f(middle, static_cast<float>(top) - gap - height);
+    }
+    if (below) {
+        Viridis(0, rgb);
+        glColor3fv(rgb);
+        glVertex2f(x0, static_cast<float>(bottom) + gap);
+        glVertex2f(x1, static_cast<float>(bottom) + gap);
+        glVertex2f(middle, static_cast<float>(bottom) + gap + height);
+    }
+    glEnd();
+}
+
 }  // namespace
 
 void DrawColourBar() {
@@ -118,6 +147,7 @@ void DrawColourBar() {
     glPushMatrix();
     glLoadIdentity();
     DrawBarColours(left, top, bottom);
+    DrawRangeMarks(left, Scaled(BAR_WIDTH), top, bottom);
     glColor3f(TEXT_GREY, TEXT_GREY, TEXT_GREY);
     RightAlignedText(right, top - Scaled(NAME_RAISE), entry(quantityNames, colourQuantity, "quantityNames"));
     RightAlignedText(left - Scaled(LABEL_GAP), top + Scaled(TOP_LABEL_DROP), range.substr(to + 4));

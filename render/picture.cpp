@@ -13,7 +13,7 @@ void DrawPicture() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     DoStuff();
     if (showBox || !pickedLabels.empty()) {
-        std::vector<double> centre = average();
+        std::vector<double> centre = FrameCentre();
         DrawSimulationBox(centre);
         DrawPickMarks(centre);
     }

@@ -82,7 +82,7 @@ void ShowAllSpecies() {
 void PickAt(int x, int y) {
     double origin[3], direction[3];
     if (!EyeRayAt(x, y, origin, direction)) return;
-    long long atom = PickAtom(origin, direction, average());
+    long long atom = PickAtom(origin, direction, FrameCentre());
     if (atom < 0) {
         if (!pickedLabels.empty()) std::cout << "Picks cleared." << std::endl;
         pickedLabels.clear();

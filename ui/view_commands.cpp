@@ -8,6 +8,7 @@
 #include "core/quantity_colour.h"
 #include "core/scene.h"
 #include "export/image_file.h"
+#include "io/whole_run.h"
 #include "render/gl_setup.h"
 #include "render/camera.h"
 #include "render/view_state.h"
@@ -23,6 +24,17 @@ void ToggleColouring() {
 void CycleQuantityColouring() {
     std::cout << CycleQuantity() << std::endl;
     glutPostRedisplay();
+}
+
+void ToggleFixedCentre() {
+    fixedCentre = !fixedCentre;
+    if (!fixedCentre) {
+        std::cout << "Fixed centre off: each frame is centred on its mean position." << std::endl;
+        return;
+    }
+    const bool box = TakeFixedCentre();
+    std::cout << "Fixed centre on: every frame is centred on " << (box ? "the box centre" : "the mean position")
+              << " of frame 0." << std::endl;
 }
 
 void FitView() {

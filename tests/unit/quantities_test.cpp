@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/geometry.h"
 #include "core/order.h"
 #include "core/quantity_colour.h"
 #include "core/scene.h"
@@ -16,6 +17,7 @@
 #include "io/dump_reader.h"
 #include "io/file_shapes.h"
 #include "io/trajectory.h"
+#include "io/whole_run.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -154,15 +156,34 @@ TEST_F(Quantities, ColourByKeywordAndItsMistakes) {
     EXPECT_EQ(colourByLow, -5);
     EXPECT_EQ(colourByHigh, 1);
     EXPECT_TRUE(unwrap);
+    RunCaptured([&] { ReadConfig(WriteTempFile("c.cfg", head + "color_by vx all\nfixed_centre\n")); });
+    EXPECT_TRUE(colourByName == "vx" && colourByWholeRun && !colourByFixed && fixedCentre);
     RunCaptured([&] { ReadConfig(WriteTempFile("c.cfg", head)); });
     EXPECT_EQ(colourByName, "");
-    EXPECT_FALSE(unwrap);
-    for (const char* bad : {"colour_by", "colour_by c_pe 1", "colour_by c_pe 1 -1", "colour_by c_pe 1 2 3"}) {
+    EXPECT_FALSE(unwrap || colourByWholeRun || fixedCentre);
+    for (const char* bad : {"colour_by", "colour_by c_pe 1", "colour_by c_pe 1 -1", "colour_by c_pe 1 2 3",
+                            "colour_by c_pe all 1", "colour_by c_pe alls"}) {
         ConsoleRun run = RunCaptured([&] { ReadConfig(WriteTempFile("c.cfg", head + bad + "\n")); });
         EXPECT_TRUE(run.exited) << bad;
         EXPECT_NE(run.output.find("Illegal entry '" + std::string(bad) + "'.\ncolour_by takes the name"), std::string::npos)
             << run.output;
     }
+}
+
+// Both read other frames through the frame reader and must leave the frame shown as it was.
+TEST_F(Quantities, WholeRunRangeAndFixedCentreShowTheFrameTheyWereOn) {
+    const std::string names = "id type x y z c_pe";
+    ASSERT_FALSE(Load(Frame(0, BOX, names, "1 1 1 1 1 -1\n", 1) + Frame(1, "", names, "1 1 9 9 9 0.5\n", 1) +
+                      Frame(2, "", names, "1 1 0 0 0 3\n", 1), 1).exited);
+    colourByName = "c_pe";
+    colourByWholeRun = true;
+    EXPECT_EQ(RunCaptured([] { TakeRunRange(); }).output, "Reading c_pe in all 3 frames for its range.\n");
+    EXPECT_EQ(std::vector<double>({colourByLow, colourByHigh}), std::vector<double>({-1, 3}));
+    fixedCentre = true;
+    EXPECT_TRUE(TakeFixedCentre());
+    EXPECT_EQ(FrameCentre(), (std::vector<double>{5, 10, 20}));  // frame 0's box 0-10, 0-20, 0-40, not its atom
+    EXPECT_EQ(frame, 1);
+    EXPECT_EQ(std::vector<double>({geom[GEOM_X], quantities[0]}), std::vector<double>({9, 0.5}));
 }
 
 TEST_F(Quantities, EveryGuessAboutOrientationAndShapeIsSaid) {

@@ -60,7 +60,8 @@ TEST_F(RenderOptionsTest, BadValuesAreRefused) {
         {"--frames", "2147483648:2147483649", "f"}, {"--size", "10x", "f"}, {"--size", "x10", "f"},
         {"--size", "10 x10", "f"}, {"--size", "0x0", "f"}, {"--format", "PNG", "f"}, {"--fps", "1001", "f"},
         {"--fps", "2.5", "f"}, {"--movie", ".mp4", "f"}, {"--view", "", "f"}, {"--out", "", "f"}, {"--size"},
-        {"--frame", "1:2", "f"}, {"a", "b"}, {"--size", "64x48"}};
+        {"--frame", "1:2", "f"}, {"a", "b"}, {"--size", "64x48"}, {"--colour-by", "c_pe:all:1", "f"},
+        {"--colour-by", "a", "--color-by", "b", "f"}};
     for (const auto& args : bad) {
         RenderOptions o;
         std::string error;

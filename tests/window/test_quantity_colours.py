@@ -54,6 +54,18 @@ def bar_ok(image, width, height):
     return ok, "the bar shows %s at its top and %s at its bottom" % (top, bottom)
 
 
+def end_marks(image, width, height):
+    """Pixels of the high end's colour just above the bar and of the low end's colour just below it."""
+    x, top = bar_point(width, height, True)
+    bottom = bar_point(width, height, False)[1] + 3
+    top -= 3
+
+    def near(colour, rows):
+        return sum(1 for i in range(x - 12, x + 13) for j in rows
+                   if close_colour(image.getpixel((i, j)), rgb255(colour), 30))
+    return near(VIRIDIS_HIGH, range(top - 9, top)), near(VIRIDIS_LOW, range(bottom + 1, bottom + 10))
+
+
 def label_pixels(image, width):
     """Text pixels of the name above the bar and of the end values beside it."""
     drawn = differs_from(image, rgb255(BACKGROUND))
@@ -146,6 +158,31 @@ class QuantityColours(unittest.TestCase):
             measures.append(bar + text)
         self.assertEqual([3 * m for m in measures[0]], list(measures[1]), "1024x640 and 3840x2160: %s" % measures)
 
+    def render(self, folder, *args):
+        """Offscreen images at 480x360; the end marks of each frame rendered, or the status and output."""
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY")}
+        result = subprocess.run([BIN, "--render", "--size", "480x360"] + list(args) + ["pe.cfg"], cwd=folder, env=env,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
+        self.assertEqual(result.returncode, 0, result.stdout.decode())
+        images = [os.path.join(folder, "pe.dump_%04d.png" % f) for f in (0, 1)]
+        return result.stdout.decode(), [end_marks(Image.open(i).convert("RGB"), 480, 360) for i in images]
+
+    def test_offscreen_range_over_the_run_and_the_marks_beyond_the_bar(self):
+        folder = self.scene()
+        # The range of frame 0: frame 1 lies beyond both ends, and only its bar is marked there.
+        output, marks = self.render(folder, "--colour-by", "c_pe")
+        self.assertIn("Colouring by c_pe (-4.12 to 0.87).\n", output)
+        self.assertEqual(marks[0], (0, 0))
+        self.assertTrue(min(marks[1]) > 20, "no marks beyond the bar's ends in frame 1: %s" % (marks[1],))
+        # The range over every frame: no frame goes beyond it.
+        output, marks = self.render(folder, "--color-by", "c_pe:all")
+        self.assertIn("Reading c_pe in all 2 frames for its range.\nColouring by c_pe (-9 to 9).\n", output)
+        self.assertEqual(marks, [(0, 0), (0, 0)])
+        # A name the trajectory lacks is a failed job, not pictures in species colours.
+        result = subprocess.run([BIN, "--render", "--colour-by", "vx", "pe.cfg"], cwd=folder, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60)
+        self.assertEqual(result.returncode, 2)
+        self.assertIn("No quantity vx in pe.dump (it gives c_pe).\n", result.stdout.decode())
 
 if __name__ == "__main__":
     unittest.main()
