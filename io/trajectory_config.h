@@ -4,6 +4,8 @@
 
 #include <string>
 
+constexpr long long MAX_MADE_SPECIES = 1000000;  // the most species a made configuration gives
+
 enum TrajectoryKind { NOT_A_TRAJECTORY, DUMP_TRAJECTORY, PDB_TRAJECTORY, GSD_TRAJECTORY };
 
 bool IsGzipFile(const std::string& name);                  // the file starts with the gzip magic bytes
@@ -15,3 +17,7 @@ bool DumpHasShapeColumns(const std::string& name);
 // When name is a trajectory: sets the scene state as a configuration for it would, prints that
 // configuration in the configuration file's syntax and returns true. Otherwise changes nothing.
 bool ConfigureFromTrajectory(const std::string& name);
+
+// The opening scan of a dump with a made configuration found types up to largest beyond frame 0's: each
+// becomes a species, and the whole configuration is printed again.
+void AddLateSpecies(int largest);
