@@ -1,9 +1,12 @@
 // Dump trajectories whose atom count changes between frames: the summary, the frame table that follows each
-// frame, the configuration's count check with and without varying_atoms, and bonds to atoms a frame lacks.
+// frame, the configuration's count check with and without varying_atoms, bonds to atoms a frame lacks, types
+// that first appear after frame 0, and bonds joined by atom id where rows are not ids.
 #include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "core/geometry.h"
 #include "core/scene.h"
 #include "io/load.h"
 #include "io/trajectory.h"
@@ -15,6 +18,67 @@ namespace {
 using VaryingAtoms = SceneTest;
 
 std::string Evaporating() { return std::string(OVALIX_SOURCE_DIR) + "/tests/unit/varying/evaporate.dump"; }
+std::string Deposited() { return std::string(OVALIX_SOURCE_DIR) + "/tests/unit/deposit/deposit.dump"; }
+std::string Unsorted() { return std::string(OVALIX_SOURCE_DIR) + "/tests/unit/deposit/unsorted.dump"; }
+
+// One atom line's id, type and position, and the steps and atom lines of every frame, from the text as LAMMPS
+// wrote it.
+struct AtomLine {
+    double id;
+    int type;
+    double position[3];
+};
+struct DumpText {
+    std::vector<long long> steps;
+    std::vector<std::vector<AtomLine>> frames;
+};
+
+DumpText ReadDumpText(const std::string& path) {
+    DumpText dump;
+    std::istringstream text(FileBytes(path));
+    std::string line;
+    while (std::getline(text, line)) {
+        if (line == "ITEM: TIMESTEP" && std::getline(text, line)) dump.steps.push_back(std::stoll(line));
+        if (line != "ITEM: NUMBER OF ATOMS" || !std::getline(text, line)) continue;
+        dump.frames.emplace_back(static_cast<std::size_t>(std::stoi(line)));
+        while (std::getline(text, line) && line.compare(0, 11, "ITEM: ATOMS") != 0) {}
+        for (AtomLine& atom : dump.frames.back()) {
+            std::getline(text, line);
+            std::istringstream(line) >> atom.id >> atom.type >> atom.position[0] >> atom.position[1] >> atom.position[2];
+        }
+    }
+    return dump;
+}
+
+int LargestType(const std::vector<AtomLine>& frameText) {
+    int largest = 0;
+    for (const AtomLine& atom : frameText) largest = std::max(largest, atom.type);
+    return largest;
+}
+
+const AtomLine* WithId(const std::vector<AtomLine>& frameText, double id) {
+    for (const AtomLine& atom : frameText)
+        if (atom.id == id) return &atom;
+    return nullptr;
+}
+
+// Bond j's two ends (bond origins 0 0 0: the atom centres) are the atoms its ids name in the frame's text.
+void ExpectEndsAtIds(int j, const std::vector<AtomLine>& frameText) {
+    for (int end = 0; end < 2; ++end) {
+        const AtomLine* atom = WithId(frameText, topology[static_cast<std::size_t>(j) * TOPOLOGY_STRIDE + end]);
+        ASSERT_NE(atom, nullptr);
+        double position[3];
+        BondEndPoint(BondAtomRow(j, end) + 1, 1, {0, 0, 0}, position);
+        EXPECT_EQ(std::vector<double>(position, position + 3), std::vector<double>(atom->position, atom->position + 3))
+            << "bond " << j + 1 << " end " << end << " in frame " << frame;
+    }
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -43,9 +107,13 @@ std::string Frame(int step, int count) {
     return text;
 }
 
-std::string Config(const std::string& dump, const std::string& extra) {
-    return "dumpfile " + dump + "\nspecies 1\nhalf_radii 1 1 1 1\ncolor 1 1 0 0\nbond_vector 1 1 0 0 0\n"
-           "background 0 0 0\n" + extra;
+std::string Config(const std::string& dump, const std::string& extra, int speciesCount = 1) {
+    std::string text = "dumpfile " + dump + "\nspecies " + std::to_string(speciesCount) + "\n";
+    for (int n = 1; n <= speciesCount; ++n) {
+        const std::string number = std::to_string(n);
+        text += "half_radii " + number + " 1 1 1\ncolor " + number + " 1 0 0\nbond_vector " + number + " 1 0 0 0\n";
+    }
+    return text + "background 0 0 0\n" + extra;
 }
 
 TEST_F(VaryingAtoms, EvaporatingLammpsRunOpenedAlone) {
@@ -106,8 +174,8 @@ TEST_F(VaryingAtoms, BondsToMissingAtomsAreLeftOutWithOneLine) {
     EXPECT_TRUE(BondInFrame(0) && BondInFrame(1) && BondInFrame(2));
 
     run = ReadAt(1);
-    EXPECT_EQ(run.output, "Bond 2 goes to atom 4, but time step 1 holds 3 atoms: bonds to missing atoms are left out "
-                          "of such time steps.\n");
+    EXPECT_EQ(run.output, "Bond 2 goes to atom 4, but frame 1 (step 1) holds 3 atoms: bonds to missing atoms are left "
+                          "out of such frames.\n");
     EXPECT_TRUE(BondInFrame(0));
     EXPECT_FALSE(BondInFrame(1));
     EXPECT_FALSE(BondInFrame(2));
@@ -122,6 +190,113 @@ TEST_F(VaryingAtoms, BondsToMissingAtomsAreLeftOutWithOneLine) {
     run = RunCaptured([&] { LoadScene(WriteTempFile("beyond.cfg", Config(dump, "varying_atoms\nbondfile " + beyond + "\n"))); });
     EXPECT_TRUE(run.exited);
     EXPECT_TRUE(Contains(run.output, "Error reading bonds. Bond goes to atom that does not exist.\n"));
+}
+
+TEST_F(VaryingAtoms, DepositRunOpenedAloneHasASpeciesForEveryType) {
+    const DumpText text = ReadDumpText(Deposited());
+    const int firstTypes = LargestType(text.frames.front());
+    int largest = 0;
+    for (const std::vector<AtomLine>& frameText : text.frames) largest = std::max(largest, LargestType(frameText));
+    ASSERT_GT(largest, firstTypes);
+
+    ConsoleRun run = RunCaptured([] { LoadScene(Deposited()); });
+    ASSERT_FALSE(run.exited) << run.output;
+    EXPECT_EQ(species, largest);
+    // After the scan the configuration is printed again, whole: every species has its lines.
+    const std::size_t again = run.output.find("later frames hold types up to " + std::to_string(largest) + ".");
+    ASSERT_NE(again, std::string::npos) << run.output;
+    const std::string printed = run.output.substr(again);
+    EXPECT_TRUE(Contains(printed, "\nspecies " + std::to_string(largest) + "\n")) << printed;
+    for (int n = 1; n <= largest; ++n) {
+        const std::string number = std::to_string(n);
+        EXPECT_EQ(Occurrences(printed, "\nhalf_radii " + number + " 0.5 0.5 0.5\n"), 1u) << printed;
+        EXPECT_EQ(Occurrences(printed, "\ncolor " + number + " "), 1u) << printed;
+        EXPECT_EQ(Occurrences(printed, "\nbond_vector " + number + " 1 0 0 0\n"), 1u) << printed;
+    }
+    for (int f = 0; f < FrameCount(); ++f) ASSERT_FALSE(ReadAt(f).exited) << "frame " << f;
+
+    // A configuration that names frame 0's species keeps the check.
+    frame = 0;
+    run = RunCaptured([&] { LoadScene(WriteTempFile("two.cfg", Config(Deposited(), "varying_atoms\n", firstTypes))); });
+    ASSERT_FALSE(run.exited) << run.output;
+    EXPECT_EQ(species, firstTypes);
+    for (int f = 0; f < FrameCount() && !run.exited; ++f) run = ReadAt(f);
+    EXPECT_TRUE(run.exited);
+    EXPECT_TRUE(Contains(run.output, "Type read: " + std::to_string(largest) + ". Only " + std::to_string(firstTypes) +
+                                         " specified in input.\n"))
+        << run.output;
+}
+
+// LAMMPS writes an unsorted dump in its own atom order: each bond joins the atoms its ids name, in every
+// frame, and a bond to an id no frame holds is left out with one line instead of ending the program.
+TEST_F(VaryingAtoms, BondsJoinAtomIdsInAnUnsortedDump) {
+    const DumpText text = ReadDumpText(Unsorted());
+    const std::vector<AtomLine>& first = text.frames.front();
+    std::size_t row = 0;
+    while (row + 1 < first.size() && first[row].id == static_cast<double>(row + 1)) ++row;
+    ASSERT_LT(row + 1, first.size()) << "frame 0 is sorted";
+    double absent = 0;
+    for (const std::vector<AtomLine>& frameText : text.frames)
+        for (const AtomLine& atom : frameText) absent = std::max(absent, atom.id + 1);
+    const std::string a = std::to_string(static_cast<long long>(first[row].id));
+    const std::string b = std::to_string(static_cast<long long>(first[row + 1].id));
+    const std::string c = std::to_string(static_cast<long long>(absent));
+    const std::string bonds = WriteTempFile("ids.bonds", "Bonds\n\n1 1 " + a + " " + b + "\n2 1 " + b + " " + c + "\n");
+    const int types = LargestType(text.frames.back());
+    const std::string config = WriteTempFile("ids.cfg", Config(Unsorted(), "varying_atoms\nbondfile " + bonds + "\n", types));
+
+    ConsoleRun run = RunCaptured([&] { LoadScene(config); });
+    ASSERT_FALSE(run.exited) << run.output;
+    std::string said = run.output;
+    for (int f = 0; f < FrameCount(); ++f) {
+        said += ReadAt(f).output;
+        EXPECT_TRUE(BondInFrame(0));
+        EXPECT_FALSE(BondInFrame(1));
+        ExpectEndsAtIds(0, text.frames[static_cast<std::size_t>(f)]);
+    }
+    const std::string start = "frame 0 (step " + std::to_string(text.steps.front()) + ")";
+    EXPECT_EQ(Occurrences(said, "F" + start.substr(1) + " does not label its atoms 1 to " + std::to_string(first.size()) +
+                                    " in order: bonds join the atoms whose labels (ids) the bond file names.\n"),
+              1u)
+        << said;
+    EXPECT_EQ(Occurrences(said, "Bond 2 goes to atom " + c + ", which " + start + " does not hold: bonds to missing "
+                                "atoms are left out of such frames.\n"),
+              1u)
+        << said;
+
+    // The same run sorted by id: rows are ids, and the bond file's check against the largest frame stays.
+    run = RunCaptured([&] { LoadScene(WriteTempFile("sorted.cfg", Config(Deposited(), "varying_atoms\nbondfile " + bonds + "\n", types))); });
+    EXPECT_TRUE(run.exited);
+    EXPECT_TRUE(Contains(run.output, "Error reading bonds. Bond goes to atom that does not exist.\n")) << run.output;
+}
+
+// After fix evaporate a frame's rows are no longer its ids: bonds follow the ids, and a bond to an evaporated
+// atom is left out with one line.
+TEST_F(VaryingAtoms, BondsFollowAtomIdsAfterEvaporation) {
+    const DumpText text = ReadDumpText(Evaporating());
+    const std::vector<AtomLine>& last = text.frames.back();
+    double gone = 0;
+    while (WithId(last, ++gone) != nullptr) {}
+    const std::string a = std::to_string(static_cast<long long>(last.front().id));
+    const std::string b = std::to_string(static_cast<long long>(last.back().id));
+    const std::string c = std::to_string(static_cast<long long>(gone));
+    const std::string bonds = WriteTempFile("gone.bonds", "Bonds\n\n1 1 " + a + " " + b + "\n2 1 " + a + " " + c + "\n");
+    ConsoleRun run = RunCaptured([&] { LoadScene(WriteTempFile("gone.cfg", Config(Evaporating(), "varying_atoms\nbondfile " + bonds + "\n", 2))); });
+    ASSERT_FALSE(run.exited) << run.output;
+    EXPECT_FALSE(Contains(run.output, "does not label its atoms")) << "frame 0 is labelled by rows";
+    ExpectEndsAtIds(0, text.frames.front());
+    ExpectEndsAtIds(1, text.frames.front());
+
+    const int lastFrame = FrameCount() - 1;
+    run = ReadAt(lastFrame);
+    const std::string where = "frame " + std::to_string(lastFrame) + " (step " + std::to_string(text.steps.back()) + ")";
+    EXPECT_EQ(run.output, "F" + where.substr(1) + " does not label its atoms 1 to " + std::to_string(last.size()) +
+                              " in order: bonds join the atoms whose labels (ids) the bond file names.\nBond 2 goes to "
+                              "atom " + c + ", which " + where + " does not hold: bonds to missing atoms are left out "
+                              "of such frames.\n");
+    EXPECT_TRUE(BondInFrame(0));
+    EXPECT_FALSE(BondInFrame(1));
+    ExpectEndsAtIds(0, last);
 }
 
 }  // namespace
