@@ -36,6 +36,7 @@ std::string firstAtomsHeader;  // the atoms header of the first frame, which the
 int wholeLineWords = 0;        // words of a whole atom line: those of the first frame's first atom line
 long long scannedStep = -1;    // MD step of the frame being scanned, -1 until its TIMESTEP value is read
 int largestScannedType = 0;    // largest whole type of the atom lines the scan has read (when it reads them)
+bool typesRead = false;        // the scan reads the atom lines of the frame for their types
 
 bool StartsWith(std::string_view line, std::string_view header) {
     return line.size() >= header.size() && line.compare(0, header.size(), header) == 0;
@@ -156,15 +157,23 @@ void NoteLineType(std::string_view line) {
         while (p != end && !IsSpace(*p)) ++p;
     }
     SkipSpace(p, end);
-    double type = 0;
-    if (!ParseReal(p, end, type) || (p != end && !IsSpace(*p))) return;
+    // Types are plain digits nearly always: those are read without the number parser.
+    const char* digits = p;
+    long long whole = 0;
+    while (p != end && IsDigit(*p) && p - digits < 9) whole = 10 * whole + (*p++ - '0');
+    double type = static_cast<double>(whole);
+    if (p == digits || (p != end && !IsSpace(*p))) {
+        p = digits;
+        if (!ParseReal(p, end, type) || (p != end && !IsSpace(*p))) return;
+    }
     if (type >= 1 && type <= MAX_MADE_SPECIES && type == static_cast<int>(type))
         largestScannedType = std::max(largestScannedType, static_cast<int>(type));
 }
 
-// Passes count atom lines like SkipLines; for a configuration made for the dump, reads them for their types.
+// Passes count atom lines like SkipLines; for a configuration made for the dump, reads them for their types
+// (frame 0's types made the configuration already).
 int64_t PassAtomLines(int64_t count) {
-    if (!speciesFromTrajectory) return SkipLines(count);
+    if (!typesRead) return SkipLines(count);
     std::string_view line;
     int64_t passed = 0;
     while (passed < count && ReadLine(line)) {
@@ -190,7 +199,7 @@ bool RereadLine(int64_t start, std::string_view& line) {
 // The last line of a file may lack its line feed; it is whole when it holds every column of an atom line.
 bool SkipLastAtomLine() {
     std::string_view line;
-    if (speciesFromTrajectory) {  // the line is read for its type anyway
+    if (typesRead) {  // the line is read for its type anyway
         if (!ReadLine(line) || (EndReached() && line.empty())) return false;
         const bool whole = !EndReached() || (CountWords(line) >= wholeLineWords && LastWordWhole(line));
         if (whole) NoteLineType(line);
@@ -238,6 +247,7 @@ FrameScan ScanFrame(int timeStep, bool first) {
     if (first) atoms = count;
     else if (count != atoms && !varyingAtoms) FailCountMismatch(timeStep, count);
     frameAtoms.push_back(count);
+    typesRead = speciesFromTrajectory && !first;
     std::string header;
     if (!ReadUntilAtomsHeader(timeStep, header)) return FRAME_CUT;
     if (first) TakeColumns(header);
