@@ -299,4 +299,17 @@ TEST_F(VaryingAtoms, BondsFollowAtomIdsAfterEvaporation) {
     ExpectEndsAtIds(0, last);
 }
 
+// Ids far beyond the atom count (a dump of a group of a large system) and ids that repeat are joined as well.
+TEST_F(VaryingAtoms, BondsJoinSparseAndRepeatedIds) {
+    const std::string dump = WriteTempFile("sparse.dump", "ITEM: NUMBER OF ATOMS\n3\nITEM: ATOMS id type x y z\n"
+                                                          "7000000 1 1 0 0\n3 1 2 0 0\n3 1 3 0 0\n");
+    const std::string bonds = WriteTempFile("sparse.bonds", "Bonds\n\n1 1 3 7000000\n2 1 3 4\n");
+    ConsoleRun run = RunCaptured([&] { LoadScene(WriteTempFile("sparse.cfg", Config(dump, "bondfile " + bonds + "\n"))); });
+    ASSERT_FALSE(run.exited) << run.output;
+    EXPECT_EQ(BondAtomRow(0, 0), 1) << "the first row with the id";
+    EXPECT_EQ(BondAtomRow(0, 1), 0);
+    EXPECT_EQ(BondAtomRow(1, 1), -1);
+    EXPECT_TRUE(Contains(run.output, "Bond 2 goes to atom 4, which frame 0 does not hold")) << run.output;
+}
+
 }  // namespace
