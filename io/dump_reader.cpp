@@ -42,7 +42,6 @@ bool StartsWith(std::string_view line, std::string_view header) {
     return line.size() >= header.size() && line.compare(0, header.size(), header) == 0;
 }
 
-// Reads lines until one starts with header or the end is reached; true if the header was read.
 // The MD step on the line after a TIMESTEP header; -1 when it does not begin with an integer.
 long long StepOfLine(std::string_view line) {
     const char* p = line.data();
@@ -59,6 +58,7 @@ std::string ScannedFrame(int timeStep, bool capital = false) {
     return name;
 }
 
+// Reads lines until one starts with header or the end is reached; true if the header was read.
 // Reads lines until a count header has been read; `text` tells whether a line that is not blank came first.
 bool ReadUntilCountHeader(bool& text) {
     std::string_view line;
@@ -311,6 +311,7 @@ void ReadUntilAtomsWithBox(DumpBox& box) {
     std::string_view line;
     bool boxRead = false;
     bool stepNext = false;
+    frameStep = -1;
     const bool scaled = dumpColumns.scaled;
     auto where = [] { return FrameOfStep() + " of " + inname; };
     ClearFrameBox();
