@@ -38,8 +38,12 @@ bool quat = false;
 bool gsd = false;
 int mostAtoms = 0;
 bool varyingAtoms = false;
+bool speciesFromTrajectory = false;
+long long frameStep = -1;
 bool trajectoryBonds = false;
 bool bondsLeftOutShown = false;
+bool bondsByLabel = false;
+bool bondsByLabelShown = false;
 bool solidBonds = false;
 double bondwidth = 0.0;
 bool animate = false;
@@ -66,6 +70,7 @@ std::vector<double> geom;
 long long frameMemoryLimit = PhysicalMemoryBytes();
 std::vector<int64_t> counter(100, 0);
 std::vector<int> topology;
+std::vector<int> bondRows;
 std::vector<int> frameAtoms;
 std::vector<unsigned int> texture(1, 0);
 std::ifstream infile;
@@ -109,10 +114,15 @@ int FrameCount() { return static_cast<int>(counter.size()); }
 
 int BondCount() { return static_cast<int>(topology.size() / TOPOLOGY_STRIDE); }
 
-bool BondInFrame(int j) {
-    long long row = static_cast<long long>(j) * TOPOLOGY_STRIDE;
-    return entry(topology, row, "topology") <= atoms && entry(topology, row + 1, "topology") <= atoms;
+int BondAtomRow(int j, int end) {
+    const long long number = entry(topology, static_cast<long long>(j) * TOPOLOGY_STRIDE + end, "topology");
+    // Rows found for another bond list (one refilled since) are not used.
+    if (bondsByLabel && bondRows.size() == 2 * (topology.size() / TOPOLOGY_STRIDE))
+        return entry(bondRows, 2LL * j + end, "bondRows");
+    return number >= 1 && number <= atoms ? static_cast<int>(number - 1) : -1;
 }
+
+bool BondInFrame(int j) { return BondAtomRow(j, 0) >= 0 && BondAtomRow(j, 1) >= 0; }
 
 void ResetScene() {
     window_width = 1024;
@@ -131,8 +141,13 @@ void ResetScene() {
     gsd = false;
     mostAtoms = 0;
     varyingAtoms = false;
+    speciesFromTrajectory = false;
+    frameStep = -1;
     trajectoryBonds = false;
     bondsLeftOutShown = false;
+    bondsByLabel = false;
+    bondsByLabelShown = false;
+    bondRows.clear();
     frameAtoms.clear();
     solidBonds = false;
     bondwidth = 0.0;

@@ -98,6 +98,8 @@ extern int atoms;                     // atoms of the frame held in geom
 extern std::vector<int> frameAtoms;   // atoms of each frame, by frame index; filled by the opener
 extern int mostAtoms;                 // atoms of the largest frame: geom's capacity is taken for it once
 extern bool varyingAtoms;             // the atom count may change between frames (else a change is an error)
+extern bool speciesFromTrajectory;    // the configuration was made for the dump: its species follow every frame's types
+extern long long frameStep;           // MD step of the frame in geom as its file gives it; -1 where it gives none
 extern int species;                   // rows of shape and color; block size of bondvec
 extern std::vector<double> geom;      // GEOM_STRIDE doubles per atom
 extern long long frameMemoryLimit;    // bytes geom may take: the machine's physical memory
@@ -150,6 +152,9 @@ extern std::vector<double> bondvec;       // body-frame bond origins: block m ho
 extern std::vector<int> topology;         // TOPOLOGY_STRIDE ints per bond, atom and origin numbers from 1
 extern bool trajectoryBonds;              // the trajectory's own bonds fill topology frame by frame (no bond file)
 extern bool bondsLeftOutShown;            // a bond to an atom beyond a frame's count has been reported once
+extern bool bondsByLabel;                 // the frame in geom labels its atoms otherwise than 1..N: bonds join labels
+extern bool bondsByLabelShown;            // joining bonds by label has been reported once
+extern std::vector<int> bondRows;         // while bondsByLabel, 2 per bond: the geom rows of its atoms, -1 where missing
 extern bool solidBonds;                   // bonds as cylinders (true) or lines
 extern double bondwidth;                  // cylinder radius, scene units
 extern std::vector<unsigned int> texture; // GL texture names: [0] ellipsoids, [1] bonds if configured
@@ -216,6 +221,7 @@ inline T& entry(std::vector<T>& table, long long index, const char* name) {
 
 int FrameCount();     // number of frames of the open trajectory (entries of counter)
 int BondCount();      // number of whole bonds in topology
+int BondAtomRow(int j, int end);  // geom row of end 0 (A) or 1 (B) of bond j in the frame held; -1 when it lacks the atom
 bool BondInFrame(int j);  // both atoms of bond j lie within the frame held in geom
 long long PhysicalMemoryBytes();  // memory of this machine in bytes (a large stand-in where it cannot be told)
 void ResetScene();    // put every scene variable back to its start-up default (for tests)

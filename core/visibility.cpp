@@ -45,9 +45,7 @@ bool AtomShown(long long atom, const std::vector<double>& centre) {
 
 bool BondShown(int bond, const std::vector<double>& centre) {
     if (!slab.on && hiddenSpecies.empty()) return true;
-    long long row = static_cast<long long>(bond) * TOPOLOGY_STRIDE;
-    return AtomShown(entry(topology, row, "topology") - 1LL, centre) &&
-           AtomShown(entry(topology, row + 1, "topology") - 1LL, centre);
+    return AtomShown(BondAtomRow(bond, 0), centre) && AtomShown(BondAtomRow(bond, 1), centre);
 }
 
 double ExtentAlong(const double* direction) {

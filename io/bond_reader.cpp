@@ -9,11 +9,12 @@
 #include <iostream>
 #include <string>
 
+#include "core/bond_rows.h"
 #include "core/exit_sequence.h"
 #include "core/scene.h"
 #include "io/file_open.h"
 #include "io/numbers.h"
-#include "io/trajectory_summary.h"  // Required for: ReportBondsOutsideFrame()
+#include "io/trajectory_summary.h"  // Required for: JoinBondsToFrame()
 
 namespace {
 
@@ -97,6 +98,7 @@ int StoredOrigin(double origin) {
 
 void ReadBonds(std::string name) {
     topology.clear();
+    bondsByLabelShown = false;
     std::ifstream file;
     if (!OpenForReading(file, name, std::ios::in | std::ios::binary)) {
         std::cout << "No file with bond information found." << std::endl;
@@ -118,6 +120,8 @@ void ReadBonds(std::string name) {
     const long long origins = originBlock > 0 ? static_cast<long long>(bondvec.size()) / originBlock : 0;
 
     const long long largest = std::max(atoms, mostAtoms);
+    // Atom numbers are ids where the frame's labels are not its rows: an id may lie beyond any frame's count.
+    const bool numbersAreLabels = !FrameLabelsAreRows();
     std::string text;
     long long lineNumber = 0;
     // The header lines, then the one line after them, are skipped.
@@ -142,12 +146,13 @@ void ReadBonds(std::string name) {
             topology.push_back(1);
         }
         // Against the largest frame: a frame with fewer atoms leaves out the bonds to the missing ones.
-        if (bond.atomA > largest || bond.atomA < 1 || bond.atomB > largest || bond.atomB < 1)
+        const bool beyond = !numbersAreLabels && (bond.atomA > largest || bond.atomB > largest);
+        if (beyond || bond.atomA < 1 || bond.atomB < 1)
             FailBond("Error reading bonds. Bond goes to atom that does not exist.", lineNumber, text);
         if (bond.originA > origins || bond.originB > origins)
             FailBond("Error reading bonds. Bond goes from bond origin that does not exist.", lineNumber, text);
     }
     file.close();
     std::cout << "Number of bonds:      " << BondCount() << std::endl;
-    ReportBondsOutsideFrame();
+    JoinBondsToFrame();
 }

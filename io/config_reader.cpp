@@ -454,5 +454,6 @@ std::string ReadConfig(std::string name) {
         fitViewOnLoad = true;
         return "";
     }
+    speciesFromTrajectory = false;  // a configuration's species are checked, not added to
     return ReadOpenedConfig(name, file);
 }

@@ -1,6 +1,7 @@
 // Dump trajectories: one scan indexes every frame's offset, then any frame is read on demand.
 #include "io/dump_reader.h"
 
+#include <algorithm>  // Required for: std::max
 #include <cstdint>
 #include <initializer_list>
 #include <iostream>
@@ -17,6 +18,7 @@
 #include "io/line_reader.h"
 #include "io/numbers.h"
 #include "io/file_shapes.h"
+#include "io/trajectory_config.h"   // Required for: MAX_MADE_SPECIES, AddLateSpecies()
 #include "io/trajectory_summary.h"  // Required for: FitFrameTable()
 
 namespace {
@@ -32,9 +34,28 @@ enum FrameScan { FRAME_COMPLETE, FRAME_WITHOUT_COUNT, FRAME_BEFORE_COUNT, FRAME_
 
 std::string firstAtomsHeader;  // the atoms header of the first frame, which the mapping is taken from
 int wholeLineWords = 0;        // words of a whole atom line: those of the first frame's first atom line
+long long scannedStep = -1;    // MD step of the frame being scanned, -1 until its TIMESTEP value is read
+int largestScannedType = 0;    // largest whole type of the atom lines the scan has read (when it reads them)
+bool typesRead = false;        // the scan reads the atom lines of the frame for their types
 
 bool StartsWith(std::string_view line, std::string_view header) {
     return line.size() >= header.size() && line.compare(0, header.size(), header) == 0;
+}
+
+// The MD step on the line after a TIMESTEP header; -1 when it does not begin with an integer.
+long long StepOfLine(std::string_view line) {
+    const char* p = line.data();
+    const char* end = p + line.size();
+    SkipSpace(p, end);
+    long long step = -1;
+    return ParseInteger(p, end, step) && step >= 0 ? step : -1;
+}
+
+// "frame 3 (step 600)" for the frame at 1-based position timeStep of the scan, with a capital when it opens a line.
+std::string ScannedFrame(int timeStep, bool capital = false) {
+    std::string name = FrameAndStep(timeStep - 1, scannedStep);
+    if (capital) name[0] = 'F';
+    return name;
 }
 
 // Reads lines until one starts with header or the end is reached; true if the header was read.
@@ -42,11 +63,15 @@ bool StartsWith(std::string_view line, std::string_view header) {
 bool ReadUntilCountHeader(bool& text) {
     std::string_view line;
     text = false;
+    bool stepNext = false;
+    scannedStep = -1;
     while (ReadLine(line)) {
         if (StartsWith(line, COUNT_HEADER)) return true;
         const char* p = line.data();
         SkipSpace(p, p + line.size());
         text = text || p != line.data() + line.size();
+        if (stepNext && !EndReached()) scannedStep = StepOfLine(line);  // a cut line may have lost digits
+        stepNext = StartsWith(line, TIMESTEP_HEADER);
     }
     return false;
 }
@@ -70,7 +95,7 @@ int ReadAtomCount(int timeStep) {
     SkipSpace(p, end);
     int count = 0;
     if (!ParseInteger(p, end, count) || count < 0) {
-        FailScan({"The number of atoms in time step " + std::to_string(timeStep) + " is not a valid count:",
+        FailScan({"The number of atoms in " + ScannedFrame(timeStep) + " is not a valid count:",
                   std::string(line)},
                  true);
     }
@@ -92,8 +117,8 @@ bool ReadUntilAtomsHeader(int timeStep, std::string& header) {
             return !EndReached();  // a header the file ends in may have lost names
         }
         if (StartsWith(line, TIMESTEP_HEADER) || StartsWith(line, COUNT_HEADER)) {
-            std::string where = "Time step " + std::to_string(timeStep) + " of " + inname +
-                                " has no line 'ITEM: ATOMS' before the next time step begins.";
+            std::string where = ScannedFrame(timeStep, true) + " of " + inname +
+                                " has no line 'ITEM: ATOMS' before the next frame begins.";
             if (lookalike.empty()) FailScan({where}, true);
             FailScan({where, "This line looks like one but is not: " + lookalike}, true);
         }
@@ -117,9 +142,46 @@ void TakeColumns(const std::string& header) {
 void CheckColumns(int timeStep, const std::string& header) {
     if (header == firstAtomsHeader) return;
     if (SameColumns(MapDumpColumns(std::string_view(header).substr(ATOMS_HEADER.size())), dumpColumns)) return;
-    FailScan({"The atom columns change in time step " + std::to_string(timeStep) + " of " + inname + ".",
-              "Time step 1: " + firstAtomsHeader, "Time step " + std::to_string(timeStep) + ": " + header},
+    FailScan({"The atom columns change in " + ScannedFrame(timeStep) + " of " + inname + ".",
+              "Frame 0: " + firstAtomsHeader, ScannedFrame(timeStep, true) + ": " + header},
              true);
+}
+
+// The type of an atom line: its word in the type column, when that is a whole number from 1 on.
+void NoteLineType(std::string_view line) {
+    const char* p = line.data();
+    const char* end = p + line.size();
+    if (dumpColumns.type < 0) return;
+    for (int column = 0; column < dumpColumns.type; ++column) {
+        SkipSpace(p, end);
+        while (p != end && !IsSpace(*p)) ++p;
+    }
+    SkipSpace(p, end);
+    // Types are plain digits nearly always: those are read without the number parser.
+    const char* digits = p;
+    long long whole = 0;
+    while (p != end && IsDigit(*p) && p - digits < 9) whole = 10 * whole + (*p++ - '0');
+    double type = static_cast<double>(whole);
+    if (p == digits || (p != end && !IsSpace(*p))) {
+        p = digits;
+        if (!ParseReal(p, end, type) || (p != end && !IsSpace(*p))) return;
+    }
+    if (type >= 1 && type <= MAX_MADE_SPECIES && type == static_cast<int>(type))
+        largestScannedType = std::max(largestScannedType, static_cast<int>(type));
+}
+
+// Passes count atom lines like SkipLines; for a configuration made for the dump, reads them for their types
+// (frame 0's types made the configuration already).
+int64_t PassAtomLines(int64_t count) {
+    if (!typesRead) return SkipLines(count);
+    std::string_view line;
+    int64_t passed = 0;
+    while (passed < count && ReadLine(line)) {
+        if (EndReached() && line.empty()) break;  // the empty remainder after a final line feed is no line
+        NoteLineType(line);
+        ++passed;
+    }
+    return passed;
 }
 
 // Atom lines looked at again for their words: a longer one is taken as it is.
@@ -136,9 +198,15 @@ bool RereadLine(int64_t start, std::string_view& line) {
 
 // The last line of a file may lack its line feed; it is whole when it holds every column of an atom line.
 bool SkipLastAtomLine() {
+    std::string_view line;
+    if (typesRead) {  // the line is read for its type anyway
+        if (!ReadLine(line) || (EndReached() && line.empty())) return false;
+        const bool whole = !EndReached() || (CountWords(line) >= wholeLineWords && LastWordWhole(line));
+        if (whole) NoteLineType(line);
+        return whole;
+    }
     int64_t start = ReadPosition();
     if (SkipLines(1) != 1) return false;
-    std::string_view line;
     if (!EndReached() || !RereadLine(start, line)) return true;
     return CountWords(line) >= wholeLineWords && LastWordWhole(line);
 }
@@ -157,7 +225,7 @@ bool SkipAtomLines(int count, bool first) {
         if (RereadLine(start, line)) wholeLineWords = CountWords(line);
         --between;
     }
-    if (SkipLines(between) != between || EndReached()) return false;
+    if (PassAtomLines(between) != between || EndReached()) return false;
     return SkipLastAtomLine();
 }
 
@@ -179,6 +247,7 @@ FrameScan ScanFrame(int timeStep, bool first) {
     if (first) atoms = count;
     else if (count != atoms && !varyingAtoms) FailCountMismatch(timeStep, count);
     frameAtoms.push_back(count);
+    typesRead = speciesFromTrajectory && !first;
     std::string header;
     if (!ReadUntilAtomsHeader(timeStep, header)) return FRAME_CUT;
     if (first) TakeColumns(header);
@@ -207,7 +276,7 @@ void AllocateFrameTable() {
         if (frameAtoms[k] > frameAtoms[largest]) largest = k;
     mostAtoms = frameAtoms.empty() ? atoms : frameAtoms[largest];
     const long long bytes = static_cast<long long>(mostAtoms) * GEOM_STRIDE * static_cast<long long>(sizeof(double));
-    const std::string tooMany = "Time step " + std::to_string(largest + 1) + " of " + inname + " holds " +
+    const std::string tooMany = "Frame " + std::to_string(largest) + " of " + inname + " holds " +
                                 std::to_string(mostAtoms) + " atoms: one frame of them needs " +
                                 std::to_string(bytes >> 20) + " MiB";
     if (bytes > frameMemoryLimit)
@@ -223,6 +292,13 @@ void AllocateFrameTable() {
     }
 }
 
+// "Frame 3 (step 600)" for the frame being read.
+std::string FrameOfStep() {
+    std::string name = FrameAndStep(frame, frameStep);
+    name[0] = 'F';
+    return name;
+}
+
 [[noreturn]] void FailFrame(const std::string& line) {
     std::cout << line << std::endl;
     std::cout << "Please correct this and run program again." << std::endl;
@@ -234,11 +310,15 @@ void AllocateFrameTable() {
 void ReadUntilAtomsWithBox(DumpBox& box) {
     std::string_view line;
     bool boxRead = false;
+    bool stepNext = false;
+    frameStep = -1;
     const bool scaled = dumpColumns.scaled;
-    const std::string where = "Time step " + std::to_string(frame) + " of " + inname;
+    auto where = [] { return FrameOfStep() + " of " + inname; };
     ClearFrameBox();
     while (ReadLine(line)) {
         if (StartsWith(line, ATOMS_HEADER)) break;
+        if (stepNext) frameStep = StepOfLine(line);
+        stepNext = StartsWith(line, TIMESTEP_HEADER);
         if (!StartsWith(line, BOX_HEADER)) continue;
         std::string header(line);
         std::string values[3];
@@ -250,20 +330,20 @@ void ReadUntilAtomsWithBox(DumpBox& box) {
         // A general triclinic box (edge vectors and origin) has no bounds to scale with.
         if (header.find("abc origin") != std::string::npos) {
             if (scaled)
-                FailFrame(where + " has a general triclinic box (" + header + "): its scaled positions cannot be read.");
+                FailFrame(where() + " has a general triclinic box (" + header + "): its scaled positions cannot be read.");
             if (!ParseGeneralBox(views, frameBox)) ClearFrameBox();
             continue;
         }
         if (!ParseBoxBounds(header, views, box)) {
             if (!scaled) continue;
-            FailFrame(where + " has a box that cannot be read: " + header + " / " + values[0] + " / " + values[1] +
+            FailFrame(where() + " has a box that cannot be read: " + header + " / " + values[0] + " / " + values[1] +
                       " / " + values[2]);
         }
         SetFrameBoxFromDump(box);
         boxRead = true;
     }
     if (!boxRead && scaled)
-        FailFrame(where + " has scaled positions (" + dumpColumns.positionNames +
+        FailFrame(where() + " has scaled positions (" + dumpColumns.positionNames +
                   ") but no line 'ITEM: BOX BOUNDS' to scale them with.");
 }
 
@@ -288,6 +368,7 @@ void OpenQuatFile() {
     }
     counter.assign(1, 0);
     frameAtoms.clear();
+    largestScannedType = 0;
     FrameScan last = ScanFrame(1, true);
     if (last == FRAME_WITHOUT_COUNT || last == FRAME_BEFORE_COUNT)
         FailScan({"No line 'ITEM: NUMBER OF ATOMS' found. Are you sure " + inname + " is a dump file?"}, true);
@@ -306,11 +387,11 @@ void OpenQuatFile() {
         counter.pop_back();
         if (frameAtoms.size() > counter.size()) frameAtoms.resize(counter.size());
         if (last == FRAME_CUT) {
-            std::cout << "Time step " << counter.size() + 1 << " is incomplete (the file ends inside it) and is left out."
-                      << std::endl;
+            std::cout << ScannedFrame(static_cast<int>(counter.size()) + 1, true)
+                      << " is incomplete (the file ends inside it) and is left out." << std::endl;
         }
         if (last == FRAME_BEFORE_COUNT || last == FRAME_COUNT_CUT) {
-            std::cout << "Time step " << counter.size() + 1
+            std::cout << ScannedFrame(static_cast<int>(counter.size()) + 1, true)
                       << " is incomplete (the file ends before its number of atoms) and is left out." << std::endl;
         }
     }
@@ -319,6 +400,7 @@ void OpenQuatFile() {
     SeekLines(0);
     AllocateFrameTable();
     PrintTrajectorySummary();
+    if (speciesFromTrajectory && largestScannedType > species) AddLateSpecies(largestScannedType);
     for (const std::string& note : dumpColumns.notes) std::cout << note << std::endl;
     if (dumpColumns.shape[0] >= 0) {
         TakeShapesFromFile();
@@ -353,7 +435,7 @@ void ReadQuatFrame() {
     for (long long i = read; i < atoms; ++i) {
         double type = geom[static_cast<std::size_t>(i * GEOM_STRIDE + GEOM_TYPE)];
         if (!(type >= 1 && type <= species))
-            FailFrame("Time step " + std::to_string(frame) + " of " + inname + " holds " + std::to_string(read) +
+            FailFrame(FrameOfStep() + " of " + inname + " holds " + std::to_string(read) +
                       " of its " + std::to_string(atoms) + " atom lines.");
     }
 }

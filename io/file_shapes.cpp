@@ -44,7 +44,7 @@ void NoteAtomShape(FrameZeroSpecies& found, int type, const double* row, const d
     if (same || noted[static_cast<std::size_t>(type - 1)]) return;
     noted[static_cast<std::size_t>(type - 1)] = 1;
     std::ostringstream note;
-    note << "Atoms of species " << type << " differ in shape in time step 0 (atom " << row[GEOM_LABEL]
+    note << "Atoms of species " << type << " differ in shape in frame 0 (atom " << row[GEOM_LABEL]
          << " has half radii " << ShapeText(halfRadii) << "); the shape of its first atom, "
          << ShapeText(&found.halfRadii[at]) << ", is used.";
     found.notes.push_back(note.str());
@@ -78,6 +78,7 @@ FrameZeroSpecies ReadFrameZeroSpecies(long long maxType) {
     if (!ReadUntil("ITEM: ATOMS", line)) return found;
     DumpColumns columns = MapDumpColumns(line.substr(11));
     if (!columns.problem.empty()) return found;
+    found.noShapeColumns = columns.shape[0] < 0;
     std::vector<char> noted;
     DumpBox box;
     for (long long i = 0; i < count; ++i) {

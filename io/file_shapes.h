@@ -12,6 +12,7 @@ bool HalfRadiiGiven(long long n);
 // of each type (from the shape columns, when the header names them).
 struct FrameZeroSpecies {
     bool read = false;               // frame 0 has its count, atoms header and atom lines
+    bool noShapeColumns = false;     // frame 0's atoms header is read and names no shape columns
     int largestType = 0;
     std::vector<double> halfRadii;   // 3 per type, from type 1
     std::vector<char> shapeFound;    // per type: an atom of it has a shape

@@ -38,13 +38,14 @@ void StartUnwrapping() {
 }
 
 void ReadFrame() {
+    frameStep = -1;  // the dump reader gives the step its frame names
     if (gsd) ReadGsdTrajectoryFrame();
     else if (quat) ReadQuatFrame();
     else ReadAnisouFrame();
     UnwrapFrame();
     orderFrameChanged = true;
     animationEnded = false;  // a frame read, by a key or a reload: an animation has something to show again
-    ReportBondsOutsideFrame();
+    JoinBondsToFrame();
     ++particleDataVersion;
 }
 

@@ -18,9 +18,8 @@
 
 namespace {
 
-// Lines looked at for a trajectory's first record, and the most species a made configuration gives.
+// Lines looked at for a trajectory's first record.
 constexpr int LINES_LOOKED_AT = 64;
-constexpr long long MAX_MADE_SPECIES = 1000000;
 
 // Particles in a frame above which the default drawing takes seconds a redraw, and how much faster ray-casting
 // redraws 10,000 to 1,000,000 ellipsoids than adaptive detail: 4.7 to 5.1 times (docs/drawing-and-performance.md).
@@ -82,6 +81,7 @@ void ClearConfiguration(const std::string& name, bool dump) {
     quat = dump;
     gsd = false;
     varyingAtoms = true;  // nothing to check a count against: each frame says its own
+    speciesFromTrajectory = dump;  // the opening scan adds the types that appear after frame 0
     shape.clear();
     bondvec.clear();
     color.clear();
@@ -109,6 +109,30 @@ void PrintColors() {
     }
 }
 
+// The lines of a made dump configuration, from "dumpfile" to "fit_view", for the tables as they are.
+void PrintDumpConfiguration(const std::string& name) {
+    std::cout << "dumpfile " << name << std::endl;
+    std::cout << "species " << species << std::endl;
+    for (int n = 1; n <= species; ++n) {
+        const double* radii = &shape[static_cast<std::size_t>(n - 1) * SPECIES_STRIDE];
+        std::cout << "half_radii " << n << " " << radii[0] << " " << radii[1] << " " << radii[2] << std::endl;
+    }
+    PrintColors();
+    for (int n = 1; n <= species; ++n) std::cout << "bond_vector " << n << " 1 0 0 0" << std::endl;
+    PrintBackground();
+    std::cout << "fit_view" << std::endl;  // it is shown fitted: saved, the configuration shows the same
+}
+
+// A species whose atoms all have the shape 0 0 0 in the file (point particles) is sized as a configuration
+// without its half_radii line would size it; every other species keeps the half radii printed for it.
+void NoteMadeHalfRadii(const FrameZeroSpecies& found) {
+    for (int n = 1; n <= species; ++n) {
+        const double* radii = &shape[static_cast<std::size_t>(n - 1) * SPECIES_STRIDE];
+        const bool fromFile = static_cast<std::size_t>(n) <= found.shapeFound.size() && found.shapeFound[n - 1];
+        if (!(fromFile && radii[0] == 0 && radii[1] == 0 && radii[2] == 0)) NoteHalfRadii(n);
+    }
+}
+
 void ConfigureDump(const std::string& name) {
     ClearConfiguration(name, true);
     FrameZeroSpecies found;
@@ -124,18 +148,14 @@ void ConfigureDump(const std::string& name) {
     for (std::size_t k = 0; k < found.halfRadii.size() && k < size; ++k)
         if (found.shapeFound[k / 3]) shape[k] = found.halfRadii[k];
     std::cout << name << " is a dump trajectory. It is shown with this configuration:" << std::endl;
-    std::cout << "dumpfile " << name << std::endl;
-    std::cout << "species " << species << std::endl;
-    for (int n = 1; n <= species; ++n) {
-        const double* radii = &shape[static_cast<std::size_t>(n - 1) * SPECIES_STRIDE];
-        std::cout << "half_radii " << n << " " << radii[0] << " " << radii[1] << " " << radii[2] << std::endl;
-        NoteHalfRadii(n);
-    }
-    PrintColors();
-    for (int n = 1; n <= species; ++n) std::cout << "bond_vector " << n << " 1 0 0 0" << std::endl;
-    PrintBackground();
-    std::cout << "fit_view" << std::endl;  // it is shown fitted: saved, the configuration shows the same
+    PrintDumpConfiguration(name);
+    NoteMadeHalfRadii(found);
     for (const std::string& note : found.notes) std::cout << note << std::endl;
+    if (found.noShapeColumns) {
+        std::cout << name << " holds no particle shapes (no shapex shapey shapez columns): every species is drawn as a "
+                  << "sphere of half radius 0.5. Give each species its half radii with a half_radii line in a saved "
+                  << "configuration, or dump the shapes (compute property/atom shapex shapey shapez)." << std::endl;
+    }
 }
 
 // Each particle type of frame 0 is a species, named in a comment; half radii from the type shapes.
@@ -227,6 +247,19 @@ bool DumpHasShapeColumns(const std::string& name) {
     }
     inname = kept;
     return shapes;
+}
+
+void AddLateSpecies(int largest) {
+    const int first = species + 1;
+    std::cout << "Frame 0 holds types up to " << species << "; later frames hold types up to " << largest << ". "
+              << inname << " is shown with this configuration:" << std::endl;
+    species = largest;
+    std::size_t size = static_cast<std::size_t>(species) * SPECIES_STRIDE;
+    shape.resize(size, 0.5);
+    color.resize(size, 0.0);
+    bondvec.resize(size, 0.0);  // the one bond-origin block of a made configuration
+    for (int n = first; n <= species; ++n) NoteHalfRadii(n);
+    PrintDumpConfiguration(inname);
 }
 
 bool ConfigureFromTrajectory(const std::string& name) {

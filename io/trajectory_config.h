@@ -4,6 +4,8 @@
 
 #include <string>
 
+constexpr long long MAX_MADE_SPECIES = 1000000;  // the most species a made configuration gives
+
 enum TrajectoryKind { NOT_A_TRAJECTORY, DUMP_TRAJECTORY, PDB_TRAJECTORY, GSD_TRAJECTORY };
 
 bool IsGzipFile(const std::string& name);                  // the file starts with the gzip magic bytes
@@ -19,3 +21,6 @@ bool ConfigureFromTrajectory(const std::string& name);
 // Once the trajectory is indexed: a configuration made for one whose largest frame is large turns on
 // ray-casting and prints its line; with a configuration of the user's, one line tells how much faster it draws.
 void ChooseDrawingForSize();
+// The opening scan of a dump with a made configuration found types up to largest beyond frame 0's: each
+// becomes a species, and the whole configuration is printed again.
+void AddLateSpecies(int largest);

@@ -4,6 +4,7 @@
 #include <algorithm>  // Required for: std::minmax_element
 #include <iostream>
 
+#include "core/bond_rows.h"
 #include "core/exit_sequence.h"
 #include "core/scene.h"
 
@@ -33,14 +34,38 @@ void FitFrameTable(int count) {
     geom.resize(static_cast<std::size_t>(count) * GEOM_STRIDE, 0.0);
 }
 
+std::string FrameAndStep(long long index, long long step) {
+    std::string name = "frame " + std::to_string(index);
+    return step >= 0 ? name + " (step " + std::to_string(step) + ")" : name;
+}
+
 void ReportBondsOutsideFrame() {
     if (bondsLeftOutShown) return;
     for (int j = 0; j < BondCount(); ++j) {
         if (BondInFrame(j)) continue;
         const int* row = &topology[static_cast<std::size_t>(j) * TOPOLOGY_STRIDE];
-        std::cout << "Bond " << j + 1 << " goes to atom " << std::max(row[0], row[1]) << ", but time step " << frame
-                  << " holds " << atoms << " atoms: bonds to missing atoms are left out of such time steps." << std::endl;
+        if (bondsByLabel) {
+            std::cout << "Bond " << j + 1 << " goes to atom " << row[BondAtomRow(j, 0) < 0 ? 0 : 1] << ", which "
+                      << FrameAndStep(frame, frameStep) << " does not hold: bonds to missing atoms are left out of such frames."
+                      << std::endl;
+        } else {
+            std::cout << "Bond " << j + 1 << " goes to atom " << std::max(row[0], row[1]) << ", but "
+                      << FrameAndStep(frame, frameStep) << " holds " << atoms
+                      << " atoms: bonds to missing atoms are left out of such frames." << std::endl;
+        }
         bondsLeftOutShown = true;
         return;
     }
+}
+
+void JoinBondsToFrame() {
+    FindBondRows();
+    if (bondsByLabel && !bondsByLabelShown) {
+        std::string name = FrameAndStep(frame, frameStep);
+        name[0] = 'F';
+        std::cout << name << " does not label its atoms 1 to " << atoms
+                  << " in order: bonds join the atoms whose labels (ids) the bond file names." << std::endl;
+        bondsByLabelShown = true;
+    }
+    ReportBondsOutsideFrame();
 }

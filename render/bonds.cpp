@@ -8,11 +8,12 @@
 #include "core/scene.h"
 #include "render/shapes.h"
 
-// End points of bond j: end A (atom, origin in entries 0 and 2), end B (entries 1 and 3).
+// End points of bond j: end A (atom, origin in entries 0 and 2), end B (entries 1 and 3); the atoms are found
+// in the frame by BondAtomRow (a row, or a label where the frame's labels are not its rows).
 static void BondEnds(int j, const std::vector<double>& centre, double* endA, double* endB) {
     long long row = static_cast<long long>(j) * TOPOLOGY_STRIDE;
-    BondEndPoint(entry(topology, row, "topology"), entry(topology, row + 2, "topology"), centre, endA);
-    BondEndPoint(entry(topology, row + 1, "topology"), entry(topology, row + 3, "topology"), centre, endB);
+    BondEndPoint(BondAtomRow(j, 0) + 1, entry(topology, row + 2, "topology"), centre, endA);
+    BondEndPoint(BondAtomRow(j, 1) + 1, entry(topology, row + 3, "topology"), centre, endB);
 }
 
 void DrawLineBonds(int j, std::vector<double> centre) {

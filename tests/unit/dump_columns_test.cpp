@@ -175,7 +175,7 @@ TEST_F(DumpColumnsTest, TriclinicScaledPositionsUseEachFramesBox) {
     OpenText(NamedFrame(0, "", "id type xs ys zs", atomsText));
     ConsoleRun read = ReadAt(0);
     EXPECT_TRUE(read.exited);
-    EXPECT_NE(read.output.find("Time step 0 of " + inname +
+    EXPECT_NE(read.output.find("Frame 0 (step 0) of " + inname +
                                " has scaled positions (xs ys zs) but no line 'ITEM: BOX BOUNDS' to scale them with."),
               std::string::npos)
         << read.output;
@@ -185,7 +185,7 @@ TEST_F(DumpColumnsTest, TriclinicScaledPositionsUseEachFramesBox) {
                         atomsText));
     read = ReadAt(0);
     EXPECT_TRUE(read.exited);
-    EXPECT_NE(read.output.find("Time step 0 of " + inname + " has a general triclinic box (ITEM: BOX BOUNDS abc origin "
+    EXPECT_NE(read.output.find("Frame 0 (step 0) of " + inname + " has a general triclinic box (ITEM: BOX BOUNDS abc origin "
                                "pp pp pp): its scaled positions cannot be read.\n"),
               std::string::npos)
         << read.output;
@@ -205,9 +205,9 @@ TEST_F(DumpColumnsTest, AHeaderThatChangesOrLacksAColumnIsExplained) {
     run = OpenText(NamedFrame(0, PLAIN_BOX, first, atomsText) + NamedFrame(1, PLAIN_BOX, first, atomsText) +
                    NamedFrame(2, PLAIN_BOX, "id type z y x quatw quati quatj quatk", atomsText));
     EXPECT_TRUE(run.exited);
-    EXPECT_EQ(run.output, "Infile " + inname + " opened\nReading...\nThe atom columns change in time step 3 of " + inname +
-                              ".\nTime step 1: ITEM: ATOMS " + first +
-                              "\nTime step 3: ITEM: ATOMS id type z y x quatw quati quatj quatk\n"
+    EXPECT_EQ(run.output, "Infile " + inname + " opened\nReading...\nThe atom columns change in frame 2 (step 2) of " + inname +
+                              ".\nFrame 0: ITEM: ATOMS " + first +
+                              "\nFrame 2 (step 2): ITEM: ATOMS id type z y x quatw quati quatj quatk\n"
                               "Please correct this and run program again.\nPress Enter to exit.");
 
     ResetScene();
@@ -226,8 +226,8 @@ TEST_F(DumpColumnsTest, AFrameWithoutItsAtomsHeaderIsMalformed) {
     ConsoleRun run = OpenText(NamedFrame(0, PLAIN_BOX, "id type x y z", atomsText) + broken +
                               NamedFrame(2, PLAIN_BOX, "id type x y z", atomsText));
     EXPECT_TRUE(run.exited);
-    EXPECT_NE(run.output.find("Time step 2 of " + inname +
-                              " has no line 'ITEM: ATOMS' before the next time step begins.\n"
+    EXPECT_NE(run.output.find("Frame 1 (step 1) of " + inname +
+                              " has no line 'ITEM: ATOMS' before the next frame begins.\n"
                               "This line looks like one but is not: ITEM:ATOMS id type x y z\n"),
               std::string::npos)
         << run.output;
@@ -248,7 +248,7 @@ TEST_F(DumpColumnsTest, ShapesFillTheSpeciesWithoutHalfRadii) {
     // no size: it is drawn as a sphere that can be seen.
     EXPECT_EQ(shape, (std::vector<double>{0.7, 0.7, 0.7, 1.3, 0.45, 0.45, 0.5, 0.5, 0.5}));
     EXPECT_NE(run.output.find("Species 2 takes its half radii from the file: 1.3 0.45 0.45\n"
-                              "Atoms of species 2 differ in shape in time step 0 (atom 3 has half radii 1 1 1); "
+                              "Atoms of species 2 differ in shape in frame 0 (atom 3 has half radii 1 1 1); "
                               "the shape of its first atom, 1.3 0.45 0.45, is used.\n"),
               std::string::npos)
         << run.output;

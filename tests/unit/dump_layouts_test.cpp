@@ -113,8 +113,14 @@ void CheckCuts(const std::string& text, int speciesCount, const std::vector<std:
     const std::size_t countLineEnd = text.find('\n', LineStart(text, text.find("ITEM: NUMBER OF ATOMS", lastFrame), 1));
     const std::size_t lastLine = text.rfind('\n', text.size() - 2) + 1;
     const std::vector<std::string> lastWords = Words(text.substr(lastLine, text.size() - 1 - lastLine));
-    const std::string cutMessage = "Time step " + std::to_string(frames) + " is incomplete (the file ends ";
+    // The message names the frame's step once the file holds the whole line that gives it.
+    const std::size_t stepLine = LineStart(text, text.find("ITEM: TIMESTEP", lastFrame), 1);
+    const std::string stepText = text.substr(stepLine, text.find('\n', stepLine) - stepLine);
+    const std::string step = Words(stepText).at(0);
     for (std::size_t cut : cuts) {
+        const std::string cutMessage = "Frame " + std::to_string(frames - 1) +
+                                       (cut > stepLine + stepText.size() ? " (step " + step + ")" : "") +
+                                       " is incomplete (the file ends ";
         ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(cut)), 0);
         SCOPED_TRACE("cut at byte " + std::to_string(cut) + " of " + std::to_string(text.size()));
         ConsoleRun run = OpenPath(path, speciesCount);

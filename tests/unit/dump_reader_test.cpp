@@ -306,18 +306,18 @@ TEST_F(OpenQuatFile, CountLineThatIsNotACount) {
         ResetScene();
         ConsoleRun run = Open(std::string("ITEM: NUMBER OF ATOMS\n") + line + "\nITEM: ATOMS\n1 1 0 0 0 1 0 0 0\n");
         EXPECT_TRUE(run.exited) << line;
-        EXPECT_EQ(run.output, Opening() + "\nThe number of atoms in time step 1 is not a valid count:\n" + line +
+        EXPECT_EQ(run.output, Opening() + "\nThe number of atoms in frame 0 is not a valid count:\n" + line +
                                   "\nPlease correct this and run program again.\nPress Enter to exit.")
             << line;
     }
     ResetScene();
     ConsoleRun run = Open("ITEM: NUMBER OF ATOMS\n\nITEM: ATOMS\n1 1 0 0 0 1 0 0 0\n");
     EXPECT_TRUE(run.exited);
-    EXPECT_NE(run.output.find("The number of atoms in time step 1 is not a valid count:\n"), std::string::npos);
+    EXPECT_NE(run.output.find("The number of atoms in frame 0 is not a valid count:\n"), std::string::npos);
     ResetScene();
     run = Open(Frame(0, 1) + "ITEM: NUMBER OF ATOMS\nmany\nITEM: ATOMS\n1 1 0 0 0 1 0 0 0\n");
     EXPECT_TRUE(run.exited);
-    EXPECT_NE(run.output.find("The number of atoms in time step 2 is not a valid count:\nmany\n"), std::string::npos);
+    EXPECT_NE(run.output.find("The number of atoms in frame 1 is not a valid count:\nmany\n"), std::string::npos);
 }
 
 TEST_F(OpenQuatFile, NoCompleteFrame) {
@@ -342,7 +342,7 @@ TEST_F(OpenQuatFile, TruncatedLastFrameIsLeftOutWithOneLine) {
     std::string text = full + Frame(2, 3).substr(0, Frame(2, 3).find("2 1 2") + 4);
     ConsoleRun run = Open(text);
     EXPECT_FALSE(run.exited);
-    EXPECT_EQ(run.output, Opening() + "\nTime step 3 is incomplete (the file ends inside it) and is left out.\n" +
+    EXPECT_EQ(run.output, Opening() + "\nFrame 2 (step 2) is incomplete (the file ends inside it) and is left out.\n" +
                               Summary(3, 2));
     EXPECT_EQ(counter, (std::vector<int64_t>{0, static_cast<int64_t>(Frame(0, 3).size())}));
     EXPECT_TRUE(showTS);
@@ -352,7 +352,7 @@ TEST_F(OpenQuatFile, TruncatedLastFrameIsLeftOutWithOneLine) {
                                    Frame(2, 3).substr(0, Frame(2, 3).find("1 1 1"))}) {
         run = Open(full + cut, "cut.dump");
         EXPECT_EQ(counter.size(), 2u);
-        EXPECT_NE(run.output.find("Time step 3 is incomplete (the file ends inside it) and is left out.\n"),
+        EXPECT_NE(run.output.find("Frame 2 (step 2) is incomplete (the file ends inside it) and is left out.\n"),
                   std::string::npos);
     }
 }

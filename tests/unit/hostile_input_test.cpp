@@ -268,7 +268,7 @@ TEST_F(OpenQuatFile, AtomCountBeyondIntIsNotAValidCount) {
         ReleaseTables();
         ConsoleRun run = OpenDump(std::string("ITEM: NUMBER OF ATOMS\n") + count + "\nITEM: ATOMS\n1 1 0 0 0 1 0 0 0\n");
         EXPECT_TRUE(run.exited) << count;
-        EXPECT_NE(run.output.find(std::string("The number of atoms in time step 1 is not a valid count:\n") + count),
+        EXPECT_NE(run.output.find(std::string("The number of atoms in frame 0 is not a valid count:\n") + count),
                   std::string::npos)
             << run.output;
         EXPECT_EQ(geom.capacity(), 0u);
@@ -301,7 +301,7 @@ TEST_F(OpenQuatFile, FrameBeyondTheMemoryIsRefusedBeforeAllocating) {
     frameMemoryLimit = 1 << 20;
     ConsoleRun run = OpenDump(text);
     EXPECT_TRUE(run.exited);
-    EXPECT_NE(run.output.find("\nTime step 1 of " + inname + " holds 20000 atoms: one frame of them needs 1 MiB, more "
+    EXPECT_NE(run.output.find("\nFrame 0 of " + inname + " holds 20000 atoms: one frame of them needs 1 MiB, more "
                               "than the 1 MiB of memory here.\nPlease correct this and run program again.\n"),
               std::string::npos)
         << run.output;

@@ -8,6 +8,7 @@
 #include "io/config_reader.h"
 #include "io/dump_reader.h"
 #include "io/file_shapes.h"
+#include "io/load.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -120,6 +121,30 @@ TEST_F(TrajectoryConfig, HalfRadiiMayComeFromTheDumpsShapeColumns) {
     ConsoleRun run = RunCaptured([&] { ReadConfig(WriteTempFile("plain.cfg", text)); });
     EXPECT_TRUE(run.exited);
     EXPECT_NE(run.output.find("The value of the half_radii is missing in the input."), std::string::npos);
+}
+
+// A dump without shape columns (LAMMPS' Gay-Berne example) says once, after the configuration, why its
+// particles are spheres; shapes 0 0 0 (point particles) are sized as a configuration without half_radii sizes them.
+TEST_F(TrajectoryConfig, DumpWithoutShapesSaysSoAndPointShapesAreSized) {
+    const std::string top = "ITEM: TIMESTEP\n0\nITEM: NUMBER OF ATOMS\n2\nITEM: ATOMS id type x y z c_q[1] c_q[2] c_q[3] c_q[4]";
+    std::string path = WriteTempFile("gb.dump", top + "\n1 1 1 1 1 1 0 0 0\n2 2 5 5 5 0 0 0 1\n");
+    ConsoleRun run = RunCaptured([&] { LoadScene(path); });
+    const std::size_t at = run.output.find(path + " holds no particle shapes (no shapex shapey shapez columns): every "
+                                                  "species is drawn as a sphere of half radius 0.5.");
+    EXPECT_TRUE(at != std::string::npos && at > run.output.find("fit_view\n")) << run.output;
+    EXPECT_EQ(run.output.find("holds no particle shapes", at + path.size() + 2), std::string::npos) << "said once";
+
+    const std::string points = WriteTempFile("points.dump", top + " shapex shapey shapez\n1 1 1 1 1 1 0 0 0 0 0 0\n"
+                                                                  "2 2 5 5 5 1 0 0 0 2 2 2\n");
+    const std::string config = "dumpfile " + points + "\nspecies 2\ncolor 1 1 0 0\ncolor 2 0 0 1\n"
+                               "bond_vector 1 1 0 0 0\nbond_vector 2 1 0 0 0\nbackground 1 1 1\n";
+    for (const std::string& name : {points, WriteTempFile("points.cfg", config)}) {
+        ResetScene();
+        run = RunCaptured([&] { LoadScene(name); });
+        EXPECT_NE(run.output.find("Species 1 has no size (half radii 0 0 0: point particles) and is drawn as spheres "
+                                  "of radius 0.5.\n"), std::string::npos) << run.output;
+        EXPECT_EQ(shape, (std::vector<double>{0.5, 0.5, 0.5, 1, 1, 1}));
+    }
 }
 
 }  // namespace

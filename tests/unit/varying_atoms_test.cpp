@@ -1,9 +1,12 @@
 // Dump trajectories whose atom count changes between frames: the summary, the frame table that follows each
-// frame, the configuration's count check with and without varying_atoms, and bonds to atoms a frame lacks.
+// frame, the configuration's count check with and without varying_atoms, bonds to atoms a frame lacks, types
+// that first appear after frame 0, and bonds joined by atom id where rows are not ids.
 #include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "core/geometry.h"
 #include "core/scene.h"
 #include "io/load.h"
 #include "io/trajectory.h"
@@ -15,6 +18,50 @@ namespace {
 using VaryingAtoms = SceneTest;
 
 std::string Evaporating() { return std::string(OVALIX_SOURCE_DIR) + "/tests/unit/varying/evaporate.dump"; }
+std::string Deposited() { return std::string(OVALIX_SOURCE_DIR) + "/tests/unit/deposit/deposit.dump"; }
+std::string Unsorted() { return std::string(OVALIX_SOURCE_DIR) + "/tests/unit/deposit/unsorted.dump"; }
+
+// Ids, types and positions (columns 1 to 5) of every frame's atom lines, from the text as LAMMPS wrote it.
+std::vector<std::vector<std::vector<double>>> AtomLines(const std::string& path) {
+    std::vector<std::vector<std::vector<double>>> frames;
+    std::istringstream text(FileBytes(path));
+    std::string line;
+    while (std::getline(text, line)) {
+        if (line != "ITEM: NUMBER OF ATOMS" || !std::getline(text, line)) continue;
+        frames.emplace_back(std::stoul(line), std::vector<double>(5));
+        while (std::getline(text, line) && line.compare(0, 11, "ITEM: ATOMS") != 0) {}
+        for (std::vector<double>& atom : frames.back()) {
+            std::getline(text, line);
+            std::istringstream(line) >> atom[0] >> atom[1] >> atom[2] >> atom[3] >> atom[4];
+        }
+    }
+    return frames;
+}
+
+double Largest(const std::vector<std::vector<double>>& atomLines, int column) {
+    double largest = 0;
+    for (const std::vector<double>& atom : atomLines) largest = std::max(largest, atom[static_cast<std::size_t>(column)]);
+    return largest;
+}
+
+// Each end of bond j (bond origins 0 0 0: the atom's centre) is the atom of the frame's text with the id it names.
+void ExpectEndsAtIds(int j, const std::vector<std::vector<double>>& atomLines) {
+    for (int end = 0; end < 2; ++end) {
+        double position[3];
+        BondEndPoint(BondAtomRow(j, end) + 1, 1, {0, 0, 0}, position);
+        auto atom = std::find_if(atomLines.begin(), atomLines.end(), [&](const std::vector<double>& line) {
+            return line[0] == topology[static_cast<std::size_t>(j) * TOPOLOGY_STRIDE + end];
+        });
+        ASSERT_NE(atom, atomLines.end());
+        EXPECT_EQ(std::vector<double>(position, position + 3), std::vector<double>(atom->begin() + 2, atom->end()));
+    }
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -43,9 +90,13 @@ std::string Frame(int step, int count) {
     return text;
 }
 
-std::string Config(const std::string& dump, const std::string& extra) {
-    return "dumpfile " + dump + "\nspecies 1\nhalf_radii 1 1 1 1\ncolor 1 1 0 0\nbond_vector 1 1 0 0 0\n"
-           "background 0 0 0\n" + extra;
+std::string Config(const std::string& dump, const std::string& extra, int speciesCount = 1) {
+    std::string text = "dumpfile " + dump + "\nspecies " + std::to_string(speciesCount) + "\n";
+    for (int n = 1; n <= speciesCount; ++n) {
+        const std::string number = std::to_string(n);
+        text += "half_radii " + number + " 1 1 1\ncolor " + number + " 1 0 0\nbond_vector " + number + " 1 0 0 0\n";
+    }
+    return text + "background 0 0 0\n" + extra;
 }
 
 TEST_F(VaryingAtoms, EvaporatingLammpsRunOpenedAlone) {
@@ -106,8 +157,8 @@ TEST_F(VaryingAtoms, BondsToMissingAtomsAreLeftOutWithOneLine) {
     EXPECT_TRUE(BondInFrame(0) && BondInFrame(1) && BondInFrame(2));
 
     run = ReadAt(1);
-    EXPECT_EQ(run.output, "Bond 2 goes to atom 4, but time step 1 holds 3 atoms: bonds to missing atoms are left out "
-                          "of such time steps.\n");
+    EXPECT_EQ(run.output, "Bond 2 goes to atom 4, but frame 1 (step 1) holds 3 atoms: bonds to missing atoms are left "
+                          "out of such frames.\n");
     EXPECT_TRUE(BondInFrame(0));
     EXPECT_FALSE(BondInFrame(1));
     EXPECT_FALSE(BondInFrame(2));
@@ -122,6 +173,82 @@ TEST_F(VaryingAtoms, BondsToMissingAtomsAreLeftOutWithOneLine) {
     run = RunCaptured([&] { LoadScene(WriteTempFile("beyond.cfg", Config(dump, "varying_atoms\nbondfile " + beyond + "\n"))); });
     EXPECT_TRUE(run.exited);
     EXPECT_TRUE(Contains(run.output, "Error reading bonds. Bond goes to atom that does not exist.\n"));
+}
+
+TEST_F(VaryingAtoms, DepositRunOpenedAloneHasASpeciesForEveryType) {
+    const auto frames = AtomLines(Deposited());
+    const int firstTypes = static_cast<int>(Largest(frames.front(), 1));
+    int largest = 0;
+    for (const auto& atomLines : frames) largest = std::max(largest, static_cast<int>(Largest(atomLines, 1)));
+    ASSERT_GT(largest, firstTypes);
+
+    ConsoleRun run = RunCaptured([] { LoadScene(Deposited()); });
+    ASSERT_FALSE(run.exited) << run.output;
+    EXPECT_EQ(species, largest);
+    // After the summary the configuration is printed again, whole.
+    const std::string printed = run.output.substr(run.output.find("Number of time steps:"));
+    EXPECT_EQ(Occurrences(printed, "\nspecies " + std::to_string(largest) + "\n"), 1u) << printed;
+    for (const std::string line : {"\nhalf_radii N 0.5 0.5 0.5\n", "\ncolor N ", "\nbond_vector N 1 0 0 0\n"})
+        for (int n = 1; n <= largest; ++n)
+            EXPECT_EQ(Occurrences(printed, line.substr(0, line.find('N')) + std::to_string(n) + line.substr(line.find('N') + 1)), 1u);
+    for (int f = 0; f < FrameCount(); ++f) ASSERT_FALSE(ReadAt(f).exited) << "frame " << f;
+
+    // A configuration that names frame 0's species keeps the check.
+    frame = 0;
+    ASSERT_FALSE(RunCaptured([&] { LoadScene(WriteTempFile("two.cfg", Config(Deposited(), "varying_atoms\n", firstTypes))); }).exited);
+    for (int f = 0; f < FrameCount() && !run.exited; ++f) run = ReadAt(f);
+    EXPECT_TRUE(Contains(run.output, "Type read: " + std::to_string(largest) + ". Only " + std::to_string(firstTypes) +
+                                         " specified in input.\n"))
+        << run.output;
+}
+
+// An unsorted dump (LAMMPS' own atom order) labels rows by id: each bond joins the atoms its ids name in every
+// frame, said once, and a bond to an id no frame holds is left out with one line instead of ending the program.
+TEST_F(VaryingAtoms, BondsJoinAtomIdsInAnUnsortedDump) {
+    const auto frames = AtomLines(Unsorted());
+    std::size_t row = 0;
+    while (row < frames[0].size() && frames[0][row][0] == static_cast<double>(row + 1)) ++row;
+    ASSERT_LT(row + 1, frames[0].size()) << "frame 0 is sorted";
+    const std::string a = std::to_string(static_cast<int>(frames[0][row][0]));
+    const std::string b = std::to_string(static_cast<int>(frames[0][row + 1][0]));
+    const std::string absent = std::to_string(static_cast<int>(Largest(frames.back(), 0)) + 1);
+    const std::string bonds = WriteTempFile("ids.bonds", "Bonds\n\n1 1 " + a + " " + b + "\n2 1 " + b + " " + absent + "\n");
+    const std::string extra = "varying_atoms\nbondfile " + bonds + "\n";
+
+    ConsoleRun run = RunCaptured([&] { LoadScene(WriteTempFile("ids.cfg", Config(Unsorted(), extra, 3))); });
+    ASSERT_FALSE(run.exited) << run.output;
+    for (int f = 0; f < FrameCount(); ++f) {
+        run.output += ReadAt(f).output;
+        EXPECT_TRUE(BondInFrame(0) && !BondInFrame(1));
+        ExpectEndsAtIds(0, frames[static_cast<std::size_t>(f)]);
+    }
+    EXPECT_EQ(Occurrences(run.output, "Frame 0 (step 0) does not label its atoms 1 to " + std::to_string(frames[0].size()) +
+                                          " in order: bonds join the atoms whose labels (ids) the bond file names.\n"), 1u);
+    EXPECT_EQ(Occurrences(run.output, "Bond 2 goes to atom " + absent + ", which frame 0 (step 0) does not hold: "
+                                      "bonds to missing atoms are left out of such frames.\n"), 1u) << run.output;
+
+    // Sorted by id, rows are ids, and the bond file is checked against the largest frame as before.
+    run = RunCaptured([&] { LoadScene(WriteTempFile("sorted.cfg", Config(Deposited(), extra, 3))); });
+    EXPECT_TRUE(Contains(run.output, "Error reading bonds. Bond goes to atom that does not exist.\n")) << run.output;
+}
+
+// After fix evaporate rows are ids only in frame 0; ids far beyond the count, and repeated ones, are joined too.
+TEST_F(VaryingAtoms, BondsFollowIdsAfterEvaporationAndSparseIds) {
+    const auto last = AtomLines(Evaporating()).back();
+    const std::string bonds = WriteTempFile("gone.bonds", "Bonds\n\n1 1 " + std::to_string(static_cast<int>(last.front()[0])) +
+                                                          " " + std::to_string(static_cast<int>(last.back()[0])) + "\n");
+    ASSERT_FALSE(RunCaptured([&] { LoadScene(WriteTempFile("gone.cfg", Config(Evaporating(), "varying_atoms\nbondfile " + bonds + "\n", 2))); }).exited);
+    ReadAt(FrameCount() - 1);
+    EXPECT_TRUE(BondInFrame(0));
+    ExpectEndsAtIds(0, last);
+
+    const std::string dump = WriteTempFile("sparse.dump", "ITEM: NUMBER OF ATOMS\n3\nITEM: ATOMS id type x y z\n"
+                                                          "7000000 1 1 0 0\n3 1 2 0 0\n3 1 3 0 0\n");
+    const std::string sparse = WriteTempFile("sparse.bonds", "Bonds\n\n1 1 3 7000000\n");
+    frame = 0;
+    ASSERT_FALSE(RunCaptured([&] { LoadScene(WriteTempFile("sparse.cfg", Config(dump, "bondfile " + sparse + "\n"))); }).exited);
+    EXPECT_EQ(BondAtomRow(0, 0), 1) << "the first row with the id";
+    EXPECT_EQ(BondAtomRow(0, 1), 0);
 }
 
 }  // namespace
