@@ -19,6 +19,8 @@ GROWING = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "unit",
 SUMMARY = ("Number of atoms:      2 to 7 (changes between frames)\nNumber of time steps: 3 (0 - 2)\n"
            "Species:              1 = Rod, 2 = Ball, 3 = Odd\n")
 WHITE = (255, 255, 255)
+# Written by tests/unit/gsd/make_gsd_files.py: four frames, the last at step 4000.
+FRAMES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "unit", "gsd", "frames.gsd")
 
 
 def setUpModule():
@@ -69,6 +71,50 @@ class GsdWithoutConfiguration(unittest.TestCase):
         pixels = [drawn(Image.open(os.path.join(out, name)).convert("RGB")) for name in names]
         self.assertGreater(pixels[1], pixels[0])
         self.assertGreater(pixels[0], pixels[2])
+
+
+class CutGsdFile(unittest.TestCase):
+    """frames.gsd without its last byte: the last frame is cut, the three before it are whole."""
+
+    def cut_copy(self):
+        folder = temp_dir(self)
+        with open(FRAMES, "rb") as f:
+            data = f.read()
+        with open(os.path.join(folder, "cut.gsd"), "wb") as f:
+            f.write(data[:-1])
+        line = ("Frame 3 (step 4000) and later are cut off (the file ends inside it, at byte %d) and are left out.\n"
+                "Number of atoms:      3 to 5 (changes between frames)\nNumber of time steps: 3 (0 - 2)\n" % (len(data) - 1))
+        return folder, line
+
+    def test_window_steps_through_the_whole_frames_only(self):
+        folder, line = self.cut_copy()
+        with Ovalix(["cut.gsd"], cwd=folder) as app:
+            app.wait_for_line(r"Done reading\. Rendering\.")
+            app.window("OvaLIX - cut.gsd")
+            self.assertIn(line, app.output)
+            first = app.settled_grab()
+            app.key("n")
+            wait_until_changed(app, first, "frame 1 drawn")
+            for _ in range(3):  # frame 2, then nothing further to step onto
+                app.key("n")
+            app.key("g")  # a key after the steps is still answered
+            app.settled_grab()
+            self.assertTrue(app.running())
+            self.assertEqual(app.output.count(" and later are cut off "), 1)
+            self.assertNotIn("Please correct this", app.output)
+
+    def test_render_writes_the_whole_frames(self):
+        folder, line = self.cut_copy()
+        out = os.path.join(folder, "out")
+        os.mkdir(out)
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY")}
+        result = subprocess.run([BIN, "--render", "--size", "160x100", "--out", out, "cut.gsd"], cwd=folder, env=env,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                timeout=120)
+        text = result.stdout.decode("utf-8", "replace")
+        self.assertEqual(result.returncode, 0, text)
+        self.assertIn(line, text)
+        self.assertEqual(len(os.listdir(out)), 3, text)
 
 
 if __name__ == "__main__":
