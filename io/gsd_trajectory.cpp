@@ -174,23 +174,48 @@ void FillBox(const GsdFrame& read) {
     for (int k = 0; k < 3; ++k) frameBox.origin[k] = -(edges[0][k] + edges[1][k] + edges[2][k]) / 2;
 }
 
-// Column names of a quantity: velocity vx vy vz, image ix iy iz, a log name without its prefix.
+// The last part of a chunk name: "energies" of log/particles/md/pair/GayBerne/energies.
+std::string LastPart(const std::string& name) { return name.substr(name.rfind('/') + 1); }
+
+// Whether another per-particle chunk of the open file ends in the same last part, so that the short name
+// would not tell them apart.
+bool LastPartShared(const std::string& name) {
+    const std::string last = LastPart(name);
+    for (const std::string& other : openGsd.names)
+        if (other != name && LastPart(other) == last &&
+            (other.rfind("log/particles/", 0) == 0 || other.rfind("particles/", 0) == 0))
+            return true;
+    return false;
+}
+
+// Column names of a quantity: velocity vx vy vz, image ix iy iz, a log name without its prefix where that
+// is unique, else the whole chunk name; the whole chunk name (with [column]) is always its full name.
 void AddQuantityNames(const GsdQuantity& quantity) {
     static const char* const VELOCITY[3] = {"vx", "vy", "vz"};
     static const char* const IMAGE[3] = {"ix", "iy", "iz"};
     const std::string& name = quantity.name;
-    std::string shortName = name.substr(name.rfind('/') + 1);
+    const std::string shown = LastPartShared(name) ? name : LastPart(name);
     for (uint32_t c = 0; c < quantity.columns; ++c) {
+        const std::string column = quantity.columns == 1 ? "" : "[" + std::to_string(c + 1) + "]";
         if (name == "particles/velocity" && c < 3) quantityNames.push_back(VELOCITY[c]);
         else if (name == "particles/image" && c < 3) quantityNames.push_back(IMAGE[c]);
-        else if (quantity.columns == 1) quantityNames.push_back(shortName);
-        else quantityNames.push_back(shortName + "[" + std::to_string(c + 1) + "]");
+        else quantityNames.push_back(shown + column);
+        quantityFullNames.push_back(name + column);
     }
+}
+
+// Two columns still shown alike (a log chunk named like vx) are both shown by their full names.
+void ShowSharedNamesInFull() {
+    std::vector<std::string> shown = quantityNames;
+    for (std::size_t k = 0; k < shown.size(); ++k)
+        if (std::count(shown.begin(), shown.end(), shown[k]) > 1) quantityNames[k] = quantityFullNames[k];
 }
 
 void FillQuantities(const GsdFrame& read) {
     quantityNames.clear();
+    quantityFullNames.clear();
     for (const GsdQuantity& quantity : read.quantities) AddQuantityNames(quantity);
+    ShowSharedNamesInFull();
     const std::size_t stride = quantityNames.size();
     quantities.assign(stride * read.N, 0.0);
     std::size_t column = 0;

@@ -227,4 +227,30 @@ TEST_F(GsdView, BondsTakenFromFrameZeroLeaveOutMissingParticles) {
     EXPECT_EQ(ReadAt(1).output, "");  // said once
 }
 
+// shared_names.gsd: log/particles/md/pair/GayBerne/energies, .../LJ/energies and .../LJ/virials. The two
+// energies are shown by their full names, virials by its short one; colour_by takes any full name and a
+// short name only where it is unique.
+TEST_F(GsdView, LoggedQuantitiesSharingAShortNameAreShownAndChosenByTheirFullNames) {
+    const std::string gb = "log/particles/md/pair/GayBerne/energies", lj = "log/particles/md/pair/LJ/energies";
+    auto colourBy = [](const std::string& words) {
+        return Load(WriteTempFile("names.cfg", "gsdfile " + GsdFixture("shared_names.gsd") +
+                                                   "\nspecies 1\nhalf_radii 1 1 1 1\ncolor 1 1 0 0\nbackground 0 0 0\n"
+                                                   "colour_by " + words + "\n"));
+    };
+    ConsoleRun run = colourBy(lj + " -5 1");
+    ASSERT_FALSE(run.exited) << run.output;
+    EXPECT_EQ(quantityNames, (std::vector<std::string>{gb, lj, "virials"}));
+    EXPECT_TRUE(Contains(run.output, "Colouring by " + lj + " (-5 to 1).\n")) << run.output;
+    EXPECT_EQ(colourQuantity, 1);
+    run = colourBy("log/particles/md/pair/LJ/virials");
+    EXPECT_TRUE(Contains(run.output, "Colouring by virials (0.125 to 0.5).\n")) << run.output;
+    run = colourBy("virials");
+    EXPECT_EQ(colourQuantity, 2);
+    run = colourBy("energies");
+    EXPECT_TRUE(Contains(run.output, "Several quantities of " + GsdFixture("shared_names.gsd") + " end in energies (" +
+                                     gb + ", " + lj + "): give the full name; colouring by species.\n"))
+        << run.output;
+    EXPECT_EQ(colourQuantity, SPECIES_COLOURS);
+}
+
 }  // namespace
