@@ -85,6 +85,7 @@ TEST_F(GsdView, OpenedAloneEveryFrameFollowsItsOwnCount) {
                              "# species 2: type Ball\nhalf_radii 2 1.5 1.5 1.5\n# species 3: type Odd\n"
                              "half_radii 3 0.5 0.5 0.5\n";
     EXPECT_TRUE(Contains(run.output, made)) << run.output;
+    EXPECT_TRUE(Contains(run.output, "background 1 1 1\nfit_view\n")) << run.output;  // saved, it opens fitted too
     EXPECT_TRUE(Contains(run.output, "Type Odd (species 3) has the shape ConvexPolyhedron, which is no ellipsoid: it is "
                                      "drawn as a sphere of its particles' diameter, 1.\n"));
     EXPECT_TRUE(Contains(run.output, "Number of atoms:      2 to 7 (changes between frames)\n"
