@@ -19,8 +19,10 @@ GROWING = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "unit",
 SUMMARY = ("Number of atoms:      2 to 7 (changes between frames)\nNumber of time steps: 3 (0 - 2)\n"
            "Species:              1 = Rod, 2 = Ball, 3 = Odd\n")
 WHITE = (255, 255, 255)
-# Written by tests/unit/gsd/make_gsd_files.py: four frames, the last at step 4000.
+# Written by tests/unit/gsd/make_gsd_files.py: four frames, the last at step 4000; three particles with
+# log/particles/md/pair/GayBerne/energies, .../LJ/energies (-1, -2, -4) and .../LJ/virials.
 FRAMES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "unit", "gsd", "frames.gsd")
+SHARED_NAMES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "unit", "gsd", "shared_names.gsd")
 
 
 def setUpModule():
@@ -71,6 +73,24 @@ class GsdWithoutConfiguration(unittest.TestCase):
         pixels = [drawn(Image.open(os.path.join(out, name)).convert("RGB")) for name in names]
         self.assertGreater(pixels[1], pixels[0])
         self.assertGreater(pixels[0], pixels[2])
+
+    def test_render_colours_by_a_full_log_name(self):
+        folder = temp_dir(self)
+        shutil.copy(SHARED_NAMES, os.path.join(folder, "names.gsd"))
+        out = os.path.join(folder, "out")
+        os.mkdir(out)
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY")}
+        for name, line in (("log/particles/md/pair/LJ/energies", "Colouring by log/particles/md/pair/LJ/energies "
+                                                                 "(-4 to -1).\n"),
+                           ("energies", "Several quantities of names.gsd end in energies "
+                                        "(log/particles/md/pair/GayBerne/energies, log/particles/md/pair/LJ/energies): "
+                                        "give the full name; colouring by species.\n")):
+            result = subprocess.run([BIN, "--render", "--size", "160x100", "--out", out, "--colour-by", name, "names.gsd"],
+                                    cwd=folder, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                    stderr=subprocess.STDOUT, timeout=120)
+            text = result.stdout.decode("utf-8", "replace")
+            self.assertEqual(result.returncode, 0, text)
+            self.assertIn(line, text)
 
 
 class CutGsdFile(unittest.TestCase):
