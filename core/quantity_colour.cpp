@@ -32,6 +32,18 @@ std::string SameColourLine(int quantity, bool finite, double low) {
            ": every atom takes one colour.";
 }
 
+// The full names, shown in full because their last part is shared, that end in /name; empty for none.
+std::string FullNamesEndingIn(const std::string& name) {
+    std::string names;
+    for (std::size_t k = 0; k < quantityNames.size() && k < quantityFullNames.size(); ++k) {
+        const std::string& full = quantityFullNames[k];
+        if (quantityNames[k] == full && full.size() > name.size() &&
+            full.compare(full.size() - name.size() - 1, std::string::npos, "/" + name) == 0)
+            names += (names.empty() ? "" : ", ") + full;
+    }
+    return names;
+}
+
 }  // namespace
 
 bool QuantityRange(int quantity, double& low, double& high) {
@@ -48,7 +60,8 @@ bool QuantityRange(int quantity, double& low, double& high) {
 
 int FindQuantity(const std::string& name) {
     for (std::size_t k = 0; k < quantityNames.size(); ++k)
-        if (quantityNames[k] == name) return static_cast<int>(k);
+        if (quantityNames[k] == name || (k < quantityFullNames.size() && quantityFullNames[k] == name))
+            return static_cast<int>(k);
     return SPECIES_COLOURS;
 }
 
@@ -65,7 +78,7 @@ std::string ChooseQuantity(int quantity) {
     const std::string& name = entry(quantityNames, quantity, "quantityNames");
     double low = 0, high = 0;
     const bool finite = QuantityRange(quantity, low, high);
-    if ((colourByFixed || colourByWholeRun) && name == colourByName) {
+    if ((colourByFixed || colourByWholeRun) && FindQuantity(colourByName) == quantity) {
         quantityLow = colourByLow;
         quantityHigh = colourByHigh;
     } else {
@@ -90,6 +103,10 @@ std::string ApplyColourBy() {
     if (colourByName.empty()) return "";
     int quantity = FindQuantity(colourByName);
     if (quantity != SPECIES_COLOURS) return ChooseQuantity(quantity);
+    std::string sharing = FullNamesEndingIn(colourByName);
+    if (!sharing.empty())
+        return "Several quantities of " + inname + " end in " + colourByName + " (" + sharing +
+               "): give the full name; colouring by species.";
     return MissingQuantityText() + ": colouring by species.";
 }
 

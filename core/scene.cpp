@@ -86,6 +86,7 @@ long long particleDataVersion = 0;
 int64_t gzipRestartSpacing = GZIP_RESTART_SPACING;
 GLUquadric* q = nullptr;
 std::vector<std::string> quantityNames;
+std::vector<std::string> quantityFullNames;
 std::vector<double> quantities;
 std::vector<unsigned char> hiddenSpecies;
 std::vector<double> pickedLabels;
@@ -195,6 +196,7 @@ void ResetScene() {
     bitfont = nullptr;
     overlayScale = 1;
     quantityNames.clear();
+    quantityFullNames.clear();
     quantities.clear();
     frameBox = {false, {0, 0, 0}, {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}}};
     colourQuantity = SPECIES_COLOURS;

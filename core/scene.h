@@ -121,7 +121,8 @@ extern int64_t gzipRestartSpacing;    // GZIP_RESTART_SPACING; tests make it sma
 // ---- Per-particle quantities and the frame's box --------------------------------------------------
 // Numbers the file gives per particle besides label, type, position, orientation and shape (vx, c_pe, an
 // occupancy...), filled by the frame reader: quantityNames.size() doubles per atom, in geom's atom order.
-extern std::vector<std::string> quantityNames;  // in file order
+extern std::vector<std::string> quantityNames;  // in file order; the names shown, each unique
+extern std::vector<std::string> quantityFullNames;  // the file's longer name of each (GSD chunk names), or empty
 extern std::vector<double> quantities;          // quantityNames.size() doubles per atom of the frame in geom
 
 // The simulation cell of the frame in geom, in the coordinates of geom.

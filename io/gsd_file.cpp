@@ -194,36 +194,108 @@ bool CheckEntry(const GsdFile& file, const GsdIndexEntry& entry, size_t position
     return false;
 }
 
-// Reads the index block a piece at a time up to its first entry with location 0.
+// Reads count entries at location a piece at a time, up to the first entry with location 0. A block read in
+// place of a lost index may hold anything after its last frame: there the first entry that fails the checks
+// ends it instead of the file.
+bool ReadIndexEntries(GsdFile& file, uint64_t location, uint64_t count, bool lenient, std::string& error) {
+    std::vector<unsigned char> block;
+    for (uint64_t done = 0; done < count;) {
+        size_t piece = static_cast<size_t>(std::min<uint64_t>(INDEX_BLOCK_ENTRIES, count - done));
+        block.resize(piece * GSD_INDEX_ENTRY_BYTES);
+        if (!ReadAt(file, location + done * GSD_INDEX_ENTRY_BYTES, block.data(), block.size(), error)) return false;
+        for (size_t i = 0; i < piece; ++i) {
+            GsdIndexEntry entry = DecodeEntry(&block[i * GSD_INDEX_ENTRY_BYTES]);
+            if (entry.location == 0) return true;
+            if (!CheckEntry(file, entry, file.index.size(), error)) return lenient;
+            file.index.push_back(entry);
+        }
+        done += piece;
+    }
+    return true;
+}
+
+// Entries of an index block at location that lie wholly inside the file.
+uint64_t EntriesInFile(const GsdFile& file, uint64_t location, uint64_t allocated) {
+    if (location >= file.fileSize) return 0;
+    return std::min(allocated, (file.fileSize - location) / GSD_INDEX_ENTRY_BYTES);
+}
+
+// Drops the last frame of an index block read only in part: some of its entries may be among those lost.
+void DropLastFrame(std::vector<GsdIndexEntry>& index) {
+    uint64_t last = index.empty() ? 0 : index.back().frame;
+    while (!index.empty() && index.back().frame == last) index.pop_back();
+}
+
+// A writer starts its index right after the header, before the name list, and leaves that block behind when
+// the index outgrows it; the frames it names are the oldest ones, the least likely to be cut.
+bool ReadFirstIndexBlock(GsdFile& file, std::string& error) {
+    uint64_t count = file.namesLocation > GSD_HEADER_BYTES && file.indexLocation != GSD_HEADER_BYTES
+                         ? (file.namesLocation - GSD_HEADER_BYTES) / GSD_INDEX_ENTRY_BYTES
+                         : 0;
+    count = EntriesInFile(file, GSD_HEADER_BYTES, count);
+    if (count > 0) ReadIndexEntries(file, GSD_HEADER_BYTES, count, true, error);
+    DropLastFrame(file.index);
+    if (!file.index.empty()) return true;
+    error = file.path + ": the file ends at byte " + std::to_string(file.fileSize) + ", before the end of its index (" +
+            std::to_string(file.indexAllocated) + " entries at byte " + std::to_string(file.indexLocation) +
+            "), and no earlier index block names a whole frame";
+    return false;
+}
+
+// The index block. Of a file cut inside it or before it, the entries that are left or those of the first
+// index block, whichever name more.
 bool ReadIndex(GsdFile& file, std::string& error) {
     uint64_t bytes = 0;
     if (!BlockBytes(file, "the index", file.indexAllocated, GSD_INDEX_ENTRY_BYTES, bytes, error)) return false;
-    if (!BlockInFile(file, "the index", file.indexLocation, bytes, error)) return false;
-    std::vector<unsigned char> block;
-    for (uint64_t done = 0; done < file.indexAllocated;) {
-        size_t count = static_cast<size_t>(std::min<uint64_t>(INDEX_BLOCK_ENTRIES, file.indexAllocated - done));
-        block.resize(count * GSD_INDEX_ENTRY_BYTES);
-        if (!ReadAt(file, file.indexLocation + done * GSD_INDEX_ENTRY_BYTES, block.data(), block.size(), error))
-            return false;
-        for (size_t i = 0; i < count; ++i) {
-            GsdIndexEntry entry = DecodeEntry(&block[i * GSD_INDEX_ENTRY_BYTES]);
-            if (entry.location == 0) return true;
-            if (!CheckEntry(file, entry, file.index.size(), error)) return false;
-            file.index.push_back(entry);
-        }
-        done += count;
-    }
+    uint64_t count = EntriesInFile(file, file.indexLocation, file.indexAllocated);
+    if (!ReadIndexEntries(file, file.indexLocation, count, false, error)) return false;
+    if (count == file.indexAllocated || file.index.size() < count) return true;  // whole, or ended before the cut
+    file.indexCut = true;
+    DropLastFrame(file.index);
+    std::vector<GsdIndexEntry> left = std::move(file.index);
+    file.index.clear();
+    if (ReadFirstIndexBlock(file, error) && file.index.size() > left.size()) return true;
+    if (left.empty()) return false;
+    file.index = std::move(left);
     return true;
 }
 
 // One range per frame that has entries; the index is in frame order already.
 void BuildFrames(GsdFile& file) {
+    file.frames.clear();
     for (size_t i = 0; i < file.index.size(); ++i) {
         if (file.frames.empty() || file.frames.back().frame != file.index[i].frame)
             file.frames.push_back({file.index[i].frame, i, i});
         file.frames.back().end = i + 1;
     }
     file.frameCount = file.frames.empty() ? 0 : file.frames.back().frame + 1;
+}
+
+// A chunk whose data ends past the end of the file was cut off. A size that overflows is damage, not a cut:
+// the frame reader reports it.
+bool ChunkCut(const GsdFile& file, const GsdIndexEntry& entry) {
+    uint64_t bytes = 0;
+    std::string ignored;
+    if (!GsdChunkBytes(file, entry, bytes, ignored) || bytes == 0) return false;
+    return bytes > file.fileSize || static_cast<uint64_t>(entry.location) > file.fileSize - bytes;
+}
+
+// Frames are written one after the other, so the first frame with a chunk past the end is where the file
+// was cut: it and every later frame are left out, and its entries kept aside for the caller's message.
+void KeepWholeFrames(GsdFile& file) {
+    file.indexedFrames = file.frameCount;
+    for (const GsdFrameRange& range : file.frames) {
+        bool cut = false;
+        for (size_t i = range.begin; i < range.end && !cut; ++i) cut = ChunkCut(file, file.index[i]);
+        if (!cut) continue;
+        file.cutEntries.assign(file.index.begin() + static_cast<std::ptrdiff_t>(range.begin),
+                               file.index.begin() + static_cast<std::ptrdiff_t>(range.end));
+        uint64_t wholeFrames = range.frame;
+        file.index.resize(range.begin);
+        BuildFrames(file);
+        file.frameCount = wholeFrames;  // frames without entries before the cut stay
+        return;
+    }
 }
 
 const GsdFrameRange* FindFrame(const GsdFile& file, uint64_t frame) {
@@ -272,9 +344,18 @@ const char* GsdTypeName(uint8_t type) {
 }
 
 std::string GsdPrintable(const std::string& text) {
-    std::string printable = text;
-    for (char& c : printable)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    static const char HEX[] = "0123456789ABCDEF";
+    std::string printable;
+    for (char c : text) {
+        unsigned char byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7F && c != '\\') {
+            printable += c;
+        } else {
+            printable += "\\x";
+            printable += HEX[byte >> 4];
+            printable += HEX[byte & 0xF];
+        }
+    }
     return printable;
 }
 
@@ -306,6 +387,7 @@ bool OpenGsd(const std::string& name, GsdFile& file, std::string& error) {
         CloseGsd(file);
         return false;
     }
+    KeepWholeFrames(file);
     return true;
 }
 

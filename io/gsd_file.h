@@ -58,14 +58,17 @@ struct GsdFile {
     std::vector<GsdIndexEntry> index;      // used entries, in file order (sorted by frame)
     std::vector<std::string> names;        // chunk names by id
     std::vector<GsdFrameRange> frames;     // frames that have entries, by increasing frame
-    uint64_t frameCount = 0;               // highest frame in the index + 1 (frames may have no entries)
+    uint64_t frameCount = 0;               // whole frames: every chunk of frames below it lies inside the file
+    uint64_t indexedFrames = 0;            // highest frame in the index + 1, cut frames included
+    std::vector<GsdIndexEntry> cutEntries; // the entries of frame frameCount when the file ends inside it
+    bool indexCut = false;                 // the file ends inside or before its index: frames are those left
 };
 
 bool IsGsdFile(const unsigned char* bytes, size_t size);  // the first 8 bytes are the GSD magic number
 size_t GsdTypeSize(uint8_t type);                         // bytes per value of a type id; 0 when unknown
 const char* GsdTypeName(uint8_t type);                    // "uint32", "float", ...; "unknown" when unknown
-std::string GsdPrintable(const std::string& text);        // file text for a one-line message: controls as '?'
-bool OpenGsd(const std::string& name, GsdFile& file, std::string& error);  // header, index, names; no chunk data
+std::string GsdPrintable(const std::string& text);        // file text for a one-line message: other bytes as \xHH
+bool OpenGsd(const std::string& name, GsdFile& file, std::string& error);  // header, names, index of whole frames
 void CloseGsd(GsdFile& file);                             // closes the descriptor and empties the tables
 int FindNameId(const GsdFile& file, const char* name);    // id of a chunk name, -1 when the file has none
 const GsdIndexEntry* FindChunk(const GsdFile& file, uint64_t frame, const char* name);  // nullptr: not in frame

@@ -160,9 +160,15 @@ bool ReadParticleCounts(FrameRead& read, GsdFrame& out, std::string& error) {
     return true;
 }
 
+// The step comes first: every later message names the frame by its index and its step.
+bool ReadStep(FrameRead& read, GsdFrame& out, std::string& error) {
+    if (!ReadCount(read, "configuration/step", true, 0, out.step, error)) return false;
+    read.where = read.file->path + ": frame " + std::to_string(read.frame) + " (step " + std::to_string(out.step) + "): ";
+    return true;
+}
+
 bool ReadConfiguration(FrameRead& read, GsdFrame& out, std::string& error) {
     uint64_t dimensions = 3;
-    if (!ReadCount(read, "configuration/step", true, 0, out.step, error)) return false;
     if (!ReadCount(read, "configuration/dimensions", true, 3, dimensions, error)) return false;
     if (dimensions != 2 && dimensions != 3) {
         error = read.where + "configuration/dimensions is " + std::to_string(dimensions) + ", not 2 or 3";
@@ -284,7 +290,9 @@ bool ReadImage(FrameRead& read, GsdFrame& out, std::string& error) {
     return true;
 }
 
-// Bond count and members; bonds/group carries over from frame 0 when the bond counts agree.
+// Bond count and members; bonds/group carries over from frame 0 when the bond counts agree. Members of the
+// frame's own bonds must be its particles; carried ones must be frame 0's, and may name particles this frame
+// lacks: the viewer leaves such bonds out.
 bool ReadBonds(FrameRead& read, GsdFrame& out, std::string& error) {
     uint64_t count = 0;
     uint64_t count0 = 0;
@@ -298,18 +306,21 @@ bool ReadBonds(FrameRead& read, GsdFrame& out, std::string& error) {
     out.bondN = static_cast<uint32_t>(count);
     out.bondGroup.assign(static_cast<size_t>(count) * 2, 0);
     const GsdIndexEntry* entry = Lookup(read, "bonds/group", count == count0);
-    std::vector<int64_t>& members = integerValues;
-    members.clear();
-    if (entry && !LoadIntegers(read, *entry, "bonds/group", count, 2, "bonds/N", members, error)) return false;
-    for (size_t i = 0; i < members.size() && i < out.bondGroup.size(); ++i) {
-        if (members[i] < 0 || members[i] >= static_cast<int64_t>(read.N)) {
-            error = read.where + "bond " + std::to_string(i / 2) + " names particle " + std::to_string(members[i]) +
-                    ", but the frame has " + std::to_string(read.N) + " particles";
+    const bool carried = entry && entry->frame != read.frame;
+    const uint32_t members = carried ? read.N0 : read.N;
+    std::vector<int64_t>& values = integerValues;
+    values.clear();
+    if (entry && !LoadIntegers(read, *entry, "bonds/group", count, 2, "bonds/N", values, error)) return false;
+    for (size_t i = 0; i < values.size() && i < out.bondGroup.size(); ++i) {
+        if (values[i] < 0 || values[i] >= static_cast<int64_t>(members)) {
+            error = read.where + "bond " + std::to_string(i / 2) + " names particle " + std::to_string(values[i]) +
+                    ", but " + (carried ? "frame 0, whose bonds it takes," : "the frame") + " has " +
+                    std::to_string(members) + " particles";
             return false;
         }
-        out.bondGroup[i] = static_cast<uint32_t>(members[i]);
+        out.bondGroup[i] = static_cast<uint32_t>(values[i]);
     }
-    if (out.bondN > 0 && read.N == 0) {  // default members are particle 0, which must then exist
+    if (out.bondN > 0 && !entry && read.N == 0) {  // default members are particle 0, which must then exist
         error = read.where + "bonds/N is " + std::to_string(out.bondN) + " but the frame has no particles";
         return false;
     }
@@ -454,8 +465,8 @@ bool ReadGsdFrame(GsdFile& file, uint64_t frame, GsdFrame& out, std::string& err
     read.file = &file;
     read.frame = frame;
     read.where = file.path + ": frame " + std::to_string(frame) + ": ";
-    bool done = CheckRequest(file, frame, error) && ReadParticleCounts(read, out, error) &&
-                ReadConfiguration(read, out, error) && ReadTypes(read, out, error) &&
+    bool done = CheckRequest(file, frame, error) && ReadStep(read, out, error) &&
+                ReadParticleCounts(read, out, error) && ReadConfiguration(read, out, error) && ReadTypes(read, out, error) &&
                 ReadParticleTables(read, out, error) && ReadImage(read, out, error) && ReadBonds(read, out, error) &&
                 ReadLogQuantities(read, out, error);
     out.quantities.resize(done ? read.quantities : 0);  // a failed read never shows the last frame's quantities

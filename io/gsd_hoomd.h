@@ -35,7 +35,8 @@ struct GsdFrame {
     std::vector<double> charge;          // N, default 0
     std::vector<int32_t> image;          // 3N box crossings, default 0
     uint32_t bondN = 0;
-    std::vector<uint32_t> bondGroup;     // 2 particle indices per bond, each below N
+    std::vector<uint32_t> bondGroup;     // 2 particle indices per bond, each below N; bonds taken from frame 0
+                                         // (the frame has none of its own) are below frame 0's N only
     std::vector<GsdQuantity> quantities; // velocity, mass, charge, image when the file has them, then every
                                          // log/particles/ chunk with N rows
 };

@@ -27,6 +27,45 @@ bool shapesPending = false;  // the species still wait for the type shapes of fr
     ExitSequence();
 }
 
+// configuration/step of one chunk; false when it is no single integer or cannot be read.
+bool StepOfChunk(GsdFile& file, const GsdIndexEntry* chunk, uint64_t& step) {
+    std::vector<unsigned char> bytes;
+    std::string error;
+    if (!chunk || chunk->N != 1 || chunk->M != 1 || chunk->type != GSD_UINT64) return false;
+    if (!ReadChunk(file, *chunk, bytes, error) || bytes.size() != sizeof step) return false;
+    std::memcpy(&step, bytes.data(), sizeof step);
+    return true;
+}
+
+// "frame 3 (step 600)": a frame by its index and its simulation step (frame 0's when it has none of its own).
+std::string FrameName(GsdFile& file, uint64_t f) {
+    uint64_t step = 0;
+    const GsdIndexEntry* chunk = FindChunk(file, f, "configuration/step");
+    if (!chunk) chunk = FindChunk(file, 0, "configuration/step");
+    std::string name = "frame " + std::to_string(f);
+    return StepOfChunk(file, chunk, step) ? name + " (step " + std::to_string(step) + ")" : name;
+}
+
+// The frame the file ends inside, named with its step when that chunk was written before the cut.
+std::string CutFrameName(GsdFile& file) {
+    uint64_t step = 0;
+    const int id = FindNameId(file, "configuration/step");
+    for (const GsdIndexEntry& chunk : file.cutEntries)
+        if (chunk.id == id && StepOfChunk(file, &chunk, step))
+            return "Frame " + std::to_string(file.frameCount) + " (step " + std::to_string(step) + ")";
+    return "Frame " + std::to_string(file.frameCount);
+}
+
+// A cut file: its whole frames are shown, and one line says where it ends.
+void ReportCut(GsdFile& file) {
+    if (file.frameCount < file.indexedFrames)
+        std::cout << CutFrameName(file) << " and later are cut off (the file ends inside it, at byte "
+                  << file.fileSize << ") and are left out." << std::endl;
+    else if (file.indexCut && file.frameCount > 0)
+        std::cout << "The file " << file.path << " is cut off inside its index, at byte " << file.fileSize
+                  << ": frames after " << FrameName(file, file.frameCount - 1) << " are left out." << std::endl;
+}
+
 // particles/N of a frame: its own chunk, else frame 0's, else 0 (the schema's rule).
 uint32_t ParticleCount(GsdFile& file, uint64_t f, std::vector<unsigned char>& bytes) {
     const GsdIndexEntry* chunk = FindChunk(file, f, "particles/N");
@@ -34,7 +73,7 @@ uint32_t ParticleCount(GsdFile& file, uint64_t f, std::vector<unsigned char>& by
     if (!chunk) return 0;
     std::string error;
     if (chunk->N != 1 || chunk->M != 1 || chunk->type != GSD_UINT32)
-        FailGsd(file.path + ": frame " + std::to_string(f) + ": particles/N is not one uint32 value");
+        FailGsd(file.path + ": " + FrameName(file, f) + ": particles/N is not one uint32 value");
     if (!ReadChunk(file, *chunk, bytes, error)) FailGsd(error);
     uint32_t count = 0;
     std::memcpy(&count, bytes.data(), sizeof count);
@@ -49,11 +88,11 @@ void CountFrames() {
     for (uint64_t f = 0; f < openGsd.frameCount; ++f) {
         uint32_t count = ParticleCount(openGsd, f, bytes);
         if (count > static_cast<uint32_t>(INT32_MAX / GEOM_STRIDE))
-            FailGsd(openGsd.path + ": frame " + std::to_string(f) + " holds " + std::to_string(count) +
+            FailGsd(openGsd.path + ": " + FrameName(openGsd, f) + " holds " + std::to_string(count) +
                     " particles, more than this program can show");
         // As the frame reader holds: a count beyond the file's bytes is a damaged count, not a system to size.
         if (count > openGsd.fileSize)
-            FailGsd(openGsd.path + ": frame " + std::to_string(f) + " claims " + std::to_string(count) +
+            FailGsd(openGsd.path + ": " + FrameName(openGsd, f) + " claims " + std::to_string(count) +
                     " particles in a file of " + std::to_string(openGsd.fileSize) + " bytes");
         frameAtoms.push_back(static_cast<int>(count));
         largest = std::max(largest, count);
@@ -135,23 +174,48 @@ void FillBox(const GsdFrame& read) {
     for (int k = 0; k < 3; ++k) frameBox.origin[k] = -(edges[0][k] + edges[1][k] + edges[2][k]) / 2;
 }
 
-// Column names of a quantity: velocity vx vy vz, image ix iy iz, a log name without its prefix.
+// The last part of a chunk name: "energies" of log/particles/md/pair/GayBerne/energies.
+std::string LastPart(const std::string& name) { return name.substr(name.rfind('/') + 1); }
+
+// Whether another per-particle chunk of the open file ends in the same last part, so that the short name
+// would not tell them apart.
+bool LastPartShared(const std::string& name) {
+    const std::string last = LastPart(name);
+    for (const std::string& other : openGsd.names)
+        if (other != name && LastPart(other) == last &&
+            (other.rfind("log/particles/", 0) == 0 || other.rfind("particles/", 0) == 0))
+            return true;
+    return false;
+}
+
+// Column names of a quantity: velocity vx vy vz, image ix iy iz, a log name without its prefix where that
+// is unique, else the whole chunk name; the whole chunk name (with [column]) is always its full name.
 void AddQuantityNames(const GsdQuantity& quantity) {
     static const char* const VELOCITY[3] = {"vx", "vy", "vz"};
     static const char* const IMAGE[3] = {"ix", "iy", "iz"};
     const std::string& name = quantity.name;
-    std::string shortName = name.substr(name.rfind('/') + 1);
+    const std::string shown = LastPartShared(name) ? name : LastPart(name);
     for (uint32_t c = 0; c < quantity.columns; ++c) {
+        const std::string column = quantity.columns == 1 ? "" : "[" + std::to_string(c + 1) + "]";
         if (name == "particles/velocity" && c < 3) quantityNames.push_back(VELOCITY[c]);
         else if (name == "particles/image" && c < 3) quantityNames.push_back(IMAGE[c]);
-        else if (quantity.columns == 1) quantityNames.push_back(shortName);
-        else quantityNames.push_back(shortName + "[" + std::to_string(c + 1) + "]");
+        else quantityNames.push_back(shown + column);
+        quantityFullNames.push_back(name + column);
     }
+}
+
+// Two columns still shown alike (a log chunk named like vx) are both shown by their full names.
+void ShowSharedNamesInFull() {
+    std::vector<std::string> shown = quantityNames;
+    for (std::size_t k = 0; k < shown.size(); ++k)
+        if (std::count(shown.begin(), shown.end(), shown[k]) > 1) quantityNames[k] = quantityFullNames[k];
 }
 
 void FillQuantities(const GsdFrame& read) {
     quantityNames.clear();
+    quantityFullNames.clear();
     for (const GsdQuantity& quantity : read.quantities) AddQuantityNames(quantity);
+    ShowSharedNamesInFull();
     const std::size_t stride = quantityNames.size();
     quantities.assign(stride * read.N, 0.0);
     std::size_t column = 0;
@@ -173,7 +237,8 @@ void FillBonds(const GsdFrame& read) {
 
 [[noreturn]] void FailType(const GsdFrame& read, uint32_t i) {
     uint32_t id = read.typeId[i];
-    std::cout << "Illegal entry for atom no " << i + 1 << " in time step " << frame << ":" << std::endl;
+    std::cout << "Illegal entry for atom no " << i + 1 << " in frame " << frame << " (step " << read.step << "):"
+              << std::endl;
     std::cout << "particle " << i << " of type " << (id < read.types.size() ? read.types[id] : "?") << " (type id "
               << id << ")" << std::endl;
     std::cout << "Type read: " << id + 1 << ". Only " << species << " specified in input." << std::endl;
@@ -246,9 +311,11 @@ void OpenGsdTrajectory() {
     }
     std::string error;
     if (!OpenGsd(inname, openGsd, error)) FailGsd(error);
-    if (!IsHoomdGsd(openGsd)) FailGsd(inname + " is a GSD file of the schema \"" + openGsd.schema + "\", not hoomd.");
-    if (openGsd.frameCount == 0) FailGsd("The GSD file " + inname + " holds no frame.");
+    if (!IsHoomdGsd(openGsd))
+        FailGsd(inname + " is a GSD file of the schema \"" + GsdPrintable(openGsd.schema) + "\", not hoomd.");
     std::cout << "Infile " << inname << " opened" << std::endl;
+    ReportCut(openGsd);
+    if (openGsd.frameCount == 0) FailGsd("The GSD file " + inname + " holds no frame.");
     CountFrames();
     counter.resize(frameAtoms.size());
     for (std::size_t f = 0; f < counter.size(); ++f) counter[f] = static_cast<int64_t>(f);  // frames by number

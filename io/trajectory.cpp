@@ -23,6 +23,7 @@ void OpenFile() {
     frameAtoms.clear();
     bondsLeftOutShown = false;
     quantityNames.clear();
+    quantityFullNames.clear();
     quantities.clear();
     frameBox.exists = false;
     if (gsd) OpenGsdTrajectory();

@@ -185,6 +185,7 @@ void ConfigureGsd(const std::string& name) {
     }
     PrintColors();
     PrintBackground();
+    std::cout << "fit_view" << std::endl;  // shown fitted, as a dump opened alone is
     for (const std::string& note : notes)
         if (!note.empty()) std::cout << note << std::endl;
 }

@@ -85,6 +85,7 @@ TEST_F(GsdView, OpenedAloneEveryFrameFollowsItsOwnCount) {
                              "# species 2: type Ball\nhalf_radii 2 1.5 1.5 1.5\n# species 3: type Odd\n"
                              "half_radii 3 0.5 0.5 0.5\n";
     EXPECT_TRUE(Contains(run.output, made)) << run.output;
+    EXPECT_TRUE(Contains(run.output, "background 1 1 1\nfit_view\n")) << run.output;  // saved, it opens fitted too
     EXPECT_TRUE(Contains(run.output, "Type Odd (species 3) has the shape ConvexPolyhedron, which is no ellipsoid: it is "
                                      "drawn as a sphere of its particles' diameter, 1.\n"));
     EXPECT_TRUE(Contains(run.output, "Number of atoms:      2 to 7 (changes between frames)\n"
@@ -129,7 +130,7 @@ TEST_F(GsdView, ConfigurationNamesTheFileAndOverridesShapes) {
                                                  "color 1 1 0 0\nbackground 0 0 0\n");
     run = Load(fewer);
     EXPECT_TRUE(run.exited);
-    EXPECT_TRUE(Contains(run.output, "Illegal entry for atom no 2 in time step 0:\n")) << run.output;
+    EXPECT_TRUE(Contains(run.output, "Illegal entry for atom no 2 in frame 0 (step 0):\n")) << run.output;
     EXPECT_TRUE(Contains(run.output, "Type read: 2. Only 1 specified in input.\n"));
 
     // A second trajectory keyword names the first.
@@ -147,13 +148,12 @@ std::string Damaged(const std::string& name, long cut, long offset = -1, const s
 }
 
 TEST_F(GsdView, DamagedFilesGiveOneLineAndTheFatalPath) {
-    const long size = static_cast<long>(FileBytes(Growing()).size());
-    std::string farIndex(8, '\0');
-    farIndex[3] = 0x10;  // index location 0x10000000, far past the end
+    std::string farNames(8, '\0');
+    farNames[3] = 0x10;  // name list at 0x10000000, far past the end
     const std::string files[] = {
-        Damaged("cut.gsd", size / 2),
         Damaged("header.gsd", 100),
-        Damaged("index.gsd", -1, 8, farIndex),
+        Damaged("names.gsd", -1, 24, farNames),
+        Damaged("schema.gsd", -1, 112, std::string("\xFF\x01hoomd\0", 8)),
         std::string(OVALIX_SOURCE_DIR) + "/tests/unit/gsd/n_mismatch.gsd",
     };
     for (const std::string& name : files) {
@@ -166,7 +166,92 @@ TEST_F(GsdView, DamagedFilesGiveOneLineAndTheFatalPath) {
         before.pop_back();
         std::string last = before.substr(before.rfind('\n') + 1);
         EXPECT_TRUE(Contains(last, name)) << last;
+        for (char c : run.output)  // bytes of a damaged header are written out, never sent to the console
+            EXPECT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7F)) << name << ": byte " << int(static_cast<unsigned char>(c));
     }
+    EXPECT_TRUE(Contains(Load(files[2]).output, "schema \"\\xFF\\x01hoomd\", not hoomd.\n"));
+}
+
+std::string GsdFixture(const std::string& name) { return std::string(OVALIX_SOURCE_DIR) + "/tests/unit/gsd/" + name; }
+
+// A cut file shows the frames before the cut and says once where it ends: inside a frame, or inside an index
+// that had outgrown its first block.
+TEST_F(GsdView, CutFilesShowTheirWholeFramesAndSayWhereTheyEnd) {
+    const std::string frames = FileBytes(GsdFixture("frames.gsd"));
+    const std::string lastByteLost = WriteTempFile("last.gsd", frames.substr(0, frames.size() - 1));
+    ConsoleRun run = Load(lastByteLost);
+    ASSERT_FALSE(run.exited) << run.output;
+    EXPECT_TRUE(Contains(run.output, "Infile " + lastByteLost + " opened\nFrame 3 (step 4000) and later are cut off (the "
+                                     "file ends inside it, at byte " + std::to_string(frames.size() - 1) +
+                                     ") and are left out.\nNumber of atoms:      3 to 5 (changes between frames)\n"
+                                     "Number of time steps: 3 (0 - 2)\n")) << run.output;
+    EXPECT_FALSE(ReadAt(2).exited);
+
+    const std::string grown = FileBytes(GsdFixture("grown_version1.gsd"));
+    const std::string half = WriteTempFile("half.gsd", grown.substr(0, grown.size() / 2));
+    frame = 0;  // as a reload starts
+    run = Load(half);
+    ASSERT_FALSE(run.exited) << run.output;
+    EXPECT_TRUE(Contains(run.output, "Frame 1 (step 60) and later are cut off (the file ends inside it, at byte " +
+                                     std::to_string(grown.size() / 2) + ") and are left out.\nNumber of atoms:      8\n"
+                                     "Number of time steps: 1 (0 - 0)\n")) << run.output;
+    EXPECT_EQ(atoms, 8);
+
+    std::string farIndex(8, '\0');
+    farIndex[3] = 0x10;  // index location 0x10000000: only the first index block is left
+    const std::string lost = Damaged("index.gsd", -1, 8, farIndex);
+    frame = 0;
+    run = Load(lost);
+    ASSERT_FALSE(run.exited) << run.output;
+    EXPECT_TRUE(Contains(run.output, "The file " + lost + " is cut off inside its index, at byte " +
+                                     std::to_string(FileBytes(Growing()).size()) +
+                                     ": frames after frame 1 (step 100) are left out.\nNumber of atoms:      4 to 7 "
+                                     "(changes between frames)\nNumber of time steps: 2 (0 - 1)\n")) << run.output;
+    EXPECT_FALSE(ReadAt(1).exited);
+    ExpectFrame(1);
+}
+
+// bonds_frame0.gsd: 5, 3, 5 particles, bonds 0-1 and 3-4 in frame 0 alone. Frame 1 takes them and leaves out
+// the one to particles it lacks, with one line the first time.
+TEST_F(GsdView, BondsTakenFromFrameZeroLeaveOutMissingParticles) {
+    ConsoleRun run = Load(GsdFixture("bonds_frame0.gsd"));
+    ASSERT_FALSE(run.exited) << run.output;
+    ExpectBonds({{0, 1}, {3, 4}});
+    run = ReadAt(1);
+    ASSERT_FALSE(run.exited) << run.output;
+    EXPECT_EQ(run.output, "Bond 2 goes to atom 5, but time step 1 holds 3 atoms: bonds to missing atoms are left out "
+                          "of such time steps.\n");
+    EXPECT_TRUE(BondInFrame(0));
+    EXPECT_FALSE(BondInFrame(1));
+    EXPECT_EQ(ReadAt(2).output, "");
+    ExpectBonds({{0, 1}, {3, 4}});
+    EXPECT_EQ(ReadAt(1).output, "");  // said once
+}
+
+// shared_names.gsd: log/particles/md/pair/GayBerne/energies, .../LJ/energies and .../LJ/virials. The two
+// energies are shown by their full names, virials by its short one; colour_by takes any full name and a
+// short name only where it is unique.
+TEST_F(GsdView, LoggedQuantitiesSharingAShortNameAreShownAndChosenByTheirFullNames) {
+    const std::string gb = "log/particles/md/pair/GayBerne/energies", lj = "log/particles/md/pair/LJ/energies";
+    auto colourBy = [](const std::string& words) {
+        return Load(WriteTempFile("names.cfg", "gsdfile " + GsdFixture("shared_names.gsd") +
+                                                   "\nspecies 1\nhalf_radii 1 1 1 1\ncolor 1 1 0 0\nbackground 0 0 0\n"
+                                                   "colour_by " + words + "\n"));
+    };
+    ConsoleRun run = colourBy(lj + " -5 1");
+    ASSERT_FALSE(run.exited) << run.output;
+    EXPECT_EQ(quantityNames, (std::vector<std::string>{gb, lj, "virials"}));
+    EXPECT_TRUE(Contains(run.output, "Colouring by " + lj + " (-5 to 1).\n")) << run.output;
+    EXPECT_EQ(colourQuantity, 1);
+    run = colourBy("log/particles/md/pair/LJ/virials");
+    EXPECT_TRUE(Contains(run.output, "Colouring by virials (0.125 to 0.5).\n")) << run.output;
+    run = colourBy("virials");
+    EXPECT_EQ(colourQuantity, 2);
+    run = colourBy("energies");
+    EXPECT_TRUE(Contains(run.output, "Several quantities of " + GsdFixture("shared_names.gsd") + " end in energies (" +
+                                     gb + ", " + lj + "): give the full name; colouring by species.\n"))
+        << run.output;
+    EXPECT_EQ(colourQuantity, SPECIES_COLOURS);
 }
 
 }  // namespace

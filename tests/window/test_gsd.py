@@ -19,6 +19,8 @@ GROWING = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "unit",
 SUMMARY = ("Number of atoms:      2 to 7 (changes between frames)\nNumber of time steps: 3 (0 - 2)\n"
            "Species:              1 = Rod, 2 = Ball, 3 = Odd\n")
 WHITE = (255, 255, 255)
+# Written by tests/unit/gsd/make_gsd_files.py: four frames, the last at step 4000.
+FRAMES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "unit", "gsd", "frames.gsd")
 
 
 def setUpModule():
@@ -69,6 +71,28 @@ class GsdWithoutConfiguration(unittest.TestCase):
         pixels = [drawn(Image.open(os.path.join(out, name)).convert("RGB")) for name in names]
         self.assertGreater(pixels[1], pixels[0])
         self.assertGreater(pixels[0], pixels[2])
+
+
+class CutGsdFile(unittest.TestCase):
+    def test_render_writes_the_whole_frames_before_the_cut(self):
+        """frames.gsd without its last byte: the last frame is cut, the three before it are whole."""
+        folder = temp_dir(self)
+        with open(FRAMES, "rb") as f:
+            data = f.read()
+        with open(os.path.join(folder, "cut.gsd"), "wb") as f:
+            f.write(data[:-1])
+        out = os.path.join(folder, "out")
+        os.mkdir(out)
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY")}
+        result = subprocess.run([BIN, "--render", "--size", "160x100", "--out", out, "cut.gsd"], cwd=folder, env=env,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                timeout=120)
+        text = result.stdout.decode("utf-8", "replace")
+        self.assertEqual(result.returncode, 0, text)
+        self.assertIn("Frame 3 (step 4000) and later are cut off (the file ends inside it, at byte %d) and are left "
+                      "out.\nNumber of atoms:      3 to 5 (changes between frames)\nNumber of time steps: 3 (0 - 2)\n"
+                      % (len(data) - 1), text)
+        self.assertEqual(len(os.listdir(out)), 3, text)
 
 
 if __name__ == "__main__":

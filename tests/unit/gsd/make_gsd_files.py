@@ -170,8 +170,92 @@ def write_version_1(name):
         out.write(header + index + namelist + data)
 
 
+def write_bonds_in_frame_zero(name):
+    """Bonds 0-1 and 3-4 in frame 0 of 5 particles; frame 1 has 3 particles and frame 2 has 5 again, neither
+    with bonds of its own, so both take frame 0's (as gsd.hoomd reads them)."""
+    with gsd.fl.open(name=name, mode='wb', application='ovalix test', schema='hoomd', schema_version=[1, 4]) as f:
+        for frame, n in enumerate([5, 3, 5]):
+            f.write_chunk(name='configuration/step', data=np.array([100 * frame], dtype=np.uint64))
+            f.write_chunk(name='particles/N', data=np.array([n], dtype=np.uint32))
+            f.write_chunk(name='particles/position',
+                          data=np.array([[i, frame, 0] for i in range(n)], dtype=np.float32))
+            if frame == 0:
+                f.write_chunk(name='bonds/N', data=np.array([2], dtype=np.uint32))
+                f.write_chunk(name='bonds/group', data=np.array([[0, 1], [3, 4]], dtype=np.uint32))
+            f.end_frame()
+
+
+def write_shared_log_names(name):
+    """Two logged per-particle quantities whose names end alike (energies), one whose name is its own
+    (virials), three particles."""
+    s = gsd.hoomd.Snapshot()
+    s.configuration.step = 7
+    s.particles.N = 3
+    s.particles.position = [[0, 0, 0], [1, 0, 0], [2, 0, 0]]
+    s.log['particles/md/pair/GayBerne/energies'] = np.array([1.0, 2.0, 3.0])
+    s.log['particles/md/pair/LJ/energies'] = np.array([-1.0, -2.0, -4.0])
+    s.log['particles/md/pair/LJ/virials'] = np.array([0.5, 0.25, 0.125])
+    with gsd.hoomd.open(name=name, mode='wb') as f:
+        f.append(s)
+
+
+def write_grown_index(name):
+    """70 frames of 2 particles by the gsd package: the index outgrows its first block after the header and is
+    moved towards the end of the file, so a cut in half loses the index the header names."""
+    with gsd.hoomd.open(name=name, mode='wb') as f:
+        for i in range(70):
+            s = gsd.hoomd.Snapshot()
+            s.configuration.step = 10 * i
+            s.particles.N = 2
+            s.particles.types = ['A']
+            s.particles.position = [[i, 0, 0], [0, i, 0]]
+            f.append(s)
+
+
+def write_grown_version_1(name):
+    """A version 1 file packed by hand as a version 1 writer (HOOMD-blue 2.x) fills it: each index entry is
+    written as its chunk is; when the 8 entries of the first block are used up, a block of 16 is put at the
+    end of the file, the entries are copied there and the header names it; the first block stays. Frame f
+    (step 60 f) has 8 particles at (i, f, 0) in double precision; frame 0 also gives types and type ids.
+    The first block ends with frame 2's step alone."""
+    import struct
+    names = ['configuration/step', 'particles/N', 'particles/types', 'particles/typeid', 'particles/position']
+    n = 8
+    chunks = []
+    for frame in range(6):
+        chunks.append((frame, 'configuration/step', 4, 1, 1, struct.pack('<Q', 60 * frame)))
+        if frame == 0:
+            chunks.append((0, 'particles/N', 3, 1, 1, struct.pack('<I', n)))
+            chunks.append((0, 'particles/types', 5, 1, 2, b'A\0'))
+            chunks.append((0, 'particles/typeid', 3, n, 1, struct.pack('<%dI' % n, *([0] * n))))
+        position = [v for i in range(n) for v in (i, frame, 0)]
+        chunks.append((frame, 'particles/position', 10, n, 3, struct.pack('<%dd' % (3 * n), *position)))
+    first_entries, grown_entries, name_segments = 8, 16, 8
+    names_at = 256 + 32 * first_entries
+    data = bytearray(names_at + 64 * name_segments)
+    data[names_at:] = b''.join(x.encode().ljust(64, b'\0') for x in names).ljust(64 * name_segments, b'\0')
+    index_at, allocated, entries = 256, first_entries, []
+    for frame, chunk, type_id, rows, columns, packed in chunks:
+        location = len(data)
+        data += packed
+        if len(entries) == allocated:
+            index_at, allocated = len(data), grown_entries
+            data += bytes(32 * allocated)
+        entries.append(struct.pack('<QQqIHBB', frame, rows, location, columns, names.index(chunk), type_id, 0))
+        data[index_at:index_at + 32 * len(entries)] = b''.join(entries)
+    header = struct.pack('<QQQQQII64s64s80s', 0x65DF65DF65DF65DF, index_at, allocated, names_at, name_segments,
+                         (1 << 16) | 4, 1 << 16, b'hand packed', b'hoomd', b'')
+    data[:256] = header
+    with open(name, 'wb') as out:
+        out.write(bytes(data))
+
+
 write_frames(os.path.join(OUT, 'frames.gsd'))
 write_reference(os.path.join(OUT, 'frames.gsd'))
 write_mismatch(os.path.join(OUT, 'n_mismatch.gsd'))
 write_version_1(os.path.join(OUT, 'version1.gsd'))
 write_reference(os.path.join(OUT, 'version1.gsd'))
+write_bonds_in_frame_zero(os.path.join(OUT, 'bonds_frame0.gsd'))
+write_shared_log_names(os.path.join(OUT, 'shared_names.gsd'))
+write_grown_index(os.path.join(OUT, 'grown.gsd'))
+write_grown_version_1(os.path.join(OUT, 'grown_version1.gsd'))
