@@ -269,7 +269,7 @@ void ReadUntilAtomsWithBox(DumpBox& box) {
 
 }  // namespace
 
-void OpenQuatFile() {
+void IndexQuatFile() {
     if (infile.is_open()) infile.close();
     infile.clear();
     if (!OpenForReading(infile, inname, std::ios::in | std::ios::binary)) {
@@ -315,7 +315,22 @@ void OpenQuatFile() {
         }
     }
     if (counter.empty()) FailScan({"The dump file " + inname + " holds no complete time step."}, false);
+}
 
+void ReopenQuatFile() {
+    if (infile.is_open()) infile.close();
+    infile.clear();
+    if (!OpenForReading(infile, inname, std::ios::in | std::ios::binary)) {
+        std::cout << "Error. Dump file " << inname << " not found." << std::endl;
+        std::cout << "Please enter the correct name of the dump file in the input file. " << std::endl;
+        ExitSequence();
+    }
+    OpenLineSource();
+}
+
+std::string FirstAtomsHeader() { return firstAtomsHeader; }
+
+void FinishQuatOpening() {
     SeekLines(0);
     AllocateFrameTable();
     PrintTrajectorySummary();
@@ -325,6 +340,11 @@ void OpenQuatFile() {
         SeekLines(0);
     }
     SizePointParticles();
+}
+
+void OpenQuatFile() {
+    IndexQuatFile();
+    FinishQuatOpening();
 }
 
 void ReadQuatFrame() {
