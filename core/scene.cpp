@@ -65,6 +65,8 @@ long long frameMemoryLimit = PhysicalMemoryBytes();
 std::vector<int64_t> counter(100, 0);
 std::vector<int> topology;
 std::vector<int> frameAtoms;
+std::vector<int> frameMember;
+std::vector<std::string> seriesFiles;
 std::vector<unsigned int> texture(1, 0);
 std::ifstream infile;
 std::string inname;
@@ -130,6 +132,8 @@ void ResetScene() {
     trajectoryBonds = false;
     bondsLeftOutShown = false;
     frameAtoms.clear();
+    frameMember.clear();
+    seriesFiles.clear();
     solidBonds = false;
     bondwidth = 0.0;
     animate = print = false;

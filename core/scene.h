@@ -96,6 +96,8 @@ extern int frame;                     // 0-based index of the frame held in geom
 extern int atoms;                     // atoms of the frame held in geom
 extern std::vector<int> frameAtoms;   // atoms of each frame, by frame index; filled by the opener
 extern int mostAtoms;                 // atoms of the largest frame: geom's capacity is taken for it once
+extern std::vector<int> frameMember;  // file of each frame in seriesFiles (counter is the offset in it); empty: one file
+extern std::vector<std::string> seriesFiles;  // the files of a series, ordered by their first MD step; empty: one file
 extern bool varyingAtoms;             // the atom count may change between frames (else a change is an error)
 extern int species;                   // rows of shape and color; block size of bondvec
 extern std::vector<double> geom;      // GEOM_STRIDE doubles per atom

@@ -7,6 +7,7 @@
 #include "core/scene.h"
 #include "core/unwrap.h"
 #include "io/dump_reader.h"
+#include "io/file_series.h"
 #include "io/gsd_trajectory.h"
 #include "io/line_reader.h"
 #include "io/pdb_reader.h"
@@ -25,7 +26,9 @@ void OpenFile() {
     quantityNames.clear();
     quantities.clear();
     frameBox.exists = false;
-    if (gsd) OpenGsdTrajectory();
+    ForgetSeries();
+    if (SeriesNamed()) OpenSeries();
+    else if (gsd) OpenGsdTrajectory();
     else if (quat) OpenQuatFile();
     else OpenAnisouFile();
     if (frameAtoms.empty()) mostAtoms = atoms;  // one count for every frame
@@ -38,7 +41,8 @@ void StartUnwrapping() {
 }
 
 void ReadFrame() {
-    if (gsd) ReadGsdTrajectoryFrame();
+    if (!seriesFiles.empty()) ReadSeriesFrame();
+    else if (gsd) ReadGsdTrajectoryFrame();
     else if (quat) ReadQuatFrame();
     else ReadAnisouFrame();
     UnwrapFrame();

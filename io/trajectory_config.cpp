@@ -10,6 +10,7 @@
 
 #include "core/scene.h"
 #include "io/file_open.h"
+#include "io/file_series.h"
 #include "io/dump_columns.h"
 #include "io/line_reader.h"
 #include "io/numbers.h"
@@ -101,10 +102,11 @@ void PrintColors() {
     }
 }
 
-void ConfigureDump(const std::string& name) {
+// `look` is the file looked at: name itself, or the first file of the series that name is a pattern of.
+void ConfigureDump(const std::string& name, const std::string& look) {
     ClearConfiguration(name, true);
     FrameZeroSpecies found;
-    if (OpenForLooking(name)) {
+    if (OpenForLooking(look)) {
         found = ReadFrameZeroSpecies(MAX_MADE_SPECIES);
         StopLooking();
     }
@@ -131,12 +133,12 @@ void ConfigureDump(const std::string& name) {
 }
 
 // Each particle type of frame 0 is a species, named in a comment; half radii from the type shapes.
-void ConfigureGsd(const std::string& name) {
+void ConfigureGsd(const std::string& name, const std::string& look) {
     ClearConfiguration(name, false);
     gsd = true;
     GsdFrame zero;
     std::string error;
-    if (!ReadGsdFrameZero(name, zero, error)) zero.types.assign(1, "A");  // the opener reports the damage
+    if (!ReadGsdFrameZero(look, zero, error)) zero.types.assign(1, "A");  // the opener reports the damage
     std::vector<double> halfRadii;
     std::vector<std::string> notes;
     GsdTypeHalfRadii(zero, halfRadii, notes);
@@ -222,9 +224,11 @@ bool DumpHasShapeColumns(const std::string& name) {
 }
 
 bool ConfigureFromTrajectory(const std::string& name) {
-    TrajectoryKind kind = RecogniseTrajectory(name);
-    if (kind == DUMP_TRAJECTORY) ConfigureDump(name);
+    const std::string look = SeriesLookName(name);
+    if (look.empty()) FailNoMatch(name);
+    TrajectoryKind kind = RecogniseTrajectory(look);
+    if (kind == DUMP_TRAJECTORY) ConfigureDump(name, look);
     else if (kind == PDB_TRAJECTORY) ConfigurePdb(name);
-    else if (kind == GSD_TRAJECTORY) ConfigureGsd(name);
+    else if (kind == GSD_TRAJECTORY) ConfigureGsd(name, look);
     return kind != NOT_A_TRAJECTORY;
 }

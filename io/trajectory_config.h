@@ -12,6 +12,7 @@ TrajectoryKind RecogniseTrajectory(const std::string& name);  // by the GSD magi
 // The dump file names shape columns in its first atoms header (a configuration may then leave out half_radii).
 bool DumpHasShapeColumns(const std::string& name);
 
-// When name is a trajectory: sets the scene state as a configuration for it would, prints that
-// configuration in the configuration file's syntax and returns true. Otherwise changes nothing.
+// When name is a trajectory (or a pattern whose first file is one): sets the scene state as a configuration
+// for it would, prints that configuration in the configuration file's syntax and returns true. Otherwise
+// changes nothing. A pattern that matches no file ends the program.
 bool ConfigureFromTrajectory(const std::string& name);
