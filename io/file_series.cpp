@@ -141,6 +141,9 @@ void JoinMembers(std::vector<SeriesMember>& members) {
         frameMember.insert(frameMember.end(), members[m].offsets.size(), static_cast<int>(m));
     }
     atoms = frameAtoms.front();
+    // Each GSD file's count checked and took the largest of its own frames; the series' is the largest of all.
+    // (A dump's opening takes it for the whole table.)
+    mostAtoms = *std::max_element(frameAtoms.begin(), frameAtoms.end());
 }
 
 // infile holds file `member` of the series, opened again without a scan.

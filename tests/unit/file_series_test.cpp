@@ -100,6 +100,7 @@ TEST_F(FileSeries, DumpPatternOpensInStepOrderOneFileAtATime) {
 
     // Listed files (the offscreen mode's several names) give the same series.
     ListSeriesFiles({folder + "/dump.500", folder + "/dump.1000.gz", folder + "/dump.0"});
+    frame = 0;
     run = RunCaptured([&] { LoadScene(folder + "/dump.500"); });
     ASSERT_FALSE(run.exited) << run.output;
     EXPECT_EQ(seriesFiles, (std::vector<std::string>{folder + "/dump.0", folder + "/dump.500", folder + "/dump.1000.gz"}));
@@ -155,6 +156,13 @@ TEST_F(FileSeries, GsdPatternInStepOrderWithTheSameTypes) {
                                          "/run_500.gsd to " + folder + "/run_2000.gsd)\n"))
         << run.output;
     EXPECT_EQ(StepsRead({2, 0, 1, 2}), (std::vector<int>{2000, 500, 700, 2000}));
+
+    // Counts may differ from file to file; the largest frame is that of any file, not of the last one indexed.
+    frame = 0;  // as a reload starts
+    run = RunCaptured([&] { LoadScene(folder + "/grow_*.gsd"); });
+    ASSERT_FALSE(run.exited) << run.output;
+    EXPECT_EQ(frameAtoms, (std::vector<int>{2, 3}));
+    EXPECT_EQ(mostAtoms, 3);
 
     run = RunCaptured([&] { LoadScene(folder + "/swapped_*.gsd"); });
     EXPECT_TRUE(run.exited);
