@@ -93,6 +93,19 @@ class PatternInTheWindow(unittest.TestCase):
             app.key("V")
             app.wait_for_line(r"View written to dump\.series\.gz\.view\.")
             self.assertTrue(os.path.isfile(os.path.join(folder, "dump.series.gz.view")))
+            # Reloaded from a configuration that names the pattern, after the last frame was shown.
+            write_file(folder, "series.cfg", "dumpfile dump.*.gz\nspecies 2\nhalf_radii 1 1 1 1\nhalf_radii 2 1 1 1\n"
+                       "color 1 1 0 0\ncolor 2 0 0 1\nbond_vector 1 1 0 0 0\nbond_vector 2 1 0 0 0\nbackground 0 0 0\n")
+            app.key("G")
+            app.wait_for_text("Go to frame: ")
+            app.send("4\n")
+            app.wait_for_line(r"Going to frame 4")
+            app.key("L")
+            app.wait_for_text("Please enter name of file with configuration information: ")
+            app.send("series.cfg\n")
+            app.wait_for_line(r"Done\. Rendering\.")
+            self.assertEqual(app.output.count("Number of files:      3 (dump.0.gz to dump.1000.gz)\n"), 2, app.output)
+            self.assertTrue(app.running())
 
 
 if __name__ == "__main__":
