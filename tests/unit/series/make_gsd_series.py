@@ -1,12 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the GSD files of tests/unit/file_series_test.cpp with the gsd package (Debian: python3-gsd).
+"""Writes the GSD files of tests/unit/file_series_test.cpp (Debian: python3-gsd); particle 1 sits at x = step / 100.
 
     /usr/bin/python3 tests/unit/series/make_gsd_series.py [output-folder]     (default: this script's folder)
-
-run_500.gsd holds the steps 500 and 700, run_2000.gsd the step 2000: by name run_2000 comes first, by step
-last. Particle 1 sits at x = step / 100 in every frame, so a frame tells its step. swapped_0.gsd and
-swapped_1.gsd name their two types in opposite orders. grow_0.gsd holds three particles at step 10,
-grow_1.gsd two at step 0.
 """
 import os
 import sys
@@ -28,15 +23,9 @@ def frame(step, types=('A', 'B'), count=2):
     return f
 
 
-def write(name, frames):
+for name, frames in (('run_500.gsd', [frame(500), frame(700)]), ('run_2000.gsd', [frame(2000)]),  # 2000 first by name
+                     ('swapped_0.gsd', [frame(0)]), ('swapped_1.gsd', [frame(10, ('B', 'A'))]),
+                     ('grow_0.gsd', [frame(10, count=3)]), ('grow_1.gsd', [frame(0)])):
     with gsd.hoomd.open(os.path.join(OUT, name), 'wb') as trajectory:
         for f in frames:
             trajectory.append(f)
-
-
-write('run_500.gsd', [frame(500), frame(700)])
-write('run_2000.gsd', [frame(2000)])
-write('swapped_0.gsd', [frame(0)])
-write('swapped_1.gsd', [frame(10, ('B', 'A'))])
-write('grow_0.gsd', [frame(10, count=3)])
-write('grow_1.gsd', [frame(0)])
