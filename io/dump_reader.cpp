@@ -267,9 +267,8 @@ void ReadUntilAtomsWithBox(DumpBox& box) {
                   ") but no line 'ITEM: BOX BOUNDS' to scale them with.");
 }
 
-}  // namespace
-
-void IndexQuatFile() {
+// Opens inname as infile; a file that cannot be opened ends the program.
+void OpenDumpFile() {
     if (infile.is_open()) infile.close();
     infile.clear();
     if (!OpenForReading(infile, inname, std::ios::in | std::ios::binary)) {
@@ -277,6 +276,12 @@ void IndexQuatFile() {
         std::cout << "Please enter the correct name of the dump file in the input file. " << std::endl;
         ExitSequence();
     }
+}
+
+}  // namespace
+
+void IndexQuatFile() {
+    OpenDumpFile();
     std::cout << "Infile " << inname << " opened" << std::endl;
     std::cout << "Reading..." << std::flush;
 
@@ -318,13 +323,7 @@ void IndexQuatFile() {
 }
 
 void ReopenQuatFile() {
-    if (infile.is_open()) infile.close();
-    infile.clear();
-    if (!OpenForReading(infile, inname, std::ios::in | std::ios::binary)) {
-        std::cout << "Error. Dump file " << inname << " not found." << std::endl;
-        std::cout << "Please enter the correct name of the dump file in the input file. " << std::endl;
-        ExitSequence();
-    }
+    OpenDumpFile();
     OpenLineSource();
 }
 
