@@ -91,7 +91,7 @@ extern std::string bondtexture;       // image for the solid bonds, empty for no
 extern std::string format;            // screenshot extension with its dot: ".jpg", ".png", ".bmp"
 
 // ---- Frames and atoms -----------------------------------------------------------------------------
-extern std::vector<int64_t> counter;  // byte offset of each frame in infile; size = number of frames
+extern std::vector<int64_t> counter;  // byte offset of each frame in infile (in its file of a series); size = number of frames
 extern int frame;                     // 0-based index of the frame held in geom
 extern int atoms;                     // atoms of the frame held in geom
 extern std::vector<int> frameAtoms;   // atoms of each frame, by frame index; filled by the opener
