@@ -156,6 +156,23 @@ void OpenMember(int member) {
     openMember = member;
 }
 
+// Written names of a series: each '*' replaced by "series".
+std::string StemOf(std::string name) {
+    for (std::size_t at = name.find('*'); at != std::string::npos; at = name.find('*', at)) name.replace(at, 1, "series");
+    return name;
+}
+
+// The sequence images and the view file written for a series lie beside its files and may match its pattern.
+bool WrittenForSeries(const std::string& name, const std::string& stem) {
+    if (name == stem + ".view") return true;
+    if (name.size() <= stem.size() + 1 || name.compare(0, stem.size() + 1, stem + "_") != 0) return false;
+    std::size_t dot = name.find('.', stem.size() + 1);
+    std::string number = name.substr(stem.size() + 1, dot == std::string::npos ? std::string::npos : dot - stem.size() - 1);
+    std::string extension = dot == std::string::npos ? "" : name.substr(dot);
+    return !number.empty() && number.find_first_not_of("0123456789") == std::string::npos &&
+           (extension == ".png" || extension == ".jpg" || extension == ".bmp");
+}
+
 }  // namespace
 
 bool HasPattern(const std::string& name) { return name.find('*') != std::string::npos; }
@@ -163,9 +180,11 @@ bool HasPattern(const std::string& name) { return name.find('*') != std::string:
 std::vector<std::string> MatchPattern(const std::string& pattern) {
     std::vector<std::string> names;
     glob_t found{};
+    const std::string stem = StemOf(pattern);
     if (glob(pattern.c_str(), 0, nullptr, &found) == 0) {
         for (std::size_t k = 0; k < found.gl_pathc; ++k)
-            if (!IsFolderPath(found.gl_pathv[k])) names.emplace_back(found.gl_pathv[k]);
+            if (!IsFolderPath(found.gl_pathv[k]) && !WrittenForSeries(found.gl_pathv[k], stem))
+                names.emplace_back(found.gl_pathv[k]);
     }
     globfree(&found);
     std::sort(names.begin(), names.end());  // byte order, whatever the locale
@@ -218,9 +237,4 @@ void ForgetSeries() {
     openMember = -1;
 }
 
-std::string OutputStem() {
-    std::string stem = inname;
-    for (std::size_t at = stem.find('*'); at != std::string::npos; at = stem.find('*', at))
-        stem.replace(at, 1, "series");
-    return stem;
-}
+std::string OutputStem() { return StemOf(inname); }

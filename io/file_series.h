@@ -6,7 +6,8 @@
 #include <vector>
 
 bool HasPattern(const std::string& name);                          // the name holds '*': it names a series
-std::vector<std::string> MatchPattern(const std::string& pattern);  // the files (no folders) it matches, by name
+std::vector<std::string> MatchPattern(const std::string& pattern);  // the files it matches, by name: no folders,
+                                                                    // no images or view file written for it
 void ListSeriesFiles(const std::vector<std::string>& names);        // several trajectories given together: one series
 bool SeriesNamed();                      // inname is a pattern or files were listed: OpenFile opens a series
 std::string SeriesLookName(const std::string& name);  // the file that tells a series' kind: its first match

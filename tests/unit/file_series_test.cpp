@@ -68,6 +68,8 @@ TEST_F(FileSeries, DumpFilesInStepOrderOneOpenAtATime) {
     gzFile gz = gzopen((folder + "/dump.1000.gz").c_str(), "wb");  // before dump.500 by name
     gzputs(gz, Frames({1000}).c_str());
     gzclose(gz);
+    WriteTempFile("steps/dump.series_0003.png", "image");  // written for the series: not one of its files
+    WriteTempFile("steps/dump.series.view", "view");
     const int descriptors = OpenDescriptors();
     EXPECT_EQ(StepsRead(folder + "/dump.*", {4, 0, 3, 1, 2}), (std::vector<int>{1000, 0, 600, 100, 500}));
     EXPECT_EQ(frameMember, (std::vector<int>{0, 0, 1, 1, 2}));
