@@ -24,8 +24,9 @@ namespace {
 
 const char* const WINDOW_USAGE =
     "Usage: ovalix [CONFIGURATION]\n"
-    "       ovalix --render [options] FILE   (no window; ovalix --render --help lists the options)\n"
+    "       ovalix --render [options] FILE...   (no window; ovalix --render --help lists the options)\n"
     "Opens the configuration (or a LAMMPS dump or PDB trajectory) in a window; without a name it asks for one.\n"
+    "A quoted name with '*' ('dump.*.gz') opens a series of files as one trajectory, in step order.\n"
     "Press h in the window for the keys. Also: -h or --help (this text), --version.\n";
 
 // -h, --help and --version answer without a display; anything else is the name of a configuration.

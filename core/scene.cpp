@@ -72,6 +72,8 @@ std::vector<int64_t> counter(100, 0);
 std::vector<int> topology;
 std::vector<int> bondRows;
 std::vector<int> frameAtoms;
+std::vector<int> frameMember;
+std::vector<std::string> seriesFiles;
 std::vector<unsigned int> texture(1, 0);
 std::ifstream infile;
 std::string inname;
@@ -150,6 +152,8 @@ void ResetScene() {
     bondsByLabelShown = false;
     bondRows.clear();
     frameAtoms.clear();
+    frameMember.clear();
+    seriesFiles.clear();
     solidBonds = false;
     bondwidth = 0.0;
     animate = print = false;

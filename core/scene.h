@@ -92,11 +92,13 @@ extern std::string bondtexture;       // image for the solid bonds, empty for no
 extern std::string format;            // screenshot extension with its dot: ".jpg", ".png", ".bmp"
 
 // ---- Frames and atoms -----------------------------------------------------------------------------
-extern std::vector<int64_t> counter;  // byte offset of each frame in infile; size = number of frames
+extern std::vector<int64_t> counter;  // byte offset of each frame in infile (in its file of a series); size = number of frames
 extern int frame;                     // 0-based index of the frame held in geom
 extern int atoms;                     // atoms of the frame held in geom
 extern std::vector<int> frameAtoms;   // atoms of each frame, by frame index; filled by the opener
 extern int mostAtoms;                 // atoms of the largest frame: geom's capacity is taken for it once
+extern std::vector<int> frameMember;  // file of each frame in seriesFiles (counter is the offset in it); empty: one file
+extern std::vector<std::string> seriesFiles;  // the files of a series, ordered by their first MD step; empty: one file
 extern bool varyingAtoms;             // the atom count may change between frames (else a change is an error)
 extern bool speciesFromTrajectory;    // the configuration was made for the dump: its species follow every frame's types
 extern long long frameStep;           // MD step of the frame in geom as its file gives it; -1 where it gives none

@@ -4,6 +4,7 @@
 #include <sys/stat.h>  // Required for: lstat
 
 #include "core/scene.h"
+#include "io/file_series.h"
 
 std::string ImageNumber(int value) {
     std::string text;
@@ -22,8 +23,9 @@ std::string FileNameOnly(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// After the trajectory's folder refused an image, its sequence goes to the working directory.
-static std::string SequenceStem() { return inname == sequenceFallback ? FileNameOnly(inname) : inname; }
+// After the trajectory's folder refused an image, its sequence goes to the working directory. A series' pattern
+// gives its stem without '*'.
+static std::string SequenceStem() { return inname == sequenceFallback ? FileNameOnly(OutputStem()) : OutputStem(); }
 
 std::string SequenceName(int frameNumber) { return SequenceStem() + "_" + ImageNumber(frameNumber) + format; }
 

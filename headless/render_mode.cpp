@@ -21,8 +21,10 @@
 #include "headless/render_progress.h"
 #include "headless/supersample.h"
 #include "io/file_open.h"
+#include "io/file_series.h"
 #include "io/load.h"
 #include "io/trajectory.h"
+#include "io/trajectory_config.h"
 #include "io/view_file.h"
 #include "io/whole_run.h"
 #include "render/bitmap_font.h"
@@ -76,9 +78,26 @@ void HandleStopSignals() {
     std::exit(status);
 }
 
+// Several names are trajectory files of one kind, opened as one series; a configuration goes alone.
+void CheckSeriesFiles(const RenderOptions& options) {
+    if (options.files.size() < 2) return;
+    const TrajectoryKind first = RecogniseTrajectory(options.files.front());
+    for (const std::string& name : options.files) {
+        TrajectoryKind kind = RecogniseTrajectory(name);
+        if (kind == NOT_A_TRAJECTORY)
+            Fail(name + " is no trajectory file: several files are rendered as one series, a configuration alone.");
+        if (kind != first) Fail(name + " is another kind of trajectory than " + options.files.front() + ".");
+    }
+    ListSeriesFiles(options.files);
+}
+
 // Everything that can be told before the trajectory is read, so that a bad job fails at once.
 void CheckBeforeLoading(const RenderOptions& options, ViewSettings& view) {
-    if (access(options.file.c_str(), R_OK) != 0 || IsFolderPath(options.file)) Fail("The file " + options.file + " cannot be read.");
+    if (HasPattern(options.file) && MatchPattern(options.file).empty()) Fail("No file matches " + options.file + ".");
+    for (const std::string& name : options.files)
+        if (!HasPattern(name) && (access(name.c_str(), R_OK) != 0 || IsFolderPath(name)))
+            Fail("The file " + name + " cannot be read.");
+    CheckSeriesFiles(options);
     if (!options.outDir.empty() && !IsFolderPath(options.outDir)) Fail("The output folder " + options.outDir + " does not exist.");
     if (!options.outDir.empty() && access(options.outDir.c_str(), W_OK) != 0)
         Fail("The output folder " + options.outDir + " is not writable.");

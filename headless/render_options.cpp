@@ -9,6 +9,7 @@
 
 #include "core/scene.h"
 #include "export/image_names.h"
+#include "io/file_series.h"
 
 namespace {
 
@@ -306,11 +307,8 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& option
         }
         if (word.rfind("--", 0) != 0 || word == "--") {
             if (word == "--" && i + 1 < argc) word = argv[++i];
-            if (!options.file.empty()) {
-                error = "Only one file can be rendered at a time: " + options.file + " and " + word + ".";
-                return false;
-            }
-            options.file = word;
+            if (options.file.empty()) options.file = word;
+            options.files.push_back(word);
             continue;
         }
         word = OptionName(word);
@@ -334,6 +332,10 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& option
         if (!option->apply(options, value, error)) return false;
     }
     if (!CheckCombination(options, given, error)) return false;
+    if (options.files.size() > 1 && std::any_of(options.files.begin(), options.files.end(), HasPattern)) {
+        error = "A pattern names a whole series: give it alone, not beside other files.";
+        return false;
+    }
     if (options.file.empty() && !options.help && !options.version) {
         error = "No file to render: name a configuration file.";
         return false;
@@ -347,8 +349,10 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& option
 }
 
 std::string RenderUsage() {
-    std::string text = "Usage: ovalix --render [options] FILE\n"
-                       "Draws every frame of FILE without a window and writes one image per frame.\n";
+    std::string text = "Usage: ovalix --render [options] FILE...\n"
+                       "Draws every frame of FILE without a window and writes one image per frame.\n"
+                       "Several trajectory files, or a quoted pattern such as 'dump.*.gz', are one trajectory\n"
+                       "whose frames follow the MD step of each file's first frame.\n";
     for (const RenderOption& option : renderOptions) {
         std::string left = std::string("  ") + option.name + (option.value ? std::string(" ") + option.value : "");
         left.resize(left.size() < 26 ? 26 : left.size() + 1, ' ');
@@ -376,7 +380,8 @@ int FramesToRender(const RenderOptions& options) { return (options.last - option
 
 std::string RenderImageName(const RenderOptions& options, int frameNumber) {
     if (options.outDir.empty()) return SequenceName(frameNumber);
-    std::string base = inname.substr(inname.find_last_of('/') == std::string::npos ? 0 : inname.find_last_of('/') + 1);
+    const std::string stem = OutputStem();
+    std::string base = stem.substr(stem.find_last_of('/') == std::string::npos ? 0 : stem.find_last_of('/') + 1);
     std::string folder = options.outDir.back() == '/' ? options.outDir : options.outDir + "/";
     return folder + base + "_" + ImageNumber(frameNumber) + format;
 }

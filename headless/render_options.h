@@ -1,4 +1,4 @@
-// Command-line options of the render mode: `ovalix --render [options] FILE`, checked before anything is loaded.
+// Command-line options of the render mode: `ovalix --render [options] FILE...`, checked before anything is loaded.
 #pragma once
 
 #include <string>
@@ -10,7 +10,8 @@ constexpr int RENDER_USAGE_ERROR = 2;  // exit status of a bad command line
 constexpr int RENDER_FAILURE = 1;      // exit status of bad input, an unwritable output or a failed encoder
 
 struct RenderOptions {
-    std::string file;          // configuration (or trajectory) to render
+    std::string file;          // configuration (or trajectory) to render; the first of `files`
+    std::vector<std::string> files;  // every name given: several are trajectory files of one series
     bool allFrames = true;     // no --frames: every frame of the trajectory
     int first = 0;             // --frames A:B:S, inclusive, 0-based
     int last = 0;

@@ -12,6 +12,7 @@
 #include "core/scene.h"
 #include "core/visibility.h"
 #include "io/file_open.h"
+#include "io/file_series.h"
 #include "io/numbers.h"
 #include "io/file_shapes.h"
 #include "io/gsd_trajectory.h"
@@ -406,8 +407,8 @@ void CheckRequired(const ConfigRead& read) {
     for (int k = 0; k < KEYWORD_COUNT; ++k) {
         if (read.seen[k]) continue;
         // Half radii may come from the dump's shape columns instead.
-        if (k == HALF_RADII && quat && DumpHasShapeColumns(inname)) continue;
-        if (k == HALF_RADII && gsd && GsdHasTypeShapes(inname)) continue;
+        if (k == HALF_RADII && quat && DumpHasShapeColumns(SeriesLookName(inname))) continue;
+        if (k == HALF_RADII && gsd && GsdHasTypeShapes(SeriesLookName(inname))) continue;
         if (k == BOND_VECTOR && gsd) continue;  // a GSD file's bonds join particle centres
         ConfigError({std::string("The value of the ") + KEYWORDS[k] + " is missing in the input.",
                      "Please add this to the input file (see the manual) and run the program again."});
@@ -446,14 +447,17 @@ std::string AskForAnotherName(const std::string& name) {
 
 std::string ReadConfig(std::string name) {
     std::ifstream file;
-    while (!OpenForReading(file, name)) name = AskForAnotherName(name);
-    if (LooksBinary(file)) ConfigError({BinaryFileLine(name)});
+    // A pattern names a series of trajectories, never a configuration.
+    while (!HasPattern(name) && !OpenForReading(file, name)) name = AskForAnotherName(name);
+    if (!HasPattern(name) && LooksBinary(file)) ConfigError({BinaryFileLine(name)});
     // A trajectory given in place of a configuration is shown with one made for it, fitted into the window.
     if (ConfigureFromTrajectory(name)) {
         ResetLookInside();
         fitViewOnLoad = true;
         return "";
     }
+    if (HasPattern(name))
+        ConfigError({"The first file that " + name + " matches, " + SeriesLookName(name) + ", is no trajectory."});
     speciesFromTrajectory = false;  // a configuration's species are checked, not added to
     return ReadOpenedConfig(name, file);
 }

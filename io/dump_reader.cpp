@@ -37,6 +37,7 @@ int wholeLineWords = 0;        // words of a whole atom line: those of the first
 long long scannedStep = -1;    // MD step of the frame being scanned, -1 until its TIMESTEP value is read
 int largestScannedType = 0;    // largest whole type of the atom lines the scan has read (when it reads them)
 bool typesRead = false;        // the scan reads the atom lines of the frame for their types
+bool firstFrameTypesRead = false;  // also those of the file's first frame (a later file of a series)
 
 bool StartsWith(std::string_view line, std::string_view header) {
     return line.size() >= header.size() && line.compare(0, header.size(), header) == 0;
@@ -222,7 +223,10 @@ bool SkipAtomLines(int count, bool first) {
         int64_t start = ReadPosition();
         std::string_view line;
         if (SkipLines(1) != 1 || EndReached()) return false;
-        if (RereadLine(start, line)) wholeLineWords = CountWords(line);
+        if (RereadLine(start, line)) {
+            wholeLineWords = CountWords(line);
+            if (typesRead) NoteLineType(line);
+        }
         --between;
     }
     if (PassAtomLines(between) != between || EndReached()) return false;
@@ -247,7 +251,7 @@ FrameScan ScanFrame(int timeStep, bool first) {
     if (first) atoms = count;
     else if (count != atoms && !varyingAtoms) FailCountMismatch(timeStep, count);
     frameAtoms.push_back(count);
-    typesRead = speciesFromTrajectory && !first;
+    typesRead = speciesFromTrajectory && (!first || firstFrameTypesRead);
     std::string header;
     if (!ReadUntilAtomsHeader(timeStep, header)) return FRAME_CUT;
     if (first) TakeColumns(header);
@@ -347,9 +351,8 @@ void ReadUntilAtomsWithBox(DumpBox& box) {
                   ") but no line 'ITEM: BOX BOUNDS' to scale them with.");
 }
 
-}  // namespace
-
-void OpenQuatFile() {
+// Opens inname as infile; a file that cannot be opened ends the program.
+void OpenDumpFile() {
     if (infile.is_open()) infile.close();
     infile.clear();
     if (!OpenForReading(infile, inname, std::ios::in | std::ios::binary)) {
@@ -357,6 +360,12 @@ void OpenQuatFile() {
         std::cout << "Please enter the correct name of the dump file in the input file. " << std::endl;
         ExitSequence();
     }
+}
+
+}  // namespace
+
+void IndexQuatFile(bool continuesSeries) {
+    OpenDumpFile();
     std::cout << "Infile " << inname << " opened" << std::endl;
     std::cout << "Reading..." << std::flush;
 
@@ -368,7 +377,8 @@ void OpenQuatFile() {
     }
     counter.assign(1, 0);
     frameAtoms.clear();
-    largestScannedType = 0;
+    if (!continuesSeries) largestScannedType = 0;  // a series collects the types of every file
+    firstFrameTypesRead = continuesSeries;
     FrameScan last = ScanFrame(1, true);
     if (last == FRAME_WITHOUT_COUNT || last == FRAME_BEFORE_COUNT)
         FailScan({"No line 'ITEM: NUMBER OF ATOMS' found. Are you sure " + inname + " is a dump file?"}, true);
@@ -396,7 +406,16 @@ void OpenQuatFile() {
         }
     }
     if (counter.empty()) FailScan({"The dump file " + inname + " holds no complete time step."}, false);
+}
 
+void ReopenQuatFile() {
+    OpenDumpFile();
+    OpenLineSource();
+}
+
+std::string FirstAtomsHeader() { return firstAtomsHeader; }
+
+void FinishQuatOpening() {
     SeekLines(0);
     AllocateFrameTable();
     PrintTrajectorySummary();
@@ -407,6 +426,11 @@ void OpenQuatFile() {
         SeekLines(0);
     }
     SizePointParticles();
+}
+
+void OpenQuatFile() {
+    IndexQuatFile();
+    FinishQuatOpening();
 }
 
 void ReadQuatFrame() {

@@ -299,7 +299,7 @@ void GsdTypeHalfRadii(const GsdFrame& read, std::vector<double>& halfRadii, std:
     }
 }
 
-void OpenGsdTrajectory() {
+void IndexGsdFile() {
     CloseGsd(openGsd);
     if (infile.is_open()) infile.close();
     infile.clear();
@@ -319,11 +319,44 @@ void OpenGsdTrajectory() {
     CountFrames();
     counter.resize(frameAtoms.size());
     for (std::size_t f = 0; f < counter.size(); ++f) counter[f] = static_cast<int64_t>(f);  // frames by number
+}
+
+void ReopenGsdFile() {
+    CloseGsd(openGsd);
+    if (infile.is_open()) infile.close();
+    infile.clear();
+    infile.open(inname, std::ios::in | std::ios::binary);
+    std::string error;
+    if (!infile.is_open() || !OpenGsd(inname, openGsd, error))
+        FailGsd(error.empty() ? "The GSD file " + inname + " cannot be opened again." : error);
+}
+
+uint64_t GsdFirstStep() {
+    const GsdIndexEntry* chunk = FindChunk(openGsd, 0, "configuration/step");
+    if (!chunk) return 0;  // the schema's default
+    std::string error;
+    std::vector<unsigned char> bytes;
+    if (chunk->N != 1 || chunk->M != 1 || chunk->type != GSD_UINT64)
+        FailGsd(openGsd.path + ": frame 0: configuration/step is not one uint64 value");
+    if (!ReadChunk(openGsd, *chunk, bytes, error)) FailGsd(error);
+    uint64_t step = 0;
+    std::memcpy(&step, bytes.data(), sizeof step);
+    return step;
+}
+
+std::vector<std::string> GsdTypeNames() { return ReadTypeNames(openGsd); }
+
+void FinishGsdOpening() {
     atoms = frameAtoms.front();
     PrintTrajectorySummary();
     PrintTypeNames(ReadTypeNames(openGsd));
     AddCentreOrigin();
     shapesPending = true;
+}
+
+void OpenGsdTrajectory() {
+    IndexGsdFile();
+    FinishGsdOpening();
 }
 
 void GsdFrameToScene(const GsdFrame& read) {

@@ -2,6 +2,7 @@
 // and the per-particle quantities; each particle type is a species.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,11 @@
 bool IsGsdName(const std::string& name);      // the file starts with the GSD magic number
 bool GsdHasTypeShapes(const std::string& name);  // frame 0 gives particles/type_shapes
 void OpenGsdTrajectory();                     // open inname, count every frame's particles, size geom, summary
+void IndexGsdFile();                          // open inname, count every frame's particles: counter, frameAtoms
+void FinishGsdOpening();                      // atoms, the summary and type names; shapes with the first read
+void ReopenGsdFile();                         // open inname again for frame reads, its frames already counted
+std::vector<std::string> GsdTypeNames();      // type names of frame 0 of the open file ({"A"} when it has none)
+uint64_t GsdFirstStep();                      // configuration/step of frame 0 of the open file (0 when absent)
 void ReadGsdTrajectoryFrame();                // frame `frame` into geom, frameBox, quantities (and topology)
 void CloseGsdTrajectory();                    // releases the open GSD file
 void GsdFrameToScene(const GsdFrame& read);   // geom, atoms, frameBox, quantities (and topology) from one frame

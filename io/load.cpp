@@ -30,6 +30,7 @@ void LoadScene(const std::string& name, void (*afterConfig)()) {
     topology.clear();
     trajectoryBonds = gsd && bondFile.empty();  // a bond file named beside a GSD file replaces the file's bonds
     OpenFile();
+    CompleteMadeConfiguration();
     ChooseDrawingForSize();
     ReadFrame();
     TellHiddenSpeciesBeyondTheRun();

@@ -7,6 +7,7 @@
 #include "core/scene.h"
 #include "core/unwrap.h"
 #include "io/dump_reader.h"
+#include "io/file_series.h"
 #include "io/gsd_trajectory.h"
 #include "io/line_reader.h"
 #include "io/pdb_reader.h"
@@ -26,7 +27,9 @@ void OpenFile() {
     quantityFullNames.clear();
     quantities.clear();
     frameBox.exists = false;
-    if (gsd) OpenGsdTrajectory();
+    ForgetSeries();
+    if (SeriesNamed()) OpenSeries();
+    else if (gsd) OpenGsdTrajectory();
     else if (quat) OpenQuatFile();
     else OpenAnisouFile();
     if (frameAtoms.empty()) mostAtoms = atoms;  // one count for every frame
@@ -40,7 +43,8 @@ void StartUnwrapping() {
 
 void ReadFrame() {
     frameStep = -1;  // the dump reader gives the step its frame names
-    if (gsd) ReadGsdTrajectoryFrame();
+    if (!seriesFiles.empty()) ReadSeriesFrame();
+    else if (gsd) ReadGsdTrajectoryFrame();
     else if (quat) ReadQuatFrame();
     else ReadAnisouFrame();
     UnwrapFrame();

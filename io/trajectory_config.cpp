@@ -10,6 +10,7 @@
 
 #include "core/scene.h"
 #include "io/file_open.h"
+#include "io/file_series.h"
 #include "io/dump_columns.h"
 #include "io/line_reader.h"
 #include "io/numbers.h"
@@ -27,6 +28,7 @@ constexpr int RAYCAST_PARTICLES = 20000;
 constexpr int RAYCAST_SPEED_UP = 5;
 
 bool madeForTrajectory = false;  // the last configuration read was made for a trajectory named in its place
+std::string madeDumpName;        // the dump (or series) the last dump configuration was made for
 
 // Paul Tol's "muted" scheme: nine colours that stay apart for colour-blind viewers, and its pale grey,
 // written with the three decimals printed for them.
@@ -133,10 +135,12 @@ void NoteMadeHalfRadii(const FrameZeroSpecies& found) {
     }
 }
 
-void ConfigureDump(const std::string& name) {
+// `look` is the file looked at: name itself, or the first file of the series that name is a pattern of.
+void ConfigureDump(const std::string& name, const std::string& look) {
     ClearConfiguration(name, true);
+    madeDumpName = name;
     FrameZeroSpecies found;
-    if (OpenForLooking(name)) {
+    if (OpenForLooking(look)) {
         found = ReadFrameZeroSpecies(MAX_MADE_SPECIES);
         StopLooking();
     }
@@ -159,12 +163,12 @@ void ConfigureDump(const std::string& name) {
 }
 
 // Each particle type of frame 0 is a species, named in a comment; half radii from the type shapes.
-void ConfigureGsd(const std::string& name) {
+void ConfigureGsd(const std::string& name, const std::string& look) {
     ClearConfiguration(name, false);
     gsd = true;
     GsdFrame zero;
     std::string error;
-    if (!ReadGsdFrameZero(name, zero, error)) zero.types.assign(1, "A");  // the opener reports the damage
+    if (!ReadGsdFrameZero(look, zero, error)) zero.types.assign(1, "A");  // the opener reports the damage
     std::vector<double> halfRadii;
     std::vector<std::string> notes;
     GsdTypeHalfRadii(zero, halfRadii, notes);
@@ -253,23 +257,33 @@ bool DumpHasShapeColumns(const std::string& name) {
 void AddLateSpecies(int largest) {
     const int first = species + 1;
     std::cout << "Frame 0 holds types up to " << species << "; later frames hold types up to " << largest << ". "
-              << inname << " is shown with this configuration:" << std::endl;
+              << madeDumpName << " is shown with this configuration:" << std::endl;
     species = largest;
     std::size_t size = static_cast<std::size_t>(species) * SPECIES_STRIDE;
     shape.resize(size, 0.5);
     color.resize(size, 0.0);
     bondvec.resize(size, 0.0);  // the one bond-origin block of a made configuration
     for (int n = first; n <= species; ++n) NoteHalfRadii(n);
-    PrintDumpConfiguration(inname);
+    PrintDumpConfiguration(madeDumpName);
 }
 
 bool ConfigureFromTrajectory(const std::string& name) {
-    TrajectoryKind kind = RecogniseTrajectory(name);
-    if (kind == DUMP_TRAJECTORY) ConfigureDump(name);
+    const std::string look = SeriesLookName(name);
+    if (look.empty()) FailNoMatch(name);
+    TrajectoryKind kind = RecogniseTrajectory(look);
+    if (kind == DUMP_TRAJECTORY) ConfigureDump(name, look);
     else if (kind == PDB_TRAJECTORY) ConfigurePdb(name);
-    else if (kind == GSD_TRAJECTORY) ConfigureGsd(name);
+    else if (kind == GSD_TRAJECTORY) ConfigureGsd(name, look);
     madeForTrajectory = kind != NOT_A_TRAJECTORY;
     return madeForTrajectory;
+}
+
+void CompleteMadeConfiguration() {
+    if (!madeForTrajectory || !quat || frameAtoms.empty()) return;
+    // A made configuration lets the count vary; saved, it must say so, or the count check would refuse the run.
+    if (std::equal(frameAtoms.begin() + 1, frameAtoms.end(), frameAtoms.begin())) return;
+    std::cout << "The number of atoms changes between frames, so its configuration also has:" << std::endl;
+    std::cout << "varying_atoms" << std::endl;
 }
 
 void ChooseDrawingForSize() {

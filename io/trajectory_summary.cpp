@@ -19,6 +19,9 @@ void PrintTrajectorySummary() {
         std::cout << std::endl;
     }
     std::cout << "Number of time steps: " << frames << " (0 - " << frames - 1 << ")" << std::endl;
+    if (!seriesFiles.empty())
+        std::cout << "Number of files:      " << seriesFiles.size() << " (" << seriesFiles.front() << " to "
+                  << seriesFiles.back() << ")" << std::endl;
     if (frames == 1) showTS = false;
 }
 

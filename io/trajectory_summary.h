@@ -3,7 +3,7 @@
 
 #include <string>
 
-void PrintTrajectorySummary();  // "Number of atoms: ..." and "Number of time steps: ..."; one frame hides the overlay
+void PrintTrajectorySummary();  // "Number of atoms: ...", "Number of time steps: ..." (and of files); one frame hides the overlay
 void RequireOpenTrajectory();   // a frame read on a closed file is reported and ends the program
 void FitFrameTable(int count);   // atoms = count; geom holds count rows (within the largest frame's capacity)
 void ReportBondsOutsideFrame();  // one line, the first time a bond names an atom the frame lacks

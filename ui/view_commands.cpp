@@ -8,6 +8,7 @@
 #include "core/quantity_colour.h"
 #include "core/scene.h"
 #include "export/image_file.h"
+#include "io/file_series.h"
 #include "io/whole_run.h"
 #include "render/gl_setup.h"
 #include "render/camera.h"
@@ -55,7 +56,7 @@ void ResetView() {
 
 // The view file goes through the image writer's path: a full disk leaves no cut file behind.
 void SaveView() {
-    std::string name = inname + ".view";
+    std::string name = OutputStem() + ".view";
     std::string error;
     if (WriteTextFile(name, ViewFileText(CaptureView()), error)) {
         std::cout << "View written to " << name << "." << std::endl;

@@ -52,6 +52,11 @@ TEST_F(RenderOptionsTest, DefaultsAndEveryOption) {
     EXPECT_EQ(movie.fps, 30);
     EXPECT_EQ(all.file, "--odd.cfg");
     EXPECT_EQ(FramesToRender(all), 10);  // 3, 7, ..., 39
+
+    RenderOptions several;  // trajectory files of one series
+    ASSERT_TRUE(Parse({"b.dump", "--fit", "a.dump"}, several, error)) << error;
+    EXPECT_EQ(several.file, "b.dump");
+    EXPECT_EQ(several.files, (std::vector<std::string>{"b.dump", "a.dump"}));
 }
 
 TEST_F(RenderOptionsTest, BadValuesAreRefused) {
@@ -60,7 +65,7 @@ TEST_F(RenderOptionsTest, BadValuesAreRefused) {
         {"--frames", "2147483648:2147483649", "f"}, {"--size", "10x", "f"}, {"--size", "x10", "f"},
         {"--size", "10 x10", "f"}, {"--size", "0x0", "f"}, {"--format", "PNG", "f"}, {"--fps", "1001", "f"},
         {"--fps", "2.5", "f"}, {"--movie", ".mp4", "f"}, {"--view", "", "f"}, {"--out", "", "f"}, {"--size"},
-        {"--frame", "1:2", "f"}, {"a", "b"}, {"--size", "64x48"}, {"--colour-by", "c_pe:all:1", "f"},
+        {"--frame", "1:2", "f"}, {"a", "b*"}, {"--size", "64x48"}, {"--colour-by", "c_pe:all:1", "f"},
         {"--colour-by", "a", "--color-by", "b", "f"}};
     for (const auto& args : bad) {
         RenderOptions o;

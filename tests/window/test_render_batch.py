@@ -73,7 +73,6 @@ class CommandLine(BatchCase):
             (["--fps", "0", "chain.cfg"], "--fps takes a whole number"),
             (["--colour", "chain.cfg"], "Unknown option --colour."),
             (["--out"], "--out needs a value: DIR."),
-            (["chain.cfg", "chain.cfg"], "Only one file can be rendered at a time"),
             ([], "No file to render"),
         ]
         # --out does nothing for a movie: those cases go without it.

@@ -1,0 +1,240 @@
+// File series: each file is opened, indexed by its own reader and closed again, so a run of thousands of
+// files holds one descriptor and one gzip index at a time; its frames then join the frame tables in the
+// order of the MD steps, and a frame read opens the file it is in when another one is open.
+#include "io/file_series.h"
+
+#include <glob.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <initializer_list>
+#include <iostream>
+#include <string_view>
+
+#include "core/exit_sequence.h"
+#include "core/scene.h"
+#include "io/dump_columns.h"
+#include "io/dump_reader.h"
+#include "io/file_open.h"
+#include "io/gsd_trajectory.h"
+#include "io/line_reader.h"
+#include "io/numbers.h"
+
+namespace {
+
+// What a file adds to the series: its frames' offsets and counts, and the step its first frame begins at.
+struct SeriesMember {
+    std::string name;
+    long long firstStep = 0;
+    std::vector<int64_t> offsets;
+    std::vector<int> counts;
+};
+
+std::vector<std::string> listedFiles;  // the trajectories given together on the command line
+int openMember = -1;                   // file of seriesFiles that infile holds; -1 for none
+
+[[noreturn]] void FailSeries(std::initializer_list<std::string> lines) {
+    for (const std::string& line : lines) std::cout << line << std::endl;
+    std::cout << "Please correct this and run program again." << std::endl;
+    ExitSequence();
+}
+
+void CloseMember() {
+    if (infile.is_open()) infile.close();
+    infile.clear();
+    ReleaseLineBuffer();  // and the gzip index with it
+    if (gsd) CloseGsdTrajectory();
+}
+
+// The step of a dump's first frame: the line after its first "ITEM: TIMESTEP".
+long long DumpFirstStep() {
+    SeekLines(0);
+    std::string_view line;
+    while (ReadLine(line)) {
+        if (line.compare(0, 11, "ITEM: ATOMS") == 0) break;
+        if (line.compare(0, 14, "ITEM: TIMESTEP") != 0) continue;
+        long long step = 0;
+        if (!ReadLine(line)) break;
+        const char* p = line.data();
+        const char* end = p + line.size();
+        SkipSpace(p, end);
+        if (ParseInteger(p, end, step)) return step;
+        break;
+    }
+    FailSeries({"The first time step of " + inname + " has no step number after 'ITEM: TIMESTEP':",
+                "its place in the series cannot be told."});
+}
+
+std::string JoinedNames(const std::vector<std::string>& names) {
+    std::string text;
+    for (std::size_t k = 0; k < names.size(); ++k) text += (k > 0 ? ", " : "") + names[k];
+    return text;
+}
+
+// Later files must read as the first: the same columns, the same count (unless counts may vary).
+void CheckDumpLikeFirst(const SeriesMember& first, const DumpColumns& columns, const std::string& header,
+                        const SeriesMember& member) {
+    if (!SameColumns(dumpColumns, columns))
+        FailSeries({"The atom columns of " + member.name + " differ from those of " + first.name + ".",
+                    first.name + ": " + header, member.name + ": " + FirstAtomsHeader()});
+    if (!varyingAtoms && member.counts.front() != first.counts.front())
+        FailSeries({"Incorrect number of atoms in time step 1 of " + member.name + ".",
+                    "Number of atoms read: " + std::to_string(member.counts.front()) + ", but " + first.name +
+                        " has " + std::to_string(first.counts.front()) + "."});
+}
+
+// Type ids name species: files whose types differ would colour the same species differently.
+void CheckGsdTypesLikeFirst(const SeriesMember& first, const std::vector<std::string>& firstTypes,
+                            const SeriesMember& member) {
+    std::vector<std::string> types = GsdTypeNames();
+    std::size_t common = std::min(types.size(), firstTypes.size());
+    if (std::equal(types.begin(), types.begin() + static_cast<long>(common), firstTypes.begin())) return;
+    FailSeries({"The particle types of " + member.name + " (" + JoinedNames(types) + ") differ from those of " +
+                first.name + " (" + JoinedNames(firstTypes) + ")."});
+}
+
+// Opens, indexes and closes every file; the checks compare each with the first one indexed.
+std::vector<SeriesMember> IndexMembers(const std::vector<std::string>& names) {
+    std::vector<SeriesMember> members;
+    DumpColumns firstColumns;
+    std::string firstHeader;
+    std::vector<std::string> firstTypes;
+    for (const std::string& name : names) {
+        SeriesMember member;
+        member.name = name;
+        inname = name;  // the readers name the file in their messages
+        if (gsd) {
+            IndexGsdFile();
+            member.firstStep = static_cast<long long>(GsdFirstStep());
+        } else {
+            IndexQuatFile(!members.empty());
+            member.firstStep = DumpFirstStep();
+        }
+        member.offsets = counter;
+        member.counts = frameAtoms;
+        if (members.empty()) {
+            firstColumns = dumpColumns;
+            firstHeader = FirstAtomsHeader();
+            if (gsd) firstTypes = GsdTypeNames();
+        } else if (gsd) {
+            CheckGsdTypesLikeFirst(members.front(), firstTypes, member);
+        } else {
+            CheckDumpLikeFirst(members.front(), firstColumns, firstHeader, member);
+        }
+        CloseMember();
+        members.push_back(std::move(member));
+    }
+    if (!gsd) dumpColumns = firstColumns;
+    return members;
+}
+
+// Frames join the tables file by file, in the order of the files' first steps (ties by name).
+void JoinMembers(std::vector<SeriesMember>& members) {
+    std::stable_sort(members.begin(), members.end(), [](const SeriesMember& a, const SeriesMember& b) {
+        return a.firstStep != b.firstStep ? a.firstStep < b.firstStep : a.name < b.name;
+    });
+    counter.clear();
+    frameAtoms.clear();
+    for (std::size_t m = 0; m < members.size(); ++m) {
+        seriesFiles.push_back(members[m].name);
+        counter.insert(counter.end(), members[m].offsets.begin(), members[m].offsets.end());
+        frameAtoms.insert(frameAtoms.end(), members[m].counts.begin(), members[m].counts.end());
+        frameMember.insert(frameMember.end(), members[m].offsets.size(), static_cast<int>(m));
+    }
+    atoms = frameAtoms.front();
+    // Each GSD file's count checked and took the largest of its own frames; the series' is the largest of all.
+    // (A dump's opening takes it for the whole table.)
+    mostAtoms = *std::max_element(frameAtoms.begin(), frameAtoms.end());
+}
+
+// infile holds file `member` of the series, opened again without a scan.
+void OpenMember(int member) {
+    if (member == openMember) return;
+    CloseMember();
+    if (gsd) ReopenGsdFile();
+    else ReopenQuatFile();
+    openMember = member;
+}
+
+// Written names of a series: each '*' replaced by "series".
+std::string StemOf(std::string name) {
+    for (std::size_t at = name.find('*'); at != std::string::npos; at = name.find('*', at)) name.replace(at, 1, "series");
+    return name;
+}
+
+// The sequence images and the view file written for a series lie beside its files and may match its pattern.
+bool WrittenForSeries(const std::string& name, const std::string& stem) {
+    if (name == stem + ".view") return true;
+    if (name.size() <= stem.size() + 1 || name.compare(0, stem.size() + 1, stem + "_") != 0) return false;
+    std::size_t dot = name.find('.', stem.size() + 1);
+    std::string number = name.substr(stem.size() + 1, dot == std::string::npos ? std::string::npos : dot - stem.size() - 1);
+    std::string extension = dot == std::string::npos ? "" : name.substr(dot);
+    return !number.empty() && number.find_first_not_of("0123456789") == std::string::npos &&
+           (extension == ".png" || extension == ".jpg" || extension == ".bmp");
+}
+
+}  // namespace
+
+bool HasPattern(const std::string& name) { return name.find('*') != std::string::npos; }
+
+std::vector<std::string> MatchPattern(const std::string& pattern) {
+    std::vector<std::string> names;
+    glob_t found{};
+    const std::string stem = StemOf(pattern);
+    if (glob(pattern.c_str(), 0, nullptr, &found) == 0) {
+        for (std::size_t k = 0; k < found.gl_pathc; ++k)
+            if (!IsFolderPath(found.gl_pathv[k]) && !WrittenForSeries(found.gl_pathv[k], stem))
+                names.emplace_back(found.gl_pathv[k]);
+    }
+    globfree(&found);
+    std::sort(names.begin(), names.end());  // byte order, whatever the locale
+    return names;
+}
+
+void ListSeriesFiles(const std::vector<std::string>& names) { listedFiles = names; }
+
+bool SeriesNamed() { return !listedFiles.empty() || HasPattern(inname); }
+
+std::string SeriesLookName(const std::string& name) {
+    if (!HasPattern(name)) return name;
+    std::vector<std::string> names = MatchPattern(name);
+    return names.empty() ? std::string() : names.front();
+}
+
+void FailNoMatch(const std::string& pattern) {
+    std::cout << "Error. No file matches " << pattern << "." << std::endl;
+    ExitSequence();
+}
+
+void OpenSeries() {
+    const std::string pattern = inname;
+    std::vector<std::string> names = listedFiles.empty() ? MatchPattern(pattern) : listedFiles;
+    if (names.empty()) FailNoMatch(pattern);
+    if (!quat && !gsd) FailSeries({"Only dump and GSD files can be opened as a series, not PDB files like " + names.front() + "."});
+    std::vector<SeriesMember> members = IndexMembers(names);
+    JoinMembers(members);
+    openMember = -1;
+    inname = seriesFiles.front();
+    OpenMember(0);
+    if (gsd) FinishGsdOpening();  // the first file's types and shapes
+    else FinishQuatOpening();
+    inname = pattern;
+}
+
+void ReadSeriesFrame() {
+    const std::string pattern = inname;
+    const int member = entry(frameMember, frame, "frameMember");
+    inname = entry(seriesFiles, member, "seriesFiles");
+    OpenMember(member);
+    if (gsd) ReadGsdTrajectoryFrame();
+    else ReadQuatFrame();
+    inname = pattern;
+}
+
+void ForgetSeries() {
+    seriesFiles.clear();
+    frameMember.clear();
+    openMember = -1;
+}
+
+std::string OutputStem() { return StemOf(inname); }
