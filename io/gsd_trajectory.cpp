@@ -3,6 +3,7 @@
 #include "io/gsd_trajectory.h"
 
 #include <algorithm>
+#include <climits>  // Required for: LLONG_MAX
 #include <cstring>  // Required for: memcpy(), strnlen()
 #include <iostream>
 #include <new>
@@ -361,6 +362,7 @@ void OpenGsdTrajectory() {
 
 void GsdFrameToScene(const GsdFrame& read) {
     FitFrameTable(static_cast<int>(read.N));
+    frameStep = read.step <= static_cast<uint64_t>(LLONG_MAX) ? static_cast<long long>(read.step) : -1;
     for (uint32_t i = 0; i < read.N; ++i) {
         if (read.typeId[i] + 1LL > species) FailType(read, i);
         double* row = &entry(geom, static_cast<long long>(i) * GEOM_STRIDE + GEOM_STRIDE - 1, "geom") - (GEOM_STRIDE - 1);

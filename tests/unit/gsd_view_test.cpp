@@ -219,8 +219,8 @@ TEST_F(GsdView, BondsTakenFromFrameZeroLeaveOutMissingParticles) {
     ExpectBonds({{0, 1}, {3, 4}});
     run = ReadAt(1);
     ASSERT_FALSE(run.exited) << run.output;
-    EXPECT_EQ(run.output, "Bond 2 goes to atom 5, but time step 1 holds 3 atoms: bonds to missing atoms are left out "
-                          "of such time steps.\n");
+    EXPECT_EQ(run.output, "Bond 2 goes to atom 5, but frame 1 (step 100) holds 3 atoms: bonds to missing atoms are left "
+                          "out of such frames.\n");
     EXPECT_TRUE(BondInFrame(0));
     EXPECT_FALSE(BondInFrame(1));
     EXPECT_EQ(ReadAt(2).output, "");
