@@ -2,6 +2,8 @@
 // frame, the configuration's count check with and without varying_atoms, bonds to atoms a frame lacks, types
 // that first appear after frame 0, and bonds joined by atom id where rows are not ids.
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -192,6 +194,23 @@ TEST_F(VaryingAtoms, DepositRunOpenedAloneHasASpeciesForEveryType) {
         for (int n = 1; n <= largest; ++n)
             EXPECT_EQ(Occurrences(printed, line.substr(0, line.find('N')) + std::to_string(n) + line.substr(line.find('N') + 1)), 1u);
     for (int f = 0; f < FrameCount(); ++f) ASSERT_FALSE(ReadAt(f).exited) << "frame " << f;
+    // Saved, the printed configuration must open the run again: its atom count changes.
+    EXPECT_TRUE(Contains(run.output, "its configuration also has:\nvarying_atoms\n")) << run.output;
+
+    // The same run written one file per frame, opened as a series: the types of every file count.
+    std::ifstream whole(Deposited(), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(whole)), std::istreambuf_iterator<char>());
+    int files = 0;
+    for (std::size_t at = 0; at != std::string::npos; ++files) {
+        std::size_t next = text.find("ITEM: TIMESTEP", at + 1);
+        WriteTempFile("dep." + std::to_string(files) + ".dump", text.substr(at, next == std::string::npos ? next : next - at));
+        at = next;
+    }
+    frame = 0;
+    run = RunCaptured([] { LoadScene(TempDir() + "/dep.*.dump"); });
+    ASSERT_FALSE(run.exited) << run.output;
+    EXPECT_EQ(species, largest) << run.output;
+    EXPECT_EQ(FrameCount(), files);
 
     // A configuration that names frame 0's species keeps the check.
     frame = 0;
