@@ -361,7 +361,7 @@ class LargeTrajectory(BatchCase):
         self.dump("big.dump", 20001)
         self.dump("small.dump", 20000)
         made = self.render("big.dump")
-        self.assertRegex(made, r"\nfit_view\nConfig file read\.\n(.*\n)*With up to 20001 particles in a frame, "
+        self.assertRegex(made, r"\nfit_view\n(.*\n)*Config file read\.\n(.*\n)*With up to 20001 particles in a frame, "
                                r"its configuration also has:\nraycast\n")
         self.assertNotIn("raycast", self.render("--adaptive-detail", "small.dump"))
         write_file(self.folder, "big.cfg", "dumpfile big.dump\nspecies 1\nhalf_radii 1 0.5 0.5 0.5\n"
