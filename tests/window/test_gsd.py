@@ -35,6 +35,18 @@ def drawn(image):
     return count(differs_from(image.crop((0, 0, width, height - 40)), WHITE))
 
 
+def render_offscreen(test, folder, name, size):
+    """ovalix --render of folder/name into folder/out, without a display; the folder and the console text."""
+    out = os.path.join(folder, "out")
+    os.mkdir(out)
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY")}
+    result = subprocess.run([BIN, "--render", "--size", size, "--out", out, name], cwd=folder, env=env,
+                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
+    text = result.stdout.decode("utf-8", "replace")
+    test.assertEqual(result.returncode, 0, text)
+    return out, text
+
+
 class GsdWithoutConfiguration(unittest.TestCase):
     def test_window_follows_the_count_of_each_frame(self):
         folder = temp_dir(self)
@@ -57,14 +69,7 @@ class GsdWithoutConfiguration(unittest.TestCase):
     def test_render_writes_every_frame(self):
         folder = temp_dir(self)
         shutil.copy(GROWING, os.path.join(folder, "run.gsd"))
-        out = os.path.join(folder, "out")
-        os.mkdir(out)
-        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY")}
-        result = subprocess.run([BIN, "--render", "--size", "320x200", "--out", out, "run.gsd"], cwd=folder, env=env,
-                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                timeout=120)
-        text = result.stdout.decode("utf-8", "replace")
-        self.assertEqual(result.returncode, 0, text)
+        out, text = render_offscreen(self, folder, "run.gsd", "320x200")
         self.assertIn(SUMMARY, text)
         names = sorted(os.listdir(out))
         self.assertEqual(len(names), 3, names)
@@ -81,14 +86,7 @@ class CutGsdFile(unittest.TestCase):
             data = f.read()
         with open(os.path.join(folder, "cut.gsd"), "wb") as f:
             f.write(data[:-1])
-        out = os.path.join(folder, "out")
-        os.mkdir(out)
-        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY")}
-        result = subprocess.run([BIN, "--render", "--size", "160x100", "--out", out, "cut.gsd"], cwd=folder, env=env,
-                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                timeout=120)
-        text = result.stdout.decode("utf-8", "replace")
-        self.assertEqual(result.returncode, 0, text)
+        out, text = render_offscreen(self, folder, "cut.gsd", "160x100")
         self.assertIn("Frame 3 (step 4000) and later are cut off (the file ends inside it, at byte %d) and are left "
                       "out.\nNumber of atoms:      3 to 5 (changes between frames)\nNumber of time steps: 3 (0 - 2)\n"
                       % (len(data) - 1), text)
