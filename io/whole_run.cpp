@@ -14,16 +14,19 @@ namespace {
 
 constexpr int FRAMES_PER_DOT = 100;  // a long run shows it is still being read, as the dump scan does
 
-// The frame shown read again after other frames were read in its place.
-void ReadBack(int shown) {
+// The frame shown read again after other frames were read in its place. A read clears animationEnded, but an
+// animation resting on its last frame must stay at rest: nothing moves, nothing is written again.
+void ReadBack(int shown, bool ended) {
     frame = shown;
     ReadFrame();
+    animationEnded = ended;
 }
 
 }  // namespace
 
 bool RunQuantityRange(int quantity, double& low, double& high) {
     const int shown = frame;
+    const bool ended = animationEnded;
     const int frames = FrameCount();
     bool any = false;
     for (int f = 0; f < frames; ++f) {
@@ -38,7 +41,7 @@ bool RunQuantityRange(int quantity, double& low, double& high) {
         if ((f + 1) % FRAMES_PER_DOT == 0) std::cout << "." << std::flush;
     }
     if (frames >= FRAMES_PER_DOT) std::cout << std::endl;
-    ReadBack(shown);
+    ReadBack(shown, ended);
     return any;
 }
 
@@ -59,6 +62,7 @@ std::string TakeRunRange() {
 
 bool TakeFixedCentre() {
     const int shown = frame;
+    const bool ended = animationEnded;
     if (shown != 0) {
         frame = 0;
         ReadFrame();
@@ -66,6 +70,6 @@ bool TakeFixedCentre() {
     std::vector<double> centre = BoxOrMeanCentre();
     for (int k = 0; k < 3; ++k) fixedCentrePoint[k] = centre[k];
     const bool box = frameBox.exists;
-    if (shown != 0) ReadBack(shown);
+    if (shown != 0) ReadBack(shown, ended);
     return box;
 }

@@ -166,7 +166,7 @@ SPECIAL = (["F%d" % n for n in range(1, 13)] +
             "Control_L", "Control_R", "Alt_L", "Alt_R", "Super_L", "Meta_L", "Hyper_L", "Menu", "Pause", "Print",
             "Undo", "Redo", "Find", "Cancel", "Break", "XF86AudioMute", "XF86Back"])
 VIEW_COMMANDS = ["c", "z", "Z", "h", "alt+c", "alt+z", "alt+h"]  # orientation colours, fit, reset, help
-OTHER_CHARACTERS = ([c for c in "bfjkmortuvxy0123456789"] +
+OTHER_CHARACTERS = ([c for c in "bfjkmrtuvxy0123456789"] +
                     [c for c in "ABDEFHIJKMNOPRSTUVWXY"] +
                     ["exclam", "at", "numbersign", "dollar", "percent", "asciicircum", "ampersand", "asterisk",
                      "parenleft", "parenright", "bracketleft", "bracketright", "braceleft", "braceright",
@@ -175,14 +175,15 @@ OTHER_CHARACTERS = ([c for c in "bfjkmortuvxy0123456789"] +
                      "Delete", "Linefeed", "KP_Add", "KP_Subtract", "KP_Multiply", "KP_Divide", "KP_Equal",
                      "brokenbar", "plusminus"] +
                     ["ctrl+%s" % c for c in "abcdefghijklnopqrstuvwxyz"] +
-                    ["alt+%s" % c for c in "abdefgjkmnopqrstuvwxy"])
+                    ["alt+%s" % c for c in "abdefgjkmnpqrstuvwxy"])
 DETAIL_KEYS = ["l", "alt+l"]   # each toggles adaptive detail and says so
 QUANTITY_KEYS = ["C"]          # cycles species colours and each per-particle quantity, and says which
 RAYCAST_KEYS = ["i", "alt+i"]  # each toggles ray-cast ellipsoids and says so
+CENTRE_KEYS = ["o", "alt+o"]   # each toggles the centre fixed on frame 0's box and says so
 
 KEY_GROUPS = [(MOVES, 30), (FRAME_KEYS, 12), (SWITCHES, 4), (ARROWS, 14), (SPECIAL, 10), (OTHER_CHARACTERS, 25),
               (ENTER_KEYS, 1.2), (["G"], 3.5), (["L"], 0.3), (VIEW_COMMANDS, 1.5),
-              (DETAIL_KEYS, 1), (QUANTITY_KEYS, 1), (RAYCAST_KEYS, 1)]
+              (DETAIL_KEYS, 1), (QUANTITY_KEYS, 1), (RAYCAST_KEYS, 1), (CENTRE_KEYS, 1)]
 
 # What 'h' prints: each heading, then one indented line per key, mouse action or menu entry. The lines themselves
 # are read from the viewer at the start of each run (AbuseRun.learn_help).
@@ -296,6 +297,7 @@ class AbuseRun:
         self.format = "jpg"
         self.colouring = False        # orientation colours are on
         self.box = False              # the simulation box is shown
+        self.fixed_centre = False     # every frame is centred on frame 0's box centre
         self.slab = False             # the slab cut is on
         self.hidden = set()           # species switched off
         self.quantity = -1            # the quantity colouring by (index into QUANTITIES), -1 for none
@@ -369,6 +371,7 @@ class AbuseRun:
         self.config = config
         self.adaptive = False
         self.box, self.slab, self.hidden = False, False, set()  # a configuration read switches them off
+        self.fixed_centre = False
         self.quantity = -1  # a configuration without colour_by colours by species
         self.raycast = False
         return shown
@@ -447,6 +450,10 @@ class AbuseRun:
                 elif key in RAYCAST_KEYS:
                     self.raycast = not self.raycast
                     self.expect("Ray-cast ellipsoids %s." % ("on" if self.raycast else "off"))
+                elif key in CENTRE_KEYS:  # both trajectories give a box
+                    self.fixed_centre = not self.fixed_centre
+                    self.expect("Fixed centre on: every frame is centred on the box centre of frame 0."
+                                if self.fixed_centre else "Fixed centre off: each frame is centred on its mean position.")
                 if key == "V":  # saves the view next to the trajectory and says so
                     self.expect("View written to %s.view." % {DUMP_CONFIG: "abuse.dump", PDB_CONFIG: "abuse.pdb"}[self.config])
             keys.append(key)
