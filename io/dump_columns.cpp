@@ -212,7 +212,7 @@ void MapQuaternion(const std::vector<std::string_view>& words, const std::map<st
     for (int k = 0; k < 4 && plainNames; ++k) plainNames = QuaternionLikeWord(words[static_cast<std::size_t>(afterZ + k)]);
     if (named <= 0 || plainNames) {
         for (int k = 0; k < 4; ++k) columns.quaternion[k] = afterZ + k;
-        columns.quaternionNames = "the four columns after " + std::string(words[static_cast<std::size_t>(afterZ - 1)]);
+        columns.quaternionNames = std::string(UNNAMED_QUATERNION) + std::string(words[static_cast<std::size_t>(afterZ - 1)]);
         if (named <= 0) columns.notes.push_back("Orientation from " + columns.quaternionNames + ", which the header does not name.");
         return;
     }

@@ -7,6 +7,9 @@
 
 #include "core/scene.h"  // Required for: DumpColumns, DumpBox
 
+// How quaternionNames begins when the orientation is taken from the unnamed columns after the position.
+constexpr std::string_view UNNAMED_QUATERNION = "the four columns after ";
+
 // Maps the names after "ITEM: ATOMS" (the rest of the header line) to columns.
 DumpColumns MapDumpColumns(std::string_view names);
 

@@ -34,6 +34,7 @@ enum FrameScan { FRAME_COMPLETE, FRAME_WITHOUT_COUNT, FRAME_BEFORE_COUNT, FRAME_
 
 std::string firstAtomsHeader;  // the atoms header of the first frame, which the mapping is taken from
 int wholeLineWords = 0;        // words of a whole atom line: those of the first frame's first atom line
+int firstLineWords = -1;       // words of the first frame's first atom line, counted when unnamed columns matter
 long long scannedStep = -1;    // MD step of the frame being scanned, -1 until its TIMESTEP value is read
 int largestScannedType = 0;    // largest whole type of the atom lines the scan has read (when it reads them)
 bool typesRead = false;        // the scan reads the atom lines of the frame for their types
@@ -241,6 +242,18 @@ bool SkipAtomLines(int count, bool first) {
     ExitSequence();
 }
 
+// Orientation from unnamed columns after z needs lines that have them: the first atom line is looked at and
+// the reader goes back to it.
+void CountFirstLineWords() {
+    firstLineWords = -1;
+    if (dumpColumns.quaternionNames.compare(0, UNNAMED_QUATERNION.size(), UNNAMED_QUATERNION) != 0) return;
+    const int64_t start = ReadPosition();
+    std::string_view line;
+    if (SkipLines(1) == 1 && !EndReached() && RereadLine(start, line)) firstLineWords = CountWords(line);
+    SeekLines(start);
+    ConsoleLineOpen(true);
+}
+
 // Scans the frame that starts at the current position and notes its count in frameAtoms. The first frame sets
 // atoms; later frames must match it unless counts may vary.
 FrameScan ScanFrame(int timeStep, bool first) {
@@ -254,8 +267,12 @@ FrameScan ScanFrame(int timeStep, bool first) {
     typesRead = speciesFromTrajectory && (!first || firstFrameTypesRead);
     std::string header;
     if (!ReadUntilAtomsHeader(timeStep, header)) return FRAME_CUT;
-    if (first) TakeColumns(header);
-    else CheckColumns(timeStep, header);
+    if (first) {
+        TakeColumns(header);
+        CountFirstLineWords();
+    } else {
+        CheckColumns(timeStep, header);
+    }
     return SkipAtomLines(count, first) ? FRAME_COMPLETE : FRAME_CUT;
 }
 
@@ -301,6 +318,17 @@ std::string FrameOfStep() {
     std::string name = FrameAndStep(frame, frameStep);
     name[0] = 'F';
     return name;
+}
+
+// Unnamed columns after z are the orientation only where the atom lines have them: LAMMPS' plain
+// "id type x y z" lines end at z, and their particles are drawn unturned.
+std::string ColumnNote(const std::string& note) {
+    const std::string& names = dumpColumns.quaternionNames;
+    if (firstLineWords < 0 || firstLineWords > dumpColumns.quaternion[3] ||
+        note.compare(0, 17 + names.size(), "Orientation from " + names) != 0)
+        return note;
+    return "The atom lines end at " + names.substr(UNNAMED_QUATERNION.size()) +
+           ": they hold no orientation, and the particles are drawn unturned.";
 }
 
 [[noreturn]] void FailFrame(const std::string& line) {
@@ -420,7 +448,7 @@ void FinishQuatOpening() {
     AllocateFrameTable();
     PrintTrajectorySummary();
     if (speciesFromTrajectory && largestScannedType > species) AddLateSpecies(largestScannedType);
-    for (const std::string& note : dumpColumns.notes) std::cout << note << std::endl;
+    for (const std::string& note : dumpColumns.notes) std::cout << ColumnNote(note) << std::endl;
     if (dumpColumns.shape[0] >= 0) {
         TakeShapesFromFile();
         SeekLines(0);

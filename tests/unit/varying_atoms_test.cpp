@@ -196,6 +196,9 @@ TEST_F(VaryingAtoms, DepositRunOpenedAloneHasASpeciesForEveryType) {
     for (int f = 0; f < FrameCount(); ++f) ASSERT_FALSE(ReadAt(f).exited) << "frame " << f;
     // Saved, the printed configuration must open the run again: its atom count changes.
     EXPECT_TRUE(Contains(run.output, "its configuration also has:\nvarying_atoms\n")) << run.output;
+    // Its lines end at z: no orientation is claimed from columns that are not there.
+    EXPECT_TRUE(Contains(run.output, "The atom lines end at z: they hold no orientation, and the particles are drawn "
+                                     "unturned.\n")) << run.output;
 
     // The same run written one file per frame, opened as a series: the types of every file count.
     std::ifstream whole(Deposited(), std::ios::binary);
