@@ -180,13 +180,18 @@ void FuzzDumpInput(const uint8_t* data, std::size_t size) {
 
 namespace {
 
-// A GSD frame in the scene: its own count, every bond inside it, one row of quantities per atom.
+// A GSD frame in the scene: its own count, one row of quantities per atom, every bond within frame 0 (whose bonds
+// a frame without its own takes) and drawn exactly when the frame holds both its atoms.
 void CheckGsdFrame() {
     CheckDumpFrame();
     if (atoms != entry(frameAtoms, frame, "frameAtoms") || atoms > mostAtoms) Broken("count of the frame");
     if (quantities.size() != quantityNames.size() * static_cast<std::size_t>(atoms)) Broken("quantities size");
-    for (int j = 0; j < BondCount(); ++j)
-        if (!BondInFrame(j)) Broken("bond of the file outside its frame");
+    for (int j = 0; j < BondCount(); ++j) {
+        const int a = topology[static_cast<std::size_t>(j) * TOPOLOGY_STRIDE];
+        const int b = topology[static_cast<std::size_t>(j) * TOPOLOGY_STRIDE + 1];
+        if (a < 1 || b < 1 || a > mostAtoms || b > mostAtoms) Broken("bond of the file outside every frame");
+        if (BondInFrame(j) != (a <= atoms && b <= atoms)) Broken("bond left out of a frame that holds its atoms");
+    }
     if (!frameBox.exists) Broken("box of the frame");
 }
 

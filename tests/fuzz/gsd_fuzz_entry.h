@@ -28,7 +28,8 @@ inline void GsdFuzzCheckMessage(const std::string& error) {
 }
 
 // Tables sized by N, finite geometry, indices inside the tables they index, shapes with usable half radii.
-inline void GsdFuzzCheckFrame(const GsdFrame& frame) {
+// A frame without bonds of its own takes frame 0's, whose members need only be frame 0's particles (zeroN).
+inline void GsdFuzzCheckFrame(const GsdFrame& frame, size_t zeroN) {
     size_t n = frame.N;
     if (frame.position.size() != 3 * n || frame.orientation.size() != 4 * n || frame.diameter.size() != n ||
         frame.velocity.size() != 3 * n || frame.mass.size() != n || frame.charge.size() != n ||
@@ -40,7 +41,7 @@ inline void GsdFuzzCheckFrame(const GsdFrame& frame) {
     for (uint32_t id : frame.typeId)
         if (id >= frame.types.size()) GsdFuzzBroken("type id past the types");
     for (uint32_t member : frame.bondGroup)
-        if (member >= n) GsdFuzzBroken("bond member past the particles");
+        if (member >= std::max(n, zeroN)) GsdFuzzBroken("bond member past the particles");
     for (const GsdQuantity& quantity : frame.quantities)
         if (quantity.values.size() != n * quantity.columns) GsdFuzzBroken("quantity " + quantity.name + " size");
     for (const std::string& shape : frame.typeShapes) {
@@ -73,10 +74,12 @@ inline void FuzzGsdInput(const uint8_t* data, size_t size) {
     if (OpenGsd("/proc/self/fd/" + std::to_string(fd), file, error)) {
         std::vector<uint64_t> frames = {0, file.frameCount / 2, file.frameCount ? file.frameCount - 1 : 0};
         for (uint64_t f = 1; f <= GSD_FUZZ_FRAMES && f < file.frameCount; ++f) frames.push_back(f);
+        GsdFrame zero;
+        const size_t zeroN = file.frameCount > 0 && ReadGsdFrame(file, 0, zero, error) ? zero.N : 0;
         for (uint64_t f : frames) {
             GsdFrame frame;
             error.clear();
-            if (ReadGsdFrame(file, f, frame, error)) GsdFuzzCheckFrame(frame);
+            if (ReadGsdFrame(file, f, frame, error)) GsdFuzzCheckFrame(frame, zeroN);
             else GsdFuzzCheckMessage(error);
         }
         CloseGsd(file);
