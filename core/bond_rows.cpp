@@ -58,7 +58,7 @@ bool FrameLabelsAreRows() {
     // Before a frame has been read there are no labels to go by.
     if (atoms <= 0 || geom.size() < static_cast<std::size_t>(atoms) * GEOM_STRIDE) return true;
     for (int i = 0; i < atoms; ++i)
-        if (geom[static_cast<std::size_t>(i) * GEOM_STRIDE + GEOM_LABEL] != i + 1) return false;
+        if (Label(i) != i + 1) return false;
     return true;
 }
 

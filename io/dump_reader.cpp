@@ -36,6 +36,7 @@ std::string firstAtomsHeader;  // the atoms header of the first frame, which the
 int wholeLineWords = 0;        // words of a whole atom line: those of the first frame's first atom line
 int firstLineWords = -1;       // words of the first frame's first atom line, counted when unnamed columns matter
 long long scannedStep = -1;    // MD step of the frame being scanned, -1 until its TIMESTEP value is read
+long long firstScannedStep = -1;  // MD step of the file's first frame, -1 where it gives none
 int largestScannedType = 0;    // largest whole type of the atom lines the scan has read (when it reads them)
 bool typesRead = false;        // the scan reads the atom lines of the frame for their types
 bool firstFrameTypesRead = false;  // also those of the file's first frame (a later file of a series)
@@ -54,11 +55,7 @@ long long StepOfLine(std::string_view line) {
 }
 
 // "frame 3 (step 600)" for the frame at 1-based position timeStep of the scan, with a capital when it opens a line.
-std::string ScannedFrame(int timeStep, bool capital = false) {
-    std::string name = FrameAndStep(timeStep - 1, scannedStep);
-    if (capital) name[0] = 'F';
-    return name;
-}
+std::string ScannedFrame(int timeStep, bool capital = false) { return FrameAndStep(timeStep - 1, scannedStep, capital); }
 
 // Reads lines until one starts with header or the end is reached; true if the header was read.
 // Reads lines until a count header has been read; `text` tells whether a line that is not blank came first.
@@ -261,8 +258,10 @@ FrameScan ScanFrame(int timeStep, bool first) {
     if (!ReadUntilCountHeader(text)) return text ? FRAME_BEFORE_COUNT : FRAME_WITHOUT_COUNT;
     int count = ReadAtomCount(timeStep);
     if (count < 0) return FRAME_COUNT_CUT;
-    if (first) atoms = count;
-    else if (count != atoms && !varyingAtoms) FailCountMismatch(timeStep, count);
+    if (first) {
+        atoms = count;
+        firstScannedStep = scannedStep;
+    } else if (count != atoms && !varyingAtoms) FailCountMismatch(timeStep, count);
     frameAtoms.push_back(count);
     typesRead = speciesFromTrajectory && (!first || firstFrameTypesRead);
     std::string header;
@@ -314,11 +313,7 @@ void AllocateFrameTable() {
 }
 
 // "Frame 3 (step 600)" for the frame being read.
-std::string FrameOfStep() {
-    std::string name = FrameAndStep(frame, frameStep);
-    name[0] = 'F';
-    return name;
-}
+std::string FrameOfStep() { return FrameAndStep(frame, frameStep, true); }
 
 // Unnamed columns after z are the orientation only where the atom lines have them: LAMMPS' plain
 // "id type x y z" lines end at z, and their particles are drawn unturned.
@@ -442,6 +437,8 @@ void ReopenQuatFile() {
 }
 
 std::string FirstAtomsHeader() { return firstAtomsHeader; }
+
+long long FirstFrameStep() { return firstScannedStep; }
 
 void FinishQuatOpening() {
     SeekLines(0);

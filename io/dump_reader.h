@@ -9,4 +9,5 @@ void IndexQuatFile(bool continuesSeries = false);  // open inname and scan it: c
 void FinishQuatOpening();  // take geom for the largest frame, print the summary, shapes from the file
 void ReopenQuatFile();     // open inname again for frame reads, its frames already indexed
 std::string FirstAtomsHeader();  // the atoms header of the first frame of the last file scanned
+long long FirstFrameStep();      // the MD step of that frame; -1 where its TIMESTEP gives none
 void ReadQuatFrame();  // read frame number `frame` into geom, checking each type against species

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <initializer_list>
 #include <iostream>
-#include <string_view>
 
 #include "core/exit_sequence.h"
 #include "core/scene.h"
@@ -18,7 +17,6 @@
 #include "io/file_open.h"
 #include "io/gsd_trajectory.h"
 #include "io/line_reader.h"
-#include "io/numbers.h"
 
 namespace {
 
@@ -46,21 +44,10 @@ void CloseMember() {
     if (gsd) CloseGsdTrajectory();
 }
 
-// The step of a dump's first frame: the line after its first "ITEM: TIMESTEP".
+// The step of a dump's first frame, as its scan read it after "ITEM: TIMESTEP".
 long long DumpFirstStep() {
-    SeekLines(0);
-    std::string_view line;
-    while (ReadLine(line)) {
-        if (line.compare(0, 11, "ITEM: ATOMS") == 0) break;
-        if (line.compare(0, 14, "ITEM: TIMESTEP") != 0) continue;
-        long long step = 0;
-        if (!ReadLine(line)) break;
-        const char* p = line.data();
-        const char* end = p + line.size();
-        SkipSpace(p, end);
-        if (ParseInteger(p, end, step)) return step;
-        break;
-    }
+    const long long step = FirstFrameStep();
+    if (step >= 0) return step;
     FailSeries({"The first time step of " + inname + " has no step number after 'ITEM: TIMESTEP':",
                 "its place in the series cannot be told."});
 }

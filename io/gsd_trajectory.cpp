@@ -43,18 +43,19 @@ std::string FrameName(GsdFile& file, uint64_t f) {
     uint64_t step = 0;
     const GsdIndexEntry* chunk = FindChunk(file, f, "configuration/step");
     if (!chunk) chunk = FindChunk(file, 0, "configuration/step");
-    std::string name = "frame " + std::to_string(f);
-    return StepOfChunk(file, chunk, step) ? name + " (step " + std::to_string(step) + ")" : name;
+    const bool known = StepOfChunk(file, chunk, step) && step <= static_cast<uint64_t>(LLONG_MAX);
+    return FrameAndStep(static_cast<long long>(f), known ? static_cast<long long>(step) : -1);
 }
 
 // The frame the file ends inside, named with its step when that chunk was written before the cut.
 std::string CutFrameName(GsdFile& file) {
     uint64_t step = 0;
     const int id = FindNameId(file, "configuration/step");
+    const long long cut = static_cast<long long>(file.frameCount);
     for (const GsdIndexEntry& chunk : file.cutEntries)
-        if (chunk.id == id && StepOfChunk(file, &chunk, step))
-            return "Frame " + std::to_string(file.frameCount) + " (step " + std::to_string(step) + ")";
-    return "Frame " + std::to_string(file.frameCount);
+        if (chunk.id == id && StepOfChunk(file, &chunk, step) && step <= static_cast<uint64_t>(LLONG_MAX))
+            return FrameAndStep(cut, static_cast<long long>(step), true);
+    return FrameAndStep(cut, -1, true);
 }
 
 // A cut file: its whole frames are shown, and one line says where it ends.
@@ -334,14 +335,9 @@ void ReopenGsdFile() {
 
 uint64_t GsdFirstStep() {
     const GsdIndexEntry* chunk = FindChunk(openGsd, 0, "configuration/step");
-    if (!chunk) return 0;  // the schema's default
-    std::string error;
-    std::vector<unsigned char> bytes;
-    if (chunk->N != 1 || chunk->M != 1 || chunk->type != GSD_UINT64)
-        FailGsd(openGsd.path + ": frame 0: configuration/step is not one uint64 value");
-    if (!ReadChunk(openGsd, *chunk, bytes, error)) FailGsd(error);
-    uint64_t step = 0;
-    std::memcpy(&step, bytes.data(), sizeof step);
+    uint64_t step = 0;  // the schema's default
+    if (chunk && !StepOfChunk(openGsd, chunk, step))
+        FailGsd(openGsd.path + ": frame 0: configuration/step cannot be read as one uint64 value");
     return step;
 }
 

@@ -37,8 +37,8 @@ void FitFrameTable(int count) {
     geom.resize(static_cast<std::size_t>(count) * GEOM_STRIDE, 0.0);
 }
 
-std::string FrameAndStep(long long index, long long step) {
-    std::string name = "frame " + std::to_string(index);
+std::string FrameAndStep(long long index, long long step, bool capital) {
+    std::string name = (capital ? "Frame " : "frame ") + std::to_string(index);
     return step >= 0 ? name + " (step " + std::to_string(step) + ")" : name;
 }
 
@@ -64,9 +64,7 @@ void ReportBondsOutsideFrame() {
 void JoinBondsToFrame() {
     FindBondRows();
     if (bondsByLabel && !bondsByLabelShown) {
-        std::string name = FrameAndStep(frame, frameStep);
-        name[0] = 'F';
-        std::cout << name << " does not label its atoms 1 to " << atoms
+        std::cout << FrameAndStep(frame, frameStep, true) << " does not label its atoms 1 to " << atoms
                   << " in order: bonds join the atoms whose labels (ids) the bond file names." << std::endl;
         bondsByLabelShown = true;
     }

@@ -8,4 +8,5 @@ void RequireOpenTrajectory();   // a frame read on a closed file is reported and
 void FitFrameTable(int count);   // atoms = count; geom holds count rows (within the largest frame's capacity)
 void ReportBondsOutsideFrame();  // one line, the first time a bond names an atom the frame lacks
 void JoinBondsToFrame();         // each bond's rows in the frame held (by label where labels are not rows), told once
-std::string FrameAndStep(long long index, long long step);  // "frame 3 (step 600)", or "frame 3" without a step
+std::string FrameAndStep(long long index, long long step, bool capital = false);  // "frame 3 (step 600)", or "frame 3"
+                                                                          // without a step; "Frame ..." to open a line
