@@ -4,8 +4,8 @@
 #      then the Debian package: built, and installed and run when root with CI=true;
 #   2. build-asan/   AddressSanitizer + UndefinedBehaviorSanitizer build, unit and window tests (abuse included);
 #   3. build-fuzz/   a short libFuzzer run of each file reader, two at a time: OVALIX_FUZZ_SECONDS (default 60)
-#                    for the dump, header, gzip and GSD readers, half of it for the configuration, PDB, bond
-#                    and atom-line readers.
+#                    for the dump and GSD readers, three quarters of it for the header and gzip readers, a third
+#                    for the configuration, PDB, bond and atom-line readers.
 # Exits non-zero when anything fails. The window tests start their own Xvfb; no display is needed.
 #
 # Window tests spend much of their time waiting on the viewer and the X server, so the sanitized build and the
@@ -73,12 +73,14 @@ else
     failures+=("sanitized build")
 fi
 
-# The readers that took in new formats or found faults lately get the full time, the settled ones half of it.
+# The readers changed or found at fault lately (dump, GSD) get the full time, the dump header and gzip readers
+# three quarters of it, the settled ones a third.
 step "Fuzzing the file readers"
 if finish fuzz_build; then
     seconds="${OVALIX_FUZZ_SECONDS:-60}"
-    bash tests/fuzz/run_fuzz.sh "$seconds" dump dump_header gzip gsd </dev/null || failures+=("fuzzing")
-    bash tests/fuzz/run_fuzz.sh "$((seconds / 2))" config pdb bonds atom_line </dev/null || failures+=("fuzzing")
+    bash tests/fuzz/run_fuzz.sh "$seconds" dump gsd </dev/null || failures+=("fuzzing")
+    bash tests/fuzz/run_fuzz.sh "$((seconds * 3 / 4))" dump_header gzip </dev/null || failures+=("fuzzing")
+    bash tests/fuzz/run_fuzz.sh "$((seconds / 3))" config pdb bonds atom_line </dev/null || failures+=("fuzzing")
 else
     failures+=("fuzz build")
 fi
