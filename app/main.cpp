@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/scene.h"
+#include "app/exit_sequence.h"
 #include "app/startup.h"
 #include "headless/render_mode.h"
 #include "ui/animation.h"
@@ -44,6 +45,7 @@ bool AnswerInformationOption(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == "--render") return RunRenderMode(argc, argv);  // no window, no display
     if (AnswerInformationOption(argc, argv)) return 0;
+    ChooseWindowEndings();
     glutInit(&argc, argv);
     bitfont = GLUT_BITMAP_8_BY_13;
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/quantity_colour.h"
+#include "core/exit_sequence.h"
 #include "core/scene.h"
 #include "core/visibility.h"
 #include "export/image_file.h"
@@ -242,10 +243,18 @@ void RenderFrames(const RenderOptions& options) {
     if (movie && !CloseMovie(error)) Fail(error);
 }
 
+// A batch job never waits and must see the failure.
+void StopRendering(const std::string&) {
+    std::cerr << "ovalix --render: stopped by the error above." << std::endl;
+    std::exit(1);
+}
+
 }  // namespace
 
 int RunRenderMode(int argc, char** argv) {
     headless = true;
+    fatalEnding = StopRendering;
+    quietEnding = [] { std::exit(1); };
     RenderOptions options;
     std::string error;
     if (!ParseRenderOptions(argc - 2, argv + 2, options, error)) Fail(error + "\n" + RenderUsage(), RENDER_USAGE_ERROR);
