@@ -31,7 +31,7 @@
 #include "core/scene.h"
 #include "bench/child_process.h"
 #include "bench/generated_dump.h"
-#include "io/dump_reader.h"
+#include "io/dump/dump_reader.h"
 
 extern char** environ;
 

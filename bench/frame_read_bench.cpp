@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "core/scene.h"
-#include "io/dump_reader.h"
+#include "io/dump/dump_reader.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "io/gsd_hoomd.h"
+#include "io/gsd/gsd_hoomd.h"
 
 namespace {
 

@@ -21,8 +21,8 @@ if ! "$python" -c 'import gsd.hoomd' </dev/null 2>/dev/null; then
     echo "gsd_bench: the python gsd package is missing (Debian: python3-gsd)" >&2
     exit 77
 fi
-${CXX:-g++} -std=c++17 -O2 -Wall -Wextra -I"$root" "$root/bench/gsd_bench.cpp" "$root/io/gsd_file.cpp" \
-    "$root/io/gsd_hoomd.cpp" -o "$work/gsd_bench"
+${CXX:-g++} -std=c++17 -O2 -Wall -Wextra -I"$root" "$root/bench/gsd_bench.cpp" "$root/io/gsd/gsd_file.cpp" \
+    "$root/io/gsd/gsd_hoomd.cpp" -o "$work/gsd_bench"
 
 for n in 100000 1000000; do
     file="$work/particles_$n.gsd"

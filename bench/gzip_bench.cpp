@@ -27,7 +27,7 @@
 
 #include "core/scene.h"
 #include "bench/generated_dump.h"
-#include "io/dump_reader.h"
+#include "io/dump/dump_reader.h"
 #include "io/gzip_source.h"
 
 extern char** environ;

@@ -12,10 +12,10 @@
 
 #include "core/exit_sequence.h"
 #include "core/scene.h"
-#include "io/dump_columns.h"
-#include "io/dump_reader.h"
+#include "io/dump/dump_columns.h"
+#include "io/dump/dump_reader.h"
 #include "io/file_open.h"
-#include "io/gsd_trajectory.h"
+#include "io/gsd/gsd_trajectory.h"
 #include "io/line_reader.h"
 
 namespace {

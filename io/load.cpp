@@ -6,10 +6,10 @@
 #include "core/quantity_colour.h"
 #include "core/scene.h"
 #include "core/visibility.h"
-#include "io/bond_reader.h"
-#include "io/config_reader.h"
+#include "io/config/bond_reader.h"
+#include "io/config/config_reader.h"
 #include "io/trajectory.h"
-#include "io/trajectory_config.h"
+#include "io/config/trajectory_config.h"
 #include "io/whole_run.h"
 
 namespace {

@@ -6,11 +6,11 @@
 #include "core/exit_sequence.h"
 #include "core/scene.h"
 #include "core/unwrap.h"
-#include "io/dump_reader.h"
+#include "io/dump/dump_reader.h"
 #include "io/file_series.h"
-#include "io/gsd_trajectory.h"
+#include "io/gsd/gsd_trajectory.h"
 #include "io/line_reader.h"
-#include "io/pdb_reader.h"
+#include "io/pdb/pdb_reader.h"
 #include "io/trajectory_summary.h"
 
 // Whether unwrapping applies to this trajectory, said in one line when it was asked for.

@@ -20,17 +20,17 @@
 #include <zlib.h>
 
 #include "core/scene.h"
-#include "io/atom_fields.h"
-#include "io/bond_reader.h"
-#include "io/config_reader.h"
-#include "io/dump_columns.h"
-#include "io/dump_reader.h"
+#include "io/dump/atom_fields.h"
+#include "io/config/bond_reader.h"
+#include "io/config/config_reader.h"
+#include "io/dump/dump_columns.h"
+#include "io/dump/dump_reader.h"
 #include "io/gzip_source.h"
 #include "io/load.h"
 #include "io/trajectory.h"
 #include "io/line_reader.h"
 #include "io/numbers.h"
-#include "io/pdb_reader.h"
+#include "io/pdb/pdb_reader.h"
 
 namespace {
 

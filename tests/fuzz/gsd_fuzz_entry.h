@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "io/gsd_hoomd.h"
+#include "io/gsd/gsd_hoomd.h"
 
 constexpr uint64_t GSD_FUZZ_FRAMES = 8;  // frames read per input besides the first, middle and last
 

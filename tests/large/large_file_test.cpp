@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/scene.h"
-#include "io/dump_reader.h"
+#include "io/dump/dump_reader.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Ellipsoid maths: tensor layout, eigen-decomposition, handedness and matrix-to-quaternion conversion.
-#include "io/anisou.h"
+#include "io/pdb/anisou.h"
 
 #include <algorithm>
 #include <cmath>

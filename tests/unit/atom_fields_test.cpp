@@ -1,6 +1,6 @@
 // Atom lines are read field by field exactly as from_chars reads each field, whatever the line holds,
 // and nothing past the line's end changes the result.
-#include "io/atom_fields.h"
+#include "io/dump/atom_fields.h"
 
 #include <gtest/gtest.h>
 

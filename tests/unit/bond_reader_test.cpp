@@ -1,12 +1,12 @@
 // Bond file reader: header and skipped line, bond lines, origins, the two bond errors and the missing file.
-#include "io/bond_reader.h"
+#include "io/config/bond_reader.h"
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "core/scene.h"
-#include "io/pdb_reader.h"
+#include "io/pdb/pdb_reader.h"
 #include "tests/support/test_support.h"
 #include "tests/unit/test_data.h"
 

@@ -1,5 +1,5 @@
 // The configuration reader: keywords, value rules, defaults, required check, errors and the retry prompt.
-#include "io/config_reader.h"
+#include "io/config/config_reader.h"
 
 #include <string>
 #include <vector>

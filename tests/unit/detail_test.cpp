@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/scene.h"
-#include "io/config_reader.h"
+#include "io/config/config_reader.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -1,13 +1,13 @@
 // Dump columns by name: the mapping of atoms headers, frames read through it, scaled boxes, changed headers.
-#include "io/dump_columns.h"
+#include "io/dump/dump_columns.h"
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "core/scene.h"
-#include "io/dump_reader.h"
-#include "io/file_shapes.h"
+#include "io/dump/dump_reader.h"
+#include "io/dump/file_shapes.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "core/scene.h"
-#include "io/dump_reader.h"
-#include "io/file_shapes.h"
+#include "io/dump/dump_reader.h"
+#include "io/dump/file_shapes.h"
 #include "tests/support/test_support.h"
 #include "tests/unit/test_data.h"
 

@@ -1,5 +1,5 @@
 // The dump trajectory reader: frame index, summary, frame reads, type checks and the damaged-file cases.
-#include "io/dump_reader.h"
+#include "io/dump/dump_reader.h"
 
 #include <cstdint>
 #include <cstdio>   // Required for: std::remove

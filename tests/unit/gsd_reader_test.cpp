@@ -19,8 +19,8 @@
 #include <utility>
 #include <vector>
 
-#include "io/gsd_file.h"
-#include "io/gsd_hoomd.h"
+#include "io/gsd/gsd_file.h"
+#include "io/gsd/gsd_hoomd.h"
 #include "tests/fuzz/gsd_fuzz_entry.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/scene.h"
-#include "io/config_reader.h"
+#include "io/config/config_reader.h"
 #include "io/load.h"
 #include "io/trajectory.h"
 #include "tests/support/test_support.h"

@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "core/scene.h"
-#include "io/config_reader.h"
-#include "io/dump_reader.h"
+#include "io/config/config_reader.h"
+#include "io/dump/dump_reader.h"
 #include "io/gzip_source.h"
 #include "io/line_reader.h"
-#include "io/pdb_reader.h"
+#include "io/pdb/pdb_reader.h"
 #include "tests/support/test_support.h"
 #include "tests/unit/test_data.h"
 

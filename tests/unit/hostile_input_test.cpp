@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "core/scene.h"
-#include "io/bond_reader.h"
-#include "io/config_reader.h"
-#include "io/dump_reader.h"
+#include "io/config/bond_reader.h"
+#include "io/config/config_reader.h"
+#include "io/dump/dump_reader.h"
 #include "io/line_reader.h"
-#include "io/pdb_reader.h"
+#include "io/pdb/pdb_reader.h"
 #include "tests/support/test_support.h"
 
 // The suites are named after the functions; inside this namespace the names mean the fixture.

@@ -10,7 +10,7 @@
 #include "core/scene.h"
 #include "core/visibility.h"
 #include "headless/render_options.h"
-#include "io/config_reader.h"
+#include "io/config/config_reader.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "core/scene.h"
-#include "io/dump_reader.h"
+#include "io/dump/dump_reader.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "core/scene.h"
 #include "core/view_fit.h"
-#include "io/dump_reader.h"
+#include "io/dump/dump_reader.h"
 #include "tests/support/test_support.h"
 #include "tests/unit/test_data.h"
 

@@ -1,5 +1,5 @@
 // PDB trajectory reader: time-step index, fixed-column records, ellipsoids, colours and every message.
-#include "io/pdb_reader.h"
+#include "io/pdb/pdb_reader.h"
 
 #include <algorithm>
 #include <cmath>

@@ -13,7 +13,7 @@
 #include "core/order.h"
 #include "core/scene.h"
 #include "headless/render_options.h"
-#include "io/config_reader.h"
+#include "io/config/config_reader.h"
 #include "tests/support/test_support.h"
 
 namespace {

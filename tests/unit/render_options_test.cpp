@@ -11,7 +11,7 @@
 #include "headless/supersample.h"
 #include "core/scene.h"
 #include "export/image_file.h"
-#include "io/view_file.h"
+#include "io/config/view_file.h"
 #include "tests/support/test_support.h"
 
 namespace {

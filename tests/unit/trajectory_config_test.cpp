@@ -1,13 +1,13 @@
 // A trajectory named where a configuration is expected: recognised by content, configured and printed.
-#include "io/trajectory_config.h"
+#include "io/config/trajectory_config.h"
 
 #include <string>
 #include <vector>
 
 #include "core/scene.h"
-#include "io/config_reader.h"
-#include "io/dump_reader.h"
-#include "io/file_shapes.h"
+#include "io/config/config_reader.h"
+#include "io/dump/dump_reader.h"
+#include "io/dump/file_shapes.h"
 #include "io/load.h"
 #include "tests/support/test_support.h"
 

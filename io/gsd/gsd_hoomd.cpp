@@ -1,7 +1,7 @@
 // HOOMD schema reader: a frame's chunks are found in the frame itself, else in frame 0 when the row counts
 // agree, else they take the schema default. Each chunk's shape and type is checked before its values are
 // used, and indices into other tables (type ids, bond members) are checked against those tables.
-#include "io/gsd_hoomd.h"
+#include "io/gsd/gsd_hoomd.h"
 
 #include <cmath>    // Required for: std::isfinite()
 #include <cstring>  // Required for: memcpy(), memchr()

@@ -1,5 +1,5 @@
 // View files: a versioned text of named lines, numbers written so that they read back exactly.
-#include "io/view_file.h"
+#include "io/config/view_file.h"
 
 #include <algorithm>
 #include <charconv>

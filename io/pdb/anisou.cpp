@@ -1,5 +1,5 @@
 // Ellipsoid half radii and orientation from an ANISOU tensor.
-#include "io/anisou.h"
+#include "io/pdb/anisou.h"
 
 void AnisouTensor(const double* u, double* tensor) {
     const double u11 = u[0] * ANISOU_SCALE, u22 = u[1] * ANISOU_SCALE, u33 = u[2] * ANISOU_SCALE;

@@ -1,6 +1,6 @@
 // Column names of dump atom lines: LAMMPS writes whatever `dump custom` was given, so the names decide
 // which column is which. A header without names this reader knows keeps the fixed layout of columns 1 to 9.
-#include "io/dump_columns.h"
+#include "io/dump/dump_columns.h"
 
 #include <algorithm>
 #include <cmath>  // Required for: std::isfinite

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "io/gsd_file.h"
+#include "io/gsd/gsd_file.h"
 
 // A per-particle value that can colour or label particles: N rows of `columns` values, row after row.
 struct GsdQuantity {

@@ -1,5 +1,5 @@
 // The bond file: a "Bonds" header, one skipped line, then bond lines "number type atomA atomB [originA originB]".
-#include "io/bond_reader.h"
+#include "io/config/bond_reader.h"
 
 #include <algorithm>  // Required for: std::max
 #include <charconv>  // Required for: std::from_chars

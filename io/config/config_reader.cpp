@@ -1,5 +1,5 @@
 // The configuration file: keyword lines read into the scene state, checked, and reported on the console.
-#include "io/config_reader.h"
+#include "io/config/config_reader.h"
 
 #include <cmath>
 #include <cstdint>
@@ -14,9 +14,9 @@
 #include "io/file_open.h"
 #include "io/file_series.h"
 #include "io/numbers.h"
-#include "io/file_shapes.h"
-#include "io/gsd_trajectory.h"
-#include "io/trajectory_config.h"
+#include "io/dump/file_shapes.h"
+#include "io/gsd/gsd_trajectory.h"
+#include "io/config/trajectory_config.h"
 
 namespace {
 

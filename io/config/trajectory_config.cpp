@@ -1,6 +1,6 @@
 // A configuration made for a trajectory: every species gets a colour of a palette, half radii from the
 // file's shapes where it has them, and the user is shown the lines to save and edit.
-#include "io/trajectory_config.h"
+#include "io/config/trajectory_config.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -11,11 +11,11 @@
 #include "core/scene.h"
 #include "io/file_open.h"
 #include "io/file_series.h"
-#include "io/dump_columns.h"
+#include "io/dump/dump_columns.h"
 #include "io/line_reader.h"
 #include "io/numbers.h"
-#include "io/file_shapes.h"
-#include "io/gsd_trajectory.h"
+#include "io/dump/file_shapes.h"
+#include "io/gsd/gsd_trajectory.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // PDB trajectories: one scan indexes the CRYST1-delimited time steps, then any step is read on demand.
-#include "io/pdb_reader.h"
+#include "io/pdb/pdb_reader.h"
 
 #include <cmath>
 #include <cstddef>
@@ -11,7 +11,7 @@
 #include "core/exit_sequence.h"
 #include "core/scene.h"
 #include "io/file_open.h"
-#include "io/anisou.h"
+#include "io/pdb/anisou.h"
 #include "io/frame_box.h"
 #include "io/line_reader.h"
 #include "io/trajectory_summary.h"

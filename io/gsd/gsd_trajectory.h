@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "io/gsd_hoomd.h"
+#include "io/gsd/gsd_hoomd.h"
 
 bool IsGsdName(const std::string& name);      // the file starts with the GSD magic number
 bool GsdHasTypeShapes(const std::string& name);  // frame 0 gives particles/type_shapes

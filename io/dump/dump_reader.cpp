@@ -1,5 +1,5 @@
 // Dump trajectories: one scan indexes every frame's offset, then any frame is read on demand.
-#include "io/dump_reader.h"
+#include "io/dump/dump_reader.h"
 
 #include <algorithm>  // Required for: std::max
 #include <cstdint>
@@ -12,13 +12,13 @@
 #include "core/exit_sequence.h"
 #include "core/scene.h"
 #include "io/file_open.h"
-#include "io/atom_fields.h"
-#include "io/dump_columns.h"
+#include "io/dump/atom_fields.h"
+#include "io/dump/dump_columns.h"
 #include "io/frame_box.h"
 #include "io/line_reader.h"
 #include "io/numbers.h"
-#include "io/file_shapes.h"
-#include "io/trajectory_config.h"   // Required for: MAX_MADE_SPECIES, AddLateSpecies()
+#include "io/dump/file_shapes.h"
+#include "io/config/trajectory_config.h"   // Required for: MAX_MADE_SPECIES, AddLateSpecies()
 #include "io/trajectory_summary.h"  // Required for: FitFrameTable()
 
 namespace {

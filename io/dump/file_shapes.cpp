@@ -1,12 +1,12 @@
 // Shapes from the file: LAMMPS writes each atom's shape, so a configuration need not repeat it.
-#include "io/file_shapes.h"
+#include "io/dump/file_shapes.h"
 
 #include <iostream>
 #include <sstream>
 #include <string_view>
 
 #include "core/scene.h"
-#include "io/dump_columns.h"
+#include "io/dump/dump_columns.h"
 #include "io/line_reader.h"
 #include "io/numbers.h"
 

@@ -1,7 +1,7 @@
 // Atom lines of dump files, the bulk of every frame read. The usual field, a short plain decimal, is
 // measured 16 characters at a time and converted a word at a time, without a branch per character;
 // every other field goes through the general reader. Both give exactly what from_chars gives.
-#include "io/atom_fields.h"
+#include "io/dump/atom_fields.h"
 
 #include <cstdint>
 #include <cstring>  // Required for: memcpy

@@ -1,6 +1,6 @@
 // GSD trajectories in the viewer. Opening reads only the index and one small particles/N chunk per frame;
 // a frame is then found through the index, never by scanning the file.
-#include "io/gsd_trajectory.h"
+#include "io/gsd/gsd_trajectory.h"
 
 #include <algorithm>
 #include <climits>  // Required for: LLONG_MAX
@@ -11,8 +11,8 @@
 
 #include "core/exit_sequence.h"
 #include "core/scene.h"
-#include "io/file_shapes.h"
-#include "io/gsd_file.h"
+#include "io/dump/file_shapes.h"
+#include "io/gsd/gsd_file.h"
 #include "io/trajectory_summary.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // GSD file layer: the 256-byte header, the index of 32-byte entries and the chunk name list are read at
 // open; chunk data is read with pread when asked for. Fields on disk are little-endian and are decoded byte
 // by byte, so the layout never depends on the compiler's struct packing.
-#include "io/gsd_file.h"
+#include "io/gsd/gsd_file.h"
 
 #include <fcntl.h>     // Required for: open()
 #include <sys/stat.h>  // Required for: fstat()
