@@ -4,10 +4,12 @@
 BUILD_PACKAGES="cmake make g++ freeglut3-dev libglu1-mesa-dev libdevil-dev libgsl-dev libgtest-dev zlib1g-dev"
 # Offscreen rendering (ovalix --render) and the Debian package (cpack -G DEB runs dpkg-shlibdeps).
 BUILD_PACKAGES="$BUILD_PACKAGES libegl-dev libegl1-mesa-dev libegl-mesa0 dpkg-dev"
+# The Python module: pybind11 against the system Python and its numpy; its tests run under pytest.
+BUILD_PACKAGES="$BUILD_PACKAGES pybind11-dev python3-dev python3-numpy"
 # Window tests: a virtual X server with Mesa's software renderer, xdotool for keys, PIL for pixels.
 TEST_PACKAGES="xvfb libgl1-mesa-dri xdotool python3 python3-pil"
 # Render-mode tests: chunks side by side with GNU parallel, the movie through ffmpeg (ffprobe checks it).
-TEST_PACKAGES="$TEST_PACKAGES parallel ffmpeg"
+TEST_PACKAGES="$TEST_PACKAGES parallel ffmpeg python3-pytest"
 # Fuzzing the file readers: clang with its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES="clang libclang-rt-dev"
 
