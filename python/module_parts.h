@@ -1,7 +1,22 @@
-// The parts of the module, each registering its functions and types.
+// The parts of the module, each registering its functions and types, and what they share.
 #pragma once
 
+#include <functional>
+#include <memory>
+#include <string>
+
 #include <pybind11/pybind11.h>
+
+// An open trajectory as Python holds it: the file it was opened from. The program reads one run at a time;
+// CallWithTrajectory makes this one the program's before its work runs.
+struct TrajectoryHandle {
+    std::string path;
+    long long loadNumber = 0;  // which load of the program holds it; changes when another run was made current
+};
+
+// Runs work through CallProgram (one call at a time, GIL released, console caught, fatal errors raised as
+// ovalix.Error) with t's run the program's current one, frame and scene included.
+void CallWithTrajectory(TrajectoryHandle& t, const std::function<void()>& work);
 
 void RegisterReading(pybind11::module_& m);    // open, Trajectory, Frame (reading.cpp)
 void RegisterRendering(pybind11::module_& m);  // render, Image, order (rendering.cpp)
