@@ -25,7 +25,7 @@ if ! command -v clang++ >/dev/null 2>&1; then
     exit 1
 fi
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DOVALIX_FUZZ=ON -DOVALIX_TESTS=OFF -DOVALIX_BENCH=OFF || exit 1
+      -DOVALIX_FUZZ=ON -DOVALIX_TESTS=OFF -DOVALIX_BENCH=OFF -DOVALIX_PYTHON=OFF || exit 1
 cmake --build "$build" -j "$jobs" --target "${targets[@]/#/fuzz_}" || exit 1
 $build_only && exit 0
 
