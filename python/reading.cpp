@@ -4,14 +4,15 @@
 #include <unistd.h>  // Required for: access()
 
 #include <cstdint>
+#include <memory>
 #include <iostream>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
+#include "array_columns.h"
 #include "console_capture.h"
 #include "core/exit_sequence.h"
 #include "core/order.h"
@@ -67,13 +68,13 @@ void CopySpecies(TrajectoryHandle& t) {
 struct FrameTables {
     int index = 0;
     long long step = -1;
-    std::vector<double> positions;     // 3 per atom
-    std::vector<double> orientations;  // 4 per atom, scalar part first
-    std::vector<double> halfRadii;     // 3 per atom, its species' half radii
-    std::vector<int32_t> species;      // species number of each atom, from 1
-    std::vector<int64_t> labels;
+    Column<double> positions;          // 3 per atom
+    Column<double> orientations;       // 4 per atom, scalar part first
+    Column<int32_t> species;           // species number of each atom, from 1
+    Column<int64_t> labels;
+    std::vector<double> speciesShape;  // the half radii of every species when the frame was read
     std::vector<std::string> quantityNames;
-    std::vector<std::vector<double>> quantityColumns;  // one column of atoms per name
+    std::vector<Column<double>> quantityColumns;  // one column of atoms per name
     SimulationBox box{};
 };
 
@@ -82,45 +83,38 @@ void CopyFrame(FrameTables& out) {
     out.index = frame;
     out.step = frameStep;
     out.box = frameBox;
-    out.positions.resize(3 * n);
-    out.orientations.resize(4 * n);
-    out.halfRadii.resize(3 * n);
-    out.species.resize(n);
-    out.labels.resize(n);
-    const long long rows = static_cast<long long>(shape.size() / SPECIES_STRIDE);
+    out.positions = Column<double>(3 * n);
+    out.orientations = Column<double>(4 * n);
+    out.species = Column<int32_t>(n);
+    out.labels = Column<int64_t>(n);
+    if (n > 0) entry(geom, static_cast<long long>(n * GEOM_STRIDE - 1), "geom");  // every row below is there
     for (std::size_t i = 0; i < n; ++i) {
-        const double* row = &entry(geom, static_cast<long long>(i * GEOM_STRIDE + GEOM_STRIDE - 1), "geom") - (GEOM_STRIDE - 1);
-        for (int k = 0; k < 3; ++k) out.positions[3 * i + k] = row[GEOM_X + k];
-        for (int k = 0; k < 4; ++k) out.orientations[4 * i + k] = row[GEOM_QW + k];
-        const long long type = static_cast<long long>(row[GEOM_TYPE]);
-        out.species[i] = static_cast<int32_t>(type);
-        out.labels[i] = static_cast<int64_t>(row[GEOM_LABEL]);
-        for (int k = 0; k < 3; ++k)  // the readers keep every type within the species
-            out.halfRadii[3 * i + k] = type >= 1 && type <= rows ? shape[SPECIES_STRIDE * (type - 1) + k] : 0.0;
+        const double* row = geom.data() + i * GEOM_STRIDE;
+        for (int k = 0; k < 3; ++k) out.positions.values[3 * i + k] = row[GEOM_X + k];
+        for (int k = 0; k < 4; ++k) out.orientations.values[4 * i + k] = row[GEOM_QW + k];
+        out.species.values[i] = static_cast<int32_t>(row[GEOM_TYPE]);
+        out.labels.values[i] = static_cast<int64_t>(row[GEOM_LABEL]);
     }
+    out.speciesShape = shape;
     out.quantityNames = quantityNames;
     const std::size_t stride = quantityNames.size();
-    out.quantityColumns.assign(stride, std::vector<double>(n));
-    for (std::size_t i = 0; i < n; ++i)
-        for (std::size_t q = 0; q < stride; ++q)
-            out.quantityColumns[q][i] = entry(quantities, static_cast<long long>(i * stride + q), "quantities");
+    if (n > 0 && stride > 0) entry(quantities, static_cast<long long>(n * stride - 1), "quantities");
+    out.quantityColumns.clear();
+    for (std::size_t q = 0; q < stride; ++q) {
+        out.quantityColumns.push_back(Column<double>(n));
+        for (std::size_t i = 0; i < n; ++i) out.quantityColumns[q].values[i] = quantities[i * stride + q];
+    }
 }
 
 // ---- Python objects -----------------------------------------------------------------------------------
 
-// Takes values over as a read-only numpy array of the given shape: the array owns them, nothing is copied.
-template <typename T>
-py::array OwningArray(std::vector<T>&& values, std::vector<py::ssize_t> extents) {
-    auto* owned = new std::vector<T>(std::move(values));
-    py::capsule owner(owned, [](void* p) { delete static_cast<std::vector<T>*>(p); });
-    py::array_t<T> array(extents, owned->data(), owner);
-    array.attr("setflags")(py::arg("write") = false);
-    return std::move(array);
+py::array RowsOf(Column<double>&& values, py::ssize_t columns) {
+    const py::ssize_t rows = static_cast<py::ssize_t>(values.size) / columns;
+    return OwningArray(std::move(values), {rows, columns});
 }
 
-py::array RowsOf(std::vector<double>&& values, py::ssize_t columns) {
-    const py::ssize_t rows = static_cast<py::ssize_t>(values.size()) / columns;
-    return OwningArray(std::move(values), {rows, columns});
+py::array RowsOf(const std::vector<double>& values, py::ssize_t columns) {
+    return ArrayCopy(values, {static_cast<py::ssize_t>(values.size()) / columns, columns});
 }
 
 // A frame's box: its edge vectors as rows and the corner they start from.
@@ -138,7 +132,9 @@ struct SpeciesObject {
 struct FrameObject {
     int index = 0;
     py::object timestep;  // int, or None
-    py::array positions, orientations, halfRadii, species, labels;
+    py::array positions, orientations, species, labels;
+    std::vector<double> speciesShape;  // half radii of every species as the frame was read
+    py::object halfRadii;   // (N, 3), made from speciesShape when first asked for
     py::object box;         // BoxObject, or None
     py::object quantities;  // read-only mapping name -> (N,) array
     py::object trajectory;  // the Trajectory it was read from
@@ -146,19 +142,19 @@ struct FrameObject {
 
 py::object MakeBox(const SimulationBox& box) {
     if (!box.exists) return py::none();
-    std::vector<double> vectors(&box.edges[0][0], &box.edges[0][0] + 9);
-    std::vector<double> origin(box.origin, box.origin + 3);
-    return py::cast(BoxObject{OwningArray(std::move(vectors), {3, 3}), OwningArray(std::move(origin), {3})});
+    const std::vector<double> vectors(&box.edges[0][0], &box.edges[0][0] + 9);
+    const std::vector<double> origin(box.origin, box.origin + 3);
+    return py::cast(BoxObject{ArrayCopy(vectors, {3, 3}), ArrayCopy(origin, {3})});
 }
 
 py::object MakeFrame(FrameTables&& tables, py::object trajectory) {
     FrameObject f;
-    const py::ssize_t n = static_cast<py::ssize_t>(tables.species.size());
+    const py::ssize_t n = static_cast<py::ssize_t>(tables.species.size);
     f.index = tables.index;
     f.timestep = tables.step >= 0 ? py::object(py::int_(tables.step)) : py::object(py::none());
     f.positions = RowsOf(std::move(tables.positions), 3);
     f.orientations = RowsOf(std::move(tables.orientations), 4);
-    f.halfRadii = RowsOf(std::move(tables.halfRadii), 3);
+    f.speciesShape = std::move(tables.speciesShape);
     f.species = OwningArray(std::move(tables.species), {n});
     f.labels = OwningArray(std::move(tables.labels), {n});
     f.box = MakeBox(tables.box);
@@ -173,8 +169,8 @@ py::object MakeFrame(FrameTables&& tables, py::object trajectory) {
 py::object MakeSpecies(TrajectoryHandle& t) {
     SpeciesObject s;
     s.names = py::tuple(py::cast(t.speciesNames));
-    s.halfRadii = RowsOf(std::vector<double>(t.speciesHalfRadii), 3);
-    s.colours = RowsOf(std::vector<double>(t.speciesColours), 3);
+    s.halfRadii = RowsOf(t.speciesHalfRadii, 3);
+    s.colours = RowsOf(t.speciesColours, 3);
     return py::cast(std::move(s));
 }
 
@@ -199,7 +195,8 @@ void CheckReadable(const std::string& name) {
 }
 
 TrajectoryHandle OpenTrajectory(const py::object& path) {
-    TrajectoryHandle t{PathName(path)};
+    TrajectoryHandle t;
+    t.path = PathName(path);
     if (t.path.empty()) throw py::value_error("ovalix.open: the path is empty");
     CallProgram([&] {
         CheckReadable(t.path);
@@ -245,8 +242,23 @@ py::object FrameOrderOf(const FrameObject& f) {
         order = FrameOrder();
     });
     if (!order.exists) return py::none();
-    std::vector<double> director(order.director, order.director + 3);
-    return py::make_tuple(order.S, OwningArray(std::move(director), {3}));
+    const std::vector<double> director(order.director, order.director + 3);
+    return py::make_tuple(order.S, ArrayCopy(director, {3}));
+}
+
+// Each particle's half radii, made on first use from its species (the frame's arrays are made once each).
+py::object FrameHalfRadii(FrameObject& f) {
+    if (f.halfRadii) return f.halfRadii;
+    const py::ssize_t n = f.species.shape(0);
+    const long long rows = static_cast<long long>(f.speciesShape.size() / SPECIES_STRIDE);
+    const int32_t* species = static_cast<const int32_t*>(f.species.data());
+    Column<double> radii = Column<double>(3 * static_cast<std::size_t>(n));
+    for (py::ssize_t i = 0; i < n; ++i)
+        for (int k = 0; k < 3; ++k)  // the readers keep every type within the species
+            radii.values[3 * i + k] =
+                species[i] >= 1 && species[i] <= rows ? f.speciesShape[SPECIES_STRIDE * (species[i] - 1) + k] : 0.0;
+    f.halfRadii = RowsOf(std::move(radii), 3);
+    return f.halfRadii;
 }
 
 std::string FileName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
@@ -306,7 +318,7 @@ void RegisterReading(py::module_& m) {
         .def_readonly("timestep", &FrameObject::timestep, "The MD step the file gives for the frame, or None.")
         .def_readonly("positions", &FrameObject::positions, "Positions, shape (N, 3).")
         .def_readonly("orientations", &FrameObject::orientations, "Orientation quaternions w, x, y, z, shape (N, 4).")
-        .def_readonly("half_radii", &FrameObject::halfRadii, "Each particle's half radii from its species, (N, 3).")
+        .def_property_readonly("half_radii", &FrameHalfRadii, "Each particle's half radii from its species, (N, 3).")
         .def_readonly("species", &FrameObject::species, "Species number of each particle, from 1, shape (N,).")
         .def_readonly("labels", &FrameObject::labels, "Label (atom number) of each particle, shape (N,).")
         .def_readonly("box", &FrameObject::box, "The frame's ovalix.Box, or None when the file gives none.")
