@@ -8,12 +8,14 @@
 
 #include <pybind11/pybind11.h>
 
-// An open trajectory as Python holds it: the file it was opened from. The program reads one run at a time;
-// CallWithTrajectory makes this one the program's before its work runs.
+struct RunState;  // a run of the program held aside (io/run_state.h)
+
+// An open trajectory as Python holds it: its run, parked between calls. The program works on one run at a
+// time; CallWithTrajectory makes this one the program's while its work runs.
 struct TrajectoryHandle {
     std::string path;
-    long long loadNumber = 0;  // which load of the program holds it; changes when another run was made current
-    int frames = 0;            // frames found when it was opened
+    std::shared_ptr<RunState> run;          // the open files, frame tables, species and frame held
+    int frames = 0;                         // frames found when it was opened
     std::vector<std::string> speciesNames;  // GSD type names, else "1", "2", ...
     std::vector<double> speciesHalfRadii;   // SPECIES_STRIDE per species, as opened
     std::vector<double> speciesColours;     // SPECIES_STRIDE per species, as opened

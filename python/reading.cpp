@@ -21,25 +21,21 @@
 #include "io/file_series.h"
 #include "io/gsd/gsd_trajectory.h"
 #include "io/load.h"
+#include "io/run_state.h"
 #include "io/trajectory.h"
 
 namespace py = pybind11;
 
 namespace {
 
-long long loadsMade = 0;   // loads of a run into the program; guarded by CallProgram
-long long currentLoad = 0; // the load the program's state holds now
-
 // ---- Reading, with the program held -------------------------------------------------------------------
 
-// Reads the configuration (or trajectory) afresh into the program's state.
-void LoadRun(TrajectoryHandle& t) {
-    if (infile.is_open()) CloseFile();
-    currentLoad = 0;  // a load that fails leaves no run current
-    ResetScene();
-    LoadScene(t.path);
-    t.loadNumber = currentLoad = ++loadsMade;
-}
+// While it lives, the program works on `run`; then the run goes back into its holder, with what was done to it.
+struct RunMadeCurrent {
+    RunState& run;
+    explicit RunMadeCurrent(RunState& parked) : run(parked) { SwapRunState(run); }
+    ~RunMadeCurrent() { SwapRunState(run); }
+};
 
 // Reads frame `index` of the current run into the scene, as the frame keys do.
 void ReadFrameAt(int index) {
@@ -62,6 +58,17 @@ void CopySpecies(TrajectoryHandle& t) {
     t.speciesColours.assign(color.begin(), color.begin() + static_cast<std::ptrdiff_t>(std::min(rows, color.size())));
     t.speciesHalfRadii.resize(rows, 0.0);
     t.speciesColours.resize(rows, 0.0);
+}
+
+// Loads the configuration (or trajectory) into a fresh run of t's own: a failed load is deleted with its files.
+void LoadRun(TrajectoryHandle& t) {
+    t.run.reset(NewRunState(), DeleteRunState);
+    RunMadeCurrent current(*t.run);
+    ResetScene();
+    headless = true;  // messages name no window keys
+    LoadScene(t.path);
+    t.frames = FrameCount();
+    CopySpecies(t);
 }
 
 // One frame's numbers, copied once out of the program's tables; numpy arrays take them over without copying.
@@ -201,8 +208,6 @@ TrajectoryHandle OpenTrajectory(const py::object& path) {
     CallProgram([&] {
         CheckReadable(t.path);
         LoadRun(t);
-        t.frames = FrameCount();
-        CopySpecies(t);
     });
     t.species = MakeSpecies(t);
     return t;
@@ -294,7 +299,7 @@ std::string BoxRepr(const BoxObject& b) {
 
 void CallWithTrajectory(TrajectoryHandle& t, const std::function<void()>& work) {
     CallProgram([&] {
-        if (t.loadNumber != currentLoad) LoadRun(t);
+        RunMadeCurrent current(*t.run);
         work();
     });
 }
