@@ -170,7 +170,7 @@ def test_every_failure_of_a_file_is_an_ovalix_error_and_prints_nothing(dump_run,
         ovalix.open(str(config))
     damaged_gsd = tmp_path / "damaged.gsd"
     damaged_gsd.write_bytes(open(gsd_path, "rb").read()[:8] + bytes(200))
-    with pytest.raises(ovalix.Error):
+    with pytest.raises(ovalix.Error, match="too short for a GSD header"):
         ovalix.open(str(damaged_gsd))
     # A type beyond the configuration's species in frame 1, found when that frame is read.
     damage_atom_line(dump_run.path, 1, 2, "3 9 1.0 2.0 3.0 1 0 0 0 1 1 1 0 0")
@@ -183,7 +183,7 @@ def test_every_failure_of_a_file_is_an_ovalix_error_and_prints_nothing(dump_run,
     np.testing.assert_array_equal(t[2].positions, dump_run.frames[2].positions)
     binary = tmp_path / "binary.dump"
     binary.write_bytes(bytes(range(256)))
-    with pytest.raises(ovalix.Error):
+    with pytest.raises(ovalix.Error, match="holds binary data"):
         ovalix.open(str(binary))
     assert isinstance(ovalix.Error("x"), Exception)
     captured = capfd.readouterr()
@@ -197,7 +197,7 @@ def test_a_gsd_file_cut_while_open(gsd_path, tmp_path):
     first = t[0].positions
     with open(cut, "r+b") as file:
         file.truncate(os.path.getsize(cut) // 2)
-    with pytest.raises(ovalix.Error):
+    with pytest.raises(ovalix.Error, match="cut while open"):
         for f in t:
             pass
     np.testing.assert_array_equal(ovalix.open(gsd_path)[0].positions, first)
