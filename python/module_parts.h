@@ -15,6 +15,9 @@ struct RunState;  // a run of the program held aside (io/run_state.h)
 struct TrajectoryHandle {
     std::string path;
     std::shared_ptr<RunState> run;          // the open files, frame tables, species and frame held
+    long long loadNumber = -1;              // the load its run holds, numbered program-wide; -1: a call left the
+                                            // run changed (set up otherwise, unwrapped) or its load failed, and
+                                            // the next call loads it afresh
     int frames = 0;                         // frames found when it was opened
     std::vector<std::string> speciesNames;  // GSD type names, else "1", "2", ...
     std::vector<double> speciesHalfRadii;   // SPECIES_STRIDE per species, as opened

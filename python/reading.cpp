@@ -30,6 +30,8 @@ namespace {
 
 // ---- Reading, with the program held -------------------------------------------------------------------
 
+long long loadsMade = 0;  // loads of a run, numbering them program-wide; guarded by CallProgram
+
 // While it lives, the program works on `run`; then the run goes back into its holder, with what was done to it.
 struct RunMadeCurrent {
     RunState& run;
@@ -60,13 +62,21 @@ void CopySpecies(TrajectoryHandle& t) {
     t.speciesColours.resize(rows, 0.0);
 }
 
-// Loads the configuration (or trajectory) into a fresh run of t's own: a failed load is deleted with its files.
+// Reads the configuration (or trajectory) afresh into the current run, which is t's.
 void LoadRun(TrajectoryHandle& t) {
-    t.run.reset(NewRunState(), DeleteRunState);
-    RunMadeCurrent current(*t.run);
+    t.loadNumber = -1;  // a load that fails is made again by the next call
+    if (infile.is_open()) CloseFile();
     ResetScene();
     headless = true;  // messages name no window keys
     LoadScene(t.path);
+    t.loadNumber = ++loadsMade;
+}
+
+// A run of t's own, loaded: a failed one is deleted with its files when t is.
+void OpenRun(TrajectoryHandle& t) {
+    t.run.reset(NewRunState(), DeleteRunState);
+    RunMadeCurrent current(*t.run);
+    LoadRun(t);
     t.frames = FrameCount();
     CopySpecies(t);
 }
@@ -207,7 +217,7 @@ TrajectoryHandle OpenTrajectory(const py::object& path) {
     if (t.path.empty()) throw py::value_error("ovalix.open: the path is empty");
     CallProgram([&] {
         CheckReadable(t.path);
-        LoadRun(t);
+        OpenRun(t);
     });
     t.species = MakeSpecies(t);
     return t;
@@ -300,6 +310,7 @@ std::string BoxRepr(const BoxObject& b) {
 void CallWithTrajectory(TrajectoryHandle& t, const std::function<void()>& work) {
     CallProgram([&] {
         RunMadeCurrent current(*t.run);
+        if (t.loadNumber < 0) LoadRun(t);
         work();
     });
 }
