@@ -3,7 +3,9 @@
 
 #include <unistd.h>  // Required for: access()
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <iostream>
 #include <string>
@@ -95,6 +97,15 @@ struct FrameTables {
     SimulationBox box{};
 };
 
+// A table's number as a whole number of T; `none` for one that is not whole or lies beyond T (a label of
+// 1e300 or 2.5 in a dump is read, and must not become an arbitrary integer).
+template <typename T>
+T WholeNumber(double value, T none) {
+    const double low = static_cast<double>(std::numeric_limits<T>::min());
+    const double high = -low;  // 2^31 or 2^63: the first value beyond T, exactly
+    return value >= low && value < high && value == std::trunc(value) ? static_cast<T>(value) : none;
+}
+
 void CopyFrame(FrameTables& out) {
     const std::size_t n = static_cast<std::size_t>(atoms);
     out.index = frame;
@@ -109,8 +120,8 @@ void CopyFrame(FrameTables& out) {
         const double* row = geom.data() + i * GEOM_STRIDE;
         for (int k = 0; k < 3; ++k) out.positions.values[3 * i + k] = row[GEOM_X + k];
         for (int k = 0; k < 4; ++k) out.orientations.values[4 * i + k] = row[GEOM_QW + k];
-        out.species.values[i] = static_cast<int32_t>(row[GEOM_TYPE]);
-        out.labels.values[i] = static_cast<int64_t>(row[GEOM_LABEL]);
+        out.species.values[i] = WholeNumber<int32_t>(row[GEOM_TYPE], 0);
+        out.labels.values[i] = WholeNumber<int64_t>(row[GEOM_LABEL], -1);
     }
     out.speciesShape = shape;
     out.quantityNames = quantityNames;

@@ -69,6 +69,12 @@ def test_dump_frames_hold_the_files_numbers(dump_run):
     assert "Frame 2" in repr(last) and "step 250" in repr(last) and "3 frames" in repr(t)
 
 
+def test_labels_that_are_no_whole_numbers(dump_run):
+    for atom, label in enumerate(("1e300", "-1e300", "2.5")):
+        damage_atom_line(dump_run.path, 0, atom, label + " 1 1 2 3 1 0 0 0 3 1 1 0 0")
+    np.testing.assert_array_equal(ovalix.open(dump_run.path)[0].labels[:4], [-1, -1, -1, dump_run.frames[0].labels[3]])
+
+
 def test_gsd_frames_match_the_gsd_library(gsd_path):
     import gsd.hoomd
     t = ovalix.open(gsd_path)
