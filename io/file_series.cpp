@@ -17,6 +17,7 @@
 #include "io/file_open.h"
 #include "io/gsd/gsd_trajectory.h"
 #include "io/line_reader.h"
+#include "io/reader_state.h"
 
 namespace {
 
@@ -27,9 +28,6 @@ struct SeriesMember {
     std::vector<int64_t> offsets;
     std::vector<int> counts;
 };
-
-std::vector<std::string> listedFiles;  // the trajectories given together on the command line
-int openMember = -1;                   // file of seriesFiles that infile holds; -1 for none
 
 [[noreturn]] void FailSeries(std::initializer_list<std::string> lines) {
     for (const std::string& line : lines) std::cout << line << std::endl;
@@ -136,11 +134,11 @@ void JoinMembers(std::vector<SeriesMember>& members) {
 
 // infile holds file `member` of the series, opened again without a scan.
 void OpenMember(int member) {
-    if (member == openMember) return;
+    if (member == readers->series.openMember) return;
     CloseMember();
     if (gsd) ReopenGsdFile();
     else ReopenQuatFile();
-    openMember = member;
+    readers->series.openMember = member;
 }
 
 // Written names of a series: each '*' replaced by "series".
@@ -178,9 +176,9 @@ std::vector<std::string> MatchPattern(const std::string& pattern) {
     return names;
 }
 
-void ListSeriesFiles(const std::vector<std::string>& names) { listedFiles = names; }
+void ListSeriesFiles(const std::vector<std::string>& names) { readers->series.listedFiles = names; }
 
-bool SeriesNamed() { return !listedFiles.empty() || HasPattern(inname); }
+bool SeriesNamed() { return !readers->series.listedFiles.empty() || HasPattern(inname); }
 
 std::string SeriesLookName(const std::string& name) {
     if (!HasPattern(name)) return name;
@@ -195,12 +193,13 @@ void FailNoMatch(const std::string& pattern) {
 
 void OpenSeries() {
     const std::string pattern = inname;
-    std::vector<std::string> names = listedFiles.empty() ? MatchPattern(pattern) : listedFiles;
+    const std::vector<std::string>& listed = readers->series.listedFiles;
+    std::vector<std::string> names = listed.empty() ? MatchPattern(pattern) : listed;
     if (names.empty()) FailNoMatch(pattern);
     if (!quat && !gsd) FailSeries({"Only dump and GSD files can be opened as a series, not PDB files like " + names.front() + "."});
     std::vector<SeriesMember> members = IndexMembers(names);
     JoinMembers(members);
-    openMember = -1;
+    readers->series.openMember = -1;
     inname = seriesFiles.front();
     OpenMember(0);
     if (gsd) FinishGsdOpening();  // the first file's types and shapes
@@ -221,7 +220,7 @@ void ReadSeriesFrame() {
 void ForgetSeries() {
     seriesFiles.clear();
     frameMember.clear();
-    openMember = -1;
+    readers->series.openMember = -1;
 }
 
 std::string OutputStem() { return StemOf(inname); }

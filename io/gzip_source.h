@@ -9,6 +9,7 @@
 
 #include "core/scene.h"  // Required for: gzipRestartSpacing
 
+struct GzipState;  // io/reader_state.h
 
 bool StartGzipSource();                              // infile begins with the gzip magic bytes: a fresh index
                                                      // and inflater for it (else false, infile unread)
@@ -18,3 +19,4 @@ bool TakeGzipDamageNews(std::string& message);       // true once, with its cons
                                                      // first ended early or turned out damaged
 int64_t GzipIndexBytes();                            // memory the restart points hold
 void StopGzipSource();                               // give back the index and the inflater
+void DeleteGzipState(GzipState* state);              // end its inflaters and free it (part of a run's readers)

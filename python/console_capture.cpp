@@ -31,14 +31,19 @@ std::string Trimmed(std::string text) {
     return text;
 }
 
-// Sends standard output and standard error into one string while it lives.
+// Sends standard output and standard error into one string while it lives, and gives every question the
+// program asks (another configuration name) the end of input at once: the interpreter's own input is never read.
 struct ConsoleCatcher {
     std::ostringstream text;
+    std::istringstream noAnswers;
     std::streambuf* out = std::cout.rdbuf(text.rdbuf());
     std::streambuf* err = std::cerr.rdbuf(text.rdbuf());
+    std::streambuf* in = std::cin.rdbuf(noAnswers.rdbuf());
     ~ConsoleCatcher() {
         std::cout.rdbuf(out);
         std::cerr.rdbuf(err);
+        std::cin.rdbuf(in);
+        std::cin.clear();
     }
 };
 

@@ -10,6 +10,8 @@ BUILD_PACKAGES="$BUILD_PACKAGES pybind11-dev python3-dev python3-numpy"
 TEST_PACKAGES="xvfb libgl1-mesa-dri xdotool python3 python3-pil"
 # Render-mode tests: chunks side by side with GNU parallel, the movie through ffmpeg (ffprobe checks it).
 TEST_PACKAGES="$TEST_PACKAGES parallel ffmpeg python3-pytest"
+# The Python module's tests: frames compared with the gsd library's.
+TEST_PACKAGES="$TEST_PACKAGES python3-gsd"
 # Fuzzing the file readers: clang with its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES="clang libclang-rt-dev"
 

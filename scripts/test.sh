@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the tests need (only what is missing), builds, and runs every test:
-#   1. build/        Release build, the ctest suite (unit, window, large) but the crash hunt (label abuse);
+#   1. build/        Release build, the ctest suite (unit, window, large, python) but the crash hunt (label abuse);
 #      then the Debian package: built, and installed and run when root with CI=true;
-#   2. build-asan/   AddressSanitizer + UndefinedBehaviorSanitizer build, unit and window tests (abuse included);
+#   2. build-asan/   AddressSanitizer + UndefinedBehaviorSanitizer build, unit, window (abuse included) and Python
+#                    module tests;
 #   3. build-fuzz/   a short libFuzzer run of each file reader, two at a time: OVALIX_FUZZ_SECONDS (default 60)
 #                    for the dump and GSD readers, three quarters of it for the header and gzip readers, a third
 #                    for the configuration, PDB, bond and atom-line readers.
@@ -44,7 +45,7 @@ finish() {
 
 build_sanitized() {
     cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DOVALIX_SANITIZE=ON -DOVALIX_BENCH=OFF &&
-        cmake --build build-asan --target unit_tests ovalix gl_tests gl_font_tests -j "$jobs"
+        cmake --build build-asan --target unit_tests ovalix gl_tests gl_font_tests ovalix_python -j "$jobs"
 }
 
 # shellcheck disable=SC2086
@@ -67,8 +68,8 @@ fi
 
 step "Sanitized build (address, undefined)"
 if finish sanitized_build; then
-    step "Unit and window tests under the sanitizers"
-    (cd build-asan && ctest -L "unit|window" --output-on-failure -j "$window_jobs") || failures+=("sanitized tests")
+    step "Unit, window and Python module tests under the sanitizers"
+    (cd build-asan && ctest -L "unit|window|python" --output-on-failure -j "$window_jobs") || failures+=("sanitized tests")
 else
     failures+=("sanitized build")
 fi

@@ -14,6 +14,7 @@
 #include "io/dump/dump_columns.h"
 #include "io/line_reader.h"
 #include "io/numbers.h"
+#include "io/reader_state.h"
 #include "io/dump/file_shapes.h"
 #include "io/gsd/gsd_trajectory.h"
 
@@ -26,9 +27,6 @@ constexpr int LINES_LOOKED_AT = 64;
 // redraws 10,000 to 1,000,000 ellipsoids than adaptive detail: 4.7 to 5.1 times (docs/drawing-and-performance.md).
 constexpr int RAYCAST_PARTICLES = 20000;
 constexpr int RAYCAST_SPEED_UP = 5;
-
-bool madeForTrajectory = false;  // the last configuration read was made for a trajectory named in its place
-std::string madeDumpName;        // the dump (or series) the last dump configuration was made for
 
 // Paul Tol's "muted" scheme: nine colours that stay apart for colour-blind viewers, and its pale grey,
 // written with the three decimals printed for them.
@@ -138,7 +136,7 @@ void NoteMadeHalfRadii(const FrameZeroSpecies& found) {
 // `look` is the file looked at: name itself, or the first file of the series that name is a pattern of.
 void ConfigureDump(const std::string& name, const std::string& look) {
     ClearConfiguration(name, true);
-    madeDumpName = name;
+    readers->config.madeDumpName = name;
     FrameZeroSpecies found;
     if (OpenForLooking(look)) {
         found = ReadFrameZeroSpecies(MAX_MADE_SPECIES);
@@ -257,14 +255,14 @@ bool DumpHasShapeColumns(const std::string& name) {
 void AddLateSpecies(int largest) {
     const int first = species + 1;
     std::cout << "Frame 0 holds types up to " << species << "; later frames hold types up to " << largest << ". "
-              << madeDumpName << " is shown with this configuration:" << std::endl;
+              << readers->config.madeDumpName << " is shown with this configuration:" << std::endl;
     species = largest;
     std::size_t size = static_cast<std::size_t>(species) * SPECIES_STRIDE;
     shape.resize(size, 0.5);
     color.resize(size, 0.0);
     bondvec.resize(size, 0.0);  // the one bond-origin block of a made configuration
     for (int n = first; n <= species; ++n) NoteHalfRadii(n);
-    PrintDumpConfiguration(madeDumpName);
+    PrintDumpConfiguration(readers->config.madeDumpName);
 }
 
 bool ConfigureFromTrajectory(const std::string& name) {
@@ -274,12 +272,12 @@ bool ConfigureFromTrajectory(const std::string& name) {
     if (kind == DUMP_TRAJECTORY) ConfigureDump(name, look);
     else if (kind == PDB_TRAJECTORY) ConfigurePdb(name);
     else if (kind == GSD_TRAJECTORY) ConfigureGsd(name, look);
-    madeForTrajectory = kind != NOT_A_TRAJECTORY;
-    return madeForTrajectory;
+    readers->config.madeForTrajectory = kind != NOT_A_TRAJECTORY;
+    return readers->config.madeForTrajectory;
 }
 
 void CompleteMadeConfiguration() {
-    if (!madeForTrajectory || !quat || frameAtoms.empty()) return;
+    if (!readers->config.madeForTrajectory || !quat || frameAtoms.empty()) return;
     // A made configuration lets the count vary; saved, it must say so, or the count check would refuse the run.
     if (std::equal(frameAtoms.begin() + 1, frameAtoms.end(), frameAtoms.begin())) return;
     std::cout << "The number of atoms changes between frames, so its configuration also has:" << std::endl;
@@ -288,7 +286,8 @@ void CompleteMadeConfiguration() {
 
 void ChooseDrawingForSize() {
     if (mostAtoms <= RAYCAST_PARTICLES) return;
-    if (madeForTrajectory) {  // the line that completes the configuration printed before the trajectory was read
+    if (readers->config.madeForTrajectory) {  // the line that completes the configuration printed before the
+                                              // trajectory was read
         raycastEllipsoids = true;
         std::cout << "With up to " << mostAtoms << " particles in a frame, its configuration also has:" << std::endl;
         std::cout << "raycast" << std::endl;

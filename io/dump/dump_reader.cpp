@@ -17,6 +17,7 @@
 #include "io/frame_box.h"
 #include "io/line_reader.h"
 #include "io/numbers.h"
+#include "io/reader_state.h"
 #include "io/dump/file_shapes.h"
 #include "io/config/trajectory_config.h"   // Required for: MAX_MADE_SPECIES, AddLateSpecies()
 #include "io/trajectory_summary.h"  // Required for: FitFrameTable()
@@ -32,15 +33,6 @@ constexpr std::string_view BOX_HEADER = "ITEM: BOX BOUNDS";
 // FRAME_BEFORE_COUNT: text, but the file ends before the count header; FRAME_COUNT_CUT: before the count.
 enum FrameScan { FRAME_COMPLETE, FRAME_WITHOUT_COUNT, FRAME_BEFORE_COUNT, FRAME_COUNT_CUT, FRAME_CUT };
 
-std::string firstAtomsHeader;  // the atoms header of the first frame, which the mapping is taken from
-int wholeLineWords = 0;        // words of a whole atom line: those of the first frame's first atom line
-int firstLineWords = -1;       // words of the first frame's first atom line, counted when unnamed columns matter
-long long scannedStep = -1;    // MD step of the frame being scanned, -1 until its TIMESTEP value is read
-long long firstScannedStep = -1;  // MD step of the file's first frame, -1 where it gives none
-int largestScannedType = 0;    // largest whole type of the atom lines the scan has read (when it reads them)
-bool typesRead = false;        // the scan reads the atom lines of the frame for their types
-bool firstFrameTypesRead = false;  // also those of the file's first frame (a later file of a series)
-
 bool StartsWith(std::string_view line, std::string_view header) {
     return line.size() >= header.size() && line.compare(0, header.size(), header) == 0;
 }
@@ -55,21 +47,24 @@ long long StepOfLine(std::string_view line) {
 }
 
 // "frame 3 (step 600)" for the frame at 1-based position timeStep of the scan, with a capital when it opens a line.
-std::string ScannedFrame(int timeStep, bool capital = false) { return FrameAndStep(timeStep - 1, scannedStep, capital); }
+std::string ScannedFrame(int timeStep, bool capital = false) {
+    return FrameAndStep(timeStep - 1, readers->dump.scannedStep, capital);
+}
 
 // Reads lines until one starts with header or the end is reached; true if the header was read.
 // Reads lines until a count header has been read; `text` tells whether a line that is not blank came first.
 bool ReadUntilCountHeader(bool& text) {
+    DumpScanState& d = readers->dump;
     std::string_view line;
     text = false;
     bool stepNext = false;
-    scannedStep = -1;
+    d.scannedStep = -1;
     while (ReadLine(line)) {
         if (StartsWith(line, COUNT_HEADER)) return true;
         const char* p = line.data();
         SkipSpace(p, p + line.size());
         text = text || p != line.data() + line.size();
-        if (stepNext && !EndReached()) scannedStep = StepOfLine(line);  // a cut line may have lost digits
+        if (stepNext && !EndReached()) d.scannedStep = StepOfLine(line);  // a cut line may have lost digits
         stepNext = StartsWith(line, TIMESTEP_HEADER);
     }
     return false;
@@ -129,7 +124,8 @@ bool ReadUntilAtomsHeader(int timeStep, std::string& header) {
 
 // The first frame's atoms header decides the columns; one whose names cannot be read is explained.
 void TakeColumns(const std::string& header) {
-    firstAtomsHeader = header;
+    DumpScanState& d = readers->dump;
+    d.firstAtomsHeader = header;
     dumpColumns = MapDumpColumns(std::string_view(header).substr(ATOMS_HEADER.size()));
     if (!dumpColumns.problem.empty())
         FailScan({"The atom columns of " + inname + " cannot be read from its first time step:", header,
@@ -139,15 +135,17 @@ void TakeColumns(const std::string& header) {
 
 // A later frame must name its columns as the first did (the same text, or names that read the same way).
 void CheckColumns(int timeStep, const std::string& header) {
-    if (header == firstAtomsHeader) return;
+    DumpScanState& d = readers->dump;
+    if (header == d.firstAtomsHeader) return;
     if (SameColumns(MapDumpColumns(std::string_view(header).substr(ATOMS_HEADER.size())), dumpColumns)) return;
     FailScan({"The atom columns change in " + ScannedFrame(timeStep) + " of " + inname + ".",
-              "Frame 0: " + firstAtomsHeader, ScannedFrame(timeStep, true) + ": " + header},
+              "Frame 0: " + d.firstAtomsHeader, ScannedFrame(timeStep, true) + ": " + header},
              true);
 }
 
 // The type of an atom line: its word in the type column, when that is a whole number from 1 on.
 void NoteLineType(std::string_view line) {
+    DumpScanState& d = readers->dump;
     const char* p = line.data();
     const char* end = p + line.size();
     if (dumpColumns.type < 0) return;
@@ -166,13 +164,14 @@ void NoteLineType(std::string_view line) {
         if (!ParseReal(p, end, type) || (p != end && !IsSpace(*p))) return;
     }
     if (type >= 1 && type <= MAX_MADE_SPECIES && type == static_cast<int>(type))
-        largestScannedType = std::max(largestScannedType, static_cast<int>(type));
+        d.largestScannedType = std::max(d.largestScannedType, static_cast<int>(type));
 }
 
 // Passes count atom lines like SkipLines; for a configuration made for the dump, reads them for their types
 // (frame 0's types made the configuration already).
 int64_t PassAtomLines(int64_t count) {
-    if (!typesRead) return SkipLines(count);
+    DumpScanState& d = readers->dump;
+    if (!d.typesRead) return SkipLines(count);
     std::string_view line;
     int64_t passed = 0;
     while (passed < count && ReadLine(line)) {
@@ -197,33 +196,35 @@ bool RereadLine(int64_t start, std::string_view& line) {
 
 // The last line of a file may lack its line feed; it is whole when it holds every column of an atom line.
 bool SkipLastAtomLine() {
+    DumpScanState& d = readers->dump;
     std::string_view line;
-    if (typesRead) {  // the line is read for its type anyway
+    if (d.typesRead) {  // the line is read for its type anyway
         if (!ReadLine(line) || (EndReached() && line.empty())) return false;
-        const bool whole = !EndReached() || (CountWords(line) >= wholeLineWords && LastWordWhole(line));
+        const bool whole = !EndReached() || (CountWords(line) >= d.wholeLineWords && LastWordWhole(line));
         if (whole) NoteLineType(line);
         return whole;
     }
     int64_t start = ReadPosition();
     if (SkipLines(1) != 1) return false;
     if (!EndReached() || !RereadLine(start, line)) return true;
-    return CountWords(line) >= wholeLineWords && LastWordWhole(line);
+    return CountWords(line) >= d.wholeLineWords && LastWordWhole(line);
 }
 
 // Skips the frame's `count` atom lines; false when the file ends before the last of them is whole. The first
 // frame's first atom line tells how many words a whole line has.
 bool SkipAtomLines(int count, bool first) {
+    DumpScanState& d = readers->dump;
     if (count == 0) return true;
     int64_t between = count - 1;
     if (first) {
-        wholeLineWords = dumpColumns.names > 0 ? dumpColumns.names : GEOM_STRIDE;
+        d.wholeLineWords = dumpColumns.names > 0 ? dumpColumns.names : GEOM_STRIDE;
         if (count == 1) return SkipLastAtomLine();
         int64_t start = ReadPosition();
         std::string_view line;
         if (SkipLines(1) != 1 || EndReached()) return false;
         if (RereadLine(start, line)) {
-            wholeLineWords = CountWords(line);
-            if (typesRead) NoteLineType(line);
+            d.wholeLineWords = CountWords(line);
+            if (d.typesRead) NoteLineType(line);
         }
         --between;
     }
@@ -242,11 +243,12 @@ bool SkipAtomLines(int count, bool first) {
 // Orientation from unnamed columns after z needs lines that have them: the first atom line is looked at and
 // the reader goes back to it.
 void CountFirstLineWords() {
-    firstLineWords = -1;
+    DumpScanState& d = readers->dump;
+    d.firstLineWords = -1;
     if (dumpColumns.quaternionNames.compare(0, UNNAMED_QUATERNION.size(), UNNAMED_QUATERNION) != 0) return;
     const int64_t start = ReadPosition();
     std::string_view line;
-    if (SkipLines(1) == 1 && !EndReached() && RereadLine(start, line)) firstLineWords = CountWords(line);
+    if (SkipLines(1) == 1 && !EndReached() && RereadLine(start, line)) d.firstLineWords = CountWords(line);
     SeekLines(start);
     ConsoleLineOpen(true);
 }
@@ -254,16 +256,17 @@ void CountFirstLineWords() {
 // Scans the frame that starts at the current position and notes its count in frameAtoms. The first frame sets
 // atoms; later frames must match it unless counts may vary.
 FrameScan ScanFrame(int timeStep, bool first) {
+    DumpScanState& d = readers->dump;
     bool text = false;
     if (!ReadUntilCountHeader(text)) return text ? FRAME_BEFORE_COUNT : FRAME_WITHOUT_COUNT;
     int count = ReadAtomCount(timeStep);
     if (count < 0) return FRAME_COUNT_CUT;
     if (first) {
         atoms = count;
-        firstScannedStep = scannedStep;
+        d.firstScannedStep = d.scannedStep;
     } else if (count != atoms && !varyingAtoms) FailCountMismatch(timeStep, count);
     frameAtoms.push_back(count);
-    typesRead = speciesFromTrajectory && (!first || firstFrameTypesRead);
+    d.typesRead = speciesFromTrajectory && (!first || d.firstFrameTypesRead);
     std::string header;
     if (!ReadUntilAtomsHeader(timeStep, header)) return FRAME_CUT;
     if (first) {
@@ -318,8 +321,9 @@ std::string FrameOfStep() { return FrameAndStep(frame, frameStep, true); }
 // Unnamed columns after z are the orientation only where the atom lines have them: LAMMPS' plain
 // "id type x y z" lines end at z, and their particles are drawn unturned.
 std::string ColumnNote(const std::string& note) {
+    DumpScanState& d = readers->dump;
     const std::string& names = dumpColumns.quaternionNames;
-    if (firstLineWords < 0 || firstLineWords > dumpColumns.quaternion[3] ||
+    if (d.firstLineWords < 0 || d.firstLineWords > dumpColumns.quaternion[3] ||
         note.compare(0, 17 + names.size(), "Orientation from " + names) != 0)
         return note;
     return "The atom lines end at " + names.substr(UNNAMED_QUATERNION.size()) +
@@ -388,6 +392,7 @@ void OpenDumpFile() {
 }  // namespace
 
 void IndexQuatFile(bool continuesSeries) {
+    DumpScanState& d = readers->dump;
     OpenDumpFile();
     std::cout << "Infile " << inname << " opened" << std::endl;
     std::cout << "Reading..." << std::flush;
@@ -400,8 +405,8 @@ void IndexQuatFile(bool continuesSeries) {
     }
     counter.assign(1, 0);
     frameAtoms.clear();
-    if (!continuesSeries) largestScannedType = 0;  // a series collects the types of every file
-    firstFrameTypesRead = continuesSeries;
+    if (!continuesSeries) d.largestScannedType = 0;  // a series collects the types of every file
+    d.firstFrameTypesRead = continuesSeries;
     FrameScan last = ScanFrame(1, true);
     if (last == FRAME_WITHOUT_COUNT || last == FRAME_BEFORE_COUNT)
         FailScan({"No line 'ITEM: NUMBER OF ATOMS' found. Are you sure " + inname + " is a dump file?"}, true);
@@ -436,15 +441,16 @@ void ReopenQuatFile() {
     OpenLineSource();
 }
 
-std::string FirstAtomsHeader() { return firstAtomsHeader; }
+std::string FirstAtomsHeader() { return readers->dump.firstAtomsHeader; }
 
-long long FirstFrameStep() { return firstScannedStep; }
+long long FirstFrameStep() { return readers->dump.firstScannedStep; }
 
 void FinishQuatOpening() {
+    DumpScanState& d = readers->dump;
     SeekLines(0);
     AllocateFrameTable();
     PrintTrajectorySummary();
-    if (speciesFromTrajectory && largestScannedType > species) AddLateSpecies(largestScannedType);
+    if (speciesFromTrajectory && d.largestScannedType > species) AddLateSpecies(d.largestScannedType);
     for (const std::string& note : dumpColumns.notes) std::cout << ColumnNote(note) << std::endl;
     if (dumpColumns.shape[0] >= 0) {
         TakeShapesFromFile();

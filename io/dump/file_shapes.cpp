@@ -9,10 +9,9 @@
 #include "io/dump/dump_columns.h"
 #include "io/line_reader.h"
 #include "io/numbers.h"
+#include "io/reader_state.h"
 
 namespace {
-
-std::vector<char> halfRadiiGiven;  // per species from 1: the configuration has a half_radii line for it
 
 bool StartsWith(std::string_view line, std::string_view header) {
     return line.size() >= header.size() && line.compare(0, header.size(), header) == 0;
@@ -53,16 +52,18 @@ void NoteAtomShape(FrameZeroSpecies& found, int type, const double* row, const d
 
 }  // namespace
 
-void ForgetHalfRadii() { halfRadiiGiven.clear(); }
+void ForgetHalfRadii() { readers->config.halfRadiiGiven.clear(); }
 
 void NoteHalfRadii(long long n) {
+    std::vector<char>& given = readers->config.halfRadiiGiven;
     if (n < 1) return;
-    if (static_cast<long long>(halfRadiiGiven.size()) < n) halfRadiiGiven.resize(static_cast<std::size_t>(n), 0);
-    halfRadiiGiven[static_cast<std::size_t>(n - 1)] = 1;
+    if (static_cast<long long>(given.size()) < n) given.resize(static_cast<std::size_t>(n), 0);
+    given[static_cast<std::size_t>(n - 1)] = 1;
 }
 
 bool HalfRadiiGiven(long long n) {
-    return n >= 1 && n <= static_cast<long long>(halfRadiiGiven.size()) && halfRadiiGiven[static_cast<std::size_t>(n - 1)];
+    const std::vector<char>& given = readers->config.halfRadiiGiven;
+    return n >= 1 && n <= static_cast<long long>(given.size()) && given[static_cast<std::size_t>(n - 1)];
 }
 
 FrameZeroSpecies ReadFrameZeroSpecies(long long maxType) {

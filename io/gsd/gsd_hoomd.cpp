@@ -235,7 +235,8 @@ bool ReadParticleReals(FrameRead& read, const char* name, uint32_t columns, cons
     found = entry != nullptr;
     if (!entry) {
         out.resize(static_cast<size_t>(read.N) * columns);
-        for (size_t i = 0; i < out.size(); ++i) out[i] = fallback[i % columns];
+        for (size_t row = 0; row < out.size(); row += columns)  // by rows: no division per value
+            std::copy(fallback, fallback + columns, out.begin() + static_cast<std::ptrdiff_t>(row));
         return true;
     }
     if (!LoadReals(read, *entry, name, read.N, columns, "particles/N", out, error)) return false;
@@ -327,7 +328,15 @@ bool ReadBonds(FrameRead& read, GsdFrame& out, std::string& error) {
     return true;
 }
 
-// Schema defaults for the scalars; tables emptied but their storage kept for the next frame.
+// The real tables, emptied after a failed read. A read that succeeds sets each of their values, so they are not
+// emptied before it: one of the frame's size is then written once, not cleared and written.
+void EmptyRealTables(GsdFrame& out) {
+    for (std::vector<double>* table : {&out.position, &out.orientation, &out.diameter, &out.velocity, &out.mass,
+                                       &out.charge})
+        table->clear();
+}
+
+// Schema defaults for the scalars; the other tables emptied but their storage kept for the next frame.
 void ResetFrame(GsdFrame& out) {
     out.step = 0;
     const double box[6] = {1, 1, 1, 0, 0, 0};
@@ -335,9 +344,6 @@ void ResetFrame(GsdFrame& out) {
     out.dimensions = 3;
     out.N = 0;
     out.bondN = 0;
-    for (std::vector<double>* table : {&out.position, &out.orientation, &out.diameter, &out.velocity, &out.mass,
-                                       &out.charge})
-        table->clear();
     out.types.clear();
     out.typeId.clear();
     out.typeShapes.clear();
@@ -470,6 +476,7 @@ bool ReadGsdFrame(GsdFile& file, uint64_t frame, GsdFrame& out, std::string& err
                 ReadParticleTables(read, out, error) && ReadImage(read, out, error) && ReadBonds(read, out, error) &&
                 ReadLogQuantities(read, out, error);
     out.quantities.resize(done ? read.quantities : 0);  // a failed read never shows the last frame's quantities
+    if (!done) EmptyRealTables(out);
     return done;
 }
 

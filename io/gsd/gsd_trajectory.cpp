@@ -13,14 +13,10 @@
 #include "core/scene.h"
 #include "io/dump/file_shapes.h"
 #include "io/gsd/gsd_file.h"
+#include "io/reader_state.h"
 #include "io/trajectory_summary.h"
 
 namespace {
-
-GsdFile openGsd;        // the trajectory named by inname while gsd is true
-GsdFrame frameRead;     // the last frame read; its tables are reused by the next read
-int centreOrigin = 0;   // bond-origin number whose vectors are all 0: a file's bonds join particle centres
-bool shapesPending = false;  // the species still wait for the type shapes of frame 0 (read with that frame)
 
 [[noreturn]] void FailGsd(const std::string& line) {
     std::cout << line << std::endl;
@@ -84,41 +80,43 @@ uint32_t ParticleCount(GsdFile& file, uint64_t f, std::vector<unsigned char>& by
 
 // Counts of every frame; the geom rows of the largest are taken once, within the memory of this machine.
 void CountFrames() {
+    GsdReadState& r = readers->gsd;
     std::vector<unsigned char> bytes;
     frameAtoms.clear();
     uint32_t largest = 0;
-    for (uint64_t f = 0; f < openGsd.frameCount; ++f) {
-        uint32_t count = ParticleCount(openGsd, f, bytes);
+    for (uint64_t f = 0; f < r.openGsd.frameCount; ++f) {
+        uint32_t count = ParticleCount(r.openGsd, f, bytes);
         if (count > static_cast<uint32_t>(INT32_MAX / GEOM_STRIDE))
-            FailGsd(openGsd.path + ": " + FrameName(openGsd, f) + " holds " + std::to_string(count) +
+            FailGsd(r.openGsd.path + ": " + FrameName(r.openGsd, f) + " holds " + std::to_string(count) +
                     " particles, more than this program can show");
         // As the frame reader holds: a count beyond the file's bytes is a damaged count, not a system to size.
-        if (count > openGsd.fileSize)
-            FailGsd(openGsd.path + ": " + FrameName(openGsd, f) + " claims " + std::to_string(count) +
-                    " particles in a file of " + std::to_string(openGsd.fileSize) + " bytes");
+        if (count > r.openGsd.fileSize)
+            FailGsd(r.openGsd.path + ": " + FrameName(r.openGsd, f) + " claims " + std::to_string(count) +
+                    " particles in a file of " + std::to_string(r.openGsd.fileSize) + " bytes");
         frameAtoms.push_back(static_cast<int>(count));
         largest = std::max(largest, count);
     }
     mostAtoms = static_cast<int>(largest);
     const long long need = static_cast<long long>(largest) * GEOM_STRIDE * static_cast<long long>(sizeof(double));
     if (need > frameMemoryLimit)
-        FailGsd(openGsd.path + " holds a frame of " + std::to_string(largest) + " atoms: it needs " +
+        FailGsd(r.openGsd.path + " holds a frame of " + std::to_string(largest) + " atoms: it needs " +
                 std::to_string(need >> 20) + " MiB, more than the " + std::to_string(frameMemoryLimit >> 20) +
                 " MiB of memory here.");
     try {
         geom.reserve(static_cast<std::size_t>(largest) * GEOM_STRIDE);
     } catch (const std::bad_alloc&) {
-        FailGsd(openGsd.path + " holds a frame of " + std::to_string(largest) + " atoms, more than can be had now.");
+        FailGsd(r.openGsd.path + " holds a frame of " + std::to_string(largest) + " atoms, more than can be had now.");
     }
 }
 
 // One more block of zero bond vectors: bonds from the file start and end at the particle centres.
 void AddCentreOrigin() {
+    GsdReadState& r = readers->gsd;
     const std::size_t block = static_cast<std::size_t>(species) * VECTOR_STRIDE;
     if (block == 0) return;
     bondvec.resize((bondvec.size() + block - 1) / block * block, 0.0);
     bondvec.resize(bondvec.size() + block, 0.0);
-    centreOrigin = static_cast<int>(bondvec.size() / block);
+    r.centreOrigin = static_cast<int>(bondvec.size() / block);
 }
 
 // Type names of frame 0 alone (N rows of M bytes, each ended by a 0 byte or the row's end), so that opening
@@ -144,12 +142,13 @@ std::vector<std::string> ReadTypeNames(GsdFile& file) {
 
 // Species without configured half radii take them from the file's type shapes.
 void TakeTypeShapes() {
+    GsdReadState& r = readers->gsd;
     std::vector<double> halfRadii;
     std::vector<std::string> notes;
-    GsdTypeHalfRadii(frameRead, halfRadii, notes);
+    GsdTypeHalfRadii(r.frameRead, halfRadii, notes);
     const long long rows = static_cast<long long>(shape.size() / SPECIES_STRIDE);
     const long long types = static_cast<long long>(halfRadii.size() / 3);
-    bool quiet = frameRead.typeShapes.empty();
+    bool quiet = r.frameRead.typeShapes.empty();
     for (long long n = 1; n <= species && n <= rows && n <= types; ++n) {
         if (HalfRadiiGiven(n) || quiet) continue;
         for (int k = 0; k < 3; ++k)
@@ -182,8 +181,9 @@ std::string LastPart(const std::string& name) { return name.substr(name.rfind('/
 // Whether another per-particle chunk of the open file ends in the same last part, so that the short name
 // would not tell them apart.
 bool LastPartShared(const std::string& name) {
+    GsdReadState& r = readers->gsd;
     const std::string last = LastPart(name);
-    for (const std::string& other : openGsd.names)
+    for (const std::string& other : r.openGsd.names)
         if (other != name && LastPart(other) == last &&
             (other.rfind("log/particles/", 0) == 0 || other.rfind("particles/", 0) == 0))
             return true;
@@ -230,10 +230,11 @@ void FillQuantities(const GsdFrame& read) {
 }
 
 void FillBonds(const GsdFrame& read) {
+    GsdReadState& r = readers->gsd;
     topology.clear();
     for (uint32_t j = 0; j < read.bondN; ++j)
         for (int value : {static_cast<int>(read.bondGroup[2 * j]) + 1, static_cast<int>(read.bondGroup[2 * j + 1]) + 1,
-                          centreOrigin, centreOrigin})
+                          r.centreOrigin, r.centreOrigin})
             topology.push_back(value);
 }
 
@@ -302,7 +303,8 @@ void GsdTypeHalfRadii(const GsdFrame& read, std::vector<double>& halfRadii, std:
 }
 
 void IndexGsdFile() {
-    CloseGsd(openGsd);
+    GsdReadState& r = readers->gsd;
+    CloseGsd(r.openGsd);
     if (infile.is_open()) infile.close();
     infile.clear();
     infile.open(inname, std::ios::in | std::ios::binary);  // held open so that the open-file checks hold
@@ -312,43 +314,46 @@ void IndexGsdFile() {
         ExitSequence();
     }
     std::string error;
-    if (!OpenGsd(inname, openGsd, error)) FailGsd(error);
-    if (!IsHoomdGsd(openGsd))
-        FailGsd(inname + " is a GSD file of the schema \"" + GsdPrintable(openGsd.schema) + "\", not hoomd.");
+    if (!OpenGsd(inname, r.openGsd, error)) FailGsd(error);
+    if (!IsHoomdGsd(r.openGsd))
+        FailGsd(inname + " is a GSD file of the schema \"" + GsdPrintable(r.openGsd.schema) + "\", not hoomd.");
     std::cout << "Infile " << inname << " opened" << std::endl;
-    ReportCut(openGsd);
-    if (openGsd.frameCount == 0) FailGsd("The GSD file " + inname + " holds no frame.");
+    ReportCut(r.openGsd);
+    if (r.openGsd.frameCount == 0) FailGsd("The GSD file " + inname + " holds no frame.");
     CountFrames();
     counter.resize(frameAtoms.size());
     for (std::size_t f = 0; f < counter.size(); ++f) counter[f] = static_cast<int64_t>(f);  // frames by number
 }
 
 void ReopenGsdFile() {
-    CloseGsd(openGsd);
+    GsdReadState& r = readers->gsd;
+    CloseGsd(r.openGsd);
     if (infile.is_open()) infile.close();
     infile.clear();
     infile.open(inname, std::ios::in | std::ios::binary);
     std::string error;
-    if (!infile.is_open() || !OpenGsd(inname, openGsd, error))
+    if (!infile.is_open() || !OpenGsd(inname, r.openGsd, error))
         FailGsd(error.empty() ? "The GSD file " + inname + " cannot be opened again." : error);
 }
 
 uint64_t GsdFirstStep() {
-    const GsdIndexEntry* chunk = FindChunk(openGsd, 0, "configuration/step");
+    GsdReadState& r = readers->gsd;
+    const GsdIndexEntry* chunk = FindChunk(r.openGsd, 0, "configuration/step");
     uint64_t step = 0;  // the schema's default
-    if (chunk && !StepOfChunk(openGsd, chunk, step))
-        FailGsd(openGsd.path + ": frame 0: configuration/step cannot be read as one uint64 value");
+    if (chunk && !StepOfChunk(r.openGsd, chunk, step))
+        FailGsd(r.openGsd.path + ": frame 0: configuration/step cannot be read as one uint64 value");
     return step;
 }
 
-std::vector<std::string> GsdTypeNames() { return ReadTypeNames(openGsd); }
+std::vector<std::string> GsdTypeNames() { return ReadTypeNames(readers->gsd.openGsd); }
 
 void FinishGsdOpening() {
+    GsdReadState& r = readers->gsd;
     atoms = frameAtoms.front();
     PrintTrajectorySummary();
-    PrintTypeNames(ReadTypeNames(openGsd));
+    PrintTypeNames(ReadTypeNames(r.openGsd));
     AddCentreOrigin();
-    shapesPending = true;
+    r.shapesPending = true;
 }
 
 void OpenGsdTrajectory() {
@@ -373,18 +378,19 @@ void GsdFrameToScene(const GsdFrame& read) {
 }
 
 void ReadGsdTrajectoryFrame() {
+    GsdReadState& r = readers->gsd;
     RequireOpenTrajectory();
     std::string error;
     const uint64_t wanted = static_cast<uint64_t>(entry(counter, frame, "counter"));
     bool held = false;
-    if (shapesPending) {  // the first read after opening: frame 0 gives the shapes
-        if (!ReadGsdFrame(openGsd, 0, frameRead, error)) FailGsd(error);
+    if (r.shapesPending) {  // the first read after opening: frame 0 gives the shapes
+        if (!ReadGsdFrame(r.openGsd, 0, r.frameRead, error)) FailGsd(error);
         TakeTypeShapes();
-        shapesPending = false;
+        r.shapesPending = false;
         held = wanted == 0;
     }
-    if (!held && !ReadGsdFrame(openGsd, wanted, frameRead, error)) FailGsd(error);
-    GsdFrameToScene(frameRead);
+    if (!held && !ReadGsdFrame(r.openGsd, wanted, r.frameRead, error)) FailGsd(error);
+    GsdFrameToScene(r.frameRead);
 }
 
-void CloseGsdTrajectory() { CloseGsd(openGsd); }
+void CloseGsdTrajectory() { CloseGsd(readers->gsd.openGsd); }

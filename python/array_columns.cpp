@@ -1,0 +1,54 @@
+// Array memory kept for reuse: freed frames' arrays become the next frames' arrays.
+#include "array_columns.h"
+
+#include <cstdlib>
+#include <mutex>
+
+namespace {
+
+struct SpareBlock {
+    void* block;
+    std::size_t bytes;
+};
+
+// Taken while the program is held (no GIL) and given back by numpy's deallocation (GIL held): a lock of its own.
+std::mutex spareLock;
+std::vector<SpareBlock> spares;  // oldest first
+std::size_t spareBytes = 0;
+
+}  // namespace
+
+void* TakeArrayMemory(std::size_t bytes) {
+    {
+        std::lock_guard<std::mutex> held(spareLock);
+        for (std::size_t k = spares.size(); k-- > 0;) {
+            if (spares[k].bytes != bytes) continue;
+            void* block = spares[k].block;
+            spareBytes -= bytes;
+            spares.erase(spares.begin() + static_cast<std::ptrdiff_t>(k));
+            return block;
+        }
+    }
+    void* block = std::malloc(bytes > 0 ? bytes : 1);
+    if (block == nullptr) throw std::bad_alloc();
+    return block;
+}
+
+void GiveBackArrayMemory(void* block, std::size_t bytes) {
+    std::vector<void*> freed;
+    {
+        std::lock_guard<std::mutex> held(spareLock);
+        if (bytes > SPARE_BYTES_KEPT) {
+            freed.push_back(block);
+        } else {
+            while (spareBytes + bytes > SPARE_BYTES_KEPT) {
+                freed.push_back(spares.front().block);
+                spareBytes -= spares.front().bytes;
+                spares.erase(spares.begin());
+            }
+            spares.push_back({block, bytes});
+            spareBytes += bytes;
+        }
+    }
+    for (void* old : freed) std::free(old);
+}
