@@ -105,9 +105,10 @@ py::array_t<unsigned char> TopDown(const std::vector<unsigned char>& rgb, int wi
 
 // Draws one frame of t with the options of `words` (the offscreen mode's, without --frames and the file).
 py::array_t<unsigned char> Render(TrajectoryHandle& t, const std::vector<std::string>& words, long long index) {
-    RenderOptions options = ParseWords(words, t.path);
+    RenderOptions options;
     std::vector<unsigned char> rgb;
     try {
+        options = ParseWords(words, t.path);
         CallWithTrajectory(t, [&] {
             ContextReleaser released;
             if (setUpLoad == t.loadNumber && setUpWords == words) {
