@@ -11,8 +11,9 @@ build="$(cd "${1:-$root/build}" && pwd)"
 package="$(ls "$build"/ovalix_*.deb)"
 dpkg-deb -I "$package" | grep -E '^ (Package|Version|Depends|Recommends):'
 # One program: the window and the offscreen mode are the same binary; nothing goes to lib/ but the Python module.
-programs="$(dpkg-deb -c "$package" | awk '{print $6}' | grep -E '/(s?bin|lib)/.' | grep -vE '^\./usr/lib/python3[.0-9]*/dist-packages/' || true)"
-dpkg-deb -c "$package" | grep -qE '/dist-packages/ovalix/_ovalix\..*\.so$' || { echo "the package carries no Python module"; exit 1; }
+contents="$(dpkg-deb -c "$package" | awk '{print $6}')"
+programs="$(echo "$contents" | grep -E '/(s?bin|lib)/.' | grep -vE '^\./usr/lib/python3[.0-9]*/' || true)"
+echo "$contents" | grep -E '/dist-packages/ovalix/_ovalix\..*\.so$' >/dev/null || { echo "the package carries no Python module"; exit 1; }
 [ "$programs" = "./usr/bin/ovalix" ] || { echo "the package carries other programs than usr/bin/ovalix: $programs"; exit 1; }
 
 if [ "$(id -u)" -ne 0 ] || [ "${CI:-}" != true ]; then
