@@ -65,8 +65,8 @@ RenderOptions ParseWords(const std::vector<std::string>& words, const std::strin
     return options;
 }
 
-// The run read afresh and set up as `ovalix --render` sets it up for a job. Until the load succeeds t is marked as
-// no load's, so that a failure leaves it to be read again by the next call.
+// The run read afresh and set up as `ovalix --render` sets it up for a job. Until all of it succeeds t is marked
+// as no load's, so that a failure (half a load, half the switches) leaves it to be read again by the next call.
 void SetUpScene(TrajectoryHandle& t, const RenderOptions& options) {
     ViewSettings view{};
     CheckBeforeLoading(options, view, FailInPython);
@@ -75,13 +75,13 @@ void SetUpScene(TrajectoryHandle& t, const RenderOptions& options) {
     if (infile.is_open()) CloseFile();
     ResetScene();
     LoadForRendering(options);
-    t.loadNumber = load;
     CheckHiddenSpecies(options, FailInPython);
     UseDrawingSwitches(options, FailInPython);
     StartContext(options.device, rendererChosen, FailInPython);
     MakeSurfaces(options, FailInPython);
     SetUpDrawing(options, options.viewFile.empty() ? nullptr : &view);
     UseLookInsideSwitches(options);
+    t.loadNumber = load;
 }
 
 // Python's frame index, negative ones counted from the end, checked against the trajectory.
