@@ -146,7 +146,7 @@ void StartContext(RenderDevice device, std::string& chosen, RenderFailure fail) 
     if (HasOffscreenContext()) {
         // GL objects of the scene (display lists, shaders) live in the kept context: it is never replaced.
         if (device != RenderDevice::Any && device != contextDevice)
-            fail("The renderer already " + contextChosen.substr(0, contextChosen.find(':')) +
+            fail("The renderer is already " + contextChosen.substr(0, contextChosen.find(':')) +
                      "; the device is chosen by the first picture of the process.",
                  RENDER_USAGE_ERROR);
         if (!MakeOffscreenContextCurrent()) fail("EGL cannot make the renderer's context current.", RENDER_FAILURE);

@@ -147,6 +147,9 @@ def test_bad_arguments_raise_clear_exceptions(runs, tmp_path):
             ovalix.render(t, **{"size": SMALL, **arguments})
     with pytest.raises(ovalix.Error, match="c_missing"):
         ovalix.render(t, size=SMALL, colour_by="c_missing")
+    other = "cpu" if ovalix.renderer().startswith("drawing on the GPU") else "gpu"
+    with pytest.raises(ValueError, match="the device is chosen by the first picture"):
+        ovalix.render(t, size=SMALL, device=other)
     for frame in (4, -5):
         with pytest.raises(IndexError):
             ovalix.render(t, frame=frame, size=SMALL)
