@@ -1,5 +1,5 @@
-# cmake --install: the one program (window and offscreen mode), the manual page, the README and the pages of
-# docs/ beside it (the README links them as docs/NAME). cpack -G DEB: a Debian package whose dependencies dpkg-shlibdeps (dpkg-dev)
+# cmake --install: the one program (window and offscreen mode), the Python module (python/CMakeLists.txt), the
+# manual page, the README and the pages of docs/ beside it (the README links them as docs/NAME). cpack -G DEB: a Debian package whose dependencies dpkg-shlibdeps (dpkg-dev)
 # takes from the linked shared libraries.
 install(TARGETS ovalix RUNTIME DESTINATION bin)
 install(FILES docs/ovalix.1 DESTINATION share/man/man1)
@@ -18,4 +18,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "ffmpeg, parallel")  # --movie and chunked renders; not linked
 # GLVND's libEGL and libGL are linked; the vendor that draws (Mesa's, or a GPU driver's) is loaded at run time.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libegl-mesa0, libglx-mesa0, libgl1-mesa-dri")
+if(OVALIX_PYTHON)
+  # The module is built for one Python minor version and imports numpy; dpkg-shlibdeps sees neither.
+  math(EXPR next_minor "${OVALIX_PYTHON_VERSION_MINOR} + 1")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS
+      "python3 (>= ${OVALIX_PYTHON_VERSION}), python3 (<< ${OVALIX_PYTHON_VERSION_MAJOR}.${next_minor}), python3-numpy")
+endif()
 include(CPack)

@@ -64,6 +64,17 @@ bool FinishFile(std::FILE* file, bool written, int writeError, const char* noun,
     return false;
 }
 
+// The bound DevIL image encoded into the temporary file of `name`, checked, and renamed.
+bool SaveBoundImage(const std::string& name, std::FILE* file, const std::string& temporary, std::string& error) {
+    errno = 0;
+    // NOTE: ilSaveF's result is the encoded size squeezed through a one-byte boolean inside DevIL, so an image of
+    // a multiple of 256 bytes reads as 0. The encoder's own error state and the bytes in the file tell instead.
+    ilSaveF(ImageTypeOf(name), file);
+    int writeError = errno;
+    bool written = ilGetError() == IL_NO_ERROR && std::ftell(file) > 0;
+    return FinishFile(file, written, writeError, "The image", name, temporary, error);
+}
+
 }  // namespace
 
 std::string TemporaryName(const std::string& name) {
@@ -82,14 +93,27 @@ bool WriteImageFile(const std::string& name, std::string& error) {
     ilutGLScreen();
     while (ilGetError() != IL_NO_ERROR) {
     }
-    errno = 0;
-    // NOTE: ilSaveF's result is the encoded size squeezed through a one-byte boolean inside DevIL, so an image of
-    // a multiple of 256 bytes reads as 0. The encoder's own error state and the bytes in the file tell instead.
-    ilSaveF(ImageTypeOf(name), file);
-    int writeError = errno;
-    bool written = ilGetError() == IL_NO_ERROR && std::ftell(file) > 0;
+    bool saved = SaveBoundImage(name, file, temporary, error);
     ilDeleteImages(1, &image);
-    return FinishFile(file, written, writeError, "The image", name, temporary, error);
+    return saved;
+}
+
+bool WriteImagePixels(const std::string& name, int width, int height, const unsigned char* rgb, std::string& error) {
+    std::string temporary;
+    std::FILE* file = StartFile("The image", name, temporary, error);
+    if (file == nullptr) return false;
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    // As ilutGLScreen holds what it reads: RGB bytes, rows from the bottom.
+    ilTexImage(static_cast<ILuint>(width), static_cast<ILuint>(height), 1, 3, IL_RGB, IL_UNSIGNED_BYTE,
+               const_cast<unsigned char*>(rgb));
+    ilRegisterOrigin(IL_ORIGIN_LOWER_LEFT);
+    while (ilGetError() != IL_NO_ERROR) {
+    }
+    bool saved = SaveBoundImage(name, file, temporary, error);
+    ilDeleteImages(1, &image);
+    return saved;
 }
 
 bool WriteTextFile(const std::string& name, const std::string& text, std::string& error) {

@@ -9,6 +9,9 @@
 // its type from the name's extension (.png, .bmp, else JPG). False with the system's reason in `error`.
 bool WriteImageFile(const std::string& name, std::string& error);
 
+// width x height RGB pixels, rows from the bottom as OpenGL reads them, as the image `name`, the same way.
+bool WriteImagePixels(const std::string& name, int width, int height, const unsigned char* rgb, std::string& error);
+
 // `text` as the file `name`, the same way.
 bool WriteTextFile(const std::string& name, const std::string& text, std::string& error);
 

@@ -7,6 +7,7 @@
 #include <EGL/eglext.h>
 #include <GL/gl.h>
 #include <GL/glext.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +24,7 @@ EGLContext context = EGL_NO_CONTEXT;
 EGLConfig chosenConfig = nullptr;
 EGLSurface surface = EGL_NO_SURFACE;  // the pbuffer of the picture
 bool pbuffers = true;                 // the config draws pbuffers; else the picture is a framebuffer object
+bool configPbuffers = true;           // the config offers pbuffers at all (a picture beyond their limit aside)
 Offscreen pictureBuffer;              // that framebuffer object
 std::vector<Offscreen> made;  // every framebuffer made, for the clean-up
 
@@ -103,7 +105,7 @@ bool StartOn(EGLDisplay candidate) {
     const EGLint wanted[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8,
                              EGL_BLUE_SIZE, 8, EGL_DEPTH_SIZE, 24, EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_NONE};
     EGLConfig config = EightBitConfig(wanted);
-    pbuffers = config != nullptr;
+    pbuffers = configPbuffers = config != nullptr;
     const EGLint anySurface[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8,
                                  EGL_BLUE_SIZE, 8, EGL_NONE};
     if (config == nullptr) config = EightBitConfig(anySurface);
@@ -213,7 +215,27 @@ bool CreateOffscreen(int width, int height, Offscreen& target, std::string& erro
     return true;
 }
 
+void DestroyOffscreen(Offscreen& target) {
+    if (target.id == 0) return;
+    GLuint framebuffer = static_cast<GLuint>(target.id);
+    GLuint buffers[2] = {static_cast<GLuint>(target.colour), static_cast<GLuint>(target.depth)};
+    bindFramebuffer(GL_FRAMEBUFFER, 0);
+    deleteFramebuffers(1, &framebuffer);
+    deleteRenderbuffers(2, buffers);
+    made.erase(std::remove_if(made.begin(), made.end(), [&](const Offscreen& m) { return m.id == target.id; }),
+               made.end());
+    target = Offscreen{};
+}
+
 bool CreatePictureSurface(int width, int height, std::string& error) {
+    // A picture of another size replaces the one made before.
+    DestroyOffscreen(pictureBuffer);
+    if (surface != EGL_NO_SURFACE) {
+        eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context);
+        eglDestroySurface(display, surface);
+        surface = EGL_NO_SURFACE;
+    }
+    pbuffers = configPbuffers;
     // Beyond the pbuffer limit (4096 in Mesa) no window could match the picture anyway.
     if (pbuffers && (width > Attribute(chosenConfig, EGL_MAX_PBUFFER_WIDTH) ||
                      height > Attribute(chosenConfig, EGL_MAX_PBUFFER_HEIGHT)))
@@ -255,6 +277,18 @@ void DrawPixelsAt(int width, int height, const unsigned char* rgb) {
     windowPos2i(0, 0);
     glDrawPixels(width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb);
     glPopAttrib();
+}
+
+bool HasOffscreenContext() { return context != EGL_NO_CONTEXT; }
+
+bool MakeOffscreenContextCurrent() {
+    if (!eglMakeCurrent(display, surface, surface, context)) return false;
+    BindPictureSurface();
+    return true;
+}
+
+void ReleaseOffscreenContext() {
+    if (display != EGL_NO_DISPLAY) eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
 }
 
 void DestroyOffscreenContext() {

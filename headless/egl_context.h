@@ -26,4 +26,8 @@ bool CreatePictureSurface(int width, int height, std::string& error);
 void BindPictureSurface();  // draw and read the pbuffer from now on
 void BindOffscreen(const Offscreen& target);  // draw and read through it from now on
 void DrawPixelsAt(int width, int height, const unsigned char* rgb);  // RGB rows bottom up, at the lower left, untouched by lights, fog, textures, depth
+void DestroyOffscreen(Offscreen& target);  // its framebuffer and renderbuffers, for one of another size
+bool HasOffscreenContext();                 // CreateOffscreenContext succeeded and nothing destroyed it since
+bool MakeOffscreenContextCurrent();         // current on the calling thread, drawing into the picture
+void ReleaseOffscreenContext();             // current on no thread, so that another thread may take it
 void DestroyOffscreenContext();  // framebuffers, context and display

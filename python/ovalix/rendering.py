@@ -1,0 +1,155 @@
+"""ovalix.render and the images it returns: numpy arrays that show themselves in Jupyter and save as files."""
+import numbers
+import os
+import struct
+import zlib
+
+import numpy
+
+from . import _ovalix
+
+DEVICES = {None: [], "gpu": ["--gpu"], "cpu": ["--cpu"]}
+
+
+class Image(numpy.ndarray):
+    """An (height, width, 3) uint8 RGB picture, first row at the top: a numpy array that Jupyter shows inline."""
+
+    def __new__(cls, pixels):
+        return numpy.asarray(pixels, dtype=numpy.uint8).view(cls)
+
+    def _is_picture(self):
+        return self.ndim == 3 and self.shape[2] == 3 and self.dtype == numpy.uint8
+
+    def _repr_png_(self):
+        """The picture as PNG bytes (None for a slice that is no longer a picture)."""
+        if not self._is_picture():
+            return None
+        height, width = self.shape[:2]
+        rows = numpy.zeros((height, width * 3 + 1), dtype=numpy.uint8)  # each row after its filter byte, 0: none
+        rows[:, 1:] = numpy.asarray(self).reshape(height, width * 3)
+
+        def chunk(kind, data):
+            return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+        header = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)
+        return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(rows.tobytes(), 6)) +
+                chunk(b"IEND", b""))
+
+    def save(self, path):
+        """Writes the picture to `path`, whole or not at all: PNG, BMP or else JPEG by the name's extension."""
+        if not isinstance(path, (str, os.PathLike)):
+            raise TypeError("save takes a file name, not %s" % type(path).__name__)
+        if not self._is_picture():
+            raise ValueError("only an (height, width, 3) uint8 picture can be saved, not one of shape %s" % (self.shape,))
+        _ovalix._save_image(os.fsdecode(os.fspath(path)), numpy.ascontiguousarray(numpy.asarray(self)[::-1]))
+
+
+def _flag(name, value, word):
+    if not isinstance(value, (bool, numpy.bool_)):
+        raise TypeError("%s takes True or False, not %s" % (name, type(value).__name__))
+    return [word] if value else []
+
+
+def _whole(name, value):
+    if isinstance(value, (bool, numpy.bool_)) or not isinstance(value, numbers.Integral):
+        raise TypeError("%s takes a whole number, not %s" % (name, type(value).__name__))
+    return int(value)
+
+
+def _real(name, value):
+    if isinstance(value, (bool, numpy.bool_)) or not isinstance(value, numbers.Real):
+        raise TypeError("%s takes numbers, not %s" % (name, type(value).__name__))
+    return repr(float(value))  # the shortest text that reads back as the same double
+
+
+def _sequence(name, value):
+    if isinstance(value, (str, bytes)) or not hasattr(value, "__iter__"):
+        raise TypeError("%s takes a sequence, not %s" % (name, type(value).__name__))
+    return list(value)
+
+
+def _size_words(size):
+    values = _sequence("size", size)
+    if len(values) != 2:
+        raise TypeError("size takes (width, height), not %d values" % len(values))
+    return ["--size", "%dx%d" % (_whole("size", values[0]), _whole("size", values[1]))]
+
+
+def _colour_words(colour_by):
+    """A quantity's name, "NAME:all", or (name, low, high) for a fixed range."""
+    if colour_by is None:
+        return []
+    if isinstance(colour_by, str):
+        return ["--colour-by", colour_by]
+    values = _sequence("colour_by", colour_by)
+    if len(values) != 3 or not isinstance(values[0], str):
+        raise TypeError("colour_by takes a quantity's name or (name, low, high)")
+    return ["--colour-by", "%s:%s:%s" % (values[0], _real("colour_by", values[1]), _real("colour_by", values[2]))]
+
+
+def _slab_words(slab):
+    if slab is None:
+        return []
+    values = _sequence("slab", slab)
+    if len(values) != 5:
+        raise TypeError("slab takes (nx, ny, nz, offset, width), not %d values" % len(values))
+    return ["--slab", ",".join(_real("slab", v) for v in values)]
+
+
+def _hidden_words(hide_species):
+    numbers_given = [_whole("hide_species", n) for n in _sequence("hide_species", hide_species)]
+    return ["--hide-species", ",".join(str(n) for n in numbers_given)] if numbers_given else []
+
+
+def _view_words(view):
+    if view is None:
+        return []
+    if not isinstance(view, (str, os.PathLike)):
+        raise TypeError("view takes the name of a view file, not %s" % type(view).__name__)
+    return ["--view", os.fsdecode(os.fspath(view))]
+
+
+def _device_words(device):
+    if device is not None and not isinstance(device, str):
+        raise TypeError("device takes None, 'gpu' or 'cpu', not %s" % type(device).__name__)
+    if device not in DEVICES:
+        raise ValueError("device takes None (a GPU if there is one, else software), 'gpu' or 'cpu', not %r" % device)
+    return DEVICES[device]
+
+
+def option_words(size=(1024, 640), raycast=True, colour_by=None, box=False, slab=None, hide_species=(), fit=True,
+                 view=None, supersample=1, adaptive_detail=False, colour_by_orientation=False, unwrap=False,
+                 fixed_centre=False, device=None):
+    """The `ovalix --render` options that make the same picture as render(...) with these arguments."""
+    return (_size_words(size) + _flag("raycast", raycast, "--raycast") + _colour_words(colour_by) +
+            _flag("box", box, "--box") + _slab_words(slab) + _hidden_words(hide_species) +
+            _flag("fit", fit, "--fit") + _view_words(view) +
+            ["--supersample", str(_whole("supersample", supersample))] +
+            _flag("adaptive_detail", adaptive_detail, "--adaptive-detail") +
+            _flag("colour_by_orientation", colour_by_orientation, "--colour-by-orientation") +
+            _flag("unwrap", unwrap, "--unwrap") + _flag("fixed_centre", fixed_centre, "--fixed-centre") +
+            _device_words(device))
+
+
+def render(trajectory, frame=0, size=(1024, 640), raycast=True, colour_by=None, box=False, slab=None,
+           hide_species=(), fit=True, view=None, supersample=1, adaptive_detail=False, colour_by_orientation=False,
+           unwrap=False, fixed_centre=False, device=None):
+    """Draws frame `frame` of `trajectory` (ovalix.open) offscreen as `ovalix --render` draws it; an Image.
+
+    frame: index, negative from the end. size: (width, height) in pixels. raycast: exact ray-cast ellipsoids.
+    colour_by: a quantity's name, "NAME:all" (range over every frame) or (name, low, high). box: the simulation
+    box. slab: (nx, ny, nz, offset, width), only particles inside. hide_species: species numbers from 1.
+    fit: the view fitted to frame 0. view: a view file saved with the key V. supersample: 1 to 4.
+    adaptive_detail, colour_by_orientation, unwrap, fixed_centre: as the offscreen switches of those names.
+    device: None (a GPU if there is one, else software), "gpu" or "cpu"; the first picture chooses for the process.
+    """
+    if not isinstance(trajectory, _ovalix.Trajectory):
+        raise TypeError("render takes a trajectory from ovalix.open, not %s" % type(trajectory).__name__)
+    words = option_words(size, raycast, colour_by, box, slab, hide_species, fit, view, supersample, adaptive_detail,
+                         colour_by_orientation, unwrap, fixed_centre, device)
+    return Image(_ovalix._render(trajectory, words, _whole("frame", frame)))
+
+
+def renderer():
+    """Which device draws the pictures, e.g. "drawing in software: llvmpipe ..."; empty before the first."""
+    return _ovalix._renderer()
