@@ -131,12 +131,8 @@ static void ToggleRaycast() {
     std::cout << (raycastEllipsoids ? "Ray-cast ellipsoids on." : "Ray-cast ellipsoids off.") << std::endl;
 }
 
-// Printing frames stays on or off as it was: a snapshot in the middle of a movie export does not end it.
 static void Snapshot() {
-    bool printing = print;
-    print = true;
-    PrintImage(true);
-    print = printing;
+    PrintSnapshot();
     ReanchorLights();
     glutPostRedisplay();
 }
@@ -242,6 +238,12 @@ const KeyCommand KEY_COMMANDS[] = {
     {"Q\x1b", "Q or Esc", Quit, "quit"},
 };
 const int KEY_COMMAND_COUNT = static_cast<int>(sizeof KEY_COMMANDS / sizeof KEY_COMMANDS[0]);
+
+const KeyCommand* KeyCommandOf(char key) {
+    for (const KeyCommand& command : KEY_COMMANDS)
+        if (key != '\0' && std::strchr(command.keys, key) != nullptr) return &command;
+    return nullptr;
+}
 
 void KeyHandler(unsigned char key, int, int) {
     for (const KeyCommand& command : KEY_COMMANDS) {
