@@ -58,8 +58,8 @@ int64_t textLimit = NO_LIMIT; // where the text was found to end, so no later pa
 bool damageNews = false;
 std::string damageMessage;
 
-// NOTE: reads from inputEnd whatever infile's position: the frame keys move the stream to a frame's
-// offset in the text, which is not where its compressed bytes are.
+// NOTE: reads from inputEnd whatever infile's position: whoever moves the stream thinks in offsets of the
+// text, which are not where its compressed bytes are.
 void FillInput() {
     if (stream.avail_in > 0 || fileDry) return;
     infile.clear();
