@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/scene.h"
-#include "io/trajectory.h"
+#include "io/frame_step.h"
 #include "export/screenshot.h"
 #include "io/load.h"
 #include "render/picture.h"
@@ -28,8 +28,7 @@ void MyInit(int argc, char** argv) {
 static void AdvanceAnimation() {
     if (print) PrintImage(false);
     if (frame < FrameCount() - 1) {
-        ++frame;
-        ReadFrame();
+        GoToFrame(frame + 1);
     } else {
         animationEnded = true;
     }

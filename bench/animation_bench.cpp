@@ -21,6 +21,7 @@
 #include "bench/bench_window.h"
 #include "core/scene.h"
 #include "app/startup.h"
+#include "io/frame_step.h"
 #include "io/trajectory.h"
 #include "bench/generated_dump.h"
 #include "render/gl_setup.h"
@@ -41,9 +42,8 @@ double Median(std::vector<double> values) {
 std::vector<double> ReadEveryFrame(int frames) {
     std::vector<double> times;
     for (int f = 0; f < frames; ++f) {
-        frame = f;
         auto start = std::chrono::steady_clock::now();
-        ReadFrame();
+        GoToFrame(f);
         times.push_back(Milliseconds(start));
     }
     return times;
@@ -71,8 +71,7 @@ Animation Animate(const Options& options, Drawing drawing) {
     Animation result;
     adaptiveDetail = drawing == ADAPTIVE;
     raycastEllipsoids = drawing == RAYCAST;
-    frame = 0;
-    ReadFrame();
+    GoToFrame(0);
     animate = true;
     print = false;
     std::vector<double> displays;
@@ -113,8 +112,7 @@ int Run(const Options& options, const std::string& path) {
     std::ostringstream console;
     std::streambuf* original = std::cout.rdbuf(console.rdbuf());
     OpenFile();
-    frame = 0;
-    ReadFrame();
+    GoToFrame(0);
     std::cout.rdbuf(original);
     if (FrameCount() != options.frames || atoms != options.particles) {
         std::printf("the reader sees another trajectory:\n%s\n", console.str().c_str());

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/scene.h"
+#include "io/frame_step.h"
 #include "io/trajectory.h"
 
 namespace {
@@ -108,9 +109,8 @@ int Gsd(const std::string& path, int frameNumber, int repeats) {
         auto start = std::chrono::steady_clock::now();
         OpenFile();
         opens.push_back(Milliseconds(start));
-        frame = frameNumber;
         start = std::chrono::steady_clock::now();
-        ReadFrame();
+        GoToFrame(frameNumber);
         reads.push_back(Milliseconds(start));
         std::cout.rdbuf(kept);
         CloseFile();

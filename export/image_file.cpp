@@ -23,11 +23,6 @@ ILenum ImageTypeOf(const std::string& name) {
     return IL_JPG;
 }
 
-void RememberTemporary(const std::string& temporary) {
-    if (temporary.size() >= sizeof pendingTemporary) return;
-    std::memcpy(pendingTemporary, temporary.c_str(), temporary.size() + 1);
-}
-
 // A system error says why (a full disk: "No space left on device"); without one the encoder refused the image.
 std::string Reason(int code) { return code != 0 ? std::strerror(code) : "the image library could not encode it"; }
 
@@ -39,7 +34,7 @@ std::FILE* StartFile(const char* noun, const std::string& name, std::string& tem
         error = std::string(noun) + " " + name + " cannot be written: " + std::strerror(errno) + ".";
         return nullptr;
     }
-    RememberTemporary(temporary);
+    HoldTemporary(temporary);
     return file;
 }
 
@@ -53,13 +48,9 @@ bool FinishFile(std::FILE* file, bool written, int writeError, const char* noun,
     if (std::fflush(file) != 0 && code == 0) code = errno;
     if (fsync(fileno(file)) != 0 && code == 0 && errno != EINVAL) code = errno;
     if (std::fclose(file) != 0 && code == 0) code = errno;
-    if (code == 0 && written && std::rename(temporary.c_str(), name.c_str()) != 0) code = errno;
-    if (code == 0 && written) {
-        pendingTemporary[0] = '\0';
-        return true;
-    }
-    std::remove(temporary.c_str());
-    pendingTemporary[0] = '\0';
+    int renameError = 0;
+    if (RenameIfComplete(temporary, name, code == 0 && written, renameError)) return true;
+    if (code == 0) code = renameError;
     error = std::string(noun) + " " + name + " cannot be written: " + Reason(code) + ".";
     return false;
 }
@@ -81,6 +72,23 @@ std::string TemporaryName(const std::string& name) {
     std::size_t slash = name.find_last_of('/');
     std::size_t base = slash == std::string::npos ? 0 : slash + 1;
     return name.substr(0, base) + "." + name.substr(base) + "." + std::to_string(getpid()) + ".part";
+}
+
+void HoldTemporary(const std::string& temporary) {
+    if (temporary.size() >= sizeof pendingTemporary) return;
+    std::memcpy(pendingTemporary, temporary.c_str(), temporary.size() + 1);
+}
+
+bool RenameIfComplete(const std::string& temporary, const std::string& name, bool complete, int& renameError) {
+    renameError = 0;
+    if (complete && std::rename(temporary.c_str(), name.c_str()) == 0) {
+        pendingTemporary[0] = '\0';
+        return true;
+    }
+    if (complete) renameError = errno;
+    std::remove(temporary.c_str());
+    pendingTemporary[0] = '\0';
+    return false;
 }
 
 bool WriteImageFile(const std::string& name, std::string& error) {

@@ -18,5 +18,12 @@ bool WriteTextFile(const std::string& name, const std::string& text, std::string
 // The hidden temporary name beside `name`: ".NAME.PID.part".
 std::string TemporaryName(const std::string& name);
 
+// `temporary` is being written: a signal or a failure removes it (one file at a time, an image or a movie).
+void HoldTemporary(const std::string& temporary);
+
+// A complete temporary renamed to `name`; an incomplete one, or one that cannot be renamed (errno in
+// `renameError`, else 0), removed. Either way it is no longer held. True when renamed.
+bool RenameIfComplete(const std::string& temporary, const std::string& name, bool complete, int& renameError);
+
 // Removes the temporary file being written, if any; safe inside a signal handler.
 void RemovePendingTemporary();

@@ -42,3 +42,11 @@ void PrintImage(bool single) {
     if (!saved) ReportWriteFailure(name);
     if (single) std::cout << "Success! File " << name << " has been written." << std::endl;
 }
+
+// A snapshot in the middle of a movie export does not end it.
+void PrintSnapshot() {
+    bool printing = print;
+    print = true;
+    PrintImage(true);
+    print = printing;
+}

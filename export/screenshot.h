@@ -2,3 +2,4 @@
 #pragma once
 
 void PrintImage(bool single);        // write the back buffer: a numbered snapshot, or the sequence image of the frame
+void PrintSnapshot();                // a numbered snapshot now; printing animated frames stays on or off as it was

@@ -22,11 +22,6 @@ std::string movieName, movieTemporary;
 int movieWidth = 0, movieHeight = 0;
 int movieFrames = 0;  // frames handed to ffmpeg, to be found again in the finished movie
 std::vector<unsigned char> moviePixels;
-char signalTemporary[4096] = "";  // the movie's temporary name for a signal handler: no allocation there
-
-void RememberForSignals(const std::string& temporary) {
-    if (temporary.size() < sizeof signalTemporary) std::memcpy(signalTemporary, temporary.c_str(), temporary.size() + 1);
-}
 
 bool WriteAll(int fd, const unsigned char* data, std::size_t size) {
     while (size > 0) {
@@ -119,7 +114,7 @@ bool OpenMovie(const std::string& movie, int width, int height, int fps, std::st
     }
     movieName = movie;
     movieTemporary = TemporaryName(movie);
-    RememberForSignals(movieTemporary);
+    HoldTemporary(movieTemporary);
     movieWidth = width;
     movieHeight = height;
     std::string size = std::to_string(width) + "x" + std::to_string(height);
@@ -171,35 +166,28 @@ bool CloseMovie(std::string& error) {
     moviePid = -1;
     bool encoded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     bool whole = encoded && MovieIsWhole(movieTemporary, movieFrames);
-    if (whole && std::rename(movieTemporary.c_str(), movieName.c_str()) == 0) {
-        signalTemporary[0] = '\0';
-        return true;
-    }
-    if (whole) error = "The movie " + movieName + " cannot be written: " + std::strerror(errno) + ".";
+    int renameError = 0;
+    if (RenameIfComplete(movieTemporary, movieName, whole, renameError)) return true;
+    if (whole) error = "The movie " + movieName + " cannot be written: " + std::strerror(renameError) + ".";
     else if (encoded) error = "ffmpeg did not finish the movie " + movieName + " (see its message above).";
     else error = "ffmpeg could not encode the movie " + movieName + " (see its message above).";
-    std::remove(movieTemporary.c_str());
-    signalTemporary[0] = '\0';
     return false;
 }
 
-void AbandonMovie() {
+void StopMovie() {
     if (moviePid <= 0) return;
     if (movieInput >= 0) close(movieInput);
     movieInput = -1;
     kill(moviePid, SIGTERM);
     waitpid(moviePid, nullptr, 0);
     moviePid = -1;
-    signalTemporary[0] = '\0';
-    std::remove(movieTemporary.c_str());
 }
 
-void AbandonMovieInSignal() {
+void KillMovieInSignal() {
     pid_t pid = moviePid;
     if (pid > 0) {
         kill(pid, SIGKILL);
         while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
         }
     }
-    if (signalTemporary[0] != '\0') unlink(signalTemporary);
 }

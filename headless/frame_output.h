@@ -11,5 +11,6 @@ bool FindOnPath(const std::string& program);  // an executable of that name in a
 bool OpenMovie(const std::string& movie, int width, int height, int fps, std::string& error);
 bool WriteMovieFrame(std::string& error);     // the viewport's pixels as the next movie frame
 bool CloseMovie(std::string& error);          // wait for ffmpeg; on success the movie gets its final name
-void AbandonMovie();                          // stop ffmpeg and remove the unfinished movie
-void AbandonMovieInSignal();                  // the same with signal-safe calls only: kill, reap, unlink
+void StopMovie();                             // stop ffmpeg and wait for it; RemovePendingTemporary then removes
+                                              // the unfinished movie
+void KillMovieInSignal();                     // the same with signal-safe calls only: kill, reap

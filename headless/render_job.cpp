@@ -15,6 +15,7 @@
 #include "headless/supersample.h"
 #include "io/file_open.h"
 #include "io/file_series.h"
+#include "io/frame_step.h"
 #include "io/load.h"
 #include "io/trajectory.h"
 #include "io/config/trajectory_config.h"
@@ -133,7 +134,7 @@ void UseDrawingSwitches(const RenderOptions& options, RenderFailure fail) {
         colourByWholeRun = options.colourByWholeRun;
         colourByLow = options.colourByLow;
         colourByHigh = options.colourByHigh;
-        ReadFrame();  // the range is the shown frame's, unwrapped or not
+        GoToFrame(frame);  // the range is the shown frame's, unwrapped or not
         RefuseMissingQuantity(fail);
         std::string runRange = TakeRunRange();
         if (!runRange.empty()) std::cout << runRange << std::endl;
@@ -205,8 +206,7 @@ void UseLookInsideSwitches(const RenderOptions& options) {
 
 // One frame drawn as the window's display function draws it when it writes a sequence image.
 void DrawFrame(const RenderOptions& options, int frameNumber) {
-    frame = frameNumber;
-    ReadFrame();
+    GoToFrame(frameNumber);
     if (options.supersample > 1) DrawSupersampled(options);
     else DrawPicture();
     glFinish();

@@ -26,15 +26,16 @@
 namespace {
 
 // Every way out of the job (a failure here, a reader's fatal error, the end) leaves no unfinished file.
+// ffmpeg is stopped first, so that it cannot create the movie's temporary after it was removed.
 void CleanUpAtExit() {
-    AbandonMovie();
+    StopMovie();
     RemovePendingTemporary();
 }
 
-// SIGTERM or SIGINT: remove what is half written, stop ffmpeg, then die of the same signal.
+// SIGTERM or SIGINT: stop ffmpeg, remove what is half written, then die of the same signal.
 void StopOnSignal(int signal) {
+    KillMovieInSignal();
     RemovePendingTemporary();
-    AbandonMovieInSignal();
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }

@@ -72,8 +72,8 @@ GzipState& Gzip() {
     return *readers->lines.gzip;
 }
 
-// NOTE: reads from inputEnd whatever infile's position: the frame keys move the stream to a frame's
-// offset in the text, which is not where its compressed bytes are.
+// NOTE: reads from inputEnd whatever infile's position: whoever moves the stream thinks in offsets of the
+// text, which are not where its compressed bytes are.
 void FillInput() {
     GzipState& g = Gzip();
     if (g.stream.avail_in > 0 || g.fileDry) return;

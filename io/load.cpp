@@ -8,6 +8,7 @@
 #include "core/visibility.h"
 #include "io/config/bond_reader.h"
 #include "io/config/config_reader.h"
+#include "io/frame_step.h"
 #include "io/trajectory.h"
 #include "io/config/trajectory_config.h"
 #include "io/whole_run.h"
@@ -32,7 +33,7 @@ void LoadScene(const std::string& name, void (*afterConfig)()) {
     OpenFile();
     CompleteMadeConfiguration();
     ChooseDrawingForSize();
-    ReadFrame();
+    GoToFrame(0);
     TellHiddenSpeciesBeyondTheRun();
     if (fixedCentre) TakeFixedCentre();
     std::string runRange = TakeRunRange();

@@ -8,7 +8,7 @@
 #include "core/geometry.h"
 #include "core/quantity_colour.h"
 #include "core/scene.h"
-#include "io/trajectory.h"
+#include "io/frame_step.h"
 
 namespace {
 
@@ -17,8 +17,7 @@ constexpr int FRAMES_PER_DOT = 100;  // a long run shows it is still being read,
 // The frame shown read again after other frames were read in its place. A read clears animationEnded, but an
 // animation resting on its last frame must stay at rest: nothing moves, nothing is written again.
 void ReadBack(int shown, bool ended) {
-    frame = shown;
-    ReadFrame();
+    GoToFrame(shown);
     animationEnded = ended;
 }
 
@@ -30,8 +29,7 @@ bool RunQuantityRange(int quantity, double& low, double& high) {
     const int frames = FrameCount();
     bool any = false;
     for (int f = 0; f < frames; ++f) {
-        frame = f;
-        ReadFrame();
+        GoToFrame(f);
         double frameLow = 0, frameHigh = 0;
         if (QuantityRange(quantity, frameLow, frameHigh)) {
             if (!any || frameLow < low) low = frameLow;
@@ -64,8 +62,7 @@ bool TakeFixedCentre() {
     const int shown = frame;
     const bool ended = animationEnded;
     if (shown != 0) {
-        frame = 0;
-        ReadFrame();
+        GoToFrame(0);
     }
     std::vector<double> centre = BoxOrMeanCentre();
     for (int k = 0; k < 3; ++k) fixedCentrePoint[k] = centre[k];

@@ -22,6 +22,7 @@
 #include "io/file_open.h"
 #include "io/file_series.h"
 #include "io/gsd/gsd_trajectory.h"
+#include "io/frame_step.h"
 #include "io/load.h"
 #include "io/run_state.h"
 #include "io/trajectory.h"
@@ -40,14 +41,6 @@ struct RunMadeCurrent {
     explicit RunMadeCurrent(RunState& parked) : run(parked) { SwapRunState(run); }
     ~RunMadeCurrent() { SwapRunState(run); }
 };
-
-// Reads frame `index` of the current run into the scene, as the frame keys do.
-void ReadFrameAt(int index) {
-    frame = index;
-    infile.clear();
-    infile.seekg(entry(counter, frame, "counter"), std::ios::beg);
-    ReadFrame();
-}
 
 // The species of the current run: names (GSD type names, else numbers from 1), half radii and colours.
 void CopySpecies(TrajectoryHandle& t) {
@@ -253,7 +246,7 @@ py::object ReadTrajectoryFrame(py::object self, const py::object& index) {
     const int i = FrameIndex(t, index);
     FrameTables tables;
     CallWithTrajectory(t, [&] {
-        ReadFrameAt(i);
+        GoToFrame(i);
         CopyFrame(tables);
     });
     return MakeFrame(std::move(tables), std::move(self));
@@ -264,7 +257,7 @@ py::object FrameOrderOf(const FrameObject& f) {
     TrajectoryHandle& t = f.trajectory.cast<TrajectoryHandle&>();
     OrderParameter order{};
     CallWithTrajectory(t, [&] {
-        ReadFrameAt(f.index);
+        GoToFrame(f.index);
         order = FrameOrder();
     });
     if (!order.exists) return py::none();

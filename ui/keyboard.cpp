@@ -12,6 +12,7 @@
 #include "core/scene.h"
 #include "io/trajectory.h"
 #include "export/screenshot.h"
+#include "io/frame_step.h"
 #include "io/load.h"
 #include "ui/animation.h"
 #include "render/raycast.h"
@@ -20,11 +21,9 @@
 #include "ui/inside_commands.h"
 #include "ui/view_commands.h"
 
-// Shows frame `frame`: the stream may sit at its end, so its state is cleared before the seek.
-static void JumpToFrame() {
-    infile.clear();
-    infile.seekg(entry(counter, frame, "counter"), std::ios::beg);
-    ReadFrame();
+// Shows frame `index`; stepping through the frames stops a running animation.
+static void JumpToFrame(int index) {
+    GoToFrame(index);
     animate = false;
 }
 
@@ -38,9 +37,8 @@ static void StepFrames(int direction) {
     int frames = FrameCount();
     int step = frames / 10;
     int target = frame + direction * step;
-    if (direction < 0) frame = target <= 0 ? 0 : target;
-    else frame = target >= frames - 1 ? frames - 1 : target;
-    JumpToFrame();
+    if (direction < 0) JumpToFrame(target <= 0 ? 0 : target);
+    else JumpToFrame(target >= frames - 1 ? frames - 1 : target);
 }
 
 // Leading decimal digits of word; a value beyond int range counts as the largest int.
@@ -65,7 +63,7 @@ static std::string ReadWord(std::size_t limit) {
     return word;
 }
 
-static void GoToFrame() {
+static void AskForFrame() {
     std::cout << "Go to frame: " << std::flush;
     std::string word = ReadWord(63);
     if (word.empty() || word[0] < '0' || word[0] > '9') {
@@ -80,10 +78,9 @@ static void GoToFrame() {
         std::cout << "Only " << last << " frames in this file." << std::endl;
         n = last;
     }
-    frame = n;
     std::cout << "Going to frame " << n << std::endl;
     std::cin.clear();
-    JumpToFrame();
+    JumpToFrame(n);
 }
 
 // After the new configuration is read: the window's title, textures, background and fog colour follow it.
@@ -134,12 +131,8 @@ static void ToggleRaycast() {
     std::cout << (raycastEllipsoids ? "Ray-cast ellipsoids on." : "Ray-cast ellipsoids off.") << std::endl;
 }
 
-// Printing frames stays on or off as it was: a snapshot in the middle of a movie export does not end it.
 static void Snapshot() {
-    bool printing = print;
-    print = true;
-    PrintImage(true);
-    print = printing;
+    PrintSnapshot();
     ReanchorLights();
     glutPostRedisplay();
 }
@@ -165,13 +158,11 @@ static void SpinRightKey() { TurnAboutEye(2, 0, 0, -1); }
 static void AnimateKey() { animate = !animate; }
 static void PreviousFrameKey() {
     if (!HaveFrames() || frame <= 0) return;
-    --frame;
-    JumpToFrame();
+    JumpToFrame(frame - 1);
 }
 static void NextFrameKey() {
     if (!HaveFrames() || frame >= FrameCount() - 1) return;
-    ++frame;
-    JumpToFrame();
+    JumpToFrame(frame + 1);
 }
 static void TenthBackKey() {
     if (HaveFrames()) StepFrames(-1);
@@ -180,17 +171,13 @@ static void TenthForwardKey() {
     if (HaveFrames()) StepFrames(+1);
 }
 static void GoToFrameKey() {
-    if (HaveFrames()) GoToFrame();
+    if (HaveFrames()) AskForFrame();
 }
 static void FirstFrameKey() {
-    if (!HaveFrames()) return;
-    frame = 0;
-    JumpToFrame();
+    if (HaveFrames()) JumpToFrame(0);
 }
 static void LastFrameKey() {
-    if (!HaveFrames()) return;
-    frame = FrameCount() - 1;
-    JumpToFrame();
+    if (HaveFrames()) JumpToFrame(FrameCount() - 1);
 }
 static void OverlayKey() { showTS = !showTS; }
 static void SlabBackKey() { MoveSlab(-1); }
@@ -251,6 +238,12 @@ const KeyCommand KEY_COMMANDS[] = {
     {"Q\x1b", "Q or Esc", Quit, "quit"},
 };
 const int KEY_COMMAND_COUNT = static_cast<int>(sizeof KEY_COMMANDS / sizeof KEY_COMMANDS[0]);
+
+const KeyCommand* KeyCommandOf(char key) {
+    for (const KeyCommand& command : KEY_COMMANDS)
+        if (key != '\0' && std::strchr(command.keys, key) != nullptr) return &command;
+    return nullptr;
+}
 
 void KeyHandler(unsigned char key, int, int) {
     for (const KeyCommand& command : KEY_COMMANDS) {

@@ -11,3 +11,4 @@ struct KeyCommand {
 };
 extern const KeyCommand KEY_COMMANDS[];  // every key command, in the order the help list shows them
 extern const int KEY_COMMAND_COUNT;      // entries of KEY_COMMANDS
+const KeyCommand* KeyCommandOf(char key);  // the command that key runs; nullptr: none

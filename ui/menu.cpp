@@ -2,78 +2,100 @@
 #include "ui/menu.h"
 
 #include <GL/freeglut.h>
-#include <cstdlib>
+#include <cstring>
 #include <iostream>
+#include <vector>
 
 #include "core/scene.h"
-#include "io/trajectory.h"
 #include "export/image_names.h"
 #include "export/screenshot.h"
+#include "ui/keyboard.h"
 
-enum MenuEntry {
-    MENU_QUIT = 0, MENU_STATIONARY_LIGHT, MENU_MOVING_LIGHT, MENU_PRINT_IMAGES, MENU_NO_IMAGES,
-    MENU_PRINT_SCREEN, MENU_HIDE_TIMESTEP, MENU_SHOW_TIMESTEP, MENU_JPG, MENU_PNG, MENU_BMP
+namespace {
+
+void StationaryLight() {
+    rotating_light = 0;
+    std::cout << "Stationary light" << std::endl;
+}
+void MovingLight() {
+    rotating_light = 1;
+    std::cout << "Rotating light" << std::endl;
+}
+void PrintImages() {
+    print = true;
+    std::cout << "Printing every animated frame as " << SequencePattern() << "." << std::endl;
+}
+void StopPrintingImages() {
+    print = false;
+    std::cout << "Stopped printing frames." << std::endl;
+}
+void HideTimestep() { showTS = false; }
+void ShowTimestep() { showTS = true; }
+void ChooseJpg() { format = ".jpg"; }
+void ChoosePng() { format = ".png"; }
+void ChooseBmp() { format = ".bmp"; }
+
+struct MadeMenu {
+    const char* name;
+    int menu;  // GLUT's number for it
 };
 
+int MenuNamed(const std::vector<MadeMenu>& made, const char* name) {
+    for (const MadeMenu& sub : made)
+        if (std::strcmp(sub.name, name) == 0) return sub.menu;
+    return 0;
+}
+
+}  // namespace
+
+// NOTE: two entries that name a key do other than it: the snapshot entry re-anchors no lights, and the
+// overlay entry hides where 't' switches.
+const MenuRow MENU_ROWS[] = {
+    {1, "Light", "Stationary Light", '\0', StationaryLight},
+    {2, "Light", "Moving Light", '\0', MovingLight},
+    {3, "Print", "Print Images", '\0', PrintImages},
+    {4, "Print", "Do Not Print Images", '\0', StopPrintingImages},
+    {5, "Print", "Print This Screen (Enter)", '\r', PrintSnapshot},
+    {6, "Timestep", "Hide Timestep (t)", 't', HideTimestep},
+    {7, "Timestep", "Show Timestep", '\0', ShowTimestep},
+    {8, "File format", "JPG", '\0', ChooseJpg},
+    {9, "File format", "PNG", '\0', ChoosePng},
+    {10, "File format", "BMP", '\0', ChooseBmp},
+    {SUBMENU, nullptr, "Light", '\0', nullptr},
+    {SUBMENU, nullptr, "Print", '\0', nullptr},
+    {SUBMENU, nullptr, "File format", '\0', nullptr},
+    {SUBMENU, nullptr, "Timestep", '\0', nullptr},
+    {0, nullptr, "Quit (Q)", 'Q', nullptr},
+};
+const int MENU_ROW_COUNT = static_cast<int>(sizeof MENU_ROWS / sizeof MENU_ROWS[0]);
+
+// A sub-menu is built when the table first names it, then the main menu, which is current when attached.
 void createGLUTMenus() {
-    int light = glutCreateMenu(MenuHandler);
-    glutAddMenuEntry("Stationary Light", MENU_STATIONARY_LIGHT);
-    glutAddMenuEntry("Moving Light", MENU_MOVING_LIGHT);
-    int printing = glutCreateMenu(MenuHandler);
-    glutAddMenuEntry("Print Images", MENU_PRINT_IMAGES);
-    glutAddMenuEntry("Do Not Print Images", MENU_NO_IMAGES);
-    glutAddMenuEntry("Print This Screen (Enter)", MENU_PRINT_SCREEN);
-    int timestep = glutCreateMenu(MenuHandler);
-    glutAddMenuEntry("Hide Timestep (t)", MENU_HIDE_TIMESTEP);
-    glutAddMenuEntry("Show Timestep", MENU_SHOW_TIMESTEP);
-    int fileFormat = glutCreateMenu(MenuHandler);
-    glutAddMenuEntry("JPG", MENU_JPG);
-    glutAddMenuEntry("PNG", MENU_PNG);
-    glutAddMenuEntry("BMP", MENU_BMP);
+    std::vector<MadeMenu> made;
+    for (const MenuRow& row : MENU_ROWS) {
+        if (row.menu == nullptr) continue;
+        int sub = MenuNamed(made, row.menu);
+        if (sub == 0) {
+            sub = glutCreateMenu(MenuHandler);
+            made.push_back({row.menu, sub});
+        }
+        glutSetMenu(sub);
+        glutAddMenuEntry(row.label, row.id);
+    }
     glutCreateMenu(MenuHandler);
-    glutAddSubMenu("Light", light);
-    glutAddSubMenu("Print", printing);
-    glutAddSubMenu("File format", fileFormat);
-    glutAddSubMenu("Timestep", timestep);
-    glutAddMenuEntry("Quit (Q)", MENU_QUIT);
+    for (const MenuRow& row : MENU_ROWS) {
+        if (row.menu != nullptr) continue;
+        if (row.id == SUBMENU) glutAddSubMenu(row.label, MenuNamed(made, row.label));
+        else glutAddMenuEntry(row.label, row.id);
+    }
     glutAttachMenu(GLUT_RIGHT_BUTTON);
 }
 
 void MenuHandler(int id) {
-    switch (id) {
-        case MENU_QUIT:
-            CloseFile();
-            std::cout << "Bye." << std::endl;
-            std::exit(0);
-        case MENU_STATIONARY_LIGHT:
-            rotating_light = 0;
-            std::cout << "Stationary light" << std::endl;
-            break;
-        case MENU_MOVING_LIGHT:
-            rotating_light = 1;
-            std::cout << "Rotating light" << std::endl;
-            break;
-        case MENU_PRINT_IMAGES:
-            print = true;
-            std::cout << "Printing every animated frame as " << SequencePattern() << "." << std::endl;
-            break;
-        case MENU_NO_IMAGES:
-            print = false;
-            std::cout << "Stopped printing frames." << std::endl;
-            break;
-        case MENU_PRINT_SCREEN: {
-            bool printing = print;  // a snapshot leaves frame printing as it was
-            print = true;
-            PrintImage(true);
-            print = printing;
-            break;
-        }
-        case MENU_HIDE_TIMESTEP: showTS = false; break;
-        case MENU_SHOW_TIMESTEP: showTS = true; break;
-        case MENU_JPG: format = ".jpg"; break;
-        case MENU_PNG: format = ".png"; break;
-        case MENU_BMP: format = ".bmp"; break;
-        default: break;
+    for (const MenuRow& row : MENU_ROWS) {
+        if (row.id != id || id == SUBMENU) continue;
+        if (row.action != nullptr) row.action();
+        else if (const KeyCommand* command = KeyCommandOf(row.key)) command->action();
     }
     glutPostRedisplay();  // every choice may change the picture
 }
