@@ -84,7 +84,7 @@ std::vector<SeriesMember> IndexMembers(const std::vector<std::string>& names) {
     std::string firstHeader;
     std::vector<std::string> firstTypes;
     const TrajectoryKindRow& kind = OpenKindRow();
-    const bool typesNamed = kind.kind == GSD_TRAJECTORY;  // type ids name species: else the columns must agree
+    const bool typesNamed = kind.typesNamed;  // type names give the species: else the columns must agree
     for (const std::string& name : names) {
         SeriesMember member;
         member.name = name;

@@ -54,11 +54,11 @@ void IndexGsd(bool) { IndexGsdFile(); }
 
 const TrajectoryKindRow TRAJECTORY_KINDS[TRAJECTORY_KIND_COUNT] = {
     {DUMP_TRAJECTORY, "dump", RecogniseDump, IndexQuatFile, FinishQuatOpening, ReopenQuatFile, ReadQuatFrame,
-     TextFileOpen, CloseTextFile, FirstFrameStep, DumpPositionsUnwrapped, DumpHasShapeColumns, false},
+     TextFileOpen, CloseTextFile, FirstFrameStep, DumpPositionsUnwrapped, DumpHasShapeColumns, false, false},
     {PDB_TRAJECTORY, "PDB", RecognisePdb, IndexPdbFile, FinishAnisouOpening, nullptr, ReadAnisouFrame, TextFileOpen,
-     CloseTextFile, nullptr, NeverUnwrapped, PdbGivesNoHalfRadii, false},
+     CloseTextFile, nullptr, NeverUnwrapped, PdbGivesNoHalfRadii, false, false},
     {GSD_TRAJECTORY, "GSD", RecogniseGsd, IndexGsd, FinishGsdOpening, ReopenGsdFile, ReadGsdTrajectoryFrame,
-     GsdTrajectoryOpen, CloseGsdTrajectory, GsdFirstStepSigned, NeverUnwrapped, GsdHasTypeShapes, true},
+     GsdTrajectoryOpen, CloseGsdTrajectory, GsdFirstStepSigned, NeverUnwrapped, GsdHasTypeShapes, true, true},
 };
 
 const TrajectoryKindRow* KindRow(TrajectoryKind kind) {

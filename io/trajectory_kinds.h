@@ -31,6 +31,8 @@ struct TrajectoryKindRow {
     bool (*positionsUnwrapped)();                // the open file's positions are unwrapped already
     bool (*givesHalfRadii)(const std::string& name);  // the file gives each species its half radii
     bool bondsInFile;                            // the file gives its own bonds (used unless a bond file is named)
+    bool typesNamed;                             // particle types have names (files of a series must agree on them);
+                                                 // else types are numbers in columns (they must agree on the columns)
 };
 
 constexpr int TRAJECTORY_KIND_COUNT = 3;

@@ -280,7 +280,7 @@ bool ConfigureFromTrajectory(const std::string& name) {
 }
 
 void CompleteMadeConfiguration() {
-    if (!readers->config.madeForTrajectory || !quat || frameAtoms.empty()) return;
+    if (!readers->config.madeForTrajectory || OpenKind() != DUMP_TRAJECTORY || frameAtoms.empty()) return;
     // A made configuration lets the count vary; saved, it must say so, or the count check would refuse the run.
     if (std::equal(frameAtoms.begin() + 1, frameAtoms.end(), frameAtoms.begin())) return;
     std::cout << "The number of atoms changes between frames, so its configuration also has:" << std::endl;
