@@ -84,15 +84,15 @@ extern bool headless;             // ovalix --render: fatal errors exit 1 at onc
 // ---- Files and names ------------------------------------------------------------------------------
 extern std::string title;             // window title
 extern std::string inname;            // trajectory file; also the stem of sequence image names
-extern std::ifstream infile;          // the open trajectory, binary
-extern bool quat;                     // true: dump file; false: PDB trajectory
+extern std::ifstream infile;          // the open dump or PDB trajectory, binary (a GSD file keeps its own file)
+extern bool quat;                     // true: dump file; false: PDB trajectory (read only by io/trajectory_kinds)
 extern bool gsd;                      // the trajectory is a GSD file (HOOMD-blue); quat is then false
 extern std::string ellipsoidtexture;  // image for the ellipsoids, empty for none
 extern std::string bondtexture;       // image for the solid bonds, empty for none
 extern std::string format;            // screenshot extension with its dot: ".jpg", ".png", ".bmp"
 
 // ---- Frames and atoms -----------------------------------------------------------------------------
-extern std::vector<int64_t> counter;  // byte offset of each frame in infile (in its file of a series); size = number of frames
+extern std::vector<int64_t> counter;  // byte offset of each frame in its file (of a GSD frame: its first chunk); size = number of frames
 extern int frame;                     // 0-based index of the frame held in geom
 extern int atoms;                     // atoms of the frame held in geom
 extern std::vector<int> frameAtoms;   // atoms of each frame, by frame index; filled by the opener

@@ -2,6 +2,7 @@
 #include "io/file_open.h"
 
 #include <sys/stat.h>
+#include <unistd.h>  // Required for: access()
 
 #include <cstring>  // Required for: std::memcmp
 
@@ -9,6 +10,8 @@ bool IsFolderPath(const std::string& name) {
     struct stat info {};
     return stat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
+
+bool MayOpenForReading(const std::string& name) { return access(name.c_str(), R_OK) == 0; }
 
 bool OpenForReading(std::ifstream& file, const std::string& name, std::ios::openmode mode) {
     if (file.is_open()) file.close();

@@ -5,6 +5,8 @@
 #include <string>
 
 bool IsFolderPath(const std::string& name);  // name exists and is a folder
+bool MayOpenForReading(const std::string& name);  // opening name for reading would succeed (a folder too), told
+                                                  // without opening it
 // Opens name into file; false, with file closed, when it cannot be opened or is a folder (reading a folder
 // through a file stream throws "Is a directory").
 bool OpenForReading(std::ifstream& file, const std::string& name, std::ios::openmode mode = std::ios::in);

@@ -18,6 +18,7 @@
 #include "io/gsd/gsd_trajectory.h"
 #include "io/line_reader.h"
 #include "io/reader_state.h"
+#include "io/trajectory_kinds.h"
 
 namespace {
 
@@ -36,15 +37,13 @@ struct SeriesMember {
 }
 
 void CloseMember() {
-    if (infile.is_open()) infile.close();
-    infile.clear();
-    ReleaseLineBuffer();  // and the gzip index with it
-    if (gsd) CloseGsdTrajectory();
+    const TrajectoryKindRow& kind = OpenKindRow();
+    if (kind.isOpen()) kind.close();  // and a gzip index with it
 }
 
-// The step of a dump's first frame, as its scan read it after "ITEM: TIMESTEP".
-long long DumpFirstStep() {
-    const long long step = FirstFrameStep();
+// The step of a file's first frame; a dump whose first "ITEM: TIMESTEP" gives none cannot be placed.
+long long MemberFirstStep() {
+    const long long step = OpenKindRow().firstStep();
     if (step >= 0) return step;
     FailSeries({"The first time step of " + inname + " has no step number after 'ITEM: TIMESTEP':",
                 "its place in the series cannot be told."});
@@ -84,24 +83,21 @@ std::vector<SeriesMember> IndexMembers(const std::vector<std::string>& names) {
     DumpColumns firstColumns;
     std::string firstHeader;
     std::vector<std::string> firstTypes;
+    const TrajectoryKindRow& kind = OpenKindRow();
+    const bool typesNamed = kind.typesNamed;  // type names give the species: else the columns must agree
     for (const std::string& name : names) {
         SeriesMember member;
         member.name = name;
         inname = name;  // the readers name the file in their messages
-        if (gsd) {
-            IndexGsdFile();
-            member.firstStep = static_cast<long long>(GsdFirstStep());
-        } else {
-            IndexQuatFile(!members.empty());
-            member.firstStep = DumpFirstStep();
-        }
+        kind.index(!members.empty());
+        member.firstStep = MemberFirstStep();
         member.offsets = counter;
         member.counts = frameAtoms;
         if (members.empty()) {
             firstColumns = dumpColumns;
             firstHeader = FirstAtomsHeader();
-            if (gsd) firstTypes = GsdTypeNames();
-        } else if (gsd) {
+            if (typesNamed) firstTypes = GsdTypeNames();
+        } else if (typesNamed) {
             CheckGsdTypesLikeFirst(members.front(), firstTypes, member);
         } else {
             CheckDumpLikeFirst(members.front(), firstColumns, firstHeader, member);
@@ -109,7 +105,7 @@ std::vector<SeriesMember> IndexMembers(const std::vector<std::string>& names) {
         CloseMember();
         members.push_back(std::move(member));
     }
-    if (!gsd) dumpColumns = firstColumns;
+    if (!typesNamed) dumpColumns = firstColumns;
     return members;
 }
 
@@ -132,13 +128,14 @@ void JoinMembers(std::vector<SeriesMember>& members) {
     mostAtoms = *std::max_element(frameAtoms.begin(), frameAtoms.end());
 }
 
-// infile holds file `member` of the series, opened again without a scan.
+// File `member` of the series is open, opened again without a scan.
 void OpenMember(int member) {
-    if (member == readers->series.openMember) return;
+    SeriesState& series = readers->series;
+    if (member == series.openMember) return;
     CloseMember();
-    if (gsd) ReopenGsdFile();
-    else ReopenQuatFile();
-    readers->series.openMember = member;
+    OpenKindRow().reopen();
+    series.openMember = member;
+    series.openMemberStart = static_cast<int>(std::find(frameMember.begin(), frameMember.end(), member) - frameMember.begin());
 }
 
 // Written names of a series: each '*' replaced by "series".
@@ -196,14 +193,14 @@ void OpenSeries() {
     const std::vector<std::string>& listed = readers->series.listedFiles;
     std::vector<std::string> names = listed.empty() ? MatchPattern(pattern) : listed;
     if (names.empty()) FailNoMatch(pattern);
-    if (!quat && !gsd) FailSeries({"Only dump and GSD files can be opened as a series, not PDB files like " + names.front() + "."});
+    if (OpenKindRow().firstStep == nullptr)
+        FailSeries({"Only dump and GSD files can be opened as a series, not PDB files like " + names.front() + "."});
     std::vector<SeriesMember> members = IndexMembers(names);
     JoinMembers(members);
     readers->series.openMember = -1;
     inname = seriesFiles.front();
     OpenMember(0);
-    if (gsd) FinishGsdOpening();  // the first file's types and shapes
-    else FinishQuatOpening();
+    OpenKindRow().finishOpening();  // with the first file's types and shapes
     inname = pattern;
 }
 
@@ -212,8 +209,7 @@ void ReadSeriesFrame() {
     const int member = entry(frameMember, frame, "frameMember");
     inname = entry(seriesFiles, member, "seriesFiles");
     OpenMember(member);
-    if (gsd) ReadGsdTrajectoryFrame();
-    else ReadQuatFrame();
+    OpenKindRow().readFrame();
     inname = pattern;
 }
 
@@ -221,6 +217,7 @@ void ForgetSeries() {
     seriesFiles.clear();
     frameMember.clear();
     readers->series.openMember = -1;
+    readers->series.openMemberStart = 0;
 }
 
 std::string OutputStem() { return StemOf(inname); }

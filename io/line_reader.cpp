@@ -115,6 +115,29 @@ bool ReadOnForDamage() {
     return s.damageTold;
 }
 
+bool OpenTextFile(const std::string& name) {
+    LineSourceState& s = readers->lines;
+    const bool kept = s.kept && infile.is_open() && s.openName == name;
+    s.kept = false;
+    if (!kept) {
+        s.openName.clear();
+        if (!OpenForReading(infile, name, std::ios::in | std::ios::binary)) return false;
+        s.openName = name;
+    }
+    OpenLineSource();
+    return true;
+}
+
+void KeepTextFile() { readers->lines.kept = infile.is_open() && !readers->lines.openName.empty(); }
+
+void CloseTextFile() {
+    readers->lines.kept = false;
+    readers->lines.openName.clear();
+    infile.close();
+    infile.clear();
+    ReleaseLineBuffer();
+}
+
 void OpenLineSource() {
     LineSourceState& s = readers->lines;
     s.gzipText = StartGzipSource();

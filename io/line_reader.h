@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 // NOTE: a line handed out stays valid only until the next read or seek.
@@ -14,6 +15,11 @@ constexpr std::size_t LINE_SLACK = 32;
 // instead of growing the buffer to the size of the file; SkipLines has no limit, since it keeps no line.
 constexpr int64_t MAX_LINE_BYTES = int64_t(1) << 24;
 
+bool OpenTextFile(const std::string& name);  // infile holds name, read from its first byte through OpenLineSource;
+                                          // false, infile closed, when it cannot be opened (or is a folder). A file
+                                          // kept open for that name is taken as it is instead of opened again
+void KeepTextFile();                      // the next OpenTextFile of the name infile holds takes it as it is
+void CloseTextFile();                     // close infile and give back the buffers (and a gzip index)
 void OpenLineSource();                    // start reading the newly opened infile from its first byte; a gzip file
                                           // (by its magic bytes) is read as its text, offsets are offsets in that text
 void SeekLines(int64_t offset);           // clear infile's error state, seek to offset, forget the buffer

@@ -10,6 +10,7 @@
 #include "io/config/config_reader.h"
 #include "io/frame_step.h"
 #include "io/trajectory.h"
+#include "io/trajectory_kinds.h"
 #include "io/config/trajectory_config.h"
 #include "io/whole_run.h"
 
@@ -29,7 +30,7 @@ void LoadScene(const std::string& name, void (*afterConfig)()) {
     std::cout << "Config file read." << std::endl;
     if (afterConfig != nullptr) afterConfig();
     topology.clear();
-    trajectoryBonds = gsd && bondFile.empty();  // a bond file named beside a GSD file replaces the file's bonds
+    trajectoryBonds = OpenKindRow().bondsInFile && bondFile.empty();  // a bond file named beside it replaces them
     OpenFile();
     CompleteMadeConfiguration();
     ChooseDrawingForSize();

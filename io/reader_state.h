@@ -26,6 +26,8 @@ struct LineSourceState {
     std::size_t validFrom = 0;     // buffer[validFrom, tail) hold the bytes of their offsets: a gzip seek into
                                    // them needs no inflating
     GzipState* gzip = nullptr;     // made by the first gzip file, owned
+    std::string openName;          // the file infile holds, when OpenTextFile opened it
+    bool kept = false;             // the next OpenTextFile of openName takes infile as it is
 };
 
 // The dump scan (io/dump/dump_reader.cpp).
@@ -46,12 +48,14 @@ struct GsdReadState {
     GsdFrame frameRead;          // the last frame read; its tables are reused by the next read
     int centreOrigin = 0;        // bond-origin number whose vectors are all 0: a file's bonds join particle centres
     bool shapesPending = false;  // the species still wait for the type shapes of frame 0 (read with that frame)
+    bool kept = false;           // openGsd was opened for the configuration: the index takes it as it is
 };
 
 // File series (io/file_series.cpp).
 struct SeriesState {
     std::vector<std::string> listedFiles;  // the trajectories given together on the command line
-    int openMember = -1;                   // file of seriesFiles that infile holds; -1 for none
+    int openMember = -1;                   // file of seriesFiles that is open; -1 for none
+    int openMemberStart = 0;               // index of the open file's first frame in the whole run (0: one file)
 };
 
 // What the configuration readers remember (io/config/trajectory_config.cpp, io/dump/file_shapes.cpp).

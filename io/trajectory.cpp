@@ -1,4 +1,5 @@
-// Chooses the dump, GSD or PDB reader by quat and gsd, so callers never need to know the trajectory's kind.
+// Opening, reading and closing the trajectory through the row of its kind (io/trajectory_kinds.h), so callers
+// never need to know the trajectory's kind.
 #include "io/trajectory.h"
 
 #include <iostream>
@@ -6,17 +7,13 @@
 #include "core/exit_sequence.h"
 #include "core/scene.h"
 #include "core/unwrap.h"
-#include "io/dump/dump_reader.h"
 #include "io/file_series.h"
-#include "io/gsd/gsd_trajectory.h"
-#include "io/line_reader.h"
-#include "io/pdb/pdb_reader.h"
+#include "io/trajectory_kinds.h"
 #include "io/trajectory_summary.h"
 
 // Whether unwrapping applies to this trajectory, said in one line when it was asked for.
 static void ReportUnwrap() {
-    const std::string& names = dumpColumns.positionNames;
-    std::string line = PrepareUnwrap(quat && (names == "xu yu zu" || names == "xsu ysu zsu"));
+    std::string line = PrepareUnwrap(OpenKindRow().positionsUnwrapped());
     if (!line.empty()) std::cout << line << std::endl;
 }
 
@@ -28,10 +25,13 @@ void OpenFile() {
     quantities.clear();
     frameBox.exists = false;
     ForgetSeries();
-    if (SeriesNamed()) OpenSeries();
-    else if (gsd) OpenGsdTrajectory();
-    else if (quat) OpenQuatFile();
-    else OpenAnisouFile();
+    if (SeriesNamed()) {
+        OpenSeries();
+    } else {
+        const TrajectoryKindRow& kind = OpenKindRow();
+        kind.index(false);
+        kind.finishOpening();
+    }
     if (frameAtoms.empty()) mostAtoms = atoms;  // one count for every frame
     ReportUnwrap();
 }
@@ -44,9 +44,7 @@ void StartUnwrapping() {
 void ReadFrame() {
     frameStep = -1;  // the dump reader gives the step its frame names
     if (!seriesFiles.empty()) ReadSeriesFrame();
-    else if (gsd) ReadGsdTrajectoryFrame();
-    else if (quat) ReadQuatFrame();
-    else ReadAnisouFrame();
+    else OpenKindRow().readFrame();
     UnwrapFrame();
     orderFrameChanged = true;
     animationEnded = false;  // a frame read, by a key or a reload: an animation has something to show again
@@ -54,13 +52,13 @@ void ReadFrame() {
     ++particleDataVersion;
 }
 
+bool TrajectoryOpen() { return OpenKindRow().isOpen(); }
+
 void CloseFile() {
-    if (!infile.is_open()) {
+    if (!TrajectoryOpen()) {
         std::cout << "Something is seriously wrong. The file is already closed." << std::endl;
         std::cout << "But we were going to quit anyway, so that's ok. For now." << std::endl;
         ExitSequence();
     }
-    infile.close();
-    ReleaseLineBuffer();
-    if (gsd) CloseGsdTrajectory();
+    OpenKindRow().close();
 }

@@ -25,8 +25,8 @@ void PrintTrajectorySummary() {
     if (frames == 1) showTS = false;
 }
 
-void RequireOpenTrajectory() {
-    if (infile.is_open()) return;
+void RequireOpenTrajectory(bool open) {
+    if (open) return;
     std::cout << "Something is seriously wrong. The input file seems to be closed." << std::endl;
     ExitSequence();
 }

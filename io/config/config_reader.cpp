@@ -3,7 +3,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <fstream>
 #include <initializer_list>
 #include <iostream>
 #include <string_view>
@@ -17,6 +16,8 @@
 #include "io/dump/file_shapes.h"
 #include "io/gsd/gsd_trajectory.h"
 #include "io/config/trajectory_config.h"
+#include "io/line_reader.h"
+#include "io/trajectory_kinds.h"
 
 namespace {
 
@@ -406,16 +407,17 @@ void ApplyDefaults(ConfigRead& read) {
 void CheckRequired(const ConfigRead& read) {
     for (int k = 0; k < KEYWORD_COUNT; ++k) {
         if (read.seen[k]) continue;
-        // Half radii may come from the dump's shape columns instead.
-        if (k == HALF_RADII && quat && DumpHasShapeColumns(SeriesLookName(inname))) continue;
-        if (k == HALF_RADII && gsd && GsdHasTypeShapes(SeriesLookName(inname))) continue;
-        if (k == BOND_VECTOR && gsd) continue;  // a GSD file's bonds join particle centres
+        // Half radii may come from the file instead (a dump's shape columns, a GSD file's type shapes).
+        if (k == HALF_RADII && OpenKindRow().givesHalfRadii(SeriesLookName(inname))) continue;
+        if (k == BOND_VECTOR && OpenKindRow().bondsInFile) continue;  // the file's bonds join particle centres
         ConfigError({std::string("The value of the ") + KEYWORDS[k] + " is missing in the input.",
                      "Please add this to the input file (see the manual) and run the program again."});
     }
 }
 
-std::string ReadOpenedConfig(const std::string& name, std::ifstream& file) {
+// The configuration in infile; infile is closed once its lines are read, before the checks look at the
+// trajectory it names.
+std::string ReadOpenedConfig(const std::string& name) {
     ConfigRead read;
     std::cout << "Input file " << name << " is opened." << std::endl;
     shape.clear();
@@ -424,7 +426,10 @@ std::string ReadOpenedConfig(const std::string& name, std::ifstream& file) {
     ForgetHalfRadii();
     ResetLookInside();
     std::string line;
-    while (std::getline(file, line)) HandleLine(read, line);
+    infile.clear();
+    infile.seekg(0, std::ios::beg);
+    while (std::getline(infile, line)) HandleLine(read, line);
+    CloseTextFile();
     PadBondVectors();
     ApplyDefaults(read);
     CheckRequired(read);
@@ -446,10 +451,10 @@ std::string AskForAnotherName(const std::string& name) {
 }  // namespace
 
 std::string ReadConfig(std::string name) {
-    std::ifstream file;
-    // A pattern names a series of trajectories, never a configuration.
-    while (!HasPattern(name) && !OpenForReading(file, name)) name = AskForAnotherName(name);
-    if (!HasPattern(name) && LooksBinary(file)) ConfigError({BinaryFileLine(name)});
+    // A pattern names a series of trajectories, never a configuration. The file is opened once: as the
+    // trajectory stream, which a trajectory named here keeps for its reader.
+    while (!HasPattern(name) && !OpenTextFile(name)) name = AskForAnotherName(name);
+    if (!HasPattern(name) && LooksBinary(infile)) ConfigError({BinaryFileLine(name)});
     // A trajectory given in place of a configuration is shown with one made for it, fitted into the window.
     if (ConfigureFromTrajectory(name)) {
         ResetLookInside();
@@ -459,5 +464,5 @@ std::string ReadConfig(std::string name) {
     if (HasPattern(name))
         ConfigError({"The first file that " + name + " matches, " + SeriesLookName(name) + ", is no trajectory."});
     speciesFromTrajectory = false;  // a configuration's species are checked, not added to
-    return ReadOpenedConfig(name, file);
+    return ReadOpenedConfig(name);
 }

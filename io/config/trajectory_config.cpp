@@ -16,6 +16,7 @@
 #include "io/numbers.h"
 #include "io/reader_state.h"
 #include "io/dump/file_shapes.h"
+#include "io/gsd/gsd_file.h"
 #include "io/gsd/gsd_trajectory.h"
 
 namespace {
@@ -44,35 +45,52 @@ constexpr double PALETTE[PALETTE_SIZE][3] = {
     {0.867, 0.867, 0.867},  // pale grey
 };
 
-// First words of the records a PDB file begins with.
-const char* const PDB_RECORDS[] = {"HEADER", "TITLE",  "COMPND", "SOURCE", "KEYWDS", "EXPDTA", "AUTHOR", "REVDAT",
-                                   "JRNL",   "REMARK", "CRYST1", "MODEL",  "ATOM",   "HETATM", "SCALE1", "ORIGX1",
-                                   "SEQRES", "DBREF",  "OBSLTE", "SPRSDE", "CAVEAT", "NUMMDL", "MDLTYP", "SPLIT"};
-
-bool IsPdbRecord(std::string_view line) {
-    std::size_t length = 0;
-    while (length < line.size() && length < 6 && !IsSpace(line[length])) ++length;
-    std::string_view word = line.substr(0, length);
-    return std::any_of(std::begin(PDB_RECORDS), std::end(PDB_RECORDS), [word](const char* r) { return word == r; });
-}
-
 bool IsBlank(std::string_view line) {
     return std::all_of(line.begin(), line.end(), [](char c) { return IsSpace(c); });
 }
 
-// Opens name as the trajectory stream, for a look at its lines through the line reader.
-bool OpenForLooking(const std::string& name) {
-    if (infile.is_open()) infile.close();
+// What recognition sees of the file infile holds: its first bytes, then (unless it is a GSD file) the first
+// line that is not blank, read through the line reader, which sees through gzip.
+FileStart LookAtOpenFile() {
+    FileStart start;
+    unsigned char bytes[8] = {};
     infile.clear();
-    if (!OpenForReading(infile, name, std::ios::in | std::ios::binary)) return false;
-    OpenLineSource();  // sees through gzip
-    return true;
+    infile.seekg(0, std::ios::beg);
+    infile.read(reinterpret_cast<char*>(bytes), sizeof bytes);
+    const std::streamsize got = infile.gcount();
+    infile.clear();
+    infile.seekg(0, std::ios::beg);
+    start.gsdMagic = got == static_cast<std::streamsize>(sizeof bytes) && IsGsdFile(bytes, sizeof bytes);
+    start.gzipMagic = got >= 2 && bytes[0] == 0x1f && bytes[1] == 0x8b;
+    if (start.gsdMagic) return start;
+    OpenLineSource();
+    std::string_view line;
+    for (int k = 0; k < LINES_LOOKED_AT && ReadLine(line); ++k) {
+        if (IsBlank(line)) continue;
+        start.firstLine = std::string(line);
+        break;
+    }
+    return start;
 }
 
-void StopLooking() {
-    infile.close();
-    infile.clear();
-    ReleaseLineBuffer();
+// The kind of the file name, looked at through the trajectory stream (infile), which ReadConfig may have
+// opened already.
+TrajectoryKind LookAtTrajectory(const std::string& name) {
+    const std::string kept = inname;
+    inname = name;  // the line reader names the file in its messages
+    const TrajectoryKind kind = OpenTextFile(name) ? RecogniseStart(LookAtOpenFile()) : NOT_A_TRAJECTORY;
+    inname = kept;
+    return kind;
+}
+
+// The same, taking the file ReadConfig opened as it is. A dump or PDB file stays open for its reader, a GSD
+// file is closed (it has its own), any other file stays open for ReadConfig to read as a configuration.
+TrajectoryKind RecogniseKeepingOpen(const std::string& name) {
+    KeepTextFile();
+    const TrajectoryKind kind = LookAtTrajectory(name);
+    if (kind == GSD_TRAJECTORY) CloseTextFile();
+    else if (kind != NOT_A_TRAJECTORY) KeepTextFile();
+    return kind;
 }
 
 // The scene state that any configuration read sets, as a file with only the trajectory would set it.
@@ -138,9 +156,9 @@ void ConfigureDump(const std::string& name, const std::string& look) {
     ClearConfiguration(name, true);
     readers->config.madeDumpName = name;
     FrameZeroSpecies found;
-    if (OpenForLooking(look)) {
+    if (OpenTextFile(look)) {
         found = ReadFrameZeroSpecies(MAX_MADE_SPECIES);
-        StopLooking();
+        KeepTextFile();  // for the opening scan
     }
     species = std::max(1, found.largestType);
     std::size_t size = static_cast<std::size_t>(species) * SPECIES_STRIDE;
@@ -213,24 +231,8 @@ bool IsGzipFile(const std::string& name) {
 }
 
 TrajectoryKind RecogniseTrajectory(const std::string& name) {
-    if (IsGsdName(name)) return GSD_TRAJECTORY;
-    // A configuration is plain text: a compressed file is a trajectory (a dump unless its lines show a PDB file).
-    TrajectoryKind kind = IsGzipFile(name) ? DUMP_TRAJECTORY : NOT_A_TRAJECTORY;
-    const std::string kept = inname;
-    inname = name;  // the line reader names the file in its messages
-    if (!OpenForLooking(name)) {
-        inname = kept;
-        return NOT_A_TRAJECTORY;
-    }
-    std::string_view line;
-    for (int k = 0; k < LINES_LOOKED_AT && ReadLine(line); ++k) {
-        if (IsBlank(line)) continue;
-        if (line.compare(0, 5, "ITEM:") == 0) kind = DUMP_TRAJECTORY;
-        else if (IsPdbRecord(line)) kind = PDB_TRAJECTORY;
-        break;
-    }
-    StopLooking();
-    inname = kept;
+    const TrajectoryKind kind = LookAtTrajectory(name);
+    CloseTextFile();
     return kind;
 }
 
@@ -238,7 +240,7 @@ bool DumpHasShapeColumns(const std::string& name) {
     const std::string kept = inname;
     inname = name;
     bool shapes = false;
-    if (OpenForLooking(name)) {
+    if (OpenTextFile(name)) {
         std::string_view line;
         for (int k = 0; k < LINES_LOOKED_AT && ReadLine(line); ++k) {
             if (line.compare(0, 11, "ITEM: ATOMS") != 0) continue;
@@ -246,7 +248,7 @@ bool DumpHasShapeColumns(const std::string& name) {
             shapes = columns.problem.empty() && columns.shape[0] >= 0;
             break;
         }
-        StopLooking();
+        KeepTextFile();  // for the opening scan
     }
     inname = kept;
     return shapes;
@@ -268,7 +270,8 @@ void AddLateSpecies(int largest) {
 bool ConfigureFromTrajectory(const std::string& name) {
     const std::string look = SeriesLookName(name);
     if (look.empty()) FailNoMatch(name);
-    TrajectoryKind kind = RecogniseTrajectory(look);
+    TrajectoryKind kind = RecogniseKeepingOpen(look);
+    if (kind == NOT_A_TRAJECTORY && HasPattern(name)) CloseTextFile();
     if (kind == DUMP_TRAJECTORY) ConfigureDump(name, look);
     else if (kind == PDB_TRAJECTORY) ConfigurePdb(name);
     else if (kind == GSD_TRAJECTORY) ConfigureGsd(name, look);
@@ -277,7 +280,7 @@ bool ConfigureFromTrajectory(const std::string& name) {
 }
 
 void CompleteMadeConfiguration() {
-    if (!readers->config.madeForTrajectory || !quat || frameAtoms.empty()) return;
+    if (!readers->config.madeForTrajectory || OpenKind() != DUMP_TRAJECTORY || frameAtoms.empty()) return;
     // A made configuration lets the count vary; saved, it must say so, or the count check would refuse the run.
     if (std::equal(frameAtoms.begin() + 1, frameAtoms.end(), frameAtoms.begin())) return;
     std::cout << "The number of atoms changes between frames, so its configuration also has:" << std::endl;

@@ -4,12 +4,13 @@
 
 #include <string>
 
+#include "io/trajectory_kinds.h"  // Required for: TrajectoryKind
+
 constexpr long long MAX_MADE_SPECIES = 1000000;  // the most species a made configuration gives
 
-enum TrajectoryKind { NOT_A_TRAJECTORY, DUMP_TRAJECTORY, PDB_TRAJECTORY, GSD_TRAJECTORY };
-
 bool IsGzipFile(const std::string& name);                  // the file starts with the gzip magic bytes
-TrajectoryKind RecogniseTrajectory(const std::string& name);  // by the GSD magic, else the first lines that are not blank
+TrajectoryKind RecogniseTrajectory(const std::string& name);  // by the first bytes, else the first lines that are not
+                                                              // blank (the kinds' rows decide); the file is left closed
 
 // The dump file names shape columns in its first atoms header (a configuration may then leave out half_radii).
 bool DumpHasShapeColumns(const std::string& name);

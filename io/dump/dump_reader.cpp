@@ -378,11 +378,9 @@ void ReadUntilAtomsWithBox(DumpBox& box) {
                   ") but no line 'ITEM: BOX BOUNDS' to scale them with.");
 }
 
-// Opens inname as infile; a file that cannot be opened ends the program.
+// Opens inname as infile, read from its first byte; a file that cannot be opened ends the program.
 void OpenDumpFile() {
-    if (infile.is_open()) infile.close();
-    infile.clear();
-    if (!OpenForReading(infile, inname, std::ios::in | std::ios::binary)) {
+    if (!OpenTextFile(inname)) {
         std::cout << "Error. Dump file " << inname << " not found." << std::endl;
         std::cout << "Please enter the correct name of the dump file in the input file. " << std::endl;
         ExitSequence();
@@ -396,8 +394,6 @@ void IndexQuatFile(bool continuesSeries) {
     OpenDumpFile();
     std::cout << "Infile " << inname << " opened" << std::endl;
     std::cout << "Reading..." << std::flush;
-
-    OpenLineSource();
     ConsoleLineOpen(true);
     if (TextLooksBinary()) {
         std::cout << std::endl << BinaryFileLine(inname) << std::endl;
@@ -436,10 +432,7 @@ void IndexQuatFile(bool continuesSeries) {
     if (counter.empty()) FailScan({"The dump file " + inname + " holds no complete time step."}, false);
 }
 
-void ReopenQuatFile() {
-    OpenDumpFile();
-    OpenLineSource();
-}
+void ReopenQuatFile() { OpenDumpFile(); }
 
 std::string FirstAtomsHeader() { return readers->dump.firstAtomsHeader; }
 
@@ -465,7 +458,7 @@ void OpenQuatFile() {
 }
 
 void ReadQuatFrame() {
-    RequireOpenTrajectory();
+    RequireOpenTrajectory(infile.is_open());
     SeekLines(entry(counter, frame, "counter"));
     if (!frameAtoms.empty()) FitFrameTable(entry(frameAtoms, frame, "frameAtoms"));
     DumpBox box;

@@ -12,11 +12,21 @@
 #include "core/exit_sequence.h"
 #include "core/scene.h"
 #include "io/dump/file_shapes.h"
+#include "io/file_open.h"
 #include "io/gsd/gsd_file.h"
 #include "io/reader_state.h"
 #include "io/trajectory_summary.h"
 
 namespace {
+
+// Opens name as the trajectory's GSD file for a look before it is indexed; the index takes it as it is.
+bool OpenGsdToKeep(const std::string& name, std::string& error) {
+    GsdReadState& r = readers->gsd;
+    if (r.kept && r.openGsd.fd >= 0 && r.openGsd.path == name) return true;
+    CloseGsd(r.openGsd);
+    r.kept = OpenGsd(name, r.openGsd, error);
+    return r.kept;
+}
 
 [[noreturn]] void FailGsd(const std::string& line) {
     std::cout << line << std::endl;
@@ -107,6 +117,25 @@ void CountFrames() {
     } catch (const std::bad_alloc&) {
         FailGsd(r.openGsd.path + " holds a frame of " + std::to_string(largest) + " atoms, more than can be had now.");
     }
+}
+
+// counter: where each frame's data begins in the file, its first chunk; a frame without chunks of its own
+// takes every value from frame 0, and so its place.
+void TakeFrameOffsets(const GsdFile& file) {
+    const std::size_t frames = static_cast<std::size_t>(file.frameCount);
+    std::vector<char> ownChunks(frames, 0);
+    counter.assign(frames, 0);
+    for (const GsdFrameRange& range : file.frames) {
+        if (range.frame >= frames || range.begin >= range.end) continue;
+        if (range.begin >= file.index.size()) continue;
+        int64_t first = file.index[range.begin].location;
+        for (std::size_t k = range.begin; k < range.end && k < file.index.size(); ++k)
+            first = std::min(first, file.index[k].location);
+        counter[static_cast<std::size_t>(range.frame)] = first;
+        ownChunks[static_cast<std::size_t>(range.frame)] = 1;
+    }
+    for (std::size_t f = 1; f < frames; ++f)
+        if (!ownChunks[f]) counter[f] = counter[0];
 }
 
 // One more block of zero bond vectors: bonds from the file start and end at the particle centres.
@@ -251,26 +280,13 @@ void FillBonds(const GsdFrame& read) {
 
 }  // namespace
 
-bool IsGsdName(const std::string& name) {
-    std::ifstream file(name, std::ios::in | std::ios::binary);
-    unsigned char magic[8] = {};
-    file.read(reinterpret_cast<char*>(magic), sizeof magic);
-    return file.gcount() == static_cast<std::streamsize>(sizeof magic) && IsGsdFile(magic, sizeof magic);
-}
-
 bool ReadGsdFrameZero(const std::string& name, GsdFrame& read, std::string& error) {
-    GsdFile file;
-    bool done = OpenGsd(name, file, error) && ReadGsdFrame(file, 0, read, error);
-    CloseGsd(file);
-    return done;
+    return OpenGsdToKeep(name, error) && ReadGsdFrame(readers->gsd.openGsd, 0, read, error);
 }
 
 bool GsdHasTypeShapes(const std::string& name) {
-    GsdFile file;
     std::string error;
-    bool shapes = OpenGsd(name, file, error) && FindChunk(file, 0, "particles/type_shapes") != nullptr;
-    CloseGsd(file);
-    return shapes;
+    return OpenGsdToKeep(name, error) && FindChunk(readers->gsd.openGsd, 0, "particles/type_shapes") != nullptr;
 }
 
 void GsdTypeHalfRadii(const GsdFrame& read, std::vector<double>& halfRadii, std::vector<std::string>& notes) {
@@ -304,35 +320,32 @@ void GsdTypeHalfRadii(const GsdFrame& read, std::vector<double>& halfRadii, std:
 
 void IndexGsdFile() {
     GsdReadState& r = readers->gsd;
-    CloseGsd(r.openGsd);
-    if (infile.is_open()) infile.close();
-    infile.clear();
-    infile.open(inname, std::ios::in | std::ios::binary);  // held open so that the open-file checks hold
-    if (!infile.is_open()) {
-        std::cout << "Error. GSD file " << inname << " not found." << std::endl;
-        std::cout << "Please enter the correct name of the GSD file in the input file. " << std::endl;
-        ExitSequence();
-    }
+    const bool kept = r.kept && GsdTrajectoryOpen() && r.openGsd.path == inname;
+    r.kept = false;
     std::string error;
-    if (!OpenGsd(inname, r.openGsd, error)) FailGsd(error);
+    if (!kept) {
+        CloseGsd(r.openGsd);
+        if (!MayOpenForReading(inname)) {
+            std::cout << "Error. GSD file " << inname << " not found." << std::endl;
+            std::cout << "Please enter the correct name of the GSD file in the input file. " << std::endl;
+            ExitSequence();
+        }
+        if (!OpenGsd(inname, r.openGsd, error)) FailGsd(error);
+    }
     if (!IsHoomdGsd(r.openGsd))
         FailGsd(inname + " is a GSD file of the schema \"" + GsdPrintable(r.openGsd.schema) + "\", not hoomd.");
     std::cout << "Infile " << inname << " opened" << std::endl;
     ReportCut(r.openGsd);
     if (r.openGsd.frameCount == 0) FailGsd("The GSD file " + inname + " holds no frame.");
     CountFrames();
-    counter.resize(frameAtoms.size());
-    for (std::size_t f = 0; f < counter.size(); ++f) counter[f] = static_cast<int64_t>(f);  // frames by number
+    TakeFrameOffsets(r.openGsd);
 }
 
 void ReopenGsdFile() {
     GsdReadState& r = readers->gsd;
     CloseGsd(r.openGsd);
-    if (infile.is_open()) infile.close();
-    infile.clear();
-    infile.open(inname, std::ios::in | std::ios::binary);
     std::string error;
-    if (!infile.is_open() || !OpenGsd(inname, r.openGsd, error))
+    if (!MayOpenForReading(inname) || !OpenGsd(inname, r.openGsd, error))
         FailGsd(error.empty() ? "The GSD file " + inname + " cannot be opened again." : error);
 }
 
@@ -379,9 +392,10 @@ void GsdFrameToScene(const GsdFrame& read) {
 
 void ReadGsdTrajectoryFrame() {
     GsdReadState& r = readers->gsd;
-    RequireOpenTrajectory();
+    RequireOpenTrajectory(GsdTrajectoryOpen());
     std::string error;
-    const uint64_t wanted = static_cast<uint64_t>(entry(counter, frame, "counter"));
+    entry(counter, frame, "counter");
+    const uint64_t wanted = static_cast<uint64_t>(frame - readers->series.openMemberStart);  // frame in its file
     bool held = false;
     if (r.shapesPending) {  // the first read after opening: frame 0 gives the shapes
         if (!ReadGsdFrame(r.openGsd, 0, r.frameRead, error)) FailGsd(error);
@@ -394,3 +408,5 @@ void ReadGsdTrajectoryFrame() {
 }
 
 void CloseGsdTrajectory() { CloseGsd(readers->gsd.openGsd); }
+
+bool GsdTrajectoryOpen() { return readers->gsd.openGsd.fd >= 0; }

@@ -146,14 +146,12 @@ void SetStepBox() {
 
 }  // namespace
 
-void OpenAnisouFile() {
+void IndexAnisouFile() {
     atoms = 0;
-    if (infile.is_open()) infile.close();
-    infile.clear();
-    OpenForReading(infile, inname, std::ios::in | std::ios::binary);
+    const bool opened = OpenTextFile(inname);
     counter.clear();
     cellOfStep.clear();
-    if (!infile.is_open()) {
+    if (!opened) {
         std::cout << "Error. Dump file " << inname << " not found." << std::endl;
         std::cout << "Please enter the correct name of the dump file in the input file. " << std::endl;
         ExitSequence();
@@ -164,7 +162,7 @@ void OpenAnisouFile() {
     }
     std::cout << "Infile open" << std::endl;
 
-    OpenLineSource();
+    SeekLines(0);  // LooksBinary moved the stream itself
     std::string_view line;
     ReadLine(line);
     int steps = 0;
@@ -192,7 +190,9 @@ void OpenAnisouFile() {
         std::cout << "and before each timestep." << std::endl;
         ExitSequence();
     }
+}
 
+void FinishAnisouOpening() {
     SeekLines(0);
     species = atoms;
     quantityNames.assign(std::begin(QUANTITY_NAMES), std::end(QUANTITY_NAMES));
@@ -200,8 +200,13 @@ void OpenAnisouFile() {
     PrintTrajectorySummary();
 }
 
+void OpenAnisouFile() {
+    IndexAnisouFile();
+    FinishAnisouOpening();
+}
+
 void ReadAnisouFrame() {
-    RequireOpenTrajectory();
+    RequireOpenTrajectory(infile.is_open());
     geom.clear();
     shape.clear();
     color.clear();
