@@ -60,7 +60,7 @@ void CopySpecies(TrajectoryHandle& t) {
 // Reads the configuration (or trajectory) afresh into the current run, which is t's.
 void LoadRun(TrajectoryHandle& t) {
     t.loadNumber = -1;  // a load that fails is made again by the next call
-    if (infile.is_open()) CloseFile();
+    if (TrajectoryOpen()) CloseFile();
     ResetScene();
     headless = true;  // messages name no window keys
     LoadScene(t.path);

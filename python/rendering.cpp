@@ -72,7 +72,7 @@ void SetUpScene(TrajectoryHandle& t, const RenderOptions& options) {
     CheckBeforeLoading(options, view, FailInPython);
     const long long load = t.loadNumber;
     t.loadNumber = -1;
-    if (infile.is_open()) CloseFile();
+    if (TrajectoryOpen()) CloseFile();
     ResetScene();
     LoadForRendering(options);
     CheckHiddenSpecies(options, FailInPython);
