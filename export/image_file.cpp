@@ -91,14 +91,18 @@ bool RenameIfComplete(const std::string& temporary, const std::string& name, boo
     return false;
 }
 
-bool WriteImageFile(const std::string& name, std::string& error) {
+namespace {
+
+// Saves the image that fill puts into a bound DevIL image: the framebuffer, or RGB rows in memory.
+template <typename Fill>
+bool WriteFilledImage(const std::string& name, std::string& error, Fill fill) {
     std::string temporary;
     std::FILE* file = StartFile("The image", name, temporary, error);
     if (file == nullptr) return false;
     ILuint image = 0;
     ilGenImages(1, &image);
     ilBindImage(image);
-    ilutGLScreen();
+    fill();
     while (ilGetError() != IL_NO_ERROR) {
     }
     bool saved = SaveBoundImage(name, file, temporary, error);
@@ -106,22 +110,19 @@ bool WriteImageFile(const std::string& name, std::string& error) {
     return saved;
 }
 
+}  // namespace
+
+bool WriteImageFile(const std::string& name, std::string& error) {
+    return WriteFilledImage(name, error, [] { ilutGLScreen(); });
+}
+
 bool WriteImagePixels(const std::string& name, int width, int height, const unsigned char* rgb, std::string& error) {
-    std::string temporary;
-    std::FILE* file = StartFile("The image", name, temporary, error);
-    if (file == nullptr) return false;
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    // As ilutGLScreen holds what it reads: RGB bytes, rows from the bottom.
-    ilTexImage(static_cast<ILuint>(width), static_cast<ILuint>(height), 1, 3, IL_RGB, IL_UNSIGNED_BYTE,
-               const_cast<unsigned char*>(rgb));
-    ilRegisterOrigin(IL_ORIGIN_LOWER_LEFT);
-    while (ilGetError() != IL_NO_ERROR) {
-    }
-    bool saved = SaveBoundImage(name, file, temporary, error);
-    ilDeleteImages(1, &image);
-    return saved;
+    return WriteFilledImage(name, error, [&] {
+        // As ilutGLScreen holds what it reads: RGB bytes, rows from the bottom.
+        ilTexImage(static_cast<ILuint>(width), static_cast<ILuint>(height), 1, 3, IL_RGB, IL_UNSIGNED_BYTE,
+                   const_cast<unsigned char*>(rgb));
+        ilRegisterOrigin(IL_ORIGIN_LOWER_LEFT);
+    });
 }
 
 bool WriteTextFile(const std::string& name, const std::string& text, std::string& error) {
