@@ -106,23 +106,18 @@ T WholeNumber(double value, T none) {
     return value >= low && value < high && value == std::trunc(value) ? static_cast<T>(value) : none;
 }
 
-void CopyFrame(FrameTables& out) {
-    const std::size_t n = static_cast<std::size_t>(atoms);
-    out.index = frame;
-    out.step = frameStep;
-    out.box = frameBox;
+void MakeParticleColumns(FrameTables& out, std::size_t n) {
     out.positions = Column<double>(3 * n);
     out.orientations = Column<double>(4 * n);
     out.species = Column<int32_t>(n);
     out.labels = Column<int64_t>(n);
-    if (n > 0) entry(geom, static_cast<long long>(n * GEOM_STRIDE - 1), "geom");  // every row below is there
-    for (std::size_t i = 0; i < n; ++i) {
-        const double* row = geom.data() + i * GEOM_STRIDE;
-        for (int k = 0; k < 3; ++k) out.positions.values[3 * i + k] = row[GEOM_X + k];
-        for (int k = 0; k < 4; ++k) out.orientations.values[4 * i + k] = row[GEOM_QW + k];
-        out.species.values[i] = WholeNumber<int32_t>(row[GEOM_TYPE], 0);
-        out.labels.values[i] = WholeNumber<int64_t>(row[GEOM_LABEL], -1);
-    }
+}
+
+// The frame's step, box, species shapes and quantities (n rows) from the scene.
+void CopyFrameDetails(FrameTables& out, std::size_t n) {
+    out.index = frame;
+    out.step = frameStep;
+    out.box = frameBox;
     out.speciesShape = shape;
     out.quantityNames = quantityNames;
     const std::size_t stride = quantityNames.size();
@@ -132,6 +127,43 @@ void CopyFrame(FrameTables& out) {
         out.quantityColumns.push_back(Column<double>(n));
         for (std::size_t i = 0; i < n; ++i) out.quantityColumns[q].values[i] = quantities[i * stride + q];
     }
+}
+
+// The frame in the scene's geom.
+void CopyFrame(FrameTables& out) {
+    const std::size_t n = static_cast<std::size_t>(atoms);
+    MakeParticleColumns(out, n);
+    if (n > 0) entry(geom, static_cast<long long>(n * GEOM_STRIDE - 1), "geom");  // every row below is there
+    for (std::size_t i = 0; i < n; ++i) {
+        const double* row = geom.data() + i * GEOM_STRIDE;
+        for (int k = 0; k < 3; ++k) out.positions.values[3 * i + k] = row[GEOM_X + k];
+        for (int k = 0; k < 4; ++k) out.orientations.values[4 * i + k] = row[GEOM_QW + k];
+        out.species.values[i] = WholeNumber<int32_t>(row[GEOM_TYPE], 0);
+        out.labels.values[i] = WholeNumber<int64_t>(row[GEOM_LABEL], -1);
+    }
+    CopyFrameDetails(out, n);
+}
+
+// Whether a frame of the current run can be taken from the GSD reader's tables as they are: a single GSD
+// file whose positions are not unwrapped (the viewer's geom then holds the same numbers, row by row).
+bool GsdTablesServe() { return gsd && seriesFiles.empty() && !unwrapActive; }
+
+// Frame `index` of a GSD run straight from the GSD reader's tables, with its step, box and quantities in the
+// scene; geom is left as it was (every call that draws or measures reads its frame again).
+void CopyGsdFrame(int index, FrameTables& out) {
+    frame = index;
+    const GsdFrame& read = ReadGsdFrameTables();
+    GsdFrameDetailsToScene(read);
+    const std::size_t n = read.N;
+    MakeParticleColumns(out, n);
+    std::copy(read.position.begin(), read.position.begin() + static_cast<std::ptrdiff_t>(3 * n), out.positions.values);
+    std::copy(read.orientation.begin(), read.orientation.begin() + static_cast<std::ptrdiff_t>(4 * n),
+              out.orientations.values);
+    for (std::size_t i = 0; i < n; ++i) {
+        out.species.values[i] = static_cast<int32_t>(read.typeId[i] + 1);  // below species, checked
+        out.labels.values[i] = static_cast<int64_t>(i + 1);
+    }
+    CopyFrameDetails(out, n);
 }
 
 // ---- Python objects -----------------------------------------------------------------------------------
@@ -253,6 +285,10 @@ py::object ReadTrajectoryFrame(py::object self, const py::object& index) {
     const int i = FrameIndex(t, index);
     FrameTables tables;
     CallWithTrajectory(t, [&] {
+        if (GsdTablesServe()) {
+            CopyGsdFrame(i, tables);
+            return;
+        }
         ReadFrameAt(i);
         CopyFrame(tables);
     });

@@ -22,6 +22,12 @@ const double ONE[1] = {1};
 const double UNIT_QUATERNION[4] = {1, 0, 0, 0};
 const double NOT_GIVEN = std::numeric_limits<double>::quiet_NaN();  // a shape field the JSON lacks
 
+// Bits of GsdFrame::defaulted: the tables a frame may leave to their default.
+enum DefaultedTable : uint32_t {
+    DEFAULTED_POSITION = 1u << 0, DEFAULTED_ORIENTATION = 1u << 1, DEFAULTED_DIAMETER = 1u << 2,
+    DEFAULTED_VELOCITY = 1u << 3, DEFAULTED_MASS = 1u << 4, DEFAULTED_CHARGE = 1u << 5, DEFAULTED_IMAGE = 1u << 6
+};
+
 // Chunk bytes and integer values being decoded. Kept between frame reads: a large frame then reuses the
 // pages of the one before instead of faulting in fresh ones.
 std::vector<unsigned char> chunkBytes;
@@ -59,6 +65,18 @@ void Widen(const unsigned char* data, size_t count, Out* out) {
     }
 }
 
+// Floats widened to doubles in the same pass that finds whether every one is finite; true when all are.
+bool WidenFloats(const unsigned char* data, size_t count, double* out) {
+    bool finite = true;
+    for (size_t i = 0; i < count; ++i) {
+        float value;
+        std::memcpy(&value, data + i * sizeof value, sizeof value);
+        out[i] = value;
+        finite &= std::fabs(value) <= std::numeric_limits<float>::max();  // no branch: NaN and inf fail it
+    }
+    return finite;
+}
+
 // count values of a GSD type into Out; an integer Out must come from an integer type (the caller checks).
 template <typename Out>
 void Convert(const unsigned char* data, uint8_t type, size_t count, Out* out) {
@@ -89,15 +107,22 @@ bool LoadShaped(FrameRead& read, const GsdIndexEntry& entry, const char* name, u
         error = read.where + name + " has " + std::to_string(entry.M) + " columns, not " + std::to_string(columns);
         return false;
     }
-    return ReadChunk(*read.file, entry, chunkBytes, error);
+    uint64_t bytes = 0;
+    if (!GsdChunkInFile(*read.file, entry, bytes, error)) return false;
+    if (chunkBytes.size() < bytes) chunkBytes.resize(static_cast<size_t>(bytes));  // grown only: never cleared
+    return ReadChunkTo(*read.file, entry, chunkBytes.data(), error);
 }
 
+bool CheckFinite(const FrameRead& read, const char* name, const std::vector<double>& values, std::string& error);
+
+// The chunk's values as reals; with finite, each must be a finite number.
 bool LoadReals(FrameRead& read, const GsdIndexEntry& entry, const char* name, uint64_t rows, uint32_t columns,
-               const char* rowsMeaning, std::vector<double>& out, std::string& error) {
+               const char* rowsMeaning, bool finite, std::vector<double>& out, std::string& error) {
     if (!LoadShaped(read, entry, name, rows, columns, rowsMeaning, error)) return false;
     out.resize(static_cast<size_t>(rows) * columns);
-    Convert(chunkBytes.data(), entry.type, out.size(), out.data());
-    return true;
+    if (entry.type == GSD_FLOAT && WidenFloats(chunkBytes.data(), out.size(), out.data())) return true;
+    if (entry.type != GSD_FLOAT) Convert(chunkBytes.data(), entry.type, out.size(), out.data());
+    return !finite || CheckFinite(read, name, out, error);
 }
 
 bool LoadIntegers(FrameRead& read, const GsdIndexEntry& entry, const char* name, uint64_t rows, uint32_t columns,
@@ -178,8 +203,7 @@ bool ReadConfiguration(FrameRead& read, GsdFrame& out, std::string& error) {
     const GsdIndexEntry* box = Lookup(read, "configuration/box", true);
     if (!box) return true;
     std::vector<double> values;
-    if (!LoadReals(read, *box, "configuration/box", 6, 1, "the box size", values, error)) return false;
-    if (!CheckFinite(read, "configuration/box", values, error)) return false;
+    if (!LoadReals(read, *box, "configuration/box", 6, 1, "the box size", true, values, error)) return false;
     for (int i = 0; i < 6; ++i) out.box[i] = values[i];
     return true;
 }
@@ -212,11 +236,14 @@ bool ReadTypes(FrameRead& read, GsdFrame& out, std::string& error) {
     out.types.assign(1, "A");
     if (!ReadStrings(read, "particles/types", out.types, error)) return false;
     if (!ReadStrings(read, "particles/type_shapes", out.typeShapes, error)) return false;
-    out.typeId.assign(read.N, 0);
     const GsdIndexEntry* entry = Lookup(read, "particles/typeid", read.N == read.N0);
+    if (!entry) {
+        out.typeId.assign(read.N, 0);
+        return true;
+    }
     std::vector<int64_t>& ids = integerValues;
-    ids.assign(read.N, 0);
-    if (entry && !LoadIntegers(read, *entry, "particles/typeid", read.N, 1, "particles/N", ids, error)) return false;
+    if (!LoadIntegers(read, *entry, "particles/typeid", read.N, 1, "particles/N", ids, error)) return false;
+    out.typeId.resize(read.N);  // every id is set below
     for (size_t i = 0; i < out.typeId.size() && i < ids.size(); ++i) {
         if (ids[i] < 0 || static_cast<uint64_t>(ids[i]) >= out.types.size()) {
             error = read.where + "particles/typeid of particle " + std::to_string(i) + " is " +
@@ -228,19 +255,29 @@ bool ReadTypes(FrameRead& read, GsdFrame& out, std::string& error) {
     return true;
 }
 
-// An N x columns real table: the chunk, else the default row repeated. found says whether the file had it.
-bool ReadParticleReals(FrameRead& read, const char* name, uint32_t columns, const double* fallback, bool finite,
-                       std::vector<double>& out, bool& found, std::string& error) {
-    const GsdIndexEntry* entry = Lookup(read, name, read.N == read.N0);
-    found = entry != nullptr;
+// Whether frame 0 has the chunk while this frame, a later one, does not: the frame then takes the default.
+bool OnlyFrameZeroHas(const FrameRead& read, const GsdIndexEntry* entry, int id) {
+    return !entry && read.frame != 0 && FindChunkById(*read.file, 0, id) != nullptr;
+}
+
+// An N x columns real table: the chunk, else the default row repeated (kept from the read before when that
+// left the default there). given says whether the frame or frame 0 has the chunk: a quantity then.
+bool ReadParticleReals(FrameRead& read, GsdFrame& frame, const char* name, uint32_t columns, const double* fallback,
+                       DefaultedTable table, bool finite, std::vector<double>& out, bool& given, std::string& error) {
+    const int id = FindNameId(*read.file, name);
+    const GsdIndexEntry* entry = LookupId(read, id, read.N == read.N0);
+    given = entry != nullptr || OnlyFrameZeroHas(read, entry, id);
     if (!entry) {
-        out.resize(static_cast<size_t>(read.N) * columns);
+        const size_t size = static_cast<size_t>(read.N) * columns;
+        if (out.size() == size && (frame.defaulted & table)) return true;
+        out.resize(size);
         for (size_t row = 0; row < out.size(); row += columns)  // by rows: no division per value
             std::copy(fallback, fallback + columns, out.begin() + static_cast<std::ptrdiff_t>(row));
+        frame.defaulted |= table;
         return true;
     }
-    if (!LoadReals(read, *entry, name, read.N, columns, "particles/N", out, error)) return false;
-    return !finite || CheckFinite(read, name, out, error);
+    frame.defaulted &= ~table;
+    return LoadReals(read, *entry, name, read.N, columns, "particles/N", finite, out, error);
 }
 
 // The next quantity of the frame, reusing the storage of the frame read before.
@@ -258,24 +295,40 @@ void AddQuantity(FrameRead& read, GsdFrame& out, const char* name, uint32_t colu
 
 // Position, orientation, diameter, velocity, mass and charge; the momenta and masses also as quantities.
 bool ReadParticleTables(FrameRead& read, GsdFrame& out, std::string& error) {
-    bool found = false;
-    if (!ReadParticleReals(read, "particles/position", 3, NO_VALUES, true, out.position, found, error) ||
-        !ReadParticleReals(read, "particles/orientation", 4, UNIT_QUATERNION, true, out.orientation, found, error) ||
-        !ReadParticleReals(read, "particles/diameter", 1, ONE, true, out.diameter, found, error))
+    bool given = false;
+    if (!ReadParticleReals(read, out, "particles/position", 3, NO_VALUES, DEFAULTED_POSITION, true, out.position,
+                           given, error) ||
+        !ReadParticleReals(read, out, "particles/orientation", 4, UNIT_QUATERNION, DEFAULTED_ORIENTATION, true,
+                           out.orientation, given, error) ||
+        !ReadParticleReals(read, out, "particles/diameter", 1, ONE, DEFAULTED_DIAMETER, true, out.diameter, given,
+                           error))
         return false;
-    if (!ReadParticleReals(read, "particles/velocity", 3, NO_VALUES, false, out.velocity, found, error)) return false;
-    if (found) AddQuantity(read, out, "particles/velocity", 3, out.velocity);
-    if (!ReadParticleReals(read, "particles/mass", 1, ONE, false, out.mass, found, error)) return false;
-    if (found) AddQuantity(read, out, "particles/mass", 1, out.mass);
-    if (!ReadParticleReals(read, "particles/charge", 1, NO_VALUES, false, out.charge, found, error)) return false;
-    if (found) AddQuantity(read, out, "particles/charge", 1, out.charge);
+    if (!ReadParticleReals(read, out, "particles/velocity", 3, NO_VALUES, DEFAULTED_VELOCITY, false, out.velocity,
+                           given, error))
+        return false;
+    if (given) AddQuantity(read, out, "particles/velocity", 3, out.velocity);
+    if (!ReadParticleReals(read, out, "particles/mass", 1, ONE, DEFAULTED_MASS, false, out.mass, given, error))
+        return false;
+    if (given) AddQuantity(read, out, "particles/mass", 1, out.mass);
+    if (!ReadParticleReals(read, out, "particles/charge", 1, NO_VALUES, DEFAULTED_CHARGE, false, out.charge, given,
+                           error))
+        return false;
+    if (given) AddQuantity(read, out, "particles/charge", 1, out.charge);
     return true;
 }
 
 bool ReadImage(FrameRead& read, GsdFrame& out, std::string& error) {
-    out.image.assign(static_cast<size_t>(read.N) * 3, 0);
-    const GsdIndexEntry* entry = Lookup(read, "particles/image", read.N == read.N0);
-    if (!entry) return true;
+    const size_t size = static_cast<size_t>(read.N) * 3;
+    const int id = FindNameId(*read.file, "particles/image");
+    const GsdIndexEntry* entry = LookupId(read, id, read.N == read.N0);
+    if (!entry) {
+        if (out.image.size() != size || !(out.defaulted & DEFAULTED_IMAGE)) out.image.assign(size, 0);
+        out.defaulted |= DEFAULTED_IMAGE;
+        if (OnlyFrameZeroHas(read, entry, id)) NextQuantity(read, out, "particles/image", 3).values.assign(size, 0.0);
+        return true;
+    }
+    out.defaulted &= ~DEFAULTED_IMAGE;
+    out.image.resize(size);  // every value is set below
     std::vector<int64_t>& values = integerValues;
     if (!LoadIntegers(read, *entry, "particles/image", read.N, 3, "particles/N", values, error)) return false;
     std::vector<double>& asReals = NextQuantity(read, out, "particles/image", 3).values;
@@ -328,12 +381,15 @@ bool ReadBonds(FrameRead& read, GsdFrame& out, std::string& error) {
     return true;
 }
 
-// The real tables, emptied after a failed read. A read that succeeds sets each of their values, so they are not
-// emptied before it: one of the frame's size is then written once, not cleared and written.
-void EmptyRealTables(GsdFrame& out) {
+// The per-particle tables, emptied after a failed read. A read that succeeds sets each of their values, so they
+// are not emptied before it: one of the frame's size is then written once, not cleared and written.
+void EmptyParticleTables(GsdFrame& out) {
     for (std::vector<double>* table : {&out.position, &out.orientation, &out.diameter, &out.velocity, &out.mass,
                                        &out.charge})
         table->clear();
+    out.typeId.clear();
+    out.image.clear();
+    out.defaulted = 0;
 }
 
 // Schema defaults for the scalars; the other tables emptied but their storage kept for the next frame.
@@ -345,9 +401,7 @@ void ResetFrame(GsdFrame& out) {
     out.N = 0;
     out.bondN = 0;
     out.types.clear();
-    out.typeId.clear();
     out.typeShapes.clear();
-    out.image.clear();
     out.bondGroup.clear();
 }
 
@@ -367,16 +421,24 @@ bool CheckRequest(const GsdFile& file, uint64_t frame, std::string& error) {
 
 bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
-// Every log/particles/ chunk of the file that this frame has (or carries from frame 0), N rows each.
+// Every log/particles/ chunk of the file that this frame or frame 0 has, N rows each: 0 where frame 0's rows
+// do not fit this frame.
 bool ReadLogQuantities(FrameRead& read, GsdFrame& out, std::string& error) {
     for (size_t id = 0; id < read.file->names.size(); ++id) {
         const std::string& name = read.file->names[id];
         if (!StartsWith(name, LOG_PARTICLES)) continue;
         const GsdIndexEntry* entry = LookupId(read, static_cast<int>(id), read.N == read.N0);
-        if (!entry || entry->M == 0) continue;
-        GsdQuantity& quantity = NextQuantity(read, out, name, entry->M);
+        const GsdIndexEntry* columns = OnlyFrameZeroHas(read, entry, static_cast<int>(id))
+                                           ? FindChunkById(*read.file, 0, static_cast<int>(id))
+                                           : entry;
+        if (!columns || columns->M == 0) continue;
+        GsdQuantity& quantity = NextQuantity(read, out, name, columns->M);
+        if (!entry) {  // frame 0's rows do not fit this frame
+            quantity.values.assign(static_cast<size_t>(read.N) * columns->M, 0.0);
+            continue;
+        }
         std::string shown = GsdPrintable(name);
-        if (!LoadReals(read, *entry, shown.c_str(), read.N, entry->M, "particles/N", quantity.values, error))
+        if (!LoadReals(read, *entry, shown.c_str(), read.N, entry->M, "particles/N", false, quantity.values, error))
             return false;
     }
     return true;
@@ -476,7 +538,7 @@ bool ReadGsdFrame(GsdFile& file, uint64_t frame, GsdFrame& out, std::string& err
                 ReadParticleTables(read, out, error) && ReadImage(read, out, error) && ReadBonds(read, out, error) &&
                 ReadLogQuantities(read, out, error);
     out.quantities.resize(done ? read.quantities : 0);  // a failed read never shows the last frame's quantities
-    if (!done) EmptyRealTables(out);
+    if (!done) EmptyParticleTables(out);
     return done;
 }
 

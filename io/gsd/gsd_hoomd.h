@@ -37,8 +37,11 @@ struct GsdFrame {
     uint32_t bondN = 0;
     std::vector<uint32_t> bondGroup;     // 2 particle indices per bond, each below N; bonds taken from frame 0
                                          // (the frame has none of its own) are below frame 0's N only
-    std::vector<GsdQuantity> quantities; // velocity, mass, charge, image when the file has them, then every
-                                         // log/particles/ chunk with N rows
+    std::vector<GsdQuantity> quantities; // velocity, mass, charge, image when the frame or frame 0 has them,
+                                         // then every log/particles/ chunk of the frame or frame 0, N rows each
+                                         // (the default, 0 for a log chunk, where frame 0's rows do not fit)
+    uint32_t defaulted = 0;              // bits of the tables that hold their default for N rows from the read
+                                         // before: the next read of as many rows writes them no more
 };
 
 bool IsHoomdGsd(const GsdFile& file);  // the header names the hoomd schema
