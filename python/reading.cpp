@@ -87,8 +87,8 @@ void OpenRun(TrajectoryHandle& t) {
 struct FrameTables {
     int index = 0;
     long long step = -1;
-    Column<double> positions;          // 3 per atom
-    Column<double> orientations;       // 4 per atom, scalar part first
+    std::vector<double> positions;     // 3 per atom
+    std::vector<double> orientations;  // 4 per atom, scalar part first
     Column<int32_t> species;           // species number of each atom, from 1
     Column<int64_t> labels;
     std::vector<double> speciesShape;  // the half radii of every species when the frame was read
@@ -107,8 +107,6 @@ T WholeNumber(double value, T none) {
 }
 
 void MakeParticleColumns(FrameTables& out, std::size_t n) {
-    out.positions = Column<double>(3 * n);
-    out.orientations = Column<double>(4 * n);
     out.species = Column<int32_t>(n);
     out.labels = Column<int64_t>(n);
 }
@@ -133,11 +131,15 @@ void CopyFrameDetails(FrameTables& out, std::size_t n) {
 void CopyFrame(FrameTables& out) {
     const std::size_t n = static_cast<std::size_t>(atoms);
     MakeParticleColumns(out, n);
+    out.positions = TakeSpareTable(3 * n);
+    out.orientations = TakeSpareTable(4 * n);
+    out.positions.resize(3 * n);
+    out.orientations.resize(4 * n);
     if (n > 0) entry(geom, static_cast<long long>(n * GEOM_STRIDE - 1), "geom");  // every row below is there
     for (std::size_t i = 0; i < n; ++i) {
         const double* row = geom.data() + i * GEOM_STRIDE;
-        for (int k = 0; k < 3; ++k) out.positions.values[3 * i + k] = row[GEOM_X + k];
-        for (int k = 0; k < 4; ++k) out.orientations.values[4 * i + k] = row[GEOM_QW + k];
+        for (int k = 0; k < 3; ++k) out.positions[3 * i + k] = row[GEOM_X + k];
+        for (int k = 0; k < 4; ++k) out.orientations[4 * i + k] = row[GEOM_QW + k];
         out.species.values[i] = WholeNumber<int32_t>(row[GEOM_TYPE], 0);
         out.labels.values[i] = WholeNumber<int64_t>(row[GEOM_LABEL], -1);
     }
@@ -148,17 +150,18 @@ void CopyFrame(FrameTables& out) {
 // file whose positions are not unwrapped (the viewer's geom then holds the same numbers, row by row).
 bool GsdTablesServe() { return gsd && seriesFiles.empty() && !unwrapActive; }
 
-// Frame `index` of a GSD run straight from the GSD reader's tables, with its step, box and quantities in the
-// scene; geom is left as it was (every call that draws or measures reads its frame again).
+// Frame `index` of a GSD run with its step, box and quantities in the scene; its positions and orientations are
+// the GSD reader's own tables, taken over (the reader gets spare ones to fill next). geom is left as it was:
+// every call that draws or measures reads its frame again.
 void CopyGsdFrame(int index, FrameTables& out) {
     frame = index;
-    const GsdFrame& read = ReadGsdFrameTables();
+    GsdFrame& read = ReadGsdFrameTables();
     GsdFrameDetailsToScene(read);
     const std::size_t n = read.N;
     MakeParticleColumns(out, n);
-    std::copy(read.position.begin(), read.position.begin() + static_cast<std::ptrdiff_t>(3 * n), out.positions.values);
-    std::copy(read.orientation.begin(), read.orientation.begin() + static_cast<std::ptrdiff_t>(4 * n),
-              out.orientations.values);
+    out.positions = TakeSpareTable(read.position.size());
+    out.orientations = TakeSpareTable(read.orientation.size());
+    TakeGsdPlaces(read, out.positions, out.orientations);
     for (std::size_t i = 0; i < n; ++i) {
         out.species.values[i] = static_cast<int32_t>(read.typeId[i] + 1);  // below species, checked
         out.labels.values[i] = static_cast<int64_t>(i + 1);
@@ -212,8 +215,8 @@ py::object MakeFrame(FrameTables&& tables, py::object trajectory) {
     const py::ssize_t n = static_cast<py::ssize_t>(tables.species.size);
     f.index = tables.index;
     f.timestep = tables.step >= 0 ? py::object(py::int_(tables.step)) : py::object(py::none());
-    f.positions = RowsOf(std::move(tables.positions), 3);
-    f.orientations = RowsOf(std::move(tables.orientations), 4);
+    f.positions = OwningTableArray(std::move(tables.positions), {n, 3});
+    f.orientations = OwningTableArray(std::move(tables.orientations), {n, 4});
     f.speciesShape = std::move(tables.speciesShape);
     f.species = OwningArray(std::move(tables.species), {n});
     f.labels = OwningArray(std::move(tables.labels), {n});

@@ -32,6 +32,8 @@ enum DefaultedTable : uint32_t {
 // pages of the one before instead of faulting in fresh ones.
 std::vector<unsigned char> chunkBytes;
 std::vector<int64_t> integerValues;
+std::vector<int64_t> singleValue;   // a count's, and bond members apart: integerValues keeps its N rows' size
+std::vector<int64_t> bondMembers;   // between frames, and a resize to them writes no zeros
 
 // What one ReadGsdFrame call works with.
 struct FrameRead {
@@ -144,8 +146,8 @@ bool ReadCount(FrameRead& read, const char* name, bool carry, uint64_t fallback,
         value = fallback;
         return true;
     }
-    if (!LoadIntegers(read, *entry, name, 1, 1, "a single value", integerValues, error)) return false;
-    value = static_cast<uint64_t>(integerValues.at(0));
+    if (!LoadIntegers(read, *entry, name, 1, 1, "a single value", singleValue, error)) return false;
+    value = static_cast<uint64_t>(singleValue.at(0));
     return true;
 }
 
@@ -362,7 +364,7 @@ bool ReadBonds(FrameRead& read, GsdFrame& out, std::string& error) {
     const GsdIndexEntry* entry = Lookup(read, "bonds/group", count == count0);
     const bool carried = entry && entry->frame != read.frame;
     const uint32_t members = carried ? read.N0 : read.N;
-    std::vector<int64_t>& values = integerValues;
+    std::vector<int64_t>& values = bondMembers;
     values.clear();
     if (entry && !LoadIntegers(read, *entry, "bonds/group", count, 2, "bonds/N", values, error)) return false;
     for (size_t i = 0; i < values.size() && i < out.bondGroup.size(); ++i) {
@@ -540,6 +542,12 @@ bool ReadGsdFrame(GsdFile& file, uint64_t frame, GsdFrame& out, std::string& err
     out.quantities.resize(done ? read.quantities : 0);  // a failed read never shows the last frame's quantities
     if (!done) EmptyParticleTables(out);
     return done;
+}
+
+void TakeGsdPlaces(GsdFrame& frame, std::vector<double>& position, std::vector<double>& orientation) {
+    std::swap(frame.position, position);
+    std::swap(frame.orientation, orientation);
+    frame.defaulted &= ~(DEFAULTED_POSITION | DEFAULTED_ORIENTATION);
 }
 
 bool ParseTypeShape(const std::string& json, double halfRadii[3], std::string& kind) {

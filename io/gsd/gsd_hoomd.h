@@ -48,4 +48,7 @@ bool IsHoomdGsd(const GsdFile& file);  // the header names the hoomd schema
 // Reads one frame into out, whose tables keep their storage from the read before (keep one GsdFrame for a
 // file). On false, error holds one line, out's quantities are empty and its other tables are partial.
 bool ReadGsdFrame(GsdFile& file, uint64_t frame, GsdFrame& out, std::string& error);  // one frame, defaults applied
+// Hands frame's position and orientation tables over for the two given (of any size and content), which the next
+// read fills whole: the caller keeps the numbers read without a copy.
+void TakeGsdPlaces(GsdFrame& frame, std::vector<double>& position, std::vector<double>& orientation);
 bool ParseTypeShape(const std::string& json, double halfRadii[3], std::string& kind);  // Ellipsoid/Sphere -> true

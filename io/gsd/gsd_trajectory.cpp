@@ -382,7 +382,7 @@ void GsdFrameToScene(const GsdFrame& read) {
     if (trajectoryBonds) FillBonds(read);
 }
 
-const GsdFrame& ReadGsdFrameTables() {
+GsdFrame& ReadGsdFrameTables() {
     GsdReadState& r = readers->gsd;
     RequireOpenTrajectory();
     std::string error;

@@ -17,7 +17,7 @@ void ReopenGsdFile();                         // open inname again for frame rea
 std::vector<std::string> GsdTypeNames();      // type names of frame 0 of the open file ({"A"} when it has none)
 uint64_t GsdFirstStep();                      // configuration/step of frame 0 of the open file (0 when absent)
 void ReadGsdTrajectoryFrame();                // frame `frame` into geom, frameBox, quantities (and topology)
-const GsdFrame& ReadGsdFrameTables();         // frame `frame` into the kind's own tables only, held until the next read
+GsdFrame& ReadGsdFrameTables();               // frame `frame` into the kind's own tables only, held until the next read
 void CloseGsdTrajectory();                    // releases the open GSD file
 void GsdFrameToScene(const GsdFrame& read);   // the details, then geom, atoms (and topology) from one frame
 void GsdFrameDetailsToScene(const GsdFrame& read);  // types checked; frameStep, frameBox, quantities; geom untouched
