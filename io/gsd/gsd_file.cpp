@@ -360,8 +360,10 @@ std::string GsdPrintable(const std::string& text) {
 }
 
 bool OpenGsd(const std::string& name, GsdFile& file, std::string& error) {
+    static uint64_t openings = 0;
     CloseGsd(file);
     file.path = name;
+    file.opening = ++openings;
     file.fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
     if (file.fd < 0) {
         error = name + ": cannot open: " + std::strerror(errno);

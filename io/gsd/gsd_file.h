@@ -62,6 +62,7 @@ struct GsdFile {
     uint64_t indexedFrames = 0;            // highest frame in the index + 1, cut frames included
     std::vector<GsdIndexEntry> cutEntries; // the entries of frame frameCount when the file ends inside it
     bool indexCut = false;                 // the file ends inside or before its index: frames are those left
+    uint64_t opening = 0;                  // the OpenGsd call that filled it, numbered program-wide from 1
 };
 
 bool IsGsdFile(const unsigned char* bytes, size_t size);  // the first 8 bytes are the GSD magic number

@@ -3,6 +3,7 @@
 // used, and indices into other tables (type ids, bond members) are checked against those tables.
 #include "io/gsd/gsd_hoomd.h"
 
+#include <algorithm>
 #include <cmath>    // Required for: std::isfinite()
 #include <cstring>  // Required for: memcpy(), memchr()
 #include <limits>
@@ -67,15 +68,27 @@ void Widen(const unsigned char* data, size_t count, Out* out) {
     }
 }
 
-// Floats widened to doubles in the same pass that finds whether every one is finite; true when all are.
-bool WidenFloats(const unsigned char* data, size_t count, double* out) {
+// Floats widened to doubles in the same pass that finds whether every one is finite; true when all are. The
+// floats may lie in the upper half of out's own room: a block of doubles written then ends where the floats
+// not yet read begin, at the earliest.
+template <size_t COUNT>
+bool WidenBlock(const unsigned char* data, double* out) {  // COUNT fixed: the compiler widens several at once
+    float values[COUNT];
+    std::memcpy(values, data, sizeof values);
     bool finite = true;
-    for (size_t i = 0; i < count; ++i) {
-        float value;
-        std::memcpy(&value, data + i * sizeof value, sizeof value);
-        out[i] = value;
-        finite &= std::fabs(value) <= std::numeric_limits<float>::max();  // no branch: NaN and inf fail it
+    for (size_t k = 0; k < COUNT; ++k) {
+        out[k] = values[k];
+        finite &= std::fabs(values[k]) <= std::numeric_limits<float>::max();  // no branch: NaN and inf fail it
     }
+    return finite;
+}
+
+bool WidenFloats(const unsigned char* data, size_t count, double* out) {
+    constexpr size_t BLOCK = 16;
+    bool finite = true;
+    size_t i = 0;
+    for (; i + BLOCK <= count; i += BLOCK) finite &= WidenBlock<BLOCK>(data + i * sizeof(float), out + i);
+    for (; i < count; ++i) finite &= WidenBlock<1>(data + i * sizeof(float), out + i);
     return finite;
 }
 
@@ -98,7 +111,7 @@ void Convert(const unsigned char* data, uint8_t type, size_t count, Out* out) {
 }
 
 // The chunk must hold rows x columns values; reads its bytes.
-bool LoadShaped(FrameRead& read, const GsdIndexEntry& entry, const char* name, uint64_t rows, uint32_t columns,
+bool CheckShape(const FrameRead& read, const GsdIndexEntry& entry, const char* name, uint64_t rows, uint32_t columns,
                 const char* rowsMeaning, std::string& error) {
     if (entry.N != rows) {
         error = read.where + name + " has " + std::to_string(entry.N) + " rows but " + rowsMeaning + " is " +
@@ -109,6 +122,12 @@ bool LoadShaped(FrameRead& read, const GsdIndexEntry& entry, const char* name, u
         error = read.where + name + " has " + std::to_string(entry.M) + " columns, not " + std::to_string(columns);
         return false;
     }
+    return true;
+}
+
+bool LoadShaped(FrameRead& read, const GsdIndexEntry& entry, const char* name, uint64_t rows, uint32_t columns,
+                const char* rowsMeaning, std::string& error) {
+    if (!CheckShape(read, entry, name, rows, columns, rowsMeaning, error)) return false;
     uint64_t bytes = 0;
     if (!GsdChunkInFile(*read.file, entry, bytes, error)) return false;
     if (chunkBytes.size() < bytes) chunkBytes.resize(static_cast<size_t>(bytes));  // grown only: never cleared
@@ -120,10 +139,23 @@ bool CheckFinite(const FrameRead& read, const char* name, const std::vector<doub
 // The chunk's values as reals; with finite, each must be a finite number.
 bool LoadReals(FrameRead& read, const GsdIndexEntry& entry, const char* name, uint64_t rows, uint32_t columns,
                const char* rowsMeaning, bool finite, std::vector<double>& out, std::string& error) {
-    if (!LoadShaped(read, entry, name, rows, columns, rowsMeaning, error)) return false;
+    const bool real = entry.type == GSD_FLOAT || entry.type == GSD_DOUBLE;
+    if (!real) {
+        if (!LoadShaped(read, entry, name, rows, columns, rowsMeaning, error)) return false;
+        out.resize(static_cast<size_t>(rows) * columns);
+        Convert(chunkBytes.data(), entry.type, out.size(), out.data());
+        return !finite || CheckFinite(read, name, out, error);
+    }
+    // Reals are read into out's own room: doubles as they are, floats into its upper half, widened there.
+    uint64_t bytes = 0;
+    if (!CheckShape(read, entry, name, rows, columns, rowsMeaning, error) ||
+        !GsdChunkInFile(*read.file, entry, bytes, error))
+        return false;
     out.resize(static_cast<size_t>(rows) * columns);
-    if (entry.type == GSD_FLOAT && WidenFloats(chunkBytes.data(), out.size(), out.data())) return true;
-    if (entry.type != GSD_FLOAT) Convert(chunkBytes.data(), entry.type, out.size(), out.data());
+    unsigned char* room = reinterpret_cast<unsigned char*>(out.data());
+    unsigned char* data = entry.type == GSD_FLOAT ? room + out.size() * sizeof(float) : room;
+    if (!ReadChunkTo(*read.file, entry, data, error)) return false;
+    if (entry.type == GSD_FLOAT && WidenFloats(data, out.size(), out.data())) return true;
     return !finite || CheckFinite(read, name, out, error);
 }
 
@@ -233,6 +265,20 @@ bool ReadStrings(FrameRead& read, const char* name, std::vector<std::string>& ou
     return true;
 }
 
+// Type ids read before, checked against this frame's names.
+bool CheckTypeIds(const FrameRead& read, const GsdFrame& out, std::string& error) {
+    uint32_t largest = 0;
+    for (uint32_t id : out.typeId) largest = std::max(largest, id);  // no branch per particle
+    if (out.typeId.empty() || largest < out.types.size()) return true;
+    for (size_t i = 0; i < out.typeId.size(); ++i) {
+        if (out.typeId[i] < out.types.size()) continue;
+        error = read.where + "particles/typeid of particle " + std::to_string(i) + " is " +
+                std::to_string(out.typeId[i]) + ", but there are " + std::to_string(out.types.size()) + " types";
+        break;
+    }
+    return false;
+}
+
 // Type names, shapes and each particle's type id, checked against the names.
 bool ReadTypes(FrameRead& read, GsdFrame& out, std::string& error) {
     out.types.assign(1, "A");
@@ -241,8 +287,12 @@ bool ReadTypes(FrameRead& read, GsdFrame& out, std::string& error) {
     const GsdIndexEntry* entry = Lookup(read, "particles/typeid", read.N == read.N0);
     if (!entry) {
         out.typeId.assign(read.N, 0);
+        out.typeIdChunk = 0;
         return true;
     }
+    if (out.typeIdOpening == read.file->opening && out.typeIdChunk == entry->location && out.typeId.size() == read.N)
+        return CheckTypeIds(read, out, error);  // the chunk read before: frame 0's, taken again
+    out.typeIdChunk = 0;
     std::vector<int64_t>& ids = integerValues;
     if (!LoadIntegers(read, *entry, "particles/typeid", read.N, 1, "particles/N", ids, error)) return false;
     out.typeId.resize(read.N);  // every id is set below
@@ -254,6 +304,8 @@ bool ReadTypes(FrameRead& read, GsdFrame& out, std::string& error) {
         }
         out.typeId[i] = static_cast<uint32_t>(ids[i]);
     }
+    out.typeIdOpening = read.file->opening;
+    out.typeIdChunk = entry->location;
     return true;
 }
 
@@ -390,6 +442,7 @@ void EmptyParticleTables(GsdFrame& out) {
                                        &out.charge})
         table->clear();
     out.typeId.clear();
+    out.typeIdChunk = 0;
     out.image.clear();
     out.defaulted = 0;
 }

@@ -40,6 +40,8 @@ struct GsdFrame {
     std::vector<GsdQuantity> quantities; // velocity, mass, charge, image when the frame or frame 0 has them,
                                          // then every log/particles/ chunk of the frame or frame 0, N rows each
                                          // (the default, 0 for a log chunk, where frame 0's rows do not fit)
+    uint64_t typeIdOpening = 0;          // the opening (GsdFile::opening) and chunk offset typeId was read
+    int64_t typeIdChunk = 0;             // from, 0 for none: frames that take frame 0's read it only once
     uint32_t defaulted = 0;              // bits of the tables that hold their default for N rows from the read
                                          // before: the next read of as many rows writes them no more
 };
