@@ -90,7 +90,7 @@ struct FrameTables {
     std::vector<double> positions;     // 3 per atom
     std::vector<double> orientations;  // 4 per atom, scalar part first
     Column<int32_t> species;           // species number of each atom, from 1
-    Column<int64_t> labels;
+    Column<int64_t> labels;            // none where the labels are 1 to N (made when first asked for)
     std::vector<double> speciesShape;  // the half radii of every species when the frame was read
     std::vector<std::string> quantityNames;
     std::vector<Column<double>> quantityColumns;  // one column of atoms per name
@@ -108,7 +108,6 @@ T WholeNumber(double value, T none) {
 
 void MakeParticleColumns(FrameTables& out, std::size_t n) {
     out.species = Column<int32_t>(n);
-    out.labels = Column<int64_t>(n);
 }
 
 // The frame's step, box, species shapes and quantities (n rows) from the scene.
@@ -131,6 +130,7 @@ void CopyFrameDetails(FrameTables& out, std::size_t n) {
 void CopyFrame(FrameTables& out) {
     const std::size_t n = static_cast<std::size_t>(atoms);
     MakeParticleColumns(out, n);
+    out.labels = Column<int64_t>(n);
     out.positions = TakeSpareTable(3 * n);
     out.orientations = TakeSpareTable(4 * n);
     out.positions.resize(3 * n);
@@ -162,10 +162,7 @@ void CopyGsdFrame(int index, FrameTables& out) {
     out.positions = TakeSpareTable(read.position.size());
     out.orientations = TakeSpareTable(read.orientation.size());
     TakeGsdPlaces(read, out.positions, out.orientations);
-    for (std::size_t i = 0; i < n; ++i) {
-        out.species.values[i] = static_cast<int32_t>(read.typeId[i] + 1);  // below species, checked
-        out.labels.values[i] = static_cast<int64_t>(i + 1);
-    }
+    for (std::size_t i = 0; i < n; ++i) out.species.values[i] = static_cast<int32_t>(read.typeId[i] + 1);  // checked
     CopyFrameDetails(out, n);
 }
 
@@ -195,7 +192,8 @@ struct SpeciesObject {
 struct FrameObject {
     int index = 0;
     py::object timestep;  // int, or None
-    py::array positions, orientations, species, labels;
+    py::array positions, orientations, species;
+    py::object labels;  // (N,); None until first asked for where they are 1 to N
     std::vector<double> speciesShape;  // half radii of every species as the frame was read
     py::object halfRadii;   // (N, 3), made from speciesShape when first asked for
     py::object box;         // BoxObject, or None
@@ -219,7 +217,7 @@ py::object MakeFrame(FrameTables&& tables, py::object trajectory) {
     f.orientations = OwningTableArray(std::move(tables.orientations), {n, 4});
     f.speciesShape = std::move(tables.speciesShape);
     f.species = OwningArray(std::move(tables.species), {n});
-    f.labels = OwningArray(std::move(tables.labels), {n});
+    if (tables.labels.values != nullptr) f.labels = OwningArray(std::move(tables.labels), {n});
     f.box = MakeBox(tables.box);
     py::dict quantities;
     for (std::size_t q = 0; q < tables.quantityNames.size(); ++q)
@@ -326,6 +324,16 @@ py::object FrameHalfRadii(FrameObject& f) {
     return f.halfRadii;
 }
 
+// The labels, made on first use where the file gives none (a GSD file: 1 to N in order).
+py::object FrameLabels(FrameObject& f) {
+    if (f.labels) return f.labels;
+    const py::ssize_t n = f.species.shape(0);
+    Column<int64_t> labels(static_cast<std::size_t>(n));
+    for (py::ssize_t i = 0; i < n; ++i) labels.values[i] = i + 1;
+    f.labels = OwningArray(std::move(labels), {n});
+    return f.labels;
+}
+
 std::string FileName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 std::string FrameRepr(const FrameObject& f) {
@@ -386,7 +394,7 @@ void RegisterReading(py::module_& m) {
         .def_readonly("orientations", &FrameObject::orientations, "Orientation quaternions w, x, y, z, shape (N, 4).")
         .def_property_readonly("half_radii", &FrameHalfRadii, "Each particle's half radii from its species, (N, 3).")
         .def_readonly("species", &FrameObject::species, "Species number of each particle, from 1, shape (N,).")
-        .def_readonly("labels", &FrameObject::labels, "Label (atom number) of each particle, shape (N,).")
+        .def_property_readonly("labels", &FrameLabels, "Label (atom number) of each particle, shape (N,).")
         .def_readonly("box", &FrameObject::box, "The frame's ovalix.Box, or None when the file gives none.")
         .def_readonly("quantities", &FrameObject::quantities, "Per-particle quantities: name -> array (N,).")
         .def_readonly("trajectory", &FrameObject::trajectory, "The trajectory the frame was read from.")

@@ -75,8 +75,6 @@ int FindNameId(const GsdFile& file, const char* name);    // id of a chunk name,
 const GsdIndexEntry* FindChunk(const GsdFile& file, uint64_t frame, const char* name);  // nullptr: not in frame
 const GsdIndexEntry* FindChunkById(const GsdFile& file, uint64_t frame, int id);  // the same by name id
 bool GsdChunkBytes(const GsdFile& file, const GsdIndexEntry& entry, uint64_t& bytes, std::string& error);  // N*M*size
-bool GsdChunkInFile(const GsdFile& file, const GsdIndexEntry& entry, uint64_t& bytes, std::string& error);  // its
-                                                                              // bytes, within the file
+bool GsdChunkInFile(const GsdFile& file, const GsdIndexEntry& entry, uint64_t& bytes, std::string& error);  // in file
 bool ReadChunk(GsdFile& file, const GsdIndexEntry& entry, std::vector<unsigned char>& out, std::string& error);  // bytes
-bool ReadChunkTo(GsdFile& file, const GsdIndexEntry& entry, unsigned char* out, std::string& error);  // into room for
-                                                                                                  // GsdChunkBytes
+bool ReadChunkTo(GsdFile& file, const GsdIndexEntry& entry, unsigned char* out, std::string& error);  // bytes to out
