@@ -13,6 +13,8 @@ constexpr std::size_t SPARE_BYTES_KEPT = std::size_t(128) << 20;  // freed array
 
 void* TakeArrayMemory(std::size_t bytes);               // a spare block of exactly this size, else a new one
 void GiveBackArrayMemory(void* block, std::size_t bytes);  // kept as a spare within SPARE_BYTES_KEPT, else freed
+std::vector<double> TakeSpareTable(std::size_t count);  // a kept table of count values (not set), else an empty one
+void GiveBackTable(std::vector<double>&& table);        // kept as a spare within SPARE_BYTES_KEPT, else freed
 
 // size values of T in array memory, not yet set; given back when it dies unless an array took it over.
 template <typename T>
@@ -48,6 +50,19 @@ pybind11::array OwningArray(Column<T>&& column, const std::vector<pybind11::ssiz
     });
     T* values = std::exchange(column.values, nullptr);
     pybind11::array array = pybind11::array_t<T>(extents, values, owner);
+    array.attr("setflags")(pybind11::arg("write") = false);
+    return array;
+}
+
+// The table as a read-only numpy array of the given shape, which owns it from now on and gives it back as a spare.
+inline pybind11::array OwningTableArray(std::vector<double>&& table, const std::vector<pybind11::ssize_t>& extents) {
+    auto* held = new std::vector<double>(std::move(table));
+    pybind11::capsule owner(held, [](void* p) {
+        auto* kept = static_cast<std::vector<double>*>(p);
+        GiveBackTable(std::move(*kept));
+        delete kept;
+    });
+    pybind11::array array = pybind11::array_t<double>(extents, held->data(), owner);
     array.attr("setflags")(pybind11::arg("write") = false);
     return array;
 }

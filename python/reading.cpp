@@ -26,6 +26,7 @@
 #include "io/load.h"
 #include "io/run_state.h"
 #include "io/trajectory.h"
+#include "io/trajectory_kinds.h"
 
 namespace py = pybind11;
 
@@ -80,10 +81,10 @@ void OpenRun(TrajectoryHandle& t) {
 struct FrameTables {
     int index = 0;
     long long step = -1;
-    Column<double> positions;          // 3 per atom
-    Column<double> orientations;       // 4 per atom, scalar part first
+    std::vector<double> positions;     // 3 per atom
+    std::vector<double> orientations;  // 4 per atom, scalar part first
     Column<int32_t> species;           // species number of each atom, from 1
-    Column<int64_t> labels;
+    Column<int64_t> labels;            // none where the labels are 1 to N (made when first asked for)
     std::vector<double> speciesShape;  // the half radii of every species when the frame was read
     std::vector<std::string> quantityNames;
     std::vector<Column<double>> quantityColumns;  // one column of atoms per name
@@ -99,23 +100,15 @@ T WholeNumber(double value, T none) {
     return value >= low && value < high && value == std::trunc(value) ? static_cast<T>(value) : none;
 }
 
-void CopyFrame(FrameTables& out) {
-    const std::size_t n = static_cast<std::size_t>(atoms);
+void MakeParticleColumns(FrameTables& out, std::size_t n) {
+    out.species = Column<int32_t>(n);
+}
+
+// The frame's step, box, species shapes and quantities (n rows) from the scene.
+void CopyFrameDetails(FrameTables& out, std::size_t n) {
     out.index = frame;
     out.step = frameStep;
     out.box = frameBox;
-    out.positions = Column<double>(3 * n);
-    out.orientations = Column<double>(4 * n);
-    out.species = Column<int32_t>(n);
-    out.labels = Column<int64_t>(n);
-    if (n > 0) entry(geom, static_cast<long long>(n * GEOM_STRIDE - 1), "geom");  // every row below is there
-    for (std::size_t i = 0; i < n; ++i) {
-        const double* row = geom.data() + i * GEOM_STRIDE;
-        for (int k = 0; k < 3; ++k) out.positions.values[3 * i + k] = row[GEOM_X + k];
-        for (int k = 0; k < 4; ++k) out.orientations.values[4 * i + k] = row[GEOM_QW + k];
-        out.species.values[i] = WholeNumber<int32_t>(row[GEOM_TYPE], 0);
-        out.labels.values[i] = WholeNumber<int64_t>(row[GEOM_LABEL], -1);
-    }
     out.speciesShape = shape;
     out.quantityNames = quantityNames;
     const std::size_t stride = quantityNames.size();
@@ -125,6 +118,46 @@ void CopyFrame(FrameTables& out) {
         out.quantityColumns.push_back(Column<double>(n));
         for (std::size_t i = 0; i < n; ++i) out.quantityColumns[q].values[i] = quantities[i * stride + q];
     }
+}
+
+// The frame in the scene's geom.
+void CopyFrame(FrameTables& out) {
+    const std::size_t n = static_cast<std::size_t>(atoms);
+    MakeParticleColumns(out, n);
+    out.labels = Column<int64_t>(n);
+    out.positions = TakeSpareTable(3 * n);
+    out.orientations = TakeSpareTable(4 * n);
+    out.positions.resize(3 * n);
+    out.orientations.resize(4 * n);
+    if (n > 0) entry(geom, static_cast<long long>(n * GEOM_STRIDE - 1), "geom");  // every row below is there
+    for (std::size_t i = 0; i < n; ++i) {
+        const double* row = geom.data() + i * GEOM_STRIDE;
+        for (int k = 0; k < 3; ++k) out.positions[3 * i + k] = row[GEOM_X + k];
+        for (int k = 0; k < 4; ++k) out.orientations[4 * i + k] = row[GEOM_QW + k];
+        out.species.values[i] = WholeNumber<int32_t>(row[GEOM_TYPE], 0);
+        out.labels.values[i] = WholeNumber<int64_t>(row[GEOM_LABEL], -1);
+    }
+    CopyFrameDetails(out, n);
+}
+
+// Whether a frame of the current run can be taken from the GSD reader's tables as they are: a single GSD
+// file whose positions are not unwrapped (the viewer's geom then holds the same numbers, row by row).
+bool GsdTablesServe() { return OpenKind() == GSD_TRAJECTORY && seriesFiles.empty() && !unwrapActive; }
+
+// Frame `index` of a GSD run with its step, box and quantities in the scene; its positions and orientations are
+// the GSD reader's own tables, taken over (the reader gets spare ones to fill next). geom is left as it was:
+// every call that draws or measures reads its frame again.
+void CopyGsdFrame(int index, FrameTables& out) {
+    frame = index;
+    GsdFrame& read = ReadGsdFrameTables();
+    GsdFrameDetailsToScene(read);
+    const std::size_t n = read.N;
+    MakeParticleColumns(out, n);
+    out.positions = TakeSpareTable(read.position.size());
+    out.orientations = TakeSpareTable(read.orientation.size());
+    TakeGsdPlaces(read, out.positions, out.orientations);
+    for (std::size_t i = 0; i < n; ++i) out.species.values[i] = static_cast<int32_t>(read.typeId[i] + 1);  // checked
+    CopyFrameDetails(out, n);
 }
 
 // ---- Python objects -----------------------------------------------------------------------------------
@@ -153,7 +186,8 @@ struct SpeciesObject {
 struct FrameObject {
     int index = 0;
     py::object timestep;  // int, or None
-    py::array positions, orientations, species, labels;
+    py::array positions, orientations, species;
+    py::object labels;  // (N,); None until first asked for where they are 1 to N
     std::vector<double> speciesShape;  // half radii of every species as the frame was read
     py::object halfRadii;   // (N, 3), made from speciesShape when first asked for
     py::object box;         // BoxObject, or None
@@ -173,11 +207,11 @@ py::object MakeFrame(FrameTables&& tables, py::object trajectory) {
     const py::ssize_t n = static_cast<py::ssize_t>(tables.species.size);
     f.index = tables.index;
     f.timestep = tables.step >= 0 ? py::object(py::int_(tables.step)) : py::object(py::none());
-    f.positions = RowsOf(std::move(tables.positions), 3);
-    f.orientations = RowsOf(std::move(tables.orientations), 4);
+    f.positions = OwningTableArray(std::move(tables.positions), {n, 3});
+    f.orientations = OwningTableArray(std::move(tables.orientations), {n, 4});
     f.speciesShape = std::move(tables.speciesShape);
     f.species = OwningArray(std::move(tables.species), {n});
-    f.labels = OwningArray(std::move(tables.labels), {n});
+    if (tables.labels.values != nullptr) f.labels = OwningArray(std::move(tables.labels), {n});
     f.box = MakeBox(tables.box);
     py::dict quantities;
     for (std::size_t q = 0; q < tables.quantityNames.size(); ++q)
@@ -246,6 +280,10 @@ py::object ReadTrajectoryFrame(py::object self, const py::object& index) {
     const int i = FrameIndex(t, index);
     FrameTables tables;
     CallWithTrajectory(t, [&] {
+        if (GsdTablesServe()) {
+            CopyGsdFrame(i, tables);
+            return;
+        }
         GoToFrame(i);
         CopyFrame(tables);
     });
@@ -278,6 +316,16 @@ py::object FrameHalfRadii(FrameObject& f) {
                 species[i] >= 1 && species[i] <= rows ? f.speciesShape[SPECIES_STRIDE * (species[i] - 1) + k] : 0.0;
     f.halfRadii = RowsOf(std::move(radii), 3);
     return f.halfRadii;
+}
+
+// The labels, made on first use where the file gives none (a GSD file: 1 to N in order).
+py::object FrameLabels(FrameObject& f) {
+    if (f.labels) return f.labels;
+    const py::ssize_t n = f.species.shape(0);
+    Column<int64_t> labels(static_cast<std::size_t>(n));
+    for (py::ssize_t i = 0; i < n; ++i) labels.values[i] = i + 1;
+    f.labels = OwningArray(std::move(labels), {n});
+    return f.labels;
 }
 
 std::string FileName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
@@ -340,7 +388,7 @@ void RegisterReading(py::module_& m) {
         .def_readonly("orientations", &FrameObject::orientations, "Orientation quaternions w, x, y, z, shape (N, 4).")
         .def_property_readonly("half_radii", &FrameHalfRadii, "Each particle's half radii from its species, (N, 3).")
         .def_readonly("species", &FrameObject::species, "Species number of each particle, from 1, shape (N,).")
-        .def_readonly("labels", &FrameObject::labels, "Label (atom number) of each particle, shape (N,).")
+        .def_property_readonly("labels", &FrameLabels, "Label (atom number) of each particle, shape (N,).")
         .def_readonly("box", &FrameObject::box, "The frame's ovalix.Box, or None when the file gives none.")
         .def_readonly("quantities", &FrameObject::quantities, "Per-particle quantities: name -> array (N,).")
         .def_readonly("trajectory", &FrameObject::trajectory, "The trajectory the frame was read from.")

@@ -360,8 +360,10 @@ std::string GsdPrintable(const std::string& text) {
 }
 
 bool OpenGsd(const std::string& name, GsdFile& file, std::string& error) {
+    static uint64_t openings = 0;
     CloseGsd(file);
     file.path = name;
+    file.opening = ++openings;
     file.fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
     if (file.fd < 0) {
         error = name + ": cannot open: " + std::strerror(errno);
@@ -430,9 +432,7 @@ bool GsdChunkBytes(const GsdFile& file, const GsdIndexEntry& entry, uint64_t& by
     return true;
 }
 
-bool ReadChunk(GsdFile& file, const GsdIndexEntry& entry, std::vector<unsigned char>& out, std::string& error) {
-    out.clear();
-    uint64_t bytes = 0;
+bool GsdChunkInFile(const GsdFile& file, const GsdIndexEntry& entry, uint64_t& bytes, std::string& error) {
     if (!GsdChunkBytes(file, entry, bytes, error)) return false;
     if (bytes == 0) return true;  // N may be 0; such a chunk has no data at all
     uint64_t location = static_cast<uint64_t>(entry.location);
@@ -442,10 +442,21 @@ bool ReadChunk(GsdFile& file, const GsdIndexEntry& entry, std::vector<unsigned c
                 " bytes)";
         return false;
     }
-    out.resize(static_cast<size_t>(bytes));
-    if (!ReadAt(file, location, out.data(), out.size(), error)) {
-        out.clear();
-        return false;
-    }
     return true;
+}
+
+bool ReadChunk(GsdFile& file, const GsdIndexEntry& entry, std::vector<unsigned char>& out, std::string& error) {
+    out.clear();
+    uint64_t bytes = 0;
+    if (!GsdChunkInFile(file, entry, bytes, error)) return false;
+    out.resize(static_cast<size_t>(bytes));
+    if (ReadChunkTo(file, entry, out.data(), error)) return true;
+    out.clear();
+    return false;
+}
+
+bool ReadChunkTo(GsdFile& file, const GsdIndexEntry& entry, unsigned char* out, std::string& error) {
+    uint64_t bytes = 0;
+    if (!GsdChunkInFile(file, entry, bytes, error)) return false;
+    return bytes == 0 || ReadAt(file, static_cast<uint64_t>(entry.location), out, static_cast<size_t>(bytes), error);
 }

@@ -62,6 +62,7 @@ struct GsdFile {
     uint64_t indexedFrames = 0;            // highest frame in the index + 1, cut frames included
     std::vector<GsdIndexEntry> cutEntries; // the entries of frame frameCount when the file ends inside it
     bool indexCut = false;                 // the file ends inside or before its index: frames are those left
+    uint64_t opening = 0;                  // the OpenGsd call that filled it, numbered program-wide from 1
 };
 
 bool IsGsdFile(const unsigned char* bytes, size_t size);  // the first 8 bytes are the GSD magic number
@@ -74,4 +75,6 @@ int FindNameId(const GsdFile& file, const char* name);    // id of a chunk name,
 const GsdIndexEntry* FindChunk(const GsdFile& file, uint64_t frame, const char* name);  // nullptr: not in frame
 const GsdIndexEntry* FindChunkById(const GsdFile& file, uint64_t frame, int id);  // the same by name id
 bool GsdChunkBytes(const GsdFile& file, const GsdIndexEntry& entry, uint64_t& bytes, std::string& error);  // N*M*size
+bool GsdChunkInFile(const GsdFile& file, const GsdIndexEntry& entry, uint64_t& bytes, std::string& error);  // in file
 bool ReadChunk(GsdFile& file, const GsdIndexEntry& entry, std::vector<unsigned char>& out, std::string& error);  // bytes
+bool ReadChunkTo(GsdFile& file, const GsdIndexEntry& entry, unsigned char* out, std::string& error);  // bytes to out

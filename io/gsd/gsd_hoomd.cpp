@@ -3,6 +3,7 @@
 // used, and indices into other tables (type ids, bond members) are checked against those tables.
 #include "io/gsd/gsd_hoomd.h"
 
+#include <algorithm>
 #include <cmath>    // Required for: std::isfinite()
 #include <cstring>  // Required for: memcpy(), memchr()
 #include <limits>
@@ -22,10 +23,18 @@ const double ONE[1] = {1};
 const double UNIT_QUATERNION[4] = {1, 0, 0, 0};
 const double NOT_GIVEN = std::numeric_limits<double>::quiet_NaN();  // a shape field the JSON lacks
 
+// Bits of GsdFrame::defaulted: the tables a frame may leave to their default.
+enum DefaultedTable : uint32_t {
+    DEFAULTED_POSITION = 1u << 0, DEFAULTED_ORIENTATION = 1u << 1, DEFAULTED_DIAMETER = 1u << 2,
+    DEFAULTED_VELOCITY = 1u << 3, DEFAULTED_MASS = 1u << 4, DEFAULTED_CHARGE = 1u << 5, DEFAULTED_IMAGE = 1u << 6
+};
+
 // Chunk bytes and integer values being decoded. Kept between frame reads: a large frame then reuses the
 // pages of the one before instead of faulting in fresh ones.
 std::vector<unsigned char> chunkBytes;
 std::vector<int64_t> integerValues;
+std::vector<int64_t> singleValue;   // a count's, and bond members apart: integerValues keeps its N rows' size
+std::vector<int64_t> bondMembers;   // between frames, and a resize to them writes no zeros
 
 // What one ReadGsdFrame call works with.
 struct FrameRead {
@@ -59,6 +68,30 @@ void Widen(const unsigned char* data, size_t count, Out* out) {
     }
 }
 
+// Floats widened to doubles in the same pass that finds whether every one is finite; true when all are. The
+// floats may lie in the upper half of out's own room: a block of doubles written then ends where the floats
+// not yet read begin, at the earliest.
+template <size_t COUNT>
+bool WidenBlock(const unsigned char* data, double* out) {  // COUNT fixed: the compiler widens several at once
+    float values[COUNT];
+    std::memcpy(values, data, sizeof values);
+    bool finite = true;
+    for (size_t k = 0; k < COUNT; ++k) {
+        out[k] = values[k];
+        finite &= std::fabs(values[k]) <= std::numeric_limits<float>::max();  // no branch: NaN and inf fail it
+    }
+    return finite;
+}
+
+bool WidenFloats(const unsigned char* data, size_t count, double* out) {
+    constexpr size_t BLOCK = 16;
+    bool finite = true;
+    size_t i = 0;
+    for (; i + BLOCK <= count; i += BLOCK) finite &= WidenBlock<BLOCK>(data + i * sizeof(float), out + i);
+    for (; i < count; ++i) finite &= WidenBlock<1>(data + i * sizeof(float), out + i);
+    return finite;
+}
+
 // count values of a GSD type into Out; an integer Out must come from an integer type (the caller checks).
 template <typename Out>
 void Convert(const unsigned char* data, uint8_t type, size_t count, Out* out) {
@@ -78,7 +111,7 @@ void Convert(const unsigned char* data, uint8_t type, size_t count, Out* out) {
 }
 
 // The chunk must hold rows x columns values; reads its bytes.
-bool LoadShaped(FrameRead& read, const GsdIndexEntry& entry, const char* name, uint64_t rows, uint32_t columns,
+bool CheckShape(const FrameRead& read, const GsdIndexEntry& entry, const char* name, uint64_t rows, uint32_t columns,
                 const char* rowsMeaning, std::string& error) {
     if (entry.N != rows) {
         error = read.where + name + " has " + std::to_string(entry.N) + " rows but " + rowsMeaning + " is " +
@@ -89,15 +122,41 @@ bool LoadShaped(FrameRead& read, const GsdIndexEntry& entry, const char* name, u
         error = read.where + name + " has " + std::to_string(entry.M) + " columns, not " + std::to_string(columns);
         return false;
     }
-    return ReadChunk(*read.file, entry, chunkBytes, error);
+    return true;
 }
 
+bool LoadShaped(FrameRead& read, const GsdIndexEntry& entry, const char* name, uint64_t rows, uint32_t columns,
+                const char* rowsMeaning, std::string& error) {
+    if (!CheckShape(read, entry, name, rows, columns, rowsMeaning, error)) return false;
+    uint64_t bytes = 0;
+    if (!GsdChunkInFile(*read.file, entry, bytes, error)) return false;
+    if (chunkBytes.size() < bytes) chunkBytes.resize(static_cast<size_t>(bytes));  // grown only: never cleared
+    return ReadChunkTo(*read.file, entry, chunkBytes.data(), error);
+}
+
+bool CheckFinite(const FrameRead& read, const char* name, const std::vector<double>& values, std::string& error);
+
+// The chunk's values as reals; with finite, each must be a finite number.
 bool LoadReals(FrameRead& read, const GsdIndexEntry& entry, const char* name, uint64_t rows, uint32_t columns,
-               const char* rowsMeaning, std::vector<double>& out, std::string& error) {
-    if (!LoadShaped(read, entry, name, rows, columns, rowsMeaning, error)) return false;
+               const char* rowsMeaning, bool finite, std::vector<double>& out, std::string& error) {
+    const bool real = entry.type == GSD_FLOAT || entry.type == GSD_DOUBLE;
+    if (!real) {
+        if (!LoadShaped(read, entry, name, rows, columns, rowsMeaning, error)) return false;
+        out.resize(static_cast<size_t>(rows) * columns);
+        Convert(chunkBytes.data(), entry.type, out.size(), out.data());
+        return !finite || CheckFinite(read, name, out, error);
+    }
+    // Reals are read into out's own room: doubles as they are, floats into its upper half, widened there.
+    uint64_t bytes = 0;
+    if (!CheckShape(read, entry, name, rows, columns, rowsMeaning, error) ||
+        !GsdChunkInFile(*read.file, entry, bytes, error))
+        return false;
     out.resize(static_cast<size_t>(rows) * columns);
-    Convert(chunkBytes.data(), entry.type, out.size(), out.data());
-    return true;
+    unsigned char* room = reinterpret_cast<unsigned char*>(out.data());
+    unsigned char* data = entry.type == GSD_FLOAT ? room + out.size() * sizeof(float) : room;
+    if (!ReadChunkTo(*read.file, entry, data, error)) return false;
+    if (entry.type == GSD_FLOAT && WidenFloats(data, out.size(), out.data())) return true;
+    return !finite || CheckFinite(read, name, out, error);
 }
 
 bool LoadIntegers(FrameRead& read, const GsdIndexEntry& entry, const char* name, uint64_t rows, uint32_t columns,
@@ -119,8 +178,8 @@ bool ReadCount(FrameRead& read, const char* name, bool carry, uint64_t fallback,
         value = fallback;
         return true;
     }
-    if (!LoadIntegers(read, *entry, name, 1, 1, "a single value", integerValues, error)) return false;
-    value = static_cast<uint64_t>(integerValues.at(0));
+    if (!LoadIntegers(read, *entry, name, 1, 1, "a single value", singleValue, error)) return false;
+    value = static_cast<uint64_t>(singleValue.at(0));
     return true;
 }
 
@@ -178,8 +237,7 @@ bool ReadConfiguration(FrameRead& read, GsdFrame& out, std::string& error) {
     const GsdIndexEntry* box = Lookup(read, "configuration/box", true);
     if (!box) return true;
     std::vector<double> values;
-    if (!LoadReals(read, *box, "configuration/box", 6, 1, "the box size", values, error)) return false;
-    if (!CheckFinite(read, "configuration/box", values, error)) return false;
+    if (!LoadReals(read, *box, "configuration/box", 6, 1, "the box size", true, values, error)) return false;
     for (int i = 0; i < 6; ++i) out.box[i] = values[i];
     return true;
 }
@@ -207,16 +265,37 @@ bool ReadStrings(FrameRead& read, const char* name, std::vector<std::string>& ou
     return true;
 }
 
+// Type ids read before, checked against this frame's names.
+bool CheckTypeIds(const FrameRead& read, const GsdFrame& out, std::string& error) {
+    uint32_t largest = 0;
+    for (uint32_t id : out.typeId) largest = std::max(largest, id);  // no branch per particle
+    if (out.typeId.empty() || largest < out.types.size()) return true;
+    for (size_t i = 0; i < out.typeId.size(); ++i) {
+        if (out.typeId[i] < out.types.size()) continue;
+        error = read.where + "particles/typeid of particle " + std::to_string(i) + " is " +
+                std::to_string(out.typeId[i]) + ", but there are " + std::to_string(out.types.size()) + " types";
+        break;
+    }
+    return false;
+}
+
 // Type names, shapes and each particle's type id, checked against the names.
 bool ReadTypes(FrameRead& read, GsdFrame& out, std::string& error) {
     out.types.assign(1, "A");
     if (!ReadStrings(read, "particles/types", out.types, error)) return false;
     if (!ReadStrings(read, "particles/type_shapes", out.typeShapes, error)) return false;
-    out.typeId.assign(read.N, 0);
     const GsdIndexEntry* entry = Lookup(read, "particles/typeid", read.N == read.N0);
+    if (!entry) {
+        out.typeId.assign(read.N, 0);
+        out.typeIdChunk = 0;
+        return true;
+    }
+    if (out.typeIdOpening == read.file->opening && out.typeIdChunk == entry->location && out.typeId.size() == read.N)
+        return CheckTypeIds(read, out, error);  // the chunk read before: frame 0's, taken again
+    out.typeIdChunk = 0;
     std::vector<int64_t>& ids = integerValues;
-    ids.assign(read.N, 0);
-    if (entry && !LoadIntegers(read, *entry, "particles/typeid", read.N, 1, "particles/N", ids, error)) return false;
+    if (!LoadIntegers(read, *entry, "particles/typeid", read.N, 1, "particles/N", ids, error)) return false;
+    out.typeId.resize(read.N);  // every id is set below
     for (size_t i = 0; i < out.typeId.size() && i < ids.size(); ++i) {
         if (ids[i] < 0 || static_cast<uint64_t>(ids[i]) >= out.types.size()) {
             error = read.where + "particles/typeid of particle " + std::to_string(i) + " is " +
@@ -225,22 +304,34 @@ bool ReadTypes(FrameRead& read, GsdFrame& out, std::string& error) {
         }
         out.typeId[i] = static_cast<uint32_t>(ids[i]);
     }
+    out.typeIdOpening = read.file->opening;
+    out.typeIdChunk = entry->location;
     return true;
 }
 
-// An N x columns real table: the chunk, else the default row repeated. found says whether the file had it.
-bool ReadParticleReals(FrameRead& read, const char* name, uint32_t columns, const double* fallback, bool finite,
-                       std::vector<double>& out, bool& found, std::string& error) {
-    const GsdIndexEntry* entry = Lookup(read, name, read.N == read.N0);
-    found = entry != nullptr;
+// Whether frame 0 has the chunk while this frame, a later one, does not: the frame then takes the default.
+bool OnlyFrameZeroHas(const FrameRead& read, const GsdIndexEntry* entry, int id) {
+    return !entry && read.frame != 0 && FindChunkById(*read.file, 0, id) != nullptr;
+}
+
+// An N x columns real table: the chunk, else the default row repeated (kept from the read before when that
+// left the default there). given says whether the frame or frame 0 has the chunk: a quantity then.
+bool ReadParticleReals(FrameRead& read, GsdFrame& frame, const char* name, uint32_t columns, const double* fallback,
+                       DefaultedTable table, bool finite, std::vector<double>& out, bool& given, std::string& error) {
+    const int id = FindNameId(*read.file, name);
+    const GsdIndexEntry* entry = LookupId(read, id, read.N == read.N0);
+    given = entry != nullptr || OnlyFrameZeroHas(read, entry, id);
     if (!entry) {
-        out.resize(static_cast<size_t>(read.N) * columns);
+        const size_t size = static_cast<size_t>(read.N) * columns;
+        if (out.size() == size && (frame.defaulted & table)) return true;
+        out.resize(size);
         for (size_t row = 0; row < out.size(); row += columns)  // by rows: no division per value
             std::copy(fallback, fallback + columns, out.begin() + static_cast<std::ptrdiff_t>(row));
+        frame.defaulted |= table;
         return true;
     }
-    if (!LoadReals(read, *entry, name, read.N, columns, "particles/N", out, error)) return false;
-    return !finite || CheckFinite(read, name, out, error);
+    frame.defaulted &= ~table;
+    return LoadReals(read, *entry, name, read.N, columns, "particles/N", finite, out, error);
 }
 
 // The next quantity of the frame, reusing the storage of the frame read before.
@@ -258,24 +349,40 @@ void AddQuantity(FrameRead& read, GsdFrame& out, const char* name, uint32_t colu
 
 // Position, orientation, diameter, velocity, mass and charge; the momenta and masses also as quantities.
 bool ReadParticleTables(FrameRead& read, GsdFrame& out, std::string& error) {
-    bool found = false;
-    if (!ReadParticleReals(read, "particles/position", 3, NO_VALUES, true, out.position, found, error) ||
-        !ReadParticleReals(read, "particles/orientation", 4, UNIT_QUATERNION, true, out.orientation, found, error) ||
-        !ReadParticleReals(read, "particles/diameter", 1, ONE, true, out.diameter, found, error))
+    bool given = false;
+    if (!ReadParticleReals(read, out, "particles/position", 3, NO_VALUES, DEFAULTED_POSITION, true, out.position,
+                           given, error) ||
+        !ReadParticleReals(read, out, "particles/orientation", 4, UNIT_QUATERNION, DEFAULTED_ORIENTATION, true,
+                           out.orientation, given, error) ||
+        !ReadParticleReals(read, out, "particles/diameter", 1, ONE, DEFAULTED_DIAMETER, true, out.diameter, given,
+                           error))
         return false;
-    if (!ReadParticleReals(read, "particles/velocity", 3, NO_VALUES, false, out.velocity, found, error)) return false;
-    if (found) AddQuantity(read, out, "particles/velocity", 3, out.velocity);
-    if (!ReadParticleReals(read, "particles/mass", 1, ONE, false, out.mass, found, error)) return false;
-    if (found) AddQuantity(read, out, "particles/mass", 1, out.mass);
-    if (!ReadParticleReals(read, "particles/charge", 1, NO_VALUES, false, out.charge, found, error)) return false;
-    if (found) AddQuantity(read, out, "particles/charge", 1, out.charge);
+    if (!ReadParticleReals(read, out, "particles/velocity", 3, NO_VALUES, DEFAULTED_VELOCITY, false, out.velocity,
+                           given, error))
+        return false;
+    if (given) AddQuantity(read, out, "particles/velocity", 3, out.velocity);
+    if (!ReadParticleReals(read, out, "particles/mass", 1, ONE, DEFAULTED_MASS, false, out.mass, given, error))
+        return false;
+    if (given) AddQuantity(read, out, "particles/mass", 1, out.mass);
+    if (!ReadParticleReals(read, out, "particles/charge", 1, NO_VALUES, DEFAULTED_CHARGE, false, out.charge, given,
+                           error))
+        return false;
+    if (given) AddQuantity(read, out, "particles/charge", 1, out.charge);
     return true;
 }
 
 bool ReadImage(FrameRead& read, GsdFrame& out, std::string& error) {
-    out.image.assign(static_cast<size_t>(read.N) * 3, 0);
-    const GsdIndexEntry* entry = Lookup(read, "particles/image", read.N == read.N0);
-    if (!entry) return true;
+    const size_t size = static_cast<size_t>(read.N) * 3;
+    const int id = FindNameId(*read.file, "particles/image");
+    const GsdIndexEntry* entry = LookupId(read, id, read.N == read.N0);
+    if (!entry) {
+        if (out.image.size() != size || !(out.defaulted & DEFAULTED_IMAGE)) out.image.assign(size, 0);
+        out.defaulted |= DEFAULTED_IMAGE;
+        if (OnlyFrameZeroHas(read, entry, id)) NextQuantity(read, out, "particles/image", 3).values.assign(size, 0.0);
+        return true;
+    }
+    out.defaulted &= ~DEFAULTED_IMAGE;
+    out.image.resize(size);  // every value is set below
     std::vector<int64_t>& values = integerValues;
     if (!LoadIntegers(read, *entry, "particles/image", read.N, 3, "particles/N", values, error)) return false;
     std::vector<double>& asReals = NextQuantity(read, out, "particles/image", 3).values;
@@ -309,7 +416,7 @@ bool ReadBonds(FrameRead& read, GsdFrame& out, std::string& error) {
     const GsdIndexEntry* entry = Lookup(read, "bonds/group", count == count0);
     const bool carried = entry && entry->frame != read.frame;
     const uint32_t members = carried ? read.N0 : read.N;
-    std::vector<int64_t>& values = integerValues;
+    std::vector<int64_t>& values = bondMembers;
     values.clear();
     if (entry && !LoadIntegers(read, *entry, "bonds/group", count, 2, "bonds/N", values, error)) return false;
     for (size_t i = 0; i < values.size() && i < out.bondGroup.size(); ++i) {
@@ -328,12 +435,16 @@ bool ReadBonds(FrameRead& read, GsdFrame& out, std::string& error) {
     return true;
 }
 
-// The real tables, emptied after a failed read. A read that succeeds sets each of their values, so they are not
-// emptied before it: one of the frame's size is then written once, not cleared and written.
-void EmptyRealTables(GsdFrame& out) {
+// The per-particle tables, emptied after a failed read. A read that succeeds sets each of their values, so they
+// are not emptied before it: one of the frame's size is then written once, not cleared and written.
+void EmptyParticleTables(GsdFrame& out) {
     for (std::vector<double>* table : {&out.position, &out.orientation, &out.diameter, &out.velocity, &out.mass,
                                        &out.charge})
         table->clear();
+    out.typeId.clear();
+    out.typeIdChunk = 0;
+    out.image.clear();
+    out.defaulted = 0;
 }
 
 // Schema defaults for the scalars; the other tables emptied but their storage kept for the next frame.
@@ -345,9 +456,7 @@ void ResetFrame(GsdFrame& out) {
     out.N = 0;
     out.bondN = 0;
     out.types.clear();
-    out.typeId.clear();
     out.typeShapes.clear();
-    out.image.clear();
     out.bondGroup.clear();
 }
 
@@ -367,16 +476,24 @@ bool CheckRequest(const GsdFile& file, uint64_t frame, std::string& error) {
 
 bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
-// Every log/particles/ chunk of the file that this frame has (or carries from frame 0), N rows each.
+// Every log/particles/ chunk of the file that this frame or frame 0 has, N rows each: 0 where frame 0's rows
+// do not fit this frame.
 bool ReadLogQuantities(FrameRead& read, GsdFrame& out, std::string& error) {
     for (size_t id = 0; id < read.file->names.size(); ++id) {
         const std::string& name = read.file->names[id];
         if (!StartsWith(name, LOG_PARTICLES)) continue;
         const GsdIndexEntry* entry = LookupId(read, static_cast<int>(id), read.N == read.N0);
-        if (!entry || entry->M == 0) continue;
-        GsdQuantity& quantity = NextQuantity(read, out, name, entry->M);
+        const GsdIndexEntry* columns = OnlyFrameZeroHas(read, entry, static_cast<int>(id))
+                                           ? FindChunkById(*read.file, 0, static_cast<int>(id))
+                                           : entry;
+        if (!columns || columns->M == 0) continue;
+        GsdQuantity& quantity = NextQuantity(read, out, name, columns->M);
+        if (!entry) {  // frame 0's rows do not fit this frame
+            quantity.values.assign(static_cast<size_t>(read.N) * columns->M, 0.0);
+            continue;
+        }
         std::string shown = GsdPrintable(name);
-        if (!LoadReals(read, *entry, shown.c_str(), read.N, entry->M, "particles/N", quantity.values, error))
+        if (!LoadReals(read, *entry, shown.c_str(), read.N, entry->M, "particles/N", false, quantity.values, error))
             return false;
     }
     return true;
@@ -476,8 +593,14 @@ bool ReadGsdFrame(GsdFile& file, uint64_t frame, GsdFrame& out, std::string& err
                 ReadParticleTables(read, out, error) && ReadImage(read, out, error) && ReadBonds(read, out, error) &&
                 ReadLogQuantities(read, out, error);
     out.quantities.resize(done ? read.quantities : 0);  // a failed read never shows the last frame's quantities
-    if (!done) EmptyRealTables(out);
+    if (!done) EmptyParticleTables(out);
     return done;
+}
+
+void TakeGsdPlaces(GsdFrame& frame, std::vector<double>& position, std::vector<double>& orientation) {
+    std::swap(frame.position, position);
+    std::swap(frame.orientation, orientation);
+    frame.defaulted &= ~(DEFAULTED_POSITION | DEFAULTED_ORIENTATION);
 }
 
 bool ParseTypeShape(const std::string& json, double halfRadii[3], std::string& kind) {

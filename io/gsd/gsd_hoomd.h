@@ -37,12 +37,20 @@ struct GsdFrame {
     uint32_t bondN = 0;
     std::vector<uint32_t> bondGroup;     // 2 particle indices per bond, each below N; bonds taken from frame 0
                                          // (the frame has none of its own) are below frame 0's N only
-    std::vector<GsdQuantity> quantities; // velocity, mass, charge, image when the file has them, then every
-                                         // log/particles/ chunk with N rows
+    std::vector<GsdQuantity> quantities; // velocity, mass, charge, image when the frame or frame 0 has them,
+                                         // then every log/particles/ chunk of the frame or frame 0, N rows each
+                                         // (the default, 0 for a log chunk, where frame 0's rows do not fit)
+    uint64_t typeIdOpening = 0;          // the opening (GsdFile::opening) and chunk offset typeId was read
+    int64_t typeIdChunk = 0;             // from, 0 for none: frames that take frame 0's read it only once
+    uint32_t defaulted = 0;              // bits of the tables that hold their default for N rows from the read
+                                         // before: the next read of as many rows writes them no more
 };
 
 bool IsHoomdGsd(const GsdFile& file);  // the header names the hoomd schema
 // Reads one frame into out, whose tables keep their storage from the read before (keep one GsdFrame for a
 // file). On false, error holds one line, out's quantities are empty and its other tables are partial.
 bool ReadGsdFrame(GsdFile& file, uint64_t frame, GsdFrame& out, std::string& error);  // one frame, defaults applied
+// Hands frame's position and orientation tables over for the two given (of any size and content), which the next
+// read fills whole: the caller keeps the numbers read without a copy.
+void TakeGsdPlaces(GsdFrame& frame, std::vector<double>& position, std::vector<double>& orientation);
 bool ParseTypeShape(const std::string& json, double halfRadii[3], std::string& kind);  // Ellipsoid/Sphere -> true

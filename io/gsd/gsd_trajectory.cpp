@@ -374,23 +374,28 @@ void OpenGsdTrajectory() {
     FinishGsdOpening();
 }
 
-void GsdFrameToScene(const GsdFrame& read) {
-    FitFrameTable(static_cast<int>(read.N));
-    frameStep = read.step <= static_cast<uint64_t>(LLONG_MAX) ? static_cast<long long>(read.step) : -1;
-    for (uint32_t i = 0; i < read.N; ++i) {
+void GsdFrameDetailsToScene(const GsdFrame& read) {
+    for (uint32_t i = 0; i < read.N; ++i)
         if (read.typeId[i] + 1LL > species) FailType(read, i);
+    frameStep = read.step <= static_cast<uint64_t>(LLONG_MAX) ? static_cast<long long>(read.step) : -1;
+    FillBox(read);
+    FillQuantities(read);
+}
+
+void GsdFrameToScene(const GsdFrame& read) {
+    GsdFrameDetailsToScene(read);
+    FitFrameTable(static_cast<int>(read.N));
+    for (uint32_t i = 0; i < read.N; ++i) {
         double* row = &entry(geom, static_cast<long long>(i) * GEOM_STRIDE + GEOM_STRIDE - 1, "geom") - (GEOM_STRIDE - 1);
         row[GEOM_LABEL] = i + 1;
         row[GEOM_TYPE] = read.typeId[i] + 1;
         for (int k = 0; k < 3; ++k) row[GEOM_X + k] = read.position[3 * i + k];
         for (int k = 0; k < 4; ++k) row[GEOM_QW + k] = read.orientation[4 * i + k];
     }
-    FillBox(read);
-    FillQuantities(read);
     if (trajectoryBonds) FillBonds(read);
 }
 
-void ReadGsdTrajectoryFrame() {
+GsdFrame& ReadGsdFrameTables() {
     GsdReadState& r = readers->gsd;
     RequireOpenTrajectory(GsdTrajectoryOpen());
     std::string error;
@@ -404,8 +409,10 @@ void ReadGsdTrajectoryFrame() {
         held = wanted == 0;
     }
     if (!held && !ReadGsdFrame(r.openGsd, wanted, r.frameRead, error)) FailGsd(error);
-    GsdFrameToScene(r.frameRead);
+    return r.frameRead;
 }
+
+void ReadGsdTrajectoryFrame() { GsdFrameToScene(ReadGsdFrameTables()); }
 
 void CloseGsdTrajectory() { CloseGsd(readers->gsd.openGsd); }
 

@@ -17,9 +17,11 @@ void ReopenGsdFile();                         // open inname again for frame rea
 std::vector<std::string> GsdTypeNames();      // type names of frame 0 of the open file ({"A"} when it has none)
 uint64_t GsdFirstStep();                      // configuration/step of frame 0 of the open file (0 when absent)
 void ReadGsdTrajectoryFrame();                // frame `frame` into geom, frameBox, quantities (and topology)
+GsdFrame& ReadGsdFrameTables();               // frame `frame` into the kind's own tables only, held until the next read
 void CloseGsdTrajectory();                    // releases the open GSD file
 bool GsdTrajectoryOpen();                     // a GSD file is open for frame reads
-void GsdFrameToScene(const GsdFrame& read);   // geom, atoms, frameBox, quantities (and topology) from one frame
+void GsdFrameToScene(const GsdFrame& read);   // the details, then geom, atoms (and topology) from one frame
+void GsdFrameDetailsToScene(const GsdFrame& read);  // types checked; frameStep, frameBox, quantities; geom untouched
 
 // Half radii per type (3 each) from the type shapes; a type without a drawable ellipsoid gets a sphere of
 // the diameter of its first particle, and notes[type] one line when its shape is of another kind.

@@ -96,6 +96,31 @@ def test_gsd_frames_match_the_gsd_library(gsd_path):
             np.testing.assert_allclose(f.box.origin, -vectors.sum(axis=0) / 2, rtol=1e-6)
 
 
+def test_gsd_quantities_of_every_frame_match_the_gsd_library():
+    """frames.gsd: frame 2 holds 3 particles where frame 0 holds 5, and no per-particle chunk of its own; it has
+    frame 0's quantities with the defaults, as the gsd library gives them (its log chunks: 0 for each particle)."""
+    import gsd.hoomd
+    path = os.path.join(os.path.dirname(__file__), "..", "unit", "gsd", "frames.gsd")
+    t = ovalix.open(path)
+    with gsd.hoomd.open(path, "rb") as reference:
+        assert len(t) == len(reference) == 4
+        for f, g in zip(t, reference):
+            p, n = g.particles, g.particles.N
+            assert len(f) == n
+            columns = {"vx": p.velocity[:, 0], "vy": p.velocity[:, 1], "vz": p.velocity[:, 2], "mass": p.mass,
+                       "charge": p.charge, "ix": p.image[:, 0], "iy": p.image[:, 1], "iz": p.image[:, 2]}
+            logged = {name: np.asarray(values).reshape(len(values), -1) for name, values in g.log.items()
+                      if name.startswith("particles/")}
+            for name, values in logged.items():
+                short = name.split("/")[-1]
+                for c in range(values.shape[1]):
+                    key = short if values.shape[1] == 1 else f"{short}[{c + 1}]"
+                    columns[key] = values[:, c] if len(values) == n else np.zeros(n)
+            assert sorted(f.quantities) == sorted(columns)
+            for name, values in columns.items():
+                np.testing.assert_array_equal(f.quantities[name], values, err_msg=f"frame {f.index}: {name}")
+
+
 def test_order_of_a_frame(dump_run, gsd_path):
     for path in (dump_run.path, gsd_path):
         t = ovalix.open(path)

@@ -82,7 +82,7 @@ const GsdQuantity* Quantity(const GsdFrame& frame, const std::string& name) {
 }
 
 // Every field of one frame against the reference. Per-particle log chunks carry over only between frames
-// with the same particle count here (gsd.hoomd hands frame 0's rows to any frame).
+// with the same particle count here (gsd.hoomd hands frame 0's rows to any frame); other frames hold 0.
 void ExpectFrameMatches(const GsdFrame& frame, const Reference& reference, uint64_t f) {
     SCOPED_TRACE("frame " + std::to_string(f));
     auto field = [&](const std::string& name) { return reference.at({f, name}); };
@@ -111,12 +111,9 @@ void ExpectFrameMatches(const GsdFrame& frame, const Reference& reference, uint6
     for (const auto& [key, words] : reference) {
         if (key.first != f || key.second.rfind("log/particles/", 0) != 0) continue;
         const GsdQuantity* quantity = Quantity(frame, key.second);
-        if (!sameN) {
-            EXPECT_EQ(quantity, nullptr) << key.second;
-            continue;
-        }
         ASSERT_NE(quantity, nullptr) << key.second;
-        EXPECT_EQ(quantity->values, Numbers(words)) << key.second;
+        const std::size_t columns = Numbers(words).size() / Numbers(reference.at({0, "N"})).at(0);
+        EXPECT_EQ(quantity->values, sameN ? Numbers(words) : std::vector<double>(frame.N * columns, 0.0)) << key.second;
     }
     for (const char* name : {"velocity", "mass", "charge", "image"}) {
         const GsdQuantity* quantity = Quantity(frame, std::string("particles/") + name);
@@ -199,7 +196,15 @@ TEST(ReadGsdFrame, CarriesFrameZeroOnlyForTheSameParticleCount) {
     EXPECT_EQ(other.charge, std::vector<double>(3, 0.0));
     EXPECT_EQ(other.typeId, std::vector<uint32_t>(3, 0));
     for (size_t i = 0; i < other.orientation.size(); ++i) EXPECT_EQ(other.orientation[i], i % 4 == 0 ? 1.0 : 0.0);
-    EXPECT_TRUE(other.quantities.empty());
+    // Frame 0's quantities, in its order, with the defaults: mass 1, everything else 0.
+    ASSERT_EQ(other.quantities.size(), frames[0].quantities.size());
+    for (size_t q = 0; q < other.quantities.size(); ++q) {
+        const GsdQuantity& quantity = other.quantities[q];
+        EXPECT_EQ(quantity.name, frames[0].quantities[q].name);
+        EXPECT_EQ(quantity.columns, frames[0].quantities[q].columns);
+        const double fallback = quantity.name == "particles/mass" ? 1.0 : 0.0;
+        EXPECT_EQ(quantity.values, std::vector<double>(3 * quantity.columns, fallback)) << quantity.name;
+    }
     EXPECT_EQ(other.bondN, 0u);
     CloseGsd(file);
 }

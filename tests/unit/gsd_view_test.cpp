@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/quantity_colour.h"
 #include "core/scene.h"
 #include "io/config/config_reader.h"
 #include "io/load.h"
@@ -252,6 +253,34 @@ TEST_F(GsdView, LoggedQuantitiesSharingAShortNameAreShownAndChosenByTheirFullNam
                                      gb + ", " + lj + "): give the full name; colouring by species.\n"))
         << run.output;
     EXPECT_EQ(colourQuantity, SPECIES_COLOURS);
+}
+
+// frames.gsd: frame 2 holds 3 particles where frame 0 holds 5, and none of frame 0's per-particle chunks: its
+// quantities are the defaults, in the same columns, so that a colouring chosen on frame 0 serves every frame.
+TEST_F(GsdView, AFrameOfAnotherCountColoursByTheDefaultsOfFrameZerosQuantities) {
+    ConsoleRun run = Load(GsdFixture("frames.gsd"));
+    ASSERT_FALSE(run.exited) << run.output;
+    colourByName = "charge";
+    EXPECT_EQ(ApplyColourBy(), "Colouring by charge (-1 to 1).");
+    const std::vector<std::string> names = quantityNames;
+    const int charge = colourQuantity, count = FindQuantity("count");
+    ASSERT_NE(count, SPECIES_COLOURS);
+    for (int f : {2, 1, 3, 2, 0}) {
+        SCOPED_TRACE("frame " + std::to_string(f));
+        ASSERT_FALSE(ReadAt(f).exited);
+        EXPECT_EQ(quantityNames, names);
+        ASSERT_EQ(quantities.size(), static_cast<std::size_t>(atoms) * names.size());
+        ConsoleRun coloured = RunCaptured([] {
+            float rgb[3];
+            for (long long i = 0; i < atoms; ++i) QuantityColour(i, rgb);
+        });
+        EXPECT_FALSE(coloured.exited) << coloured.output;
+        double low = 0, high = 0;
+        ASSERT_TRUE(QuantityRange(charge, low, high));
+        EXPECT_EQ(std::make_pair(low, high), f == 2 ? std::make_pair(0.0, 0.0) : std::make_pair(-1.0, 1.0));
+        ASSERT_TRUE(QuantityRange(count, low, high));
+        EXPECT_EQ(std::make_pair(low, high), f == 2 ? std::make_pair(0.0, 0.0) : std::make_pair(1.0, 5.0));
+    }
 }
 
 }  // namespace
