@@ -2,9 +2,10 @@
 # Installs what the tests need (only what is missing), builds, and runs every test:
 #   1. build/        Release build, the ctest suite (unit, window, large, python) but the crash hunt (label abuse);
 #      then the Debian package: built, and installed and run when root with CI=true;
-#   2. build-asan/   AddressSanitizer + UndefinedBehaviorSanitizer build, unit, window (abuse included) and Python
-#                    module tests;
-#   3. build-fuzz/   a short libFuzzer run of each file reader, two at a time: OVALIX_FUZZ_SECONDS (default 60)
+#   2. build-asan/   AddressSanitizer + UndefinedBehaviorSanitizer build, unit and window tests (abuse included);
+#                    the Python module's tests under the sanitizers are left to a change of the module, for CI's
+#                    time: cmake --build build-asan --target ovalix_python && (cd build-asan && ctest -L python);
+#   3. build-fuzz/   a short libFuzzer run of each file reader, two at a time: OVALIX_FUZZ_SECONDS (default 45)
 #                    for the dump and GSD readers, three quarters of it for the header and gzip readers, a third
 #                    for the configuration, PDB, bond and atom-line readers.
 # Exits non-zero when anything fails. The window tests start their own Xvfb; no display is needed.
@@ -45,7 +46,7 @@ finish() {
 
 build_sanitized() {
     cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DOVALIX_SANITIZE=ON -DOVALIX_BENCH=OFF &&
-        cmake --build build-asan --target unit_tests ovalix gl_tests gl_font_tests ovalix_python -j "$jobs"
+        cmake --build build-asan --target unit_tests ovalix gl_tests gl_font_tests -j "$jobs"
 }
 
 # shellcheck disable=SC2086
@@ -68,8 +69,8 @@ fi
 
 step "Sanitized build (address, undefined)"
 if finish sanitized_build; then
-    step "Unit, window and Python module tests under the sanitizers"
-    (cd build-asan && ctest -L "unit|window|python" --output-on-failure -j "$window_jobs") || failures+=("sanitized tests")
+    step "Unit and window tests under the sanitizers"
+    (cd build-asan && ctest -L "unit|window" --output-on-failure -j "$window_jobs") || failures+=("sanitized tests")
 else
     failures+=("sanitized build")
 fi
@@ -78,7 +79,7 @@ fi
 # three quarters of it, the settled ones a third.
 step "Fuzzing the file readers"
 if finish fuzz_build; then
-    seconds="${OVALIX_FUZZ_SECONDS:-60}"
+    seconds="${OVALIX_FUZZ_SECONDS:-45}"
     bash tests/fuzz/run_fuzz.sh "$seconds" dump gsd </dev/null || failures+=("fuzzing")
     bash tests/fuzz/run_fuzz.sh "$((seconds * 3 / 4))" dump_header gzip </dev/null || failures+=("fuzzing")
     bash tests/fuzz/run_fuzz.sh "$((seconds / 3))" config pdb bonds atom_line </dev/null || failures+=("fuzzing")

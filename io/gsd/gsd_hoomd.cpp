@@ -487,12 +487,15 @@ bool ReadLogQuantities(FrameRead& read, GsdFrame& out, std::string& error) {
                                            ? FindChunkById(*read.file, 0, static_cast<int>(id))
                                            : entry;
         if (!columns || columns->M == 0) continue;
+        std::string shown = GsdPrintable(name);
+        // Defaults sized by frame 0's column count, which no read of frame 0 has checked here: as plausible as
+        // any default table.
+        if (!entry && !CheckCount(read, shown.c_str(), uint64_t(read.N) * columns->M, error)) return false;
         GsdQuantity& quantity = NextQuantity(read, out, name, columns->M);
         if (!entry) {  // frame 0's rows do not fit this frame
             quantity.values.assign(static_cast<size_t>(read.N) * columns->M, 0.0);
             continue;
         }
-        std::string shown = GsdPrintable(name);
         if (!LoadReals(read, *entry, shown.c_str(), read.N, entry->M, "particles/N", false, quantity.values, error))
             return false;
     }
