@@ -141,14 +141,18 @@ bool OpenMovie(const std::string& movie, int width, int height, int fps, std::st
     }
     movieInput = pipeEnds[1];
     std::signal(SIGPIPE, SIG_IGN);  // a failing ffmpeg shows as a failed write, not as a killed renderer
-    moviePixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
     movieFrames = 0;
     return true;
 }
 
-bool WriteMovieFrame(std::string& error) {
+void ReadPicture(int width, int height, std::vector<unsigned char>& rgb) {
+    rgb.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, movieWidth, movieHeight, GL_RGB, GL_UNSIGNED_BYTE, moviePixels.data());
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+}
+
+bool WriteMovieFrame(std::string& error) {
+    ReadPicture(movieWidth, movieHeight, moviePixels);
     if (WriteAll(movieInput, moviePixels.data(), moviePixels.size())) {
         ++movieFrames;
         return true;

@@ -70,9 +70,7 @@ void DrawSupersampled(const RenderOptions& options) {
     showTS = false;
     DrawPicture();
     showTS = overlay;
-    largePixels.resize(static_cast<std::size_t>(large.width) * static_cast<std::size_t>(large.height) * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, large.width, large.height, GL_RGB, GL_UNSIGNED_BYTE, largePixels.data());
+    ReadPicture(large.width, large.height, largePixels);
     AverageDown(largePixels, options.width, options.height, k, smallPixels);
     BindPictureSurface();
     Reshape(options.width, options.height);
@@ -212,8 +210,3 @@ void DrawFrame(const RenderOptions& options, int frameNumber) {
     glFinish();
 }
 
-void ReadPicture(int width, int height, std::vector<unsigned char>& rgb) {
-    rgb.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-}

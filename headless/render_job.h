@@ -21,4 +21,3 @@ void MakeSurfaces(const RenderOptions& options, RenderFailure fail);  // the pic
 void SetUpDrawing(const RenderOptions& options, const ViewSettings* view);  // the window's GL state after its first reshape
 void UseLookInsideSwitches(const RenderOptions& options);  // box, slab and hidden species
 void DrawFrame(const RenderOptions& options, int frameNumber);  // read and draw one frame into the picture
-void ReadPicture(int width, int height, std::vector<unsigned char>& rgb);  // the picture's RGB rows, bottom up

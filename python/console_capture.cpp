@@ -19,7 +19,6 @@ struct ProgramStopped {
 };
 
 std::mutex programLock;       // one call into the program at a time, from any thread
-std::string lastConsoleText;  // guarded by programLock
 py::object errorType;
 
 void RaiseFromFatalError(const std::string& prompt) { throw ProgramStopped{prompt}; }
@@ -62,19 +61,13 @@ void CallProgram(const std::function<void()>& work) {
             stopped = true;
         }
         std::cout.flush();
-        lastConsoleText = console.text.str();
-        message = Trimmed(lastConsoleText);
+        message = Trimmed(console.text.str());
     }
     if (stopped) {
         if (message.empty()) message = "ovalix: stopped without a message.";
         PyErr_SetString(errorType.ptr(), message.c_str());
         throw py::error_already_set();
     }
-}
-
-std::string LastConsoleText() {
-    std::lock_guard<std::mutex> held(programLock);
-    return lastConsoleText;
 }
 
 void RegisterErrors(py::module_& m) {

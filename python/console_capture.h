@@ -9,5 +9,4 @@
 // Runs work with the GIL released and every other call into the program held off; what it prints is kept
 // (never shown). A fatal error raises ovalix.Error whose message is the lines printed before it.
 void CallProgram(const std::function<void()>& work);
-std::string LastConsoleText();  // what the last CallProgram printed, warnings included
 void RegisterErrors(pybind11::module_& m);  // ovalix.Error, and the fatal ending that raises it

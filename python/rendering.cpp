@@ -13,6 +13,7 @@
 #include "core/scene.h"
 #include "export/image_file.h"
 #include "headless/egl_context.h"
+#include "headless/frame_output.h"
 #include "headless/render_job.h"
 #include "headless/render_options.h"
 #include "io/trajectory.h"
