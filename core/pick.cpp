@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/derived_quantities.h"
 #include "core/geometry.h"
 #include "core/visibility.h"
 
@@ -179,11 +180,8 @@ std::string AtomLine(long long atom) {
     std::string line = "Atom " + std::to_string(atom + 1) + " (label " + Format("%.15g", row[GEOM_LABEL]) +
                        ", species " + std::to_string(n) + "): position " + Triple("%.3f", row + GEOM_X, 3) +
                        ", orientation " + Triple("%.4g", row + GEOM_QW, 4) + ", half radii " + Triple("%g", half, 3);
-    std::size_t names = quantityNames.size();
-    for (std::size_t k = 0; k < names; ++k) {
-        long long index = static_cast<long long>(atom) * static_cast<long long>(names) + static_cast<long long>(k);
-        line += (k ? ", " : "; ") + quantityNames[k] + " " + Format("%g", entry(quantities, index, "quantities"));
-    }
+    for (int k = 0; k < QuantityCount(); ++k)
+        line += (k ? ", " : "; ") + QuantityName(k) + " " + Format("%g", QuantityValue(atom, k));
     return line;
 }
 

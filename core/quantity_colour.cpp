@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/derived_quantities.h"
 #include "core/order.h"
 #include "core/scene.h"
 
@@ -11,11 +12,6 @@ namespace {
 
 // A particle whose value is not a number is grey, apart from every colour of the map.
 constexpr float NO_VALUE_GREY = 0.5f;
-
-double QuantityValue(long long atom, int quantity) {
-    const long long stride = static_cast<long long>(quantityNames.size());
-    return entry(quantities, atom * stride + quantity, "quantities");
-}
 
 std::string Number(double value, int digits) {
     char text[64];
@@ -25,7 +21,7 @@ std::string Number(double value, int digits) {
 
 // The one-colour cases: the lines that say why every particle looks the same.
 std::string SameColourLine(int quantity, bool finite, double low) {
-    const std::string& name = entry(quantityNames, quantity, "quantityNames");
+    const std::string name = QuantityName(quantity);
     if (!finite)
         return name + " has no finite value in frame " + std::to_string(frame) + ": every atom is drawn grey.";
     return name + " is " + Number(low, 6) + " for every atom of frame " + std::to_string(frame) +
@@ -62,7 +58,8 @@ int FindQuantity(const std::string& name) {
     for (std::size_t k = 0; k < quantityNames.size(); ++k)
         if (quantityNames[k] == name || (k < quantityFullNames.size() && quantityFullNames[k] == name))
             return static_cast<int>(k);
-    return SPECIES_COLOURS;
+    int derived = DerivedQuantityIndex(name);
+    return derived >= 0 ? derived : SPECIES_COLOURS;
 }
 
 std::string RangeText(double low, double high) {
@@ -75,7 +72,7 @@ std::string ChooseQuantity(int quantity) {
     colourQuantity = quantity;
     if (quantity == SPECIES_COLOURS) return "Colouring by species.";
     colourByOrientation = false;  // the last colouring chosen wins
-    const std::string& name = entry(quantityNames, quantity, "quantityNames");
+    const std::string name = QuantityName(quantity);
     double low = 0, high = 0;
     const bool finite = QuantityRange(quantity, low, high);
     if ((colourByFixed || colourByWholeRun) && FindQuantity(colourByName) == quantity) {
@@ -91,10 +88,10 @@ std::string ChooseQuantity(int quantity) {
 }
 
 std::string CycleQuantity() {
-    if (quantityNames.empty())
+    if (QuantityCount() == 0)
         return "Colouring by species: " + inname + " gives no per-particle quantity to colour by.";
     int next = colourByOrientation ? 0 : colourQuantity + 1;  // SPECIES_COLOURS + 1 is the first quantity
-    if (next >= static_cast<int>(quantityNames.size())) next = SPECIES_COLOURS;
+    if (next >= QuantityCount()) next = SPECIES_COLOURS;
     return ChooseQuantity(next);
 }
 
@@ -112,13 +109,13 @@ std::string ApplyColourBy() {
 
 std::string MissingQuantityText() {
     std::string known;
-    for (const std::string& name : quantityNames) known += (known.empty() ? "" : " ") + name;
+    for (int k = 0; k < QuantityCount(); ++k) known += (known.empty() ? "" : " ") + QuantityName(k);
     return "No quantity " + colourByName + " in " + inname + " (" + (known.empty() ? "it gives none" : "it gives " + known) +
            ")";
 }
 
 bool QuantityColour(long long atom, float* rgb) {
-    if (colourQuantity == SPECIES_COLOURS) return false;
+    if (colourQuantity == SPECIES_COLOURS || colourQuantity >= QuantityCount()) return false;  // a switch went off
     const double value = QuantityValue(atom, colourQuantity);
     if (std::isnan(value)) {
         rgb[0] = rgb[1] = rgb[2] = NO_VALUE_GREY;
@@ -135,7 +132,7 @@ bool QuantityColour(long long atom, float* rgb) {
 void FrameBeyondRange(bool& below, bool& above) {
     below = above = false;
     double low = 0, high = 0;
-    if (colourQuantity == SPECIES_COLOURS || !QuantityRange(colourQuantity, low, high)) return;
+    if (colourQuantity == SPECIES_COLOURS || colourQuantity >= QuantityCount() || !QuantityRange(colourQuantity, low, high)) return;
     below = low < quantityLow;
     above = high > quantityHigh;
 }

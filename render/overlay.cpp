@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/derived_quantities.h"
 #include "core/order.h"
 #include "core/quantity_colour.h"
 #include "core/scene.h"
@@ -129,7 +130,7 @@ void DrawRangeMarks(int left, int width, int top, int bottom) {
 }  // namespace
 
 void DrawColourBar() {
-    if (colourQuantity == SPECIES_COLOURS || colourQuantity >= static_cast<int>(quantityNames.size())) return;
+    if (colourQuantity == SPECIES_COLOURS || colourQuantity >= QuantityCount()) return;
     const int top = Scaled(BAR_TOP), right = window_width - Scaled(BAR_RIGHT_MARGIN);
     int bottom = window_height - Scaled(BAR_BOTTOM_MARGIN);
     if (bottom - top > Scaled(BAR_LONGEST)) bottom = top + Scaled(BAR_LONGEST);
@@ -149,7 +150,7 @@ void DrawColourBar() {
     DrawBarColours(left, top, bottom);
     DrawRangeMarks(left, Scaled(BAR_WIDTH), top, bottom);
     glColor3f(TEXT_GREY, TEXT_GREY, TEXT_GREY);
-    RightAlignedText(right, top - Scaled(NAME_RAISE), entry(quantityNames, colourQuantity, "quantityNames"));
+    RightAlignedText(right, top - Scaled(NAME_RAISE), QuantityName(colourQuantity));
     RightAlignedText(left - Scaled(LABEL_GAP), top + Scaled(TOP_LABEL_DROP), range.substr(to + 4));
     RightAlignedText(left - Scaled(LABEL_GAP), bottom, range.substr(0, to));
     glPopMatrix();
