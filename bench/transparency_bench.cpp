@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bench/bench_window.h"
+#include "core/geometry.h"
 #include "core/scene.h"
 #include "core/transparency.h"
 #include "render/picture.h"
@@ -52,6 +53,7 @@ static void MeasureRow(int n) {
     }
     // The far-to-near order alone: what the transparent pass adds on the CPU besides filling its records.
     std::vector<double> sorts;
+    SetTransparencyOn(true);
     double modelview[16];
     glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
     std::vector<double> centre = FrameCentre();
