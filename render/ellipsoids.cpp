@@ -154,7 +154,7 @@ void CreateEllipsoid(int n, std::vector<double> position, std::vector<double> qu
 
 // Transparent atoms after the opaque ones and the bonds, far to near, each blended over what lies behind it. They
 // test depth but write none: an opaque atom in front still hides them, and one behind shows through each of them.
-// Culling keeps the far side of a tessellated ellipsoid, so each covers a pixel once.
+// Back faces are culled, so a tessellated ellipsoid, like a ray-cast one, covers each of its pixels once.
 static void DrawTransparentAtoms(const std::vector<double>& centre, bool raycast) {
     if (!TransparencyDrawn()) return;
     double modelview[16];
