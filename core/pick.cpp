@@ -8,6 +8,7 @@
 
 #include "core/derived_quantities.h"
 #include "core/geometry.h"
+#include "core/transparency.h"
 #include "core/visibility.h"
 
 void DrawnRotation(const double* quaternion, double* matrix) {
@@ -89,7 +90,7 @@ long long PickAtom(const double* origin, const double* direction, const std::vec
         if (!AtomShown(i, centre)) continue;
         const double* row = GeomRow(i);
         long long n = static_cast<long long>(row[GEOM_TYPE]);
-        if (n < 1 || n > species) continue;
+        if (n < 1 || n > species || AtomInvisible(i)) continue;  // an atom of opacity 0 is not drawn
         double position[3], half[3], radius = 0;
         for (int k = 0; k < 3; ++k) {
             position[k] = row[GEOM_X + k] - centre[k];

@@ -9,6 +9,7 @@
 #include "core/order.h"
 #include "core/quantity_colour.h"
 #include "core/scene.h"
+#include "core/transparency.h"
 #include "core/visibility.h"
 
 // Hidden species and the slab cut: the one visibility test of every drawing. The drawing compares that state
@@ -56,7 +57,7 @@ bool FillRaycastRecord(long long atom, const double* centre, RaycastRecord& reco
     for (int k = 0; k < 3; ++k) diffuse[k] = static_cast<float>(entry(color, SPECIES_STRIDE * (n - 1LL) + k, "color"));
     if (!QuantityColour(atom, diffuse)) OrientationColour(n, row + GEOM_QW, diffuse);
     for (int k = 0; k < 3; ++k) record.colour[k] = ColourByte(diffuse[k]);
-    record.colour[3] = 255;
+    record.colour[3] = OpacityByte(AtomOpacity(atom));  // 255 for an opaque atom
     return true;
 }
 
@@ -65,7 +66,8 @@ long long FillRaycastRecords(RaycastRecord* records) {
     long long count = 0;
     for (long long i = 0; i < atoms; ++i) {
         AtomSpecies(i);
-        if (ParticleShown(i, centre) && FillRaycastRecord(i, centre.data(), records[count])) ++count;
+        // Transparent atoms are drawn apart, after the bonds, in the order of the view (DrawRaycastTransparent).
+        if (ParticleShown(i, centre) && AtomDrawnOpaque(i) && FillRaycastRecord(i, centre.data(), records[count])) ++count;
     }
     return count;
 }

@@ -11,11 +11,11 @@ struct RaycastRecord {
     float centre[3];           // position minus the frame centre, scene units
     float rotation[4];         // unit quaternion w, x, y, z of the drawn rotation
     float half[3];             // half radii, all greater than 0
-    unsigned char colour[4];   // diffuse RGB of the species or of the orientation, 0 to 255; alpha 255
+    unsigned char colour[4];   // diffuse RGB of the species or of the orientation, 0 to 255; alpha: the opacity
 };
 static_assert(sizeof(RaycastRecord) == 44, "the vertex attribute offsets assume this layout");
 
 bool ParticleShown(long long atom, const std::vector<double>& centre);  // drawn at all: hidden species, slab cut
 void DrawnRotation(const double* quaternion, float* unit);  // unit quaternion of the rotation glRotate applies for a stored one
 bool FillRaycastRecord(long long atom, const double* centre, RaycastRecord& record);  // false: it can show no pixel
-long long FillRaycastRecords(RaycastRecord* records);  // every drawable atom of geom in order; returns how many
+long long FillRaycastRecords(RaycastRecord* records);  // every drawable opaque atom of geom in order; returns how many

@@ -91,6 +91,8 @@ std::vector<std::string> quantityNames;
 std::vector<std::string> quantityFullNames;
 std::vector<double> quantities;
 std::vector<unsigned char> hiddenSpecies;
+std::vector<double> speciesOpacity;
+bool transparencyOn = true;
 std::vector<double> pickedLabels;
 std::vector<double> cellOfStep;
 SimulationBox frameBox = {false, {0, 0, 0}, {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}}};
@@ -175,6 +177,8 @@ void ResetScene() {
     fitViewOnLoad = false;
     fixedCentre = false;
     for (double& c : fixedCentrePoint) c = 0;
+    speciesOpacity.clear();
+    transparencyOn = true;
     shape.clear();
     bondvec.clear();
     color.clear();

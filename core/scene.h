@@ -212,6 +212,10 @@ extern bool fitViewOnLoad;                    // fit the view at start-up and af
 extern bool fixedCentre;                      // every frame centred on fixedCentrePoint instead of its own mean
 extern double fixedCentrePoint[3];            // frame 0's box centre, or its mean without a box (fixed_centre, key o)
 
+// ---- Transparency ----------------------------------------------------------------------------------
+extern std::vector<double> speciesOpacity;    // entry n - 1: opacity of species n, 0 to 1; shorter: opaque
+extern bool transparencyOn;                   // the configured opacities are drawn (key T); off: all opaque
+
 // ---- Checked table access -------------------------------------------------------------------------
 [[noreturn]] void TableIndexError(const char* table, long long index, std::size_t size);  // Report a bad index and end
 

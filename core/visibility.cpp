@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "core/geometry.h"
+#include "core/transparency.h"
 
 bool SpeciesHidden(long long n) {
     if (n < 1 || static_cast<unsigned long long>(n) > hiddenSpecies.size()) return false;
@@ -92,4 +93,5 @@ void ResetLookInside() {
     pickedLabels.clear();
     fitViewOnLoad = false;
     fixedCentre = false;
+    ResetTransparency();
 }

@@ -17,4 +17,4 @@ bool NormaliseSlabNormal(SlabCut& cut);                             // scale the
 std::string SlabLine(const SlabCut& cut);                           // "Slab cut on: normal (...), centre offset ..., width ...."
 std::string HiddenSpeciesList();                                    // the hidden species numbers, comma separated
 std::vector<int> HiddenSpeciesBeyond(int count);                    // hidden species numbers above count, in order
-void ResetLookInside();                                             // no box, slab, hidden species, picks or fitting
+void ResetLookInside();                                             // no box, slab, hidden species, picks, fitting or transparency

@@ -9,6 +9,7 @@
 
 #include "core/quantity_colour.h"
 #include "core/scene.h"
+#include "core/transparency.h"
 #include "core/visibility.h"
 #include "headless/egl_context.h"
 #include "headless/frame_output.h"
@@ -113,6 +114,18 @@ void CheckHiddenSpecies(const RenderOptions& options, RenderFailure fail) {
                  RENDER_USAGE_ERROR);
 }
 
+// Opacities of the command line over the configuration's; species are known once the trajectory is read.
+static void UseTransparencySwitches(const RenderOptions& options, RenderFailure fail) {
+    for (std::size_t k = 0; k < options.transparentSpecies.size(); ++k) {
+        int n = options.transparentSpecies[k];
+        if (n > species)
+            fail("--transparency asks for species " + std::to_string(n) + ", but the run has only " +
+                     std::to_string(species) + " species.",
+                 RENDER_USAGE_ERROR);
+        SetSpeciesOpacity(n, options.transparentOpacity[k]);
+    }
+}
+
 // The switches of the command line add to what the configuration switched on, as the keys l, i and c would.
 void UseDrawingSwitches(const RenderOptions& options, RenderFailure fail) {
     if (options.adaptiveDetail) adaptiveDetail = true;
@@ -139,6 +152,7 @@ void UseDrawingSwitches(const RenderOptions& options, RenderFailure fail) {
         std::cout << ApplyColourBy() << std::endl;
     }
     RefuseMissingQuantity(fail);  // also one the configuration's colour_by named
+    UseTransparencySwitches(options, fail);
 }
 
 void StartContext(RenderDevice device, std::string& chosen, RenderFailure fail) {
@@ -200,6 +214,7 @@ void UseLookInsideSwitches(const RenderOptions& options) {
         if (NormaliseSlabNormal(cut)) slab = cut;
     }
     for (int n : options.hiddenSpecies) SetSpeciesHidden(n, true);
+    if (!options.transparentSpecies.empty()) SetTransparencyOn(true);  // even where the view file had it off
 }
 
 // One frame drawn as the window's display function draws it when it writes a sequence image.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstddef>
+#include <iterator>
 #include <string_view>
 #include <vector>
 
@@ -192,6 +193,21 @@ bool SetFixedCentre(RenderOptions& o, const std::string&, std::string&) {
     return true;
 }
 
+bool SetTransparency(RenderOptions& o, const std::string& value, std::string& error) {
+    std::size_t colon = value.find(':');
+    int n = 0;
+    double opacity = -1;
+    if (colon == std::string::npos || !WholeNumber(std::string_view(value).substr(0, colon), n) || n < 1 ||
+        !WholeReal(std::string_view(value).substr(colon + 1), opacity) || !(opacity >= 0 && opacity <= 1)) {
+        error = "--transparency takes SPECIES:OPACITY, a species number from 1 and an opacity from 0 to 1, such as "
+                "2:0.4, not " + value + ".";
+        return false;
+    }
+    o.transparentSpecies.push_back(n);
+    o.transparentOpacity.push_back(opacity);
+    return true;
+}
+
 bool SetHelp(RenderOptions& o, const std::string&, std::string&) {
     o.help = true;
     return true;
@@ -263,9 +279,18 @@ const RenderOption renderOptions[] = {
      "colours from a per-particle quantity (key C), range fixed if given or over every frame with all"},
     {"--unwrap", nullptr, SetUnwrap, "positions unwrapped with the image flags ix iy iz"},
     {"--fixed-centre", nullptr, SetFixedCentre, "every frame centred on frame 0's box centre, not its own mean (key o)"},
+    {"--transparency", "SPECIES:OPACITY", SetTransparency, "draw a species with this opacity, 0 to 1; repeatable (key T)"},
     {"--help", nullptr, SetHelp, "this text (also -h)"},
     {"--version", nullptr, SetVersion, "the version of Ovalix"},
 };
+
+// Options that may be given more than once, each time adding to the ones before.
+const char* const REPEATABLE_OPTIONS[] = {"--transparency"};
+
+bool Repeatable(const std::string& name) {
+    return std::any_of(std::begin(REPEATABLE_OPTIONS), std::end(REPEATABLE_OPTIONS),
+                       [&name](const char* repeatable) { return name == repeatable; });
+}
 
 // Other spellings of an option's name, taken as the option itself.
 const char* const OPTION_SPELLINGS[][2] = {{"--color-by", "--colour-by"}};
@@ -317,7 +342,7 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& option
             error = "Unknown option " + word + ".";
             return false;
         }
-        if (std::find(given.begin(), given.end(), word) != given.end()) {
+        if (!Repeatable(word) && std::find(given.begin(), given.end(), word) != given.end()) {
             error = word + " is given twice.";
             return false;
         }

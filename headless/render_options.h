@@ -39,6 +39,8 @@ struct RenderOptions {
     double colourByLow = 0, colourByHigh = 1;
     bool unwrap = false;               // --unwrap, as the configuration's unwrap
     bool fixedCentre = false;          // --fixed-centre, as the key o or the configuration's fixed_centre
+    std::vector<int> transparentSpecies;       // --transparency N:OPACITY, repeatable, as the configuration's transparency
+    std::vector<double> transparentOpacity;    // the opacity of each of them, 0 to 1
     bool help = false;         // --help
     bool version = false;      // --version
 };

@@ -75,6 +75,8 @@ struct RunState {
     SlabCut slab = {false, {0, 0, 1}, 0.0, 1.0};
     bool fixedCentre = false;
     double fixedCentrePoint[3] = {0, 0, 0};
+    std::vector<double> speciesOpacity;
+    bool transparencyOn = true;
 };
 
 namespace {
@@ -151,6 +153,8 @@ void SwapSpecies(RunState& run) {
     std::swap(::slab, run.slab);
     std::swap(::fixedCentre, run.fixedCentre);
     SwapArray(::fixedCentrePoint, run.fixedCentrePoint);
+    std::swap(::speciesOpacity, run.speciesOpacity);
+    std::swap(::transparencyOn, run.transparencyOn);
 }
 
 }  // namespace

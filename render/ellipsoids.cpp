@@ -10,6 +10,7 @@
 #include "core/order.h"
 #include "core/quantity_colour.h"
 #include "core/scene.h"
+#include "core/transparency.h"
 #include "core/visibility.h"
 #include "render/bonds.h"
 #include "render/detail_view.h"
@@ -73,6 +74,7 @@ static void SetSpeciesMaterial(int n, const double* quaternion) {
     const float ambient[4] = {0.8f, 0.8f, 0.8f, 1.0f};
     const float specular[4] = {0.1f, 0.1f, 0.1f, 1.0f};
     float diffuse[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    if (drawnAtom >= 0) diffuse[3] = static_cast<float>(AtomOpacity(drawnAtom));  // the blend weight of a transparent atom
     for (int k = 0; k < 3; ++k)
         diffuse[k] = static_cast<float>(entry(color, SPECIES_STRIDE * (n - 1LL) + k, "color"));
     if (drawnAtom < 0 || !QuantityColour(drawnAtom, diffuse)) OrientationColour(n, quaternion, diffuse);
@@ -150,6 +152,32 @@ void CreateEllipsoid(int n, std::vector<double> position, std::vector<double> qu
     glPopMatrix();
 }
 
+// Transparent atoms after the opaque ones and the bonds, far to near, each blended over what lies behind it. They
+// test depth but write none: an opaque atom in front still hides them, and one behind shows through each of them.
+// Back faces are culled, so a tessellated ellipsoid, like a ray-cast one, covers each of its pixels once.
+static void DrawTransparentAtoms(const std::vector<double>& centre, bool raycast) {
+    if (!TransparencyDrawn()) return;
+    double modelview[16];
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
+    std::vector<long long> order = TransparentAtomsFarToNear(modelview, centre);
+    if (order.empty()) return;
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDepthMask(GL_FALSE);
+    if (raycast) ellipsoidsOutsideView -= DrawRaycastTransparent(order);
+    std::vector<double> position(3), quaternion(4);
+    for (std::size_t k = 0; k < order.size() && !raycast; ++k) {
+        const double* row = GeomRow(order[k]);
+        for (int c = 0; c < 3; ++c) position[c] = row[GEOM_X + c] - centre[c];
+        for (int c = 0; c < 4; ++c) quaternion[c] = row[GEOM_QW + c];
+        drawnAtom = order[k];
+        CreateEllipsoid(AtomSpecies(order[k]), position, quaternion, 30, 30);
+    }
+    drawnAtom = -1;
+    glPopAttrib();
+}
+
 void DoStuff() {
     std::vector<double> centre = FrameCentre();
     std::vector<double> position(3), quaternion(4);
@@ -161,14 +189,13 @@ void DoStuff() {
     for (long long i = 0; i < atoms && !raycast; ++i) {
         const double* row = GeomRow(i);
         int type = AtomSpecies(i);
-        if (!AtomShown(i, centre)) continue;
+        if (!AtomShown(i, centre) || !AtomDrawnOpaque(i)) continue;  // transparent ones come after the bonds
         for (int k = 0; k < 3; ++k) position[k] = row[GEOM_X + k] - centre[k];
         for (int k = 0; k < 4; ++k) quaternion[k] = row[GEOM_QW + k];
         drawnAtom = i;
         CreateEllipsoid(type, position, quaternion, 30, 30);
     }
     drawnAtom = -1;
-    viewPlanesSet = false;
     glPushMatrix();
     for (int j = 0; j < BondCount(); ++j) {
         if (!BondInFrame(j) || !BondShown(j, centre)) continue;  // an atom missing from this frame, or hidden
@@ -176,4 +203,6 @@ void DoStuff() {
         else DrawLineBonds(j, centre);
     }
     glPopMatrix();
+    DrawTransparentAtoms(centre, raycast);
+    viewPlanesSet = false;
 }

@@ -13,6 +13,7 @@
 
 #include "core/raycast_records.h"
 #include "core/scene.h"
+#include "core/transparency.h"
 
 namespace {
 
@@ -186,6 +187,7 @@ struct RaycastGL {
     GLuint vertexArray = 0;
     GLuint corners = 0;
     GLuint records = 0;
+    GLuint transparentRecords = 0;  // the transparent atoms, refilled in the view's order at every redraw
     // What the records on the GPU were filled from.
     bool uploaded = false;
     long long version = -1;
@@ -291,6 +293,7 @@ void MakeBuffers() {
     glBufferData(GL_ARRAY_BUFFER, sizeof corners, corners, GL_STATIC_DRAW);
     glEnableVertexAttribArray(CORNER);
     glVertexAttribPointer(CORNER, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
+    glGenBuffers(1, &gl.transparentRecords);
     glGenBuffers(1, &gl.records);
     glBindBuffer(GL_ARRAY_BUFFER, gl.records);
     for (GLuint location : {CENTRE, ROTATION, HALF_AXES, COLOUR}) {
@@ -393,44 +396,70 @@ long long SetRaycastBatch(long long ellipsoids) {
     return before;
 }
 
-long long DrawRaycastEllipsoids() {
-    if (!RaycastAvailable()) return 0;
-    if (!RecordsCurrent()) UploadRecords();
-    if (gl.recordCount == 0) return 0;
+namespace {
+
+// Draws `total` records of `buffer` with the current matrices, lights and blending.
+void DrawRecords(GLuint buffer, long long total) {
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, entry(texture, 0, "texture"));
     glPushAttrib(GL_ENABLE_BIT);
     glDisable(GL_CULL_FACE);  // a quad's winding says nothing about which side of the ellipsoid shows
     UseProgram();
     glBindVertexArray(gl.vertexArray);
-    glBindBuffer(GL_ARRAY_BUFFER, gl.records);
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    if (buffer != gl.records) PointRecordsFrom(0);
     // A software renderer keeps every binned quad until it is rasterised (about 500 bytes an ellipsoid,
     // 400 MiB at a million); drawing in batches, each fenced, with at most a few of them in flight bounds that
     // and still lets its rasteriser threads work on one batch while the next is set up. The order of the
     // quads, and so the picture, stays the same.
     GLsync fences[BATCHES_IN_FLIGHT] = {};
     int batch = 0;
-    for (long long first = 0; first < gl.recordCount; first += raycastBatch, ++batch) {
+    for (long long first = 0; first < total; first += raycastBatch, ++batch) {
         GLsync& fence = fences[batch % BATCHES_IN_FLIGHT];
         if (fence != nullptr) {
             glClientWaitSync(fence, GL_SYNC_FLUSH_COMMANDS_BIT, ~GLuint64(0));
             glDeleteSync(fence);
             fence = nullptr;
         }
-        long long count = std::min<long long>(raycastBatch, gl.recordCount - first);
+        long long count = std::min<long long>(raycastBatch, total - first);
         if (first > 0) PointRecordsFrom(first);
         glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(count));
-        if (gl.fenced && first + count < gl.recordCount) {
+        if (gl.fenced && first + count < total) {
             fence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
             glFlush();  // starts the batch now, not when its fence is waited for
         }
     }
     for (GLsync fence : fences)
         if (fence != nullptr) glDeleteSync(fence);
-    if (gl.recordCount > raycastBatch) PointRecordsFrom(0);
+    if (buffer != gl.records) glBindBuffer(GL_ARRAY_BUFFER, gl.records);
+    if (buffer != gl.records || total > raycastBatch) PointRecordsFrom(0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindVertexArray(0);
     glUseProgram(0);
     glPopAttrib();
+}
+
+}  // namespace
+
+long long DrawRaycastEllipsoids() {
+    if (!RaycastAvailable()) return 0;
+    if (!RecordsCurrent()) UploadRecords();
+    if (gl.recordCount == 0) return 0;
+    DrawRecords(gl.records, gl.recordCount);
     return gl.recordCount;
+}
+
+// The view changes the order at every redraw, so these records are filled afresh each time, in the order given.
+long long DrawRaycastTransparent(const std::vector<long long>& order) {
+    if (!RaycastAvailable() || order.empty()) return 0;
+    glBindBuffer(GL_ARRAY_BUFFER, gl.transparentRecords);
+    std::size_t bytes = sizeof(RaycastRecord) * order.size();
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), nullptr, GL_STREAM_DRAW);
+    void* mapped = glMapBufferRange(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes),
+                                    GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT);
+    long long count = mapped ? FillRaycastRecordsOf(order, static_cast<RaycastRecord*>(mapped)) : 0;
+    if (mapped && glUnmapBuffer(GL_ARRAY_BUFFER) != GL_TRUE) count = 0;
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    if (count > 0) DrawRecords(gl.transparentRecords, count);
+    return count;
 }

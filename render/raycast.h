@@ -4,9 +4,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 bool RaycastAvailable();                 // builds the shaders and buffers on first call; false where the context lacks them
 const std::string& RaycastProblem();     // why RaycastAvailable is false, one line
 long long DrawRaycastEllipsoids();       // every drawable atom of geom, with the current matrices and lights; returns how many
+long long DrawRaycastTransparent(const std::vector<long long>& order);  // these atoms, in this order, as they are; how many
 long long RaycastUploads();              // times the particle records went to the GPU since start-up
 long long SetRaycastBatch(long long ellipsoids);  // ellipsoids per draw call (16,384); returns the one before

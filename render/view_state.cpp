@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/scene.h"
+#include "core/transparency.h"
 #include "core/visibility.h"
 #include "render/gl_setup.h"
 
@@ -26,6 +27,7 @@ ViewSettings CaptureView() {
     std::copy(cut, cut + 6, view.slab);
     for (std::size_t n = 1; n <= hiddenSpecies.size(); ++n)
         if (hiddenSpecies[n - 1]) view.hiddenSpecies.push_back(static_cast<int>(n));
+    view.transparency = transparencyOn;
     return view;
 }
 
@@ -49,4 +51,5 @@ void ApplyView(const ViewSettings& view) {
     else slab.on = false;
     hiddenSpecies.clear();
     for (int n : view.hiddenSpecies) SetSpeciesHidden(n, true);
+    SetTransparencyOn(view.transparency);
 }

@@ -8,6 +8,7 @@
 #include "core/geometry.h"
 #include "core/pick.h"
 #include "core/scene.h"
+#include "core/transparency.h"
 #include "core/view_fit.h"
 #include "core/visibility.h"
 #include "render/camera.h"
@@ -20,6 +21,11 @@ void ToggleBox() {
         std::cout << "This frame gives no simulation box: nothing to draw." << std::endl;
         boxAbsenceTold = true;
     }
+}
+
+void ToggleTransparency() {
+    if (TransparencyConfigured()) SetTransparencyOn(!transparencyOn);
+    std::cout << TransparencyLine() << std::endl;
 }
 
 // A fifth of the spread of the atom centres along the normal; a flat system seen face on gets a fifth of

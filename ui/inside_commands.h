@@ -2,6 +2,7 @@
 #pragma once
 
 void ToggleBox();               // key b: the simulation box shown / hidden
+void ToggleTransparency();      // key T: the configured opacities drawn / every species opaque
 void ToggleSlab();              // key x: a slab across the view direction through the frame centre, or none
 void MoveSlab(int direction);   // keys [ and ]: the slab a tenth of its width along its normal (-1 or +1)
 void ScaleSlab(double factor);  // keys { and }: half or twice the width

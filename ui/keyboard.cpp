@@ -218,6 +218,7 @@ const KeyCommand KEY_COMMANDS[] = {
     {"V", "V", SaveView, "write the view to TRAJECTORY.view, for ovalix --render --view"},
     {"L", "L", Reload, "reload from a configuration file (asks on the console)"},
     {"b", "b", ToggleBox, "simulation box shown / hidden"},
+    {"T", "T", ToggleTransparency, "configured transparency on / off (transparency SPECIES OPACITY)"},
     {"o", "o", ToggleFixedCentre, "centre every frame on frame 0's box centre / on its own mean position"},
     {"x", "x", ToggleSlab, "slab cut across the view direction on / off"},
     {"[", "[ / ]", SlabBackKey, "move the slab back / forward by a tenth of its width"},

@@ -9,6 +9,7 @@
 
 #include "core/exit_sequence.h"
 #include "core/scene.h"
+#include "core/transparency.h"
 #include "core/visibility.h"
 #include "io/file_open.h"
 #include "io/file_series.h"
@@ -25,10 +26,10 @@ namespace {
 enum Keyword {
     DUMPFILE, BONDFILE, SPECIES, HALF_RADII, BOND_VECTOR, COLOR,
     BACKGROUND, SOLID_BONDS, TEXTURE, TEXTURE_BONDS, ANISOUFILE, ADAPTIVE_DETAIL, GSDFILE, VARYING_ATOMS,
-    SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, COLOUR_BY, UNWRAP, RAYCAST, FIXED_CENTRE, KEYWORD_COUNT
+    SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, COLOUR_BY, UNWRAP, RAYCAST, FIXED_CENTRE, TRANSPARENCY, KEYWORD_COUNT
 };
 // Optional keywords that only switch on a way of looking: absent, they are off.
-constexpr Keyword VIEW_KEYWORDS[] = {SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, FIXED_CENTRE};
+constexpr Keyword VIEW_KEYWORDS[] = {SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, FIXED_CENTRE, TRANSPARENCY};
 // Limits that keep the species tables within a sane size (each species needs lines in the file anyway).
 constexpr unsigned long long MAX_SPECIES = 1000000;
 constexpr long long MAX_TABLE_ENTRIES = 30000000;
@@ -36,7 +37,8 @@ constexpr long long MAX_TABLE_ENTRIES = 30000000;
 const char* const KEYWORDS[KEYWORD_COUNT] = {
     "dumpfile", "bondfile", "species", "half_radii", "bond_vector", "color",
     "background", "solid_bonds", "texture", "texture_bonds", "anisoufile", "adaptive_detail", "gsdfile",
-    "varying_atoms", "show_box", "slab", "hide_species", "fit_view", "colour_by", "unwrap", "raycast", "fixed_centre"};
+    "varying_atoms", "show_box", "slab", "hide_species", "fit_view", "colour_by", "unwrap", "raycast", "fixed_centre",
+    "transparency"};
 
 // What one read of a file keeps: its seen flags, the trajectory keyword met first, and its result.
 struct ConfigRead {
@@ -222,6 +224,27 @@ void ReadHiddenSpecies(std::string_view line, std::string_view values) {
     }
 }
 
+// transparency N OPACITY: a species number from 1 and its opacity from 0 (not drawn) to 1 (opaque).
+void ReadTransparency(std::string_view line, std::string_view values) {
+    const char* p = values.data();
+    const char* end = p + values.size();
+    long long n = 0;
+    double opacity = -1;
+    bool ok = ReadIndex(p, end, n) && n >= 1 && n <= static_cast<long long>(MAX_SPECIES) && p != end && IsSpace(*p);
+    if (ok) {
+        SkipSpace(p, end);
+        ok = ParseReal(p, end, opacity) && opacity >= 0 && opacity <= 1;
+        SkipSpace(p, end);
+    }
+    if (!ok || p != end)
+        ConfigError({"Illegal entry '" + std::string(line) + "'.",
+                     "transparency takes a species number from 1 to " + std::to_string(MAX_SPECIES) +
+                         " and its opacity from 0 (not drawn) to 1 (opaque), such as transparency 2 0.4.",
+                     "Please correct the input file, and run the program again."});
+    SetSpeciesOpacity(n, opacity);
+    std::cout << "Species " << n << " will be drawn with opacity " << opacity << "." << std::endl;
+}
+
 // colour_by NAME [MIN MAX | all]: the quantity to colour by, and a fixed range when both ends are given, or
 // the range over every frame.
 void ReadColourBy(std::string_view line, std::string_view values) {
@@ -328,6 +351,9 @@ void HandleKeywordLine(ConfigRead& read, Keyword keyword, std::string_view line,
             break;
         case FIXED_CENTRE:
             fixedCentre = true;
+            break;
+        case TRANSPARENCY:
+            ReadTransparency(line, values);
             break;
         case KEYWORD_COUNT:
             break;

@@ -87,6 +87,7 @@ std::string ViewFileText(const ViewSettings& view) {
     text += NumberLine("slab", view.slab, 6);
     text += "hidden_species";
     for (int n : view.hiddenSpecies) text += " " + std::to_string(n);
+    text += std::string("\ntransparency ") + (view.transparency ? "1" : "0");
     return text + "\n";
 }
 
@@ -98,7 +99,7 @@ bool ReadViewFile(const std::string& name, ViewSettings& view, std::string& erro
     }
     std::vector<std::string> lines;
     std::string line;
-    while (lines.size() < 12 && std::getline(file, line)) lines.push_back(line);
+    while (lines.size() < 13 && std::getline(file, line)) lines.push_back(line);
     std::istringstream head(lines.empty() ? "" : lines[0]);
     std::string magic, version;
     head >> magic >> version;
@@ -107,29 +108,31 @@ bool ReadViewFile(const std::string& name, ViewSettings& view, std::string& erro
                 std::to_string(VIEW_FILE_VERSION) + "\").";
         return false;
     }
-    if (version != std::to_string(VIEW_FILE_VERSION) && version != "1") {
+    if (version != "3" && version != "2" && version != "1") {
         error = "The view file " + name + " is of version " + version + "; this Ovalix reads versions 1 to " +
                 std::to_string(VIEW_FILE_VERSION) + " only. " + SaveAgain();
         return false;
     }
-    double light0[4], light1[4], mode = 0, fog = 0, overlay = 0;
-    const std::size_t lineCount = version == "1" ? 8 : 11;
+    double light0[4], light1[4], mode = 0, fog = 0, overlay = 0, transparency = 1;
+    const std::size_t lineCount = version == "1" ? 8 : version == "2" ? 11 : 12;
     bool ok = lines.size() == lineCount && ReadNumbers(lines[1], "modelview", 16, view.modelview) &&
               ReadNumbers(lines[2], "clip", 2, view.clip) && view.clip[0] > 0 && view.clip[1] >= 0 &&
               ReadNumbers(lines[3], "light0", 4, light0) && ReadNumbers(lines[4], "light1", 4, light1) &&
               ReadSwitch(lines[5], "light_mode", mode) && ReadSwitch(lines[6], "fog", fog) &&
               ReadSwitch(lines[7], "overlay", overlay) && file.peek() == EOF &&
-              (lineCount == 8 || ReadLookInside(lines[8], lines[9], lines[10], view));
+              (lineCount == 8 || ReadLookInside(lines[8], lines[9], lines[10], view)) &&
+              (lineCount < 12 || ReadSwitch(lines[11], "transparency", transparency));
     if (!ok) {
         error = "The view file " + name + " is damaged: it needs the lines modelview (16 numbers), clip (near "
                 "above 0, far), light0 and light1 (4 each), light_mode, fog and overlay (0 or 1 each), box (0 or 1), slab (on, normal, "
-                "offset, width) and hidden_species (species numbers). " + SaveAgain();
+                "offset, width), hidden_species (species numbers) and transparency (0 or 1). " + SaveAgain();
         return false;
     }
     for (int i = 0; i < 4; ++i) view.light0[i] = static_cast<float>(light0[i]), view.light1[i] = static_cast<float>(light1[i]);
     view.lightMode = static_cast<int>(mode);
     view.fog = fog == 1;
     view.overlay = overlay == 1;
+    view.transparency = transparency == 1;  // older files: as the configuration has it
     if (lineCount == 8) {  // version 1: nothing cut away, no box
         view.box = false;
         const double none[6] = {0, 0, 0, 1, 0, 1};

@@ -101,6 +101,23 @@ def _hidden_words(hide_species):
     return ["--hide-species", ",".join(str(n) for n in numbers_given)] if numbers_given else []
 
 
+def _transparency_words(transparency, names):
+    """--transparency N:OPACITY for each {species: opacity}; a species by its number from 1 or by its name."""
+    if transparency is None:
+        return []
+    if not isinstance(transparency, dict):
+        raise TypeError("transparency takes a dict {species: opacity}, not %s" % type(transparency).__name__)
+    words = []
+    for species, opacity in transparency.items():
+        if isinstance(species, str):
+            if species not in names:
+                raise ValueError("transparency names species %r, but the run's species are %s" %
+                                 (species, ", ".join(repr(n) for n in names)))
+            species = names.index(species) + 1
+        words += ["--transparency", "%d:%s" % (_whole("transparency", species), _real("transparency", opacity))]
+    return words
+
+
 def _view_words(view):
     if view is None:
         return []
@@ -119,7 +136,7 @@ def _device_words(device):
 
 def option_words(size=(1024, 640), raycast=True, colour_by=None, box=False, slab=None, hide_species=(), fit=True,
                  view=None, supersample=1, adaptive_detail=False, colour_by_orientation=False, unwrap=False,
-                 fixed_centre=False, device=None):
+                 fixed_centre=False, device=None, transparency=None, species_names=()):
     """The `ovalix --render` options that make the same picture as render(...) with these arguments."""
     return (_size_words(size) + _flag("raycast", raycast, "--raycast") + _colour_words(colour_by) +
             _flag("box", box, "--box") + _slab_words(slab) + _hidden_words(hide_species) +
@@ -128,12 +145,12 @@ def option_words(size=(1024, 640), raycast=True, colour_by=None, box=False, slab
             _flag("adaptive_detail", adaptive_detail, "--adaptive-detail") +
             _flag("colour_by_orientation", colour_by_orientation, "--colour-by-orientation") +
             _flag("unwrap", unwrap, "--unwrap") + _flag("fixed_centre", fixed_centre, "--fixed-centre") +
-            _device_words(device))
+            _device_words(device) + _transparency_words(transparency, list(species_names)))
 
 
 def render(trajectory, frame=0, size=(1024, 640), raycast=True, colour_by=None, box=False, slab=None,
            hide_species=(), fit=True, view=None, supersample=1, adaptive_detail=False, colour_by_orientation=False,
-           unwrap=False, fixed_centre=False, device=None):
+           unwrap=False, fixed_centre=False, device=None, transparency=None):
     """Draws frame `frame` of `trajectory` (ovalix.open) offscreen as `ovalix --render` draws it; an Image.
 
     frame: index, negative from the end. size: (width, height) in pixels. raycast: exact ray-cast ellipsoids.
@@ -142,11 +159,13 @@ def render(trajectory, frame=0, size=(1024, 640), raycast=True, colour_by=None, 
     fit: the view fitted to frame 0. view: a view file saved with the key V. supersample: 1 to 4.
     adaptive_detail, colour_by_orientation, unwrap, fixed_centre: as the offscreen switches of those names.
     device: None (a GPU if there is one, else software), "gpu" or "cpu"; the first picture chooses for the process.
+    transparency: {species: opacity}, a species by number from 1 or by name (t.species.names), opacity 0 to 1.
     """
     if not isinstance(trajectory, _ovalix.Trajectory):
         raise TypeError("render takes a trajectory from ovalix.open, not %s" % type(trajectory).__name__)
     words = option_words(size, raycast, colour_by, box, slab, hide_species, fit, view, supersample, adaptive_detail,
-                         colour_by_orientation, unwrap, fixed_centre, device)
+                         colour_by_orientation, unwrap, fixed_centre, device, transparency,
+                         trajectory.species.names if transparency else ())
     return Image(_ovalix._render(trajectory, words, _whole("frame", frame)))
 
 

@@ -82,6 +82,8 @@ CASES = [  # run, frame, render's arguments, the same as offscreen options
     ("gsd", 1, dict(size=SMALL, box=True, colour_by_orientation=True),
      ["--size", "160x100", "--raycast", "--fit", "--box", "--colour-by-orientation"]),
     ("gsd", 0, dict(size=SMALL, raycast=False, supersample=3), ["--size", "160x100", "--fit", "--supersample", "3"]),
+    ("gsd", 2, dict(size=SMALL, transparency={"B": 0.4, 3: 0}),
+     ["--size", "160x100", "--raycast", "--fit", "--transparency", "2:0.4", "--transparency", "3:0"]),
 ]
 
 
@@ -135,7 +137,8 @@ def test_bad_arguments_raise_clear_exceptions(runs, tmp_path):
     t = ovalix.open(runs["dump"])
     for arguments in [dict(frame=1.0), dict(frame=True), dict(size=640), dict(size=(10, 10.5)), dict(box=1),
                       dict(slab=(0, 0, 1, 0)), dict(slab="0,0,1,0,1"), dict(hide_species=[1.5]),
-                      dict(colour_by=3), dict(view=7), dict(supersample="2"), dict(device=1)]:
+                      dict(colour_by=3), dict(view=7), dict(supersample="2"), dict(device=1),
+                      dict(transparency=[(2, 0.5)]), dict(transparency={2: "0.5"})]:
         with pytest.raises(TypeError):
             ovalix.render(t, **arguments)
     with pytest.raises(TypeError):
@@ -144,6 +147,9 @@ def test_bad_arguments_raise_clear_exceptions(runs, tmp_path):
                (dict(slab=(0, 0, 0, 1, 1)), r"--slab takes"), (dict(hide_species=[0]), r"--hide-species takes"),
                (dict(colour_by=("c_pe", 1, -1)), r"--colour-by takes"), (dict(device="tpu"), r"device takes"),
                (dict(hide_species=[3]), r"asks for species 3, but the run has only 2 species"),
+               (dict(transparency={3: 0.5}), r"--transparency asks for species 3, but the run has only 2 species"),
+               (dict(transparency={2: 1.5}), r"--transparency takes SPECIES:OPACITY"),
+               (dict(transparency={"C": 0.5}), r"transparency names species 'C'"),
                (dict(colour_by="c_missing"), r"c_missing")]
     for arguments, message in refused:
         with pytest.raises(ValueError, match=message):

@@ -141,10 +141,11 @@ class RenderEqualsWindow(unittest.TestCase):
     def test_raycast_ellipsoids_textured(self):
         folder = temp_dir(self)
         write_file(folder, "pair.dump", TEXTURED_DUMP)
-        write_file(folder, "pair.cfg", TEXTURED_CONFIG)
+        write_file(folder, "pair.cfg", TEXTURED_CONFIG + "transparency 2 0.5\n")
         checkerboard(os.path.join(folder, "checks.png"))
-        # The key i in the window, the switch --raycast offscreen: the same shaders, the same pixels.
-        self.compare(folder, "pair.cfg", "pair.dump", 3, ["e", "e", "i"], ["--raycast"])
+        # The key i in the window, the switch --raycast offscreen: the same shaders, the same pixels. Species 2 is
+        # blended at half opacity; T twice leaves it on, and the view file carries the switch.
+        self.compare(folder, "pair.cfg", "pair.dump", 3, ["e", "e", "i", "T", "T"], ["--raycast"])
 
 
 if __name__ == "__main__":
