@@ -6,17 +6,26 @@
 #include <vector>
 
 #include "core/geometry.h"
+#include "core/periodic_images.h"
 #include "core/scene.h"
 
+// Every periodic image counts: the fit frames them all. Image 0, the frame itself, is not moved.
 double SceneRadius() {
     std::vector<double> centre = FrameCentre();
+    std::vector<double> shifts(3 * static_cast<std::size_t>(ImageTotal()));
+    for (int image = 0; image < ImageTotal(); ++image) ImageShift(image, &shifts[3 * static_cast<std::size_t>(image)]);
     double farthest = 0, largestHalf = 0;
     for (long long i = 0; i < atoms; ++i) {
         const double* row = GeomRow(i);
         if (!(row[GEOM_TYPE] >= 1 && row[GEOM_TYPE] < species + 1.0)) continue;  // reported by the drawing
-        double d2 = 0;
-        for (int k = 0; k < 3; ++k) d2 += (row[GEOM_X + k] - centre[k]) * (row[GEOM_X + k] - centre[k]);
-        farthest = std::max(farthest, std::sqrt(d2));
+        for (std::size_t image = 0; image < shifts.size(); image += 3) {
+            double d2 = 0;
+            for (int k = 0; k < 3; ++k) {
+                double d = image == 0 ? row[GEOM_X + k] - centre[k] : row[GEOM_X + k] - centre[k] + shifts[image + k];
+                d2 += d * d;
+            }
+            farthest = std::max(farthest, std::sqrt(d2));
+        }
         long long n = static_cast<long long>(row[GEOM_TYPE]);
         for (int k = 0; k < 3; ++k)
             largestHalf = std::max(largestHalf, std::fabs(entry(shape, SPECIES_STRIDE * (n - 1) + k, "shape")));

@@ -39,6 +39,9 @@ struct RenderOptions {
     double colourByLow = 0, colourByHigh = 1;
     bool unwrap = false;               // --unwrap, as the configuration's unwrap
     bool fixedCentre = false;          // --fixed-centre, as the key o or the configuration's fixed_centre
+    bool imagesGiven = false;          // --images NXxNYxNZ, as the key I or the configuration's images
+    int images[3] = {1, 1, 1};
+    bool wrap = false;                 // --wrap, as the key W or the configuration's wrap
     bool help = false;         // --help
     bool version = false;      // --version
 };

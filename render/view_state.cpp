@@ -8,6 +8,7 @@
 
 #include "core/scene.h"
 #include "core/visibility.h"
+#include "io/trajectory.h"
 #include "render/gl_setup.h"
 
 ViewSettings CaptureView() {
@@ -26,6 +27,9 @@ ViewSettings CaptureView() {
     std::copy(cut, cut + 6, view.slab);
     for (std::size_t n = 1; n <= hiddenSpecies.size(); ++n)
         if (hiddenSpecies[n - 1]) view.hiddenSpecies.push_back(static_cast<int>(n));
+    view.periodicSaved = true;
+    std::copy(imageCounts, imageCounts + 3, view.images);
+    view.wrap = wrapIntoBox;
     return view;
 }
 
@@ -49,4 +53,7 @@ void ApplyView(const ViewSettings& view) {
     else slab.on = false;
     hiddenSpecies.clear();
     for (int n : view.hiddenSpecies) SetSpeciesHidden(n, true);
+    if (!view.periodicSaved) return;  // an older file: the configuration's images and wrap stay
+    std::copy(view.images, view.images + 3, imageCounts);
+    SwitchWrapping(view.wrap);
 }

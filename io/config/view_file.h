@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-constexpr int VIEW_FILE_VERSION = 2;  // 2 added the box, the slab and the hidden species; 1 is still read
+constexpr int VIEW_FILE_VERSION = 3;  // 2 added the box, the slab and the hidden species, 3 images and wrap; 1 and 2 are still read
 
 struct ViewSettings {
     double modelview[16];  // column-major, as OpenGL returns it
@@ -17,6 +17,9 @@ struct ViewSettings {
     bool box;              // showBox
     double slab[6];        // on (0 or 1), normal x, y, z, centre offset, width: slab
     std::vector<int> hiddenSpecies;  // species numbers not drawn
+    bool periodicSaved = false;  // the file gives images and wrap (version 3): an older one leaves the configuration's
+    int images[3] = {1, 1, 1};   // imageCounts
+    bool wrap = false;           // wrapIntoBox
 };
 
 std::string ViewFileText(const ViewSettings& view);  // the file's text, every number exact; the caller writes it
