@@ -57,6 +57,7 @@ struct RunState {
     double colourByLow = 0, colourByHigh = 1;
     bool unwrap = false;
     bool unwrapActive = false;
+    bool wrapIntoBox = false;
 
     // Species, bonds, what is hidden, the centre
     int species = 0;
@@ -132,6 +133,7 @@ void SwapQuantities(RunState& run) {
     std::swap(::colourByHigh, run.colourByHigh);
     std::swap(::unwrap, run.unwrap);
     std::swap(::unwrapActive, run.unwrapActive);
+    std::swap(::wrapIntoBox, run.wrapIntoBox);
 }
 
 void SwapSpecies(RunState& run) {
