@@ -58,6 +58,7 @@ struct RunState {
     bool unwrap = false;
     bool unwrapActive = false;
     bool wrapIntoBox = false;
+    int imageCounts[3] = {1, 1, 1};
 
     // Species, bonds, what is hidden, the centre
     int species = 0;
@@ -134,6 +135,7 @@ void SwapQuantities(RunState& run) {
     std::swap(::unwrap, run.unwrap);
     std::swap(::unwrapActive, run.unwrapActive);
     std::swap(::wrapIntoBox, run.wrapIntoBox);
+    SwapArray(::imageCounts, run.imageCounts);
 }
 
 void SwapSpecies(RunState& run) {
