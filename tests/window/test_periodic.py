@@ -49,11 +49,10 @@ def headless_environment():
 class PeriodicBox(unittest.TestCase):
     def setUp(self):
         self.folder = temp_dir(self)
-        write_file(self.folder, "periodic.dump", HEADER + BOX + COLUMNS + ATOMS)
-        write_file(self.folder, "bare.dump", HEADER + COLUMNS + ATOMS)
-        write_file(self.folder, "periodic.bonds", "Bonds\n\n1 1 1 2 1 1\n")
-        write_file(self.folder, "periodic.cfg", CONFIG.format(dump="periodic.dump"))
-        write_file(self.folder, "bare.cfg", CONFIG.format(dump="bare.dump"))
+        for name, text in [("periodic.dump", HEADER + BOX + COLUMNS + ATOMS), ("bare.dump", HEADER + COLUMNS + ATOMS),
+                           ("periodic.bonds", "Bonds\n\n1 1 1 2 1 1\n"), ("periodic.cfg", CONFIG.format(dump="periodic.dump")),
+                           ("bare.cfg", CONFIG.format(dump="bare.dump"))]:
+            write_file(self.folder, name, text)
 
     def render(self, out, *switches):
         os.mkdir(os.path.join(self.folder, out))
@@ -61,12 +60,8 @@ class PeriodicBox(unittest.TestCase):
                                 env=headless_environment(), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                 stderr=subprocess.PIPE, text=True, timeout=300)
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
-        return result.stdout
-
-    def picture(self, *parts):
-        image = Image.open(os.path.join(self.folder, *parts))
-        image.load()
-        return image.convert("RGB")
+        picture = Image.open(os.path.join(self.folder, out, os.listdir(os.path.join(self.folder, out))[0]))
+        return result.stdout, picture.convert("RGB")
 
     def test_window_keys_and_view_file_draw_as_the_renderer(self):
         app = start_viewer(self, self.folder, "periodic.cfg")
@@ -79,28 +74,23 @@ class PeriodicBox(unittest.TestCase):
         choose(app, "File format", "PNG")
         app.key("Return")
         app.wait_for_line(r"Success! File Screen_0000_0000\.png has been written\.")
-        self.render("out", "--view", "periodic.dump.view", "periodic.cfg")
-        window = self.picture("Screen_0000_0000.png")
-        rendered = self.picture("out", "periodic.dump_0000.png")
+        rendered = self.render("out", "--view", "periodic.dump.view", "periodic.cfg")[1]
+        window = Image.open(os.path.join(self.folder, "Screen_0000_0000.png")).convert("RGB")
         self.assertIsNone(ImageChops.difference(window, rendered).getbbox(), "the renderer draws otherwise")
         # The view file carries the images: in the same view without them, far less of the picture is drawn.
         with open(os.path.join(self.folder, "periodic.dump.view")) as saved:
             text = saved.read()
         self.assertIn("\nimages 3 3 3\nwrap 1\n", text)
         write_file(self.folder, "one.view", text.replace("images 3 3 3", "images 1 1 1"))
-        self.render("one", "--view", "one.view", "periodic.cfg")
-        drawn = [sum(1 for p in image.getdata() if max(p) > 60)
-                 for image in (rendered, self.picture("one", "periodic.dump_0000.png"))]
+        one = self.render("one", "--view", "one.view", "periodic.cfg")[1]
+        drawn = [sum(1 for p in image.getdata() if max(p) > 60) for image in (rendered, one)]
         self.assertGreater(drawn[0], 10 * drawn[1], "the images are missing")
 
     def test_without_a_box_one_line_each_and_the_same_picture(self):
-        told = self.render("asked", "--images", "3x3x1", "--wrap", "bare.cfg")
-        self.assertIn("\nThis frame gives no simulation box: no periodic images are drawn.\n", told)
-        self.assertIn("\nThis frame gives no simulation box: nothing is wrapped.\n", told)
-        self.render("plain", "bare.cfg")
-        with open(os.path.join(self.folder, "asked", "bare.dump_0000.png"), "rb") as a, \
-                open(os.path.join(self.folder, "plain", "bare.dump_0000.png"), "rb") as b:
-            self.assertEqual(a.read(), b.read(), "images or wrap changed the picture of a frame without a box")
+        told, asked = self.render("asked", "--images", "3x3x1", "--wrap", "bare.cfg")
+        self.assertIn("\nThis frame gives no simulation box: no periodic images are drawn.\n"
+                      "This frame gives no simulation box: nothing is wrapped.\n", told)
+        self.assertIsNone(ImageChops.difference(asked, self.render("plain", "bare.cfg")[1]).getbbox())
 
 
 if __name__ == "__main__":
