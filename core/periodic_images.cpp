@@ -55,6 +55,19 @@ void ImageShift(int image, double* shift) {
         shift[k] = whole[0] * frameBox.edges[0][k] + whole[1] * frameBox.edges[1][k] + whole[2] * frameBox.edges[2][k];
 }
 
+std::vector<double> CornerImageShifts() {
+    if (!ImagesShown()) return std::vector<double>(3, 0.0);
+    std::vector<double> shifts;
+    for (int corner = 0; corner < 8; ++corner)
+        for (int k = 0; k < 3; ++k) {
+            double shift = 0;
+            for (int e = 0; e < 3; ++e)
+                shift += (corner & (1 << e) ? 1 : -1) * (imageCounts[e] / 2) * frameBox.edges[e][k];
+            shifts.push_back(shift);
+        }
+    return shifts;
+}
+
 bool ValidImageCounts(const int* counts) {
     for (int k = 0; k < 3; ++k)
         if (counts[k] < 1 || counts[k] > MAX_IMAGES_ALONG || counts[k] % 2 == 0) return false;

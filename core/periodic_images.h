@@ -8,6 +8,7 @@
 bool ImagesShown();                       // more than one image asked for, and the frame has a box to repeat
 int ImageTotal();                         // images drawn: the product of imageCounts while shown, else 1
 void ImageShift(int image, double* shift);  // move of image `image` (0: the frame itself) in whole edges of frameBox
+std::vector<double> CornerImageShifts();    // moves of the 8 outermost images, 3 values each; one move of 0 without images
 bool ValidImageCounts(const int* counts);   // each count positive and odd
 std::string ImageCountsText(const int* counts);  // "3x3x1"
 bool ParseImageCounts(const std::string& text, int* counts);  // "NXxNYxNZ" of positive odd counts; false otherwise
