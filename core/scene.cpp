@@ -104,6 +104,8 @@ bool colourByWholeRun = false;
 double colourByLow = 0, colourByHigh = 1;
 bool unwrap = false;
 bool unwrapActive = false;
+bool wrapIntoBox = false;
+int imageCounts[3] = {1, 1, 1};
 void* bitfont = nullptr;
 int overlayScale = 1;
 std::string bondtexture;
@@ -216,6 +218,8 @@ void ResetScene() {
     colourByLow = 0;
     colourByHigh = 1;
     unwrap = false;
+    wrapIntoBox = false;
+    for (int& count : imageCounts) count = 1;
     unwrapActive = false;  // the quadric belongs to the GL context that made it: the GL set-up replaces it
 }
 

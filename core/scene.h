@@ -147,6 +147,8 @@ extern bool colourByWholeRun;             // colour_by NAME all: colourByLow to 
 extern double colourByLow, colourByHigh;
 extern bool unwrap;                       // add the image flags times the box edges to wrapped positions
 extern bool unwrapActive;                 // the trajectory has image flags and wrapped positions
+extern bool wrapIntoBox;                  // every position put back into the frame's box (excludes unwrap)
+extern int imageCounts[3];                // periodic images drawn along a, b, c: odd, centred on the box; 1 1 1 draws the frame once
 
 // ---- Species tables, bonds, textures -------------------------------------------------------------
 extern std::vector<double> shape;         // half radii, SPECIES_STRIDE per species

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "core/wrap.h"
+
 namespace {
 
 const char* const IMAGE_FLAGS[3] = {"ix", "iy", "iz"};
@@ -46,6 +48,7 @@ long long UnwrapPositions(std::vector<double>& positions, const std::vector<doub
 std::string PrepareUnwrap(bool positionsUnwrapped) {
     unwrapActive = false;
     if (!unwrap) return "";
+    if (wrapIntoBox) return ExcludeUnwrap();
     int flags[3];
     if (!FindImageFlags(quantityNames, flags))
         return "Nothing can be unwrapped: " + inname + " has no image flags ix iy iz.";

@@ -6,17 +6,27 @@
 #include <vector>
 
 #include "core/geometry.h"
+#include "core/periodic_images.h"
 #include "core/scene.h"
 
+// Every periodic image counts: the fit frames them all. The distance is convex in the shift, so the farthest point
+// of any image lies in one of the outermost ones, the corners of the block of images.
 double SceneRadius() {
     std::vector<double> centre = FrameCentre();
+    const bool images = ImagesShown();
+    const std::vector<double> shifts = CornerImageShifts();
     double farthest = 0, largestHalf = 0;
     for (long long i = 0; i < atoms; ++i) {
         const double* row = GeomRow(i);
         if (!(row[GEOM_TYPE] >= 1 && row[GEOM_TYPE] < species + 1.0)) continue;  // reported by the drawing
-        double d2 = 0;
-        for (int k = 0; k < 3; ++k) d2 += (row[GEOM_X + k] - centre[k]) * (row[GEOM_X + k] - centre[k]);
-        farthest = std::max(farthest, std::sqrt(d2));
+        for (std::size_t corner = 0; corner < shifts.size(); corner += 3) {
+            double d2 = 0;
+            for (int k = 0; k < 3; ++k) {
+                double d = images ? row[GEOM_X + k] - centre[k] + shifts[corner + k] : row[GEOM_X + k] - centre[k];
+                d2 += d * d;
+            }
+            farthest = std::max(farthest, std::sqrt(d2));
+        }
         long long n = static_cast<long long>(row[GEOM_TYPE]);
         for (int k = 0; k < 3; ++k)
             largestHalf = std::max(largestHalf, std::fabs(entry(shape, SPECIES_STRIDE * (n - 1) + k, "shape")));

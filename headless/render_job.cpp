@@ -7,6 +7,7 @@
 #include <iostream>
 #include <unistd.h>
 
+#include "core/periodic_images.h"
 #include "core/quantity_colour.h"
 #include "core/scene.h"
 #include "core/transparency.h"
@@ -77,6 +78,16 @@ void DrawSupersampled(const RenderOptions& options) {
     Reshape(options.width, options.height);
     DrawPixelsAt(options.width, options.height, smallPixels.data());
     if (showTS) ShowTimeStep();
+}
+
+// Images and wrap of the command line, after the view file's and before the fit, which frames what they show.
+void UsePeriodicSwitches(const RenderOptions& options) {
+    if (options.imagesGiven) {
+        for (int k = 0; k < 3; ++k) imageCounts[k] = options.images[k];
+        std::string noBox = ImagesWithoutBoxLine();
+        if (!noBox.empty()) std::cout << noBox << std::endl;
+    }
+    if (options.wrap) SwitchWrapping(true);
 }
 
 }  // namespace
@@ -202,6 +213,7 @@ void SetUpDrawing(const RenderOptions& options, const ViewSettings* view) {
     Reshape(options.width, options.height);
     format = options.format;
     if (view != nullptr) ApplyView(*view);
+    UsePeriodicSwitches(options);
     // On the frame StartScene read, so that every chunk of a job agrees; a saved view wins over fit_view.
     if (options.fit || (view == nullptr && fitViewOnLoad)) FitFrameInView();
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/periodic_images.h"
 #include "core/scene.h"
 #include "export/image_names.h"
 #include "io/file_series.h"
@@ -188,6 +189,20 @@ bool SetUnwrap(RenderOptions& o, const std::string&, std::string&) {
     return true;
 }
 
+bool SetImages(RenderOptions& o, const std::string& value, std::string& error) {
+    o.imagesGiven = ParseImageCounts(value, o.images);
+    if (!o.imagesGiven) {
+        error = "--images takes three odd counts from 1 to 99, the images along a, b and c, such as 3x3x1, not " + value + ".";
+        return false;
+    }
+    return true;
+}
+
+bool SetWrap(RenderOptions& o, const std::string&, std::string&) {
+    o.wrap = true;
+    return true;
+}
+
 bool SetFixedCentre(RenderOptions& o, const std::string&, std::string&) {
     o.fixedCentre = true;
     return true;
@@ -280,6 +295,8 @@ const RenderOption renderOptions[] = {
     {"--unwrap", nullptr, SetUnwrap, "positions unwrapped with the image flags ix iy iz"},
     {"--fixed-centre", nullptr, SetFixedCentre, "every frame centred on frame 0's box centre, not its own mean (key o)"},
     {"--transparency", "SPECIES:OPACITY", SetTransparency, "draw a species with this opacity, 0 to 1; repeatable (key T)"},
+    {"--images", "NXxNYxNZ", SetImages, "periodic images along a, b, c, odd counts centred on the box (key I)"},
+    {"--wrap", nullptr, SetWrap, "positions wrapped into the box; excludes --unwrap (key W)"},
     {"--help", nullptr, SetHelp, "this text (also -h)"},
     {"--version", nullptr, SetVersion, "the version of Ovalix"},
 };
@@ -313,6 +330,7 @@ bool CheckCombination(const RenderOptions& o, const std::vector<std::string>& gi
     if (has("--fps") && o.movie.empty()) error = "--fps sets the frame rate of a movie: it needs --movie.";
     else if (has("--format") && !o.movie.empty()) error = "--format is for image files; --movie writes an .mp4 movie.";
     else if (has("--out") && !o.movie.empty()) error = "--out is the folder of image files; --movie names its own file.";
+    else if (has("--wrap") && has("--unwrap")) error = "--wrap and --unwrap exclude each other.";
     return error.empty();
 }
 

@@ -41,6 +41,9 @@ struct RenderOptions {
     bool fixedCentre = false;          // --fixed-centre, as the key o or the configuration's fixed_centre
     std::vector<int> transparentSpecies;       // --transparency N:OPACITY, repeatable, as the configuration's transparency
     std::vector<double> transparentOpacity;    // the opacity of each of them, 0 to 1
+    bool imagesGiven = false;          // --images NXxNYxNZ, as the key I or the configuration's images
+    int images[3] = {1, 1, 1};
+    bool wrap = false;                 // --wrap, as the key W or the configuration's wrap
     bool help = false;         // --help
     bool version = false;      // --version
 };

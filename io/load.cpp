@@ -3,6 +3,7 @@
 
 #include <iostream>
 
+#include "core/periodic_images.h"
 #include "core/quantity_colour.h"
 #include "core/scene.h"
 #include "core/visibility.h"
@@ -23,6 +24,12 @@ void TellHiddenSpeciesBeyondTheRun() {
                   << std::endl;
 }
 
+// images or wrap on a trajectory whose first frame has no box: one line each, and the picture stays as it was.
+void TellPeriodicWithoutBox() {
+    for (const std::string& line : {ImagesWithoutBoxLine(), WrapWithoutBoxLine()})
+        if (!line.empty()) std::cout << line << std::endl;
+}
+
 }  // namespace
 
 void LoadScene(const std::string& name, void (*afterConfig)()) {
@@ -36,6 +43,7 @@ void LoadScene(const std::string& name, void (*afterConfig)()) {
     ChooseDrawingForSize();
     GoToFrame(0);
     TellHiddenSpeciesBeyondTheRun();
+    TellPeriodicWithoutBox();
     if (fixedCentre) TakeFixedCentre();
     std::string runRange = TakeRunRange();
     if (!runRange.empty()) std::cout << runRange << std::endl;

@@ -57,6 +57,8 @@ struct RunState {
     double colourByLow = 0, colourByHigh = 1;
     bool unwrap = false;
     bool unwrapActive = false;
+    bool wrapIntoBox = false;
+    int imageCounts[3] = {1, 1, 1};
 
     // Species, bonds, what is hidden, the centre
     int species = 0;
@@ -134,6 +136,8 @@ void SwapQuantities(RunState& run) {
     std::swap(::colourByHigh, run.colourByHigh);
     std::swap(::unwrap, run.unwrap);
     std::swap(::unwrapActive, run.unwrapActive);
+    std::swap(::wrapIntoBox, run.wrapIntoBox);
+    SwapArray(::imageCounts, run.imageCounts);
 }
 
 void SwapSpecies(RunState& run) {

@@ -5,8 +5,10 @@
 #include <iostream>
 
 #include "core/exit_sequence.h"
+#include "core/periodic_images.h"
 #include "core/scene.h"
 #include "core/unwrap.h"
+#include "core/wrap.h"
 #include "io/file_series.h"
 #include "io/trajectory_kinds.h"
 #include "io/trajectory_summary.h"
@@ -46,10 +48,22 @@ void ReadFrame() {
     if (!seriesFiles.empty()) ReadSeriesFrame();
     else OpenKindRow().readFrame();
     UnwrapFrame();
+    WrapFrame();
     orderFrameChanged = true;
     animationEnded = false;  // a frame read, by a key or a reload: an animation has something to show again
     JoinBondsToFrame();
     ++particleDataVersion;
+}
+
+void SwitchWrapping(bool on) {
+    if (on == wrapIntoBox) return;
+    wrapIntoBox = on;
+    std::string excluded = on ? ExcludeUnwrap() : "";
+    if (!excluded.empty()) std::cout << excluded << std::endl;
+    std::string noBox = WrapWithoutBoxLine();
+    if (!noBox.empty()) std::cout << noBox << std::endl;
+    infile.clear();  // the frame held, read again as the switch now asks
+    ReadFrame();
 }
 
 bool TrajectoryOpen() { return OpenKindRow().isOpen(); }

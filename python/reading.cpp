@@ -141,8 +141,8 @@ void CopyFrame(FrameTables& out) {
 }
 
 // Whether a frame of the current run can be taken from the GSD reader's tables as they are: a single GSD
-// file whose positions are not unwrapped (the viewer's geom then holds the same numbers, row by row).
-bool GsdTablesServe() { return OpenKind() == GSD_TRAJECTORY && seriesFiles.empty() && !unwrapActive; }
+// file whose positions are neither unwrapped nor wrapped (the viewer's geom then holds the same numbers, row by row).
+bool GsdTablesServe() { return OpenKind() == GSD_TRAJECTORY && seriesFiles.empty() && !unwrapActive && !wrapIntoBox; }
 
 // Frame `index` of a GSD run with its step, box and quantities in the scene; its positions and orientations are
 // the GSD reader's own tables, taken over (the reader gets spare ones to fill next). geom is left as it was:

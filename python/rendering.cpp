@@ -122,8 +122,8 @@ py::array_t<unsigned char> Render(TrajectoryHandle& t, const std::vector<std::st
             }
             DrawFrame(options, FrameNumber(index));
             ReadPicture(options.width, options.height, rgb);
-            // Unwrapped positions must not reach the frames read next: those read the run afresh.
-            if (options.unwrap) t.loadNumber = -1;
+            // Unwrapped or wrapped positions must not reach the frames read next: those read the run afresh.
+            if (options.unwrap || options.wrap) t.loadNumber = -1;
         });
     } catch (const OptionProblem& problem) {
         PyErr_SetString(optionErrorType.ptr(), problem.message.c_str());

@@ -6,6 +6,7 @@
 
 #include "core/geometry.h"
 #include "core/scene.h"
+#include "core/wrap.h"
 #include "render/shapes.h"
 
 // End points of bond j: end A (atom, origin in entries 0 and 2), end B (entries 1 and 3); the atoms are found
@@ -16,10 +17,8 @@ static void BondEnds(int j, const std::vector<double>& centre, double* endA, dou
     BondEndPoint(BondAtomRow(j, 1) + 1, entry(topology, row + 3, "topology"), centre, endB);
 }
 
-void DrawLineBonds(int j, std::vector<double> centre) {
-    if (geom.empty()) return;
-    double a[3], b[3];
-    BondEnds(j, centre, a, b);
+// One line from b to a, lit with the bond's diffuse colour.
+static void DrawLineSegment(const double* a, const double* b) {
     if (!FitsInFloat(a, 3) || !FitsInFloat(b, 3)) return;  // an end beyond single precision cannot be drawn
     const float diffuse[4] = {0.61f, 0.51f, 0.51f, 1.0f};
     glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
@@ -31,10 +30,16 @@ void DrawLineBonds(int j, std::vector<double> centre) {
     glEnd();
 }
 
-void DrawSolidBonds(int j, std::vector<double> centre) {
+void DrawLineBonds(int j, std::vector<double> centre) {
     if (geom.empty()) return;
-    double a[3], b[3];
+    double a[3], b[3], pieces[2][2][3];
     BondEnds(j, centre, a, b);
+    int count = BondPieces(a, b, centre, pieces);  // two half-bonds where it crosses the box's faces
+    for (int k = 0; k < count; ++k) DrawLineSegment(pieces[k][0], pieces[k][1]);
+}
+
+// One five-sided cylinder from a to b.
+static void DrawSolidSegment(const double* a, const double* b) {
     double d[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
     double length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
     double lengthXY = std::sqrt(d[0] * d[0] + d[1] * d[1]);
@@ -67,4 +72,12 @@ void DrawSolidBonds(int j, std::vector<double> centre) {
     }
     DrawBondCylinder(bondwidth, length, textured);
     glPopMatrix();
+}
+
+void DrawSolidBonds(int j, std::vector<double> centre) {
+    if (geom.empty()) return;
+    double a[3], b[3], pieces[2][2][3];
+    BondEnds(j, centre, a, b);
+    int count = BondPieces(a, b, centre, pieces);  // two half-bonds where it crosses the box's faces
+    for (int k = 0; k < count; ++k) DrawSolidSegment(pieces[k][0], pieces[k][1]);
 }

@@ -8,14 +8,15 @@
 #include "render/inside_marks.h"
 #include "render/ellipsoids.h"
 #include "render/overlay.h"
+#include "render/periodic_drawing.h"
 
 void DrawPicture() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    DoStuff();
+    DrawSceneInImages();
     if (showBox || !pickedLabels.empty()) {
         std::vector<double> centre = FrameCentre();
         DrawSimulationBox(centre);
-        DrawPickMarks(centre);
+        DrawPickMarksInImages(centre);  // the box outline marks the frame's own cell only
     }
     if (showTS) ShowTimeStep();
     DrawColourBar();

@@ -9,6 +9,7 @@
 #include "core/scene.h"
 #include "core/transparency.h"
 #include "core/visibility.h"
+#include "io/trajectory.h"
 #include "render/gl_setup.h"
 
 ViewSettings CaptureView() {
@@ -28,6 +29,9 @@ ViewSettings CaptureView() {
     for (std::size_t n = 1; n <= hiddenSpecies.size(); ++n)
         if (hiddenSpecies[n - 1]) view.hiddenSpecies.push_back(static_cast<int>(n));
     view.transparency = transparencyOn;
+    view.periodicSaved = true;
+    std::copy(imageCounts, imageCounts + 3, view.images);
+    view.wrap = wrapIntoBox;
     return view;
 }
 
@@ -52,4 +56,7 @@ void ApplyView(const ViewSettings& view) {
     hiddenSpecies.clear();
     for (int n : view.hiddenSpecies) SetSpeciesHidden(n, true);
     SetTransparencyOn(view.transparency);
+    if (!view.periodicSaved) return;  // an older file: the configuration's images and wrap stay
+    std::copy(view.images, view.images + 3, imageCounts);
+    SwitchWrapping(view.wrap);
 }

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "core/geometry.h"
+#include "core/periodic_images.h"
 #include "core/pick.h"
 #include "core/scene.h"
 #include "core/transparency.h"
@@ -88,7 +89,7 @@ void ShowAllSpecies() {
 void PickAt(int x, int y) {
     double origin[3], direction[3];
     if (!EyeRayAt(x, y, origin, direction)) return;
-    long long atom = PickAtom(origin, direction, FrameCentre());
+    long long atom = PickAtomInImages(origin, direction, FrameCentre());  // in any periodic image
     if (atom < 0) {
         if (!pickedLabels.empty()) std::cout << "Picks cleared." << std::endl;
         pickedLabels.clear();

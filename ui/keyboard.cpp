@@ -19,6 +19,7 @@
 #include "render/textures.h"
 #include "render/camera.h"
 #include "ui/inside_commands.h"
+#include "ui/periodic_commands.h"
 #include "ui/view_commands.h"
 
 // Shows frame `index`; stepping through the frames stops a running animation.
@@ -220,6 +221,8 @@ const KeyCommand KEY_COMMANDS[] = {
     {"b", "b", ToggleBox, "simulation box shown / hidden"},
     {"T", "T", ToggleTransparency, "configured transparency on / off (transparency SPECIES OPACITY)"},
     {"o", "o", ToggleFixedCentre, "centre every frame on frame 0's box centre / on its own mean position"},
+    {"I", "I", CycleImagesKey, "periodic images 1x1x1 / 3x3x3 (3x3x1 for a 2-D run)"},
+    {"W", "W", ToggleWrapKey, "positions wrapped into the box on / off"},
     {"x", "x", ToggleSlab, "slab cut across the view direction on / off"},
     {"[", "[ / ]", SlabBackKey, "move the slab back / forward by a tenth of its width"},
     {"]", nullptr, SlabForwardKey, nullptr},

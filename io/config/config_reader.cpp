@@ -26,7 +26,7 @@ namespace {
 enum Keyword {
     DUMPFILE, BONDFILE, SPECIES, HALF_RADII, BOND_VECTOR, COLOR,
     BACKGROUND, SOLID_BONDS, TEXTURE, TEXTURE_BONDS, ANISOUFILE, ADAPTIVE_DETAIL, GSDFILE, VARYING_ATOMS,
-    SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, COLOUR_BY, UNWRAP, RAYCAST, FIXED_CENTRE, TRANSPARENCY, KEYWORD_COUNT
+    SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, COLOUR_BY, UNWRAP, RAYCAST, FIXED_CENTRE, TRANSPARENCY, IMAGES, WRAP, KEYWORD_COUNT
 };
 // Optional keywords that only switch on a way of looking: absent, they are off.
 constexpr Keyword VIEW_KEYWORDS[] = {SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, FIXED_CENTRE, TRANSPARENCY};
@@ -38,7 +38,7 @@ const char* const KEYWORDS[KEYWORD_COUNT] = {
     "dumpfile", "bondfile", "species", "half_radii", "bond_vector", "color",
     "background", "solid_bonds", "texture", "texture_bonds", "anisoufile", "adaptive_detail", "gsdfile",
     "varying_atoms", "show_box", "slab", "hide_species", "fit_view", "colour_by", "unwrap", "raycast", "fixed_centre",
-    "transparency"};
+    "transparency", "images", "wrap"};
 
 // What one read of a file keeps: its seen flags, the trajectory keyword met first, and its result.
 struct ConfigRead {
@@ -278,6 +278,25 @@ void ReadColourBy(std::string_view line, std::string_view values) {
     colourByHigh = range[1];
 }
 
+// images NX NY NZ: periodic images along the edges a, b, c, each a positive odd count.
+void ReadImageCounts(std::string_view line, std::string_view values) {
+    const char* p = values.data();
+    const char* end = p + values.size();
+    long long counts[3] = {0, 0, 0};
+    int read = 0;
+    for (; read < 3; ++read) {
+        SkipSpace(p, end);
+        if (!ParseInteger(p, end, counts[read]) || counts[read] < 1 || counts[read] > 99 || counts[read] % 2 == 0) break;
+    }
+    SkipSpace(p, end);
+    if (read < 3 || p != end)
+        ConfigError({"Illegal entry '" + std::string(line) + "'.",
+                     "images takes three odd counts from 1 to 99, the images along a, b and c centred on the box,",
+                     "such as images 3 3 1; images 1 1 1 draws the frame once.",
+                     "Please correct the input file, and run the program again."});
+    for (int k = 0; k < 3; ++k) imageCounts[k] = static_cast<int>(counts[k]);
+}
+
 bool SpeciesDefined(const ConfigRead& read) { return read.seen[SPECIES]; }
 
 void HandleKeywordLine(ConfigRead& read, Keyword keyword, std::string_view line, std::string_view values) {
@@ -355,6 +374,12 @@ void HandleKeywordLine(ConfigRead& read, Keyword keyword, std::string_view line,
         case TRANSPARENCY:
             ReadTransparency(line, values);
             break;
+        case IMAGES:
+            ReadImageCounts(line, values);
+            break;
+        case WRAP:
+            wrapIntoBox = true;
+            break;
         case KEYWORD_COUNT:
             break;
     }
@@ -427,6 +452,14 @@ void ApplyDefaults(ConfigRead& read) {
     if (!read.seen[RAYCAST]) {
         raycastEllipsoids = false;
         read.seen[RAYCAST] = true;
+    }
+    if (!read.seen[IMAGES]) {
+        for (int& count : imageCounts) count = 1;
+        read.seen[IMAGES] = true;
+    }
+    if (!read.seen[WRAP]) {
+        wrapIntoBox = false;
+        read.seen[WRAP] = true;
     }
 }
 

@@ -111,6 +111,8 @@ void ClearConfiguration(const std::string& name, bool dump) {
     colourByFixed = false;
     colourByWholeRun = false;
     unwrap = false;
+    wrapIntoBox = false;
+    for (int& count : imageCounts) count = 1;
     for (int k = 0; k < 3; ++k) BGColor[k] = FogColor[k] = 1.0f;
     BGColor[3] = 1.0f;
 }

@@ -3,12 +3,14 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string_view>
 #include <vector>
 
+#include "core/periodic_images.h"
 #include "core/scene.h"
 #include "io/file_open.h"
 
@@ -70,6 +72,19 @@ bool ReadLookInside(const std::string& boxLine, const std::string& slabLine, con
     return true;
 }
 
+// A version 3 file's images and wrap lines.
+bool ReadPeriodic(const std::string& imagesLine, const std::string& wrapLine, ViewSettings& view) {
+    double counts[3] = {0, 0, 0}, wrap = 0;
+    if (!ReadNumbers(imagesLine, "images", 3, counts) || !ReadSwitch(wrapLine, "wrap", wrap)) return false;
+    for (int k = 0; k < 3; ++k) {
+        if (!(counts[k] >= 1 && counts[k] <= 99) || counts[k] != std::floor(counts[k])) return false;
+        view.images[k] = static_cast<int>(counts[k]);
+    }
+    view.wrap = wrap == 1;
+    view.periodicSaved = true;
+    return ValidImageCounts(view.images);
+}
+
 }  // namespace
 
 std::string ViewFileText(const ViewSettings& view) {
@@ -88,7 +103,9 @@ std::string ViewFileText(const ViewSettings& view) {
     text += "hidden_species";
     for (int n : view.hiddenSpecies) text += " " + std::to_string(n);
     text += std::string("\ntransparency ") + (view.transparency ? "1" : "0");
-    return text + "\n";
+    text += "\nimages " + std::to_string(view.images[0]) + " " + std::to_string(view.images[1]) + " " +
+            std::to_string(view.images[2]) + "\n";
+    return text + "wrap " + (view.wrap ? "1" : "0") + "\n";
 }
 
 bool ReadViewFile(const std::string& name, ViewSettings& view, std::string& error) {
@@ -99,7 +116,7 @@ bool ReadViewFile(const std::string& name, ViewSettings& view, std::string& erro
     }
     std::vector<std::string> lines;
     std::string line;
-    while (lines.size() < 13 && std::getline(file, line)) lines.push_back(line);
+    while (lines.size() < 15 && std::getline(file, line)) lines.push_back(line);
     std::istringstream head(lines.empty() ? "" : lines[0]);
     std::string magic, version;
     head >> magic >> version;
@@ -108,24 +125,27 @@ bool ReadViewFile(const std::string& name, ViewSettings& view, std::string& erro
                 std::to_string(VIEW_FILE_VERSION) + "\").";
         return false;
     }
-    if (version != "3" && version != "2" && version != "1") {
+    if (version != std::to_string(VIEW_FILE_VERSION) && version != "1" && version != "2") {
         error = "The view file " + name + " is of version " + version + "; this Ovalix reads versions 1 to " +
                 std::to_string(VIEW_FILE_VERSION) + " only. " + SaveAgain();
         return false;
     }
     double light0[4], light1[4], mode = 0, fog = 0, overlay = 0, transparency = 1;
-    const std::size_t lineCount = version == "1" ? 8 : version == "2" ? 11 : 12;
+    const std::size_t lineCount = version == "1" ? 8 : version == "2" ? 11 : 14;
+    view.periodicSaved = false;
     bool ok = lines.size() == lineCount && ReadNumbers(lines[1], "modelview", 16, view.modelview) &&
               ReadNumbers(lines[2], "clip", 2, view.clip) && view.clip[0] > 0 && view.clip[1] >= 0 &&
               ReadNumbers(lines[3], "light0", 4, light0) && ReadNumbers(lines[4], "light1", 4, light1) &&
               ReadSwitch(lines[5], "light_mode", mode) && ReadSwitch(lines[6], "fog", fog) &&
               ReadSwitch(lines[7], "overlay", overlay) && file.peek() == EOF &&
               (lineCount == 8 || ReadLookInside(lines[8], lines[9], lines[10], view)) &&
-              (lineCount < 12 || ReadSwitch(lines[11], "transparency", transparency));
+              (lineCount < 14 || (ReadSwitch(lines[11], "transparency", transparency) &&
+                                  ReadPeriodic(lines[12], lines[13], view)));
     if (!ok) {
         error = "The view file " + name + " is damaged: it needs the lines modelview (16 numbers), clip (near "
                 "above 0, far), light0 and light1 (4 each), light_mode, fog and overlay (0 or 1 each), box (0 or 1), slab (on, normal, "
-                "offset, width), hidden_species (species numbers) and transparency (0 or 1). " + SaveAgain();
+                "offset, width), hidden_species (species numbers), transparency (0 or 1), images (three odd counts) and wrap "
+                "(0 or 1). " + SaveAgain();
         return false;
     }
     for (int i = 0; i < 4; ++i) view.light0[i] = static_cast<float>(light0[i]), view.light1[i] = static_cast<float>(light1[i]);

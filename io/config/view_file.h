@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-constexpr int VIEW_FILE_VERSION = 3;  // 3 added transparency, 2 the box, the slab and the hidden species; 1 and 2 are still read
+constexpr int VIEW_FILE_VERSION = 3;  // 2 added the box, the slab and the hidden species, 3 transparency, images and wrap; 1 and 2 are still read
 
 struct ViewSettings {
     double modelview[16];  // column-major, as OpenGL returns it
@@ -18,6 +18,9 @@ struct ViewSettings {
     double slab[6];        // on (0 or 1), normal x, y, z, centre offset, width: slab
     std::vector<int> hiddenSpecies;  // species numbers not drawn
     bool transparency;     // transparencyOn: the configured opacities drawn
+    bool periodicSaved = false;  // the file gives images and wrap (version 3): an older one leaves the configuration's
+    int images[3] = {1, 1, 1};   // imageCounts
+    bool wrap = false;           // wrapIntoBox
 };
 
 std::string ViewFileText(const ViewSettings& view);  // the file's text, every number exact; the caller writes it

@@ -126,6 +126,15 @@ def _view_words(view):
     return ["--view", os.fsdecode(os.fspath(view))]
 
 
+def _images_words(images):
+    """(nx, ny, nz) odd counts; (1, 1, 1), one image, gives no word."""
+    values = _sequence("images", images)
+    if len(values) != 3:
+        raise TypeError("images takes (nx, ny, nz), not %d values" % len(values))
+    counts = [_whole("images", v) for v in values]
+    return [] if counts == [1, 1, 1] else ["--images", "x".join(str(n) for n in counts)]
+
+
 def _device_words(device):
     if device is not None and not isinstance(device, str):
         raise TypeError("device takes None, 'gpu' or 'cpu', not %s" % type(device).__name__)
@@ -136,7 +145,8 @@ def _device_words(device):
 
 def option_words(size=(1024, 640), raycast=True, colour_by=None, box=False, slab=None, hide_species=(), fit=True,
                  view=None, supersample=1, adaptive_detail=False, colour_by_orientation=False, unwrap=False,
-                 fixed_centre=False, device=None, transparency=None, species_names=()):
+                 fixed_centre=False, images=(1, 1, 1), wrap=False, device=None, transparency=None,
+                 species_names=()):
     """The `ovalix --render` options that make the same picture as render(...) with these arguments."""
     return (_size_words(size) + _flag("raycast", raycast, "--raycast") + _colour_words(colour_by) +
             _flag("box", box, "--box") + _slab_words(slab) + _hidden_words(hide_species) +
@@ -145,12 +155,13 @@ def option_words(size=(1024, 640), raycast=True, colour_by=None, box=False, slab
             _flag("adaptive_detail", adaptive_detail, "--adaptive-detail") +
             _flag("colour_by_orientation", colour_by_orientation, "--colour-by-orientation") +
             _flag("unwrap", unwrap, "--unwrap") + _flag("fixed_centre", fixed_centre, "--fixed-centre") +
-            _device_words(device) + _transparency_words(transparency, list(species_names)))
+            _images_words(images) + _flag("wrap", wrap, "--wrap") + _device_words(device) +
+            _transparency_words(transparency, list(species_names)))
 
 
 def render(trajectory, frame=0, size=(1024, 640), raycast=True, colour_by=None, box=False, slab=None,
            hide_species=(), fit=True, view=None, supersample=1, adaptive_detail=False, colour_by_orientation=False,
-           unwrap=False, fixed_centre=False, device=None, transparency=None):
+           unwrap=False, fixed_centre=False, images=(1, 1, 1), wrap=False, device=None, transparency=None):
     """Draws frame `frame` of `trajectory` (ovalix.open) offscreen as `ovalix --render` draws it; an Image.
 
     frame: index, negative from the end. size: (width, height) in pixels. raycast: exact ray-cast ellipsoids.
@@ -158,13 +169,14 @@ def render(trajectory, frame=0, size=(1024, 640), raycast=True, colour_by=None, 
     box. slab: (nx, ny, nz, offset, width), only particles inside. hide_species: species numbers from 1.
     fit: the view fitted to frame 0. view: a view file saved with the key V. supersample: 1 to 4.
     adaptive_detail, colour_by_orientation, unwrap, fixed_centre: as the offscreen switches of those names.
+    images: (nx, ny, nz) periodic images, odd counts centred on the box. wrap: positions wrapped into the box.
     device: None (a GPU if there is one, else software), "gpu" or "cpu"; the first picture chooses for the process.
     transparency: {species: opacity}, a species by number from 1 or by name (t.species.names), opacity 0 to 1.
     """
     if not isinstance(trajectory, _ovalix.Trajectory):
         raise TypeError("render takes a trajectory from ovalix.open, not %s" % type(trajectory).__name__)
     words = option_words(size, raycast, colour_by, box, slab, hide_species, fit, view, supersample, adaptive_detail,
-                         colour_by_orientation, unwrap, fixed_centre, device, transparency,
+                         colour_by_orientation, unwrap, fixed_centre, images, wrap, device, transparency,
                          trajectory.species.names if transparency else ())
     return Image(_ovalix._render(trajectory, words, _whole("frame", frame)))
 

@@ -126,6 +126,8 @@ ViewSettings SampleView() {
     std::copy(cut, cut + 6, v.slab);
     v.hiddenSpecies = {2, 5};
     v.transparency = false;
+    v.images[0] = 3, v.images[1] = 5, v.images[2] = 1;
+    v.wrap = true;
     return v;
 }
 
@@ -148,6 +150,9 @@ TEST_F(RenderOptionsTest, ViewFileReadsBackExactly) {
     EXPECT_EQ(std::memcmp(read.slab, written.slab, sizeof read.slab), 0);
     EXPECT_EQ(read.hiddenSpecies, written.hiddenSpecies);
     EXPECT_FALSE(read.transparency);
+    EXPECT_TRUE(read.periodicSaved);
+    EXPECT_EQ(std::vector<int>(read.images, read.images + 3), std::vector<int>({3, 5, 1}));
+    EXPECT_TRUE(read.wrap);
     EXPECT_FALSE(WriteTextFile(TempDir() + "/no/such/folder/x.view", ViewFileText(written), error));
 
     // A file of the first version, before the box, slab and hidden species lines, still reads: nothing cut.
@@ -163,13 +168,14 @@ TEST_F(RenderOptionsTest, ViewFileReadsBackExactly) {
     EXPECT_TRUE(old.hiddenSpecies.empty());
     EXPECT_TRUE(old.transparency);
 
-    // A file of the second version, before the transparency line, leaves the configured transparency on.
+    // A file of the second version (no transparency, images or wrap lines) leaves the configured transparency on.
     text = ViewFileText(written);
     text = "ovalix-view 2" + text.substr(text.find('\n'), text.find("transparency ") - text.find('\n'));
     ViewSettings second{};
     ASSERT_TRUE(ReadViewFile(WriteTempFile("second.view", text), second, error)) << error;
     EXPECT_EQ(second.hiddenSpecies, written.hiddenSpecies);
     EXPECT_TRUE(second.transparency);
+    EXPECT_FALSE(second.periodicSaved);
 }
 
 TEST_F(RenderOptionsTest, DamagedOrForeignViewFilesAreRefused) {
@@ -183,6 +189,9 @@ TEST_F(RenderOptionsTest, DamagedOrForeignViewFilesAreRefused) {
         {"P6\n64 64\n", "is no Ovalix view file"},
         {replaced("ovalix-view 3", "ovalix-view 4"), "is of version 4; this Ovalix reads versions 1 to 3 only."},
         {replaced("transparency 0", "transparency 2"), "is damaged"},
+        {replaced("images 3 5 1", "images 3 4 1"), "is damaged"},
+        {replaced("images 3 5 1", "images 3 5"), "is damaged"},
+        {replaced("wrap 1", "wrap 2"), "is damaged"},
         {replaced("box 0", "box 2"), "is damaged"},
         {replaced("slab 1", "slab 3"), "is damaged"},
         {replaced("hidden_species 2", "hidden_species 0"), "is damaged"},
@@ -226,6 +235,10 @@ TEST_F(RenderOptionsTest, DrawingOptionsAndTheirCombinations) {
     EXPECT_FALSE(plain.fit);
     EXPECT_EQ(plain.supersample, 1);
     EXPECT_EQ(plain.device, RenderDevice::Any);
+    RenderOptions periodic;
+    ASSERT_TRUE(Parse({"--images", "5x3x1", "--wrap", "f"}, periodic, error)) << error;
+    EXPECT_TRUE(periodic.imagesGiven && periodic.wrap);
+    EXPECT_EQ(std::vector<int>(periodic.images, periodic.images + 3), std::vector<int>({5, 3, 1}));
     RenderOptions version;
     ASSERT_TRUE(Parse({"--version"}, version, error)) << error;  // needs no file
     EXPECT_TRUE(version.version);
@@ -240,6 +253,13 @@ TEST_F(RenderOptionsTest, DrawingOptionsAndTheirCombinations) {
         {{"--fps", "30", "f"}, "--fps sets the frame rate of a movie: it needs --movie."},
         {{"--movie", "m.mp4", "--format", "png", "f"}, "--format is for image files; --movie writes an .mp4 movie."},
         {{"--out", "d", "--movie", "m.mp4", "f"}, "--out is the folder of image files; --movie names its own file."},
+        {{"--wrap", "--unwrap", "f"}, "--wrap and --unwrap exclude each other."},
+        {{"--images", "3x2x1", "f"},
+         "--images takes three odd counts from 1 to 99, the images along a, b and c, such as 3x3x1, not 3x2x1."},
+        {{"--images", "3x3", "f"},
+         "--images takes three odd counts from 1 to 99, the images along a, b and c, such as 3x3x1, not 3x3."},
+        {{"--images", "3x3x1x", "f"},
+         "--images takes three odd counts from 1 to 99, the images along a, b and c, such as 3x3x1, not 3x3x1x."},
     };
     for (const auto& [args, message] : refused) {
         RenderOptions r;

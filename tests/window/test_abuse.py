@@ -167,7 +167,7 @@ SPECIAL = (["F%d" % n for n in range(1, 13)] +
             "Undo", "Redo", "Find", "Cancel", "Break", "XF86AudioMute", "XF86Back"])
 VIEW_COMMANDS = ["c", "z", "Z", "h", "alt+c", "alt+z", "alt+h"]  # orientation colours, fit, reset, help
 OTHER_CHARACTERS = ([c for c in "bfjkmrtuvxy0123456789"] +
-                    [c for c in "ABDEFHIJKMNOPRSTUVWXY"] +
+                    [c for c in "ABDEFHJKMNOPRSTUVXY"] +
                     ["exclam", "at", "numbersign", "dollar", "percent", "asciicircum", "ampersand", "asterisk",
                      "parenleft", "parenright", "bracketleft", "bracketright", "braceleft", "braceright",
                      "semicolon", "colon", "apostrophe", "quotedbl", "grave", "asciitilde", "backslash", "bar",
@@ -180,10 +180,11 @@ DETAIL_KEYS = ["l", "alt+l"]   # each toggles adaptive detail and says so
 QUANTITY_KEYS = ["C"]          # cycles species colours and each per-particle quantity, and says which
 RAYCAST_KEYS = ["i", "alt+i"]  # each toggles ray-cast ellipsoids and says so
 CENTRE_KEYS = ["o", "alt+o"]   # each toggles the centre fixed on frame 0's box and says so
+PERIODIC_KEYS = ["I", "W"]     # periodic images and wrapping: each toggles and says so (both trajectories give a box)
 
 KEY_GROUPS = [(MOVES, 30), (FRAME_KEYS, 12), (SWITCHES, 4), (ARROWS, 14), (SPECIAL, 10), (OTHER_CHARACTERS, 25),
               (ENTER_KEYS, 1.2), (["G"], 3.5), (["L"], 0.3), (VIEW_COMMANDS, 1.5),
-              (DETAIL_KEYS, 1), (QUANTITY_KEYS, 1), (RAYCAST_KEYS, 1), (CENTRE_KEYS, 1)]
+              (DETAIL_KEYS, 1), (QUANTITY_KEYS, 1), (RAYCAST_KEYS, 1), (CENTRE_KEYS, 1), (PERIODIC_KEYS, 1)]
 
 # What 'h' prints: each heading, then one indented line per key, mouse action or menu entry. The lines themselves
 # are read from the viewer at the start of each run (AbuseRun.learn_help).
@@ -298,6 +299,7 @@ class AbuseRun:
         self.colouring = False        # orientation colours are on
         self.box = False              # the simulation box is shown
         self.fixed_centre = False     # every frame is centred on frame 0's box centre
+        self.images = self.wrap = False  # periodic images are drawn; positions are wrapped into the box
         self.slab = False             # the slab cut is on
         self.hidden = set()           # species switched off
         self.quantity = -1            # the quantity colouring by (index into QUANTITIES), -1 for none
@@ -372,6 +374,7 @@ class AbuseRun:
         self.adaptive = False
         self.box, self.slab, self.hidden = False, False, set()  # a configuration read switches them off
         self.fixed_centre = False
+        self.images = self.wrap = False
         self.quantity = -1  # a configuration without colour_by colours by species
         self.raycast = False
         return shown
@@ -454,6 +457,13 @@ class AbuseRun:
                     self.fixed_centre = not self.fixed_centre
                     self.expect("Fixed centre on: every frame is centred on the box centre of frame 0."
                                 if self.fixed_centre else "Fixed centre off: each frame is centred on its mean position.")
+                elif key == "I":
+                    self.images = not self.images
+                    self.expect("<images line>", r"Periodic images on: 3x3x[13]\.") if self.images else \
+                        self.expect("Periodic images off.")
+                elif key == "W":
+                    self.wrap = not self.wrap
+                    self.expect("Positions wrapped into the box." if self.wrap else "Positions as the file gives them.")
                 if key == "V":  # saves the view next to the trajectory and says so
                     self.expect("View written to %s.view." % {DUMP_CONFIG: "abuse.dump", PDB_CONFIG: "abuse.pdb"}[self.config])
             keys.append(key)
