@@ -38,7 +38,7 @@ bench() {
     "$@" 2>&1 | tee -a "$log"
 }
 
-targets="dump_bench gzip_bench redraw_bench animation_bench hidden_bench orientation_bench render_bench ovalix"
+targets="dump_bench gzip_bench redraw_bench animation_bench hidden_bench orientation_bench occlusion_bench render_bench ovalix"
 [ "$huge" = yes ] && targets="$targets huge_dump_bench"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DOVALIX_BENCH=ON </dev/null >/dev/null
 # shellcheck disable=SC2086
@@ -53,6 +53,7 @@ bench "animation" on_display "$build/bench/animation_bench"
 bench "hidden ellipsoids" on_display "$build/bench/hidden_bench" 100000 16
 bench "idle CPU" on_display python3 "$root/bench/idle_cpu_bench.py" "$build/ovalix"
 bench "orientation colours" on_display "$build/bench/orientation_bench"
+bench "ambient occlusion" on_display "$build/bench/occlusion_bench"
 bench "render mode" on_display "$build/bench/render_bench"
 if [ "$huge" = yes ]; then
     bench "huge file" "$build/bench/huge_dump_bench" </dev/null

@@ -26,6 +26,8 @@ ViewSettings CaptureView() {
     std::copy(cut, cut + 6, view.slab);
     for (std::size_t n = 1; n <= hiddenSpecies.size(); ++n)
         if (hiddenSpecies[n - 1]) view.hiddenSpecies.push_back(static_cast<int>(n));
+    view.occlusion[0] = ambientOcclusion ? 1 : 0;
+    view.occlusion[1] = occlusionStrength;
     return view;
 }
 
@@ -49,4 +51,8 @@ void ApplyView(const ViewSettings& view) {
     else slab.on = false;
     hiddenSpecies.clear();
     for (int n : view.hiddenSpecies) SetSpeciesHidden(n, true);
+    if (view.occlusion[0] >= 0) {
+        ambientOcclusion = view.occlusion[0] == 1;
+        occlusionStrength = view.occlusion[1];
+    }
 }

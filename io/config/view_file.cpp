@@ -70,6 +70,12 @@ bool ReadLookInside(const std::string& boxLine, const std::string& slabLine, con
     return true;
 }
 
+// A version 3 file's ambient occlusion line: on (0 or 1) and the strength.
+bool ReadOcclusion(const std::string& line, ViewSettings& view) {
+    return ReadNumbers(line, "ambient_occlusion", 2, view.occlusion) && (view.occlusion[0] == 0 || view.occlusion[0] == 1) &&
+           view.occlusion[1] >= 0 && view.occlusion[1] <= 1;
+}
+
 }  // namespace
 
 std::string ViewFileText(const ViewSettings& view) {
@@ -87,7 +93,7 @@ std::string ViewFileText(const ViewSettings& view) {
     text += NumberLine("slab", view.slab, 6);
     text += "hidden_species";
     for (int n : view.hiddenSpecies) text += " " + std::to_string(n);
-    return text + "\n";
+    return text + "\n" + NumberLine("ambient_occlusion", view.occlusion, 2);
 }
 
 bool ReadViewFile(const std::string& name, ViewSettings& view, std::string& error) {
@@ -107,29 +113,32 @@ bool ReadViewFile(const std::string& name, ViewSettings& view, std::string& erro
                 std::to_string(VIEW_FILE_VERSION) + "\").";
         return false;
     }
-    if (version != std::to_string(VIEW_FILE_VERSION) && version != "1") {
+    if (version != std::to_string(VIEW_FILE_VERSION) && version != "1" && version != "2") {
         error = "The view file " + name + " is of version " + version + "; this Ovalix reads versions 1 to " +
                 std::to_string(VIEW_FILE_VERSION) + " only. " + SaveAgain();
         return false;
     }
     double light0[4], light1[4], mode = 0, fog = 0, overlay = 0;
-    const std::size_t lineCount = version == "1" ? 8 : 11;
+    const std::size_t lineCount = version == "1" ? 8 : version == "2" ? 11 : 12;
     bool ok = lines.size() == lineCount && ReadNumbers(lines[1], "modelview", 16, view.modelview) &&
               ReadNumbers(lines[2], "clip", 2, view.clip) && view.clip[0] > 0 && view.clip[1] >= 0 &&
               ReadNumbers(lines[3], "light0", 4, light0) && ReadNumbers(lines[4], "light1", 4, light1) &&
               ReadSwitch(lines[5], "light_mode", mode) && ReadSwitch(lines[6], "fog", fog) &&
               ReadSwitch(lines[7], "overlay", overlay) && file.peek() == EOF &&
-              (lineCount == 8 || ReadLookInside(lines[8], lines[9], lines[10], view));
+              (lineCount == 8 || ReadLookInside(lines[8], lines[9], lines[10], view)) &&
+              (lineCount < 12 || ReadOcclusion(lines[11], view));
     if (!ok) {
         error = "The view file " + name + " is damaged: it needs the lines modelview (16 numbers), clip (near "
                 "above 0, far), light0 and light1 (4 each), light_mode, fog and overlay (0 or 1 each), box (0 or 1), slab (on, normal, "
-                "offset, width) and hidden_species (species numbers). " + SaveAgain();
+                "offset, width), hidden_species (species numbers) and ambient_occlusion (0 or 1, strength 0 to 1). " +
+                SaveAgain();
         return false;
     }
     for (int i = 0; i < 4; ++i) view.light0[i] = static_cast<float>(light0[i]), view.light1[i] = static_cast<float>(light1[i]);
     view.lightMode = static_cast<int>(mode);
     view.fog = fog == 1;
     view.overlay = overlay == 1;
+    if (lineCount < 12) view.occlusion[0] = -1;  // versions 1 and 2: as the configuration says
     if (lineCount == 8) {  // version 1: nothing cut away, no box
         view.box = false;
         const double none[6] = {0, 0, 0, 1, 0, 1};

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-constexpr int VIEW_FILE_VERSION = 2;  // 2 added the box, the slab and the hidden species; 1 is still read
+constexpr int VIEW_FILE_VERSION = 3;  // 2 added the box, the slab and the hidden species, 3 ambient occlusion; 1 and 2 are still read
 
 struct ViewSettings {
     double modelview[16];  // column-major, as OpenGL returns it
@@ -17,6 +17,7 @@ struct ViewSettings {
     bool box;              // showBox
     double slab[6];        // on (0 or 1), normal x, y, z, centre offset, width: slab
     std::vector<int> hiddenSpecies;  // species numbers not drawn
+    double occlusion[2];   // ambient occlusion on (0 or 1) and its strength; on -1: not in the file (versions 1, 2)
 };
 
 std::string ViewFileText(const ViewSettings& view);  // the file's text, every number exact; the caller writes it

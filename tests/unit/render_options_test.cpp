@@ -125,6 +125,8 @@ ViewSettings SampleView() {
     const double cut[6] = {1, 0, 0.6, 0.8, -2.5, 3.75};
     std::copy(cut, cut + 6, v.slab);
     v.hiddenSpecies = {2, 5};
+    v.occlusion[0] = 1;
+    v.occlusion[1] = 0.25;
     return v;
 }
 
@@ -146,6 +148,8 @@ TEST_F(RenderOptionsTest, ViewFileReadsBackExactly) {
     EXPECT_FALSE(read.box);
     EXPECT_EQ(std::memcmp(read.slab, written.slab, sizeof read.slab), 0);
     EXPECT_EQ(read.hiddenSpecies, written.hiddenSpecies);
+    EXPECT_EQ(read.occlusion[0], 1);
+    EXPECT_EQ(read.occlusion[1], 0.25);
     EXPECT_FALSE(WriteTextFile(TempDir() + "/no/such/folder/x.view", ViewFileText(written), error));
 
     // A file of the first version, before the box, slab and hidden species lines, still reads: nothing cut.
@@ -159,6 +163,15 @@ TEST_F(RenderOptionsTest, ViewFileReadsBackExactly) {
     EXPECT_FALSE(old.box);
     EXPECT_EQ(old.slab[0], 0);
     EXPECT_TRUE(old.hiddenSpecies.empty());
+    EXPECT_EQ(old.occlusion[0], -1);  // the configuration decides
+
+    // One of the second version, before ambient occlusion, keeps its slab and leaves occlusion as configured.
+    text = ViewFileText(written);
+    text = "ovalix-view 2" + text.substr(text.find('\n'), text.find("ambient_occlusion") - text.find('\n'));
+    ViewSettings second{};
+    ASSERT_TRUE(ReadViewFile(WriteTempFile("second.view", text), second, error)) << error;
+    EXPECT_EQ(std::memcmp(second.slab, written.slab, sizeof second.slab), 0);
+    EXPECT_EQ(second.occlusion[0], -1);
 }
 
 TEST_F(RenderOptionsTest, DamagedOrForeignViewFilesAreRefused) {
@@ -170,7 +183,8 @@ TEST_F(RenderOptionsTest, DamagedOrForeignViewFilesAreRefused) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"", "is no Ovalix view file"},
         {"P6\n64 64\n", "is no Ovalix view file"},
-        {replaced("ovalix-view 2", "ovalix-view 3"), "is of version 3; this Ovalix reads versions 1 to 2 only."},
+        {replaced("ovalix-view 3", "ovalix-view 4"), "is of version 4; this Ovalix reads versions 1 to 3 only."},
+        {replaced("ambient_occlusion 1 0.25", "ambient_occlusion 1 2"), "is damaged"},
         {replaced("box 0", "box 2"), "is damaged"},
         {replaced("slab 1", "slab 3"), "is damaged"},
         {replaced("hidden_species 2", "hidden_species 0"), "is damaged"},

@@ -139,7 +139,7 @@ class CommandLine(BatchCase):
             (["nothing.cfg"], "The file nothing.cfg cannot be read."),
             (["broken.cfg"], "stopped by the error above"),
             (["--view", "damaged.view", "chain.cfg"], "The view file damaged.view is damaged"),
-            (["--view", "future.view", "chain.cfg"], "is of version 7; this Ovalix reads versions 1 to 2 only."),
+            (["--view", "future.view", "chain.cfg"], "is of version 7; this Ovalix reads versions 1 to 3 only."),
             (["--view", "chain.dump", "chain.cfg"], "The file chain.dump is no Ovalix view file"),
         ]
         for args, message in cases:
