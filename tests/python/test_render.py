@@ -82,6 +82,7 @@ CASES = [  # run, frame, render's arguments, the same as offscreen options
     ("gsd", 1, dict(size=SMALL, box=True, colour_by_orientation=True),
      ["--size", "160x100", "--raycast", "--fit", "--box", "--colour-by-orientation"]),
     ("gsd", 0, dict(size=SMALL, raycast=False, supersample=3), ["--size", "160x100", "--fit", "--supersample", "3"]),
+    ("dump", 2, dict(size=SMALL, ambient_occlusion=0.8), ["--size", "160x100", "--raycast", "--fit", "--ambient-occlusion=0.8"]),
 ]
 
 
@@ -104,7 +105,7 @@ def test_pixels_and_files_equal_the_offscreen_mode(runs, tmp_path, run, frame, a
 def test_the_same_options_again_and_after_others_give_the_same_pictures(runs):
     t = ovalix.open(runs["dump"])
     first = [ovalix.render(t, frame=k, size=SMALL) for k in range(3)]
-    ovalix.render(t, frame=1, size=(64, 48), colour_by="c_pe", unwrap=True)
+    ovalix.render(t, frame=1, size=(64, 48), colour_by="c_pe", unwrap=True, ambient_occlusion=True)
     ovalix.render(ovalix.open(runs["gsd"]), size=SMALL)
     again = [ovalix.render(t, frame=k, size=SMALL) for k in (2, 0, 1)]
     for old, new in zip(first, [again[1], again[2], again[0]]):
@@ -135,7 +136,8 @@ def test_bad_arguments_raise_clear_exceptions(runs, tmp_path):
     t = ovalix.open(runs["dump"])
     for arguments in [dict(frame=1.0), dict(frame=True), dict(size=640), dict(size=(10, 10.5)), dict(box=1),
                       dict(slab=(0, 0, 1, 0)), dict(slab="0,0,1,0,1"), dict(hide_species=[1.5]),
-                      dict(colour_by=3), dict(view=7), dict(supersample="2"), dict(device=1)]:
+                      dict(colour_by=3), dict(view=7), dict(supersample="2"), dict(device=1),
+                      dict(ambient_occlusion="0.5")]:
         with pytest.raises(TypeError):
             ovalix.render(t, **arguments)
     with pytest.raises(TypeError):
@@ -143,6 +145,7 @@ def test_bad_arguments_raise_clear_exceptions(runs, tmp_path):
     refused = [(dict(size=(0, 10)), r"--size takes WIDTHxHEIGHT"), (dict(supersample=5), r"--supersample takes"),
                (dict(slab=(0, 0, 0, 1, 1)), r"--slab takes"), (dict(hide_species=[0]), r"--hide-species takes"),
                (dict(colour_by=("c_pe", 1, -1)), r"--colour-by takes"), (dict(device="tpu"), r"device takes"),
+               (dict(ambient_occlusion=1.5), r"ambient_occlusion takes a strength from 0 to 1"),
                (dict(hide_species=[3]), r"asks for species 3, but the run has only 2 species"),
                (dict(colour_by="c_missing"), r"c_missing")]
     for arguments, message in refused:
