@@ -69,6 +69,24 @@ struct OcclusionCache {
 };
 OcclusionCache cache;
 
+int threadsUsed = 1;  // threads of the computation under way
+
+// body(first, end) over 0 .. count in chunks, on threadsUsed threads. Each index is worked on alone, so the
+// results do not depend on the number of threads.
+template <typename Body>
+void ParallelFor(std::size_t count, Body body) {
+    std::atomic<std::size_t> nextChunk{0};
+    const std::size_t chunk = 1024;
+    auto work = [&]() {
+        for (std::size_t begin = nextChunk.fetch_add(chunk); begin < count; begin = nextChunk.fetch_add(chunk))
+            body(begin, std::min(begin + chunk, count));
+    };
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threadsUsed && static_cast<std::size_t>(t) * chunk < count; ++t) helpers.emplace_back(work);
+    work();
+    for (std::thread& helper : helpers) helper.join();
+}
+
 const double* OcclusionDirections() {
     static double directions[3 * OCCLUSION_DIRECTIONS];
     static bool made = false;
@@ -179,14 +197,15 @@ Occluder MakeOccluder(long long atom, const double* position) {
 
 // The shown atoms (first, in order, then the images of those near a periodic face) and where each ray starts.
 std::vector<Occluder> MakeOccluders(const std::vector<long long>& shown, const Periodicity& box) {
-    std::vector<Occluder> occluders;
-    occluders.reserve(shown.size());
+    std::vector<Occluder> occluders(shown.size());
     std::vector<double> fractions(3 * shown.size());
-    for (std::size_t s = 0; s < shown.size(); ++s) {
-        double wrapped[3];
-        WrapIntoBox(box, GeomRow(shown[s]) + GEOM_X, wrapped, &fractions[3 * s]);
-        occluders.push_back(MakeOccluder(shown[s], wrapped));
-    }
+    ParallelFor(shown.size(), [&](std::size_t first, std::size_t end) {
+        for (std::size_t s = first; s < end; ++s) {
+            double wrapped[3];
+            WrapIntoBox(box, GeomRow(shown[s]) + GEOM_X, wrapped, &fractions[3 * s]);
+            occluders[s] = MakeOccluder(shown[s], wrapped);
+        }
+    });
     if (!box.periodic[0] && !box.periodic[1] && !box.periodic[2]) return occluders;
     for (std::size_t s = 0; s < shown.size(); ++s) {
         const double* f = &fractions[3 * s];
@@ -215,14 +234,16 @@ std::vector<Occluder> MakeOccluders(const std::vector<long long>& shown, const P
 // near each other in memory when the rays look them up.
 void SortByPlace(std::vector<long long>& shown, const Periodicity& box, double size) {
     std::vector<std::pair<std::array<long long, 3>, long long>> keyed(shown.size());
-    for (std::size_t s = 0; s < shown.size(); ++s) {
-        double wrapped[3], fraction[3];
-        WrapIntoBox(box, GeomRow(shown[s]) + GEOM_X, wrapped, fraction);
-        std::array<long long, 3> key;
-        for (int k = 0; k < 3; ++k)
-            key[2 - k] = static_cast<long long>(std::clamp(std::floor(wrapped[k] / size), -1e15, 1e15));
-        keyed[s] = {key, shown[s]};
-    }
+    ParallelFor(shown.size(), [&](std::size_t first, std::size_t end) {
+        for (std::size_t s = first; s < end; ++s) {
+            double wrapped[3], fraction[3];
+            WrapIntoBox(box, GeomRow(shown[s]) + GEOM_X, wrapped, fraction);
+            std::array<long long, 3> key;
+            for (int k = 0; k < 3; ++k)
+                key[2 - k] = static_cast<long long>(std::clamp(std::floor(wrapped[k] / size), -1e15, 1e15));
+            keyed[s] = {key, shown[s]};
+        }
+    });
     std::sort(keyed.begin(), keyed.end());
     for (std::size_t s = 0; s < shown.size(); ++s) shown[s] = keyed[s].second;
 }
@@ -387,10 +408,9 @@ double BlockedShare(const CellGrid& grid, const std::vector<Occluder>& occluders
     return total > 0 ? blocked / total : 0.0;
 }
 
-int ThreadCount(std::size_t work) {
+int ThreadCount() {
     int threads = threadsWanted > 0 ? threadsWanted : static_cast<int>(std::thread::hardware_concurrency());
-    threads = std::max(threads, 1);
-    return static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(threads), std::max<std::size_t>(work / 256, 1)));
+    return std::max(threads, 1);
 }
 
 bool CacheCurrent() {
@@ -426,24 +446,16 @@ std::vector<double> BlockedFractions(int threads) {
     std::vector<double> blocked(static_cast<std::size_t>(std::max(atoms, 0)), 0.0);
     std::vector<long long> shown = ShownAtoms();
     if (shown.size() < 2 || shown.size() >= UINT32_MAX / 8) return blocked;
+    threadsUsed = threads > 0 ? threads : ThreadCount();
     const double length = LargestHalfRadius(shown);
     const Periodicity box = BoxPeriodicity(2 * length + length);
     SortByPlace(shown, box, length);
     const std::vector<Occluder> occluders = MakeOccluders(shown, box);
     const CellGrid grid = MakeGrid(occluders, length);
-    std::atomic<std::size_t> nextChunk{0};
-    const std::size_t chunk = 512;
-    auto work = [&]() {
-        for (std::size_t begin = nextChunk.fetch_add(chunk); begin < shown.size(); begin = nextChunk.fetch_add(chunk))
-            for (std::size_t s = begin; s < std::min(begin + chunk, shown.size()); ++s)
-                blocked[static_cast<std::size_t>(shown[s])] =
-                    BlockedShare(grid, occluders, shown[s], static_cast<uint32_t>(s), length);
-    };
-    int count = threads > 0 ? std::min<int>(threads, static_cast<int>(shown.size())) : ThreadCount(shown.size());
-    std::vector<std::thread> helpers;
-    for (int t = 1; t < count; ++t) helpers.emplace_back(work);
-    work();
-    for (std::thread& helper : helpers) helper.join();
+    ParallelFor(shown.size(), [&](std::size_t first, std::size_t end) {
+        for (std::size_t s = first; s < end; ++s)
+            blocked[static_cast<std::size_t>(shown[s])] = BlockedShare(grid, occluders, shown[s], static_cast<uint32_t>(s), length);
+    });
     return blocked;
 }
 
