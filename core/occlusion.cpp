@@ -59,7 +59,8 @@ struct OcclusionCache {
     std::vector<double> shape;
     std::vector<unsigned char> hidden;
     SlabCut slab = {false, {0, 0, 0}, 0, 0};
-    std::vector<double> centre;
+    bool fixedCentre = false;  // the frame centre the slab is placed from: the mean of geom, or this point
+    double fixedPoint[3] = {0, 0, 0};
     bool boxExists = false;
     double box[12] = {};
     std::vector<double> blocked;
@@ -418,8 +419,11 @@ bool CacheCurrent() {
         return false;
     const SlabCut& s = cache.slab;
     if (s.on != slab.on) return false;
+    // The frame centre follows geom (the version) or the fixed point: compared so, the check stays cheap enough
+    // for every atom drawn.
     if (slab.on && (s.offset != slab.offset || s.width != slab.width || s.normal[0] != slab.normal[0] ||
-                    s.normal[1] != slab.normal[1] || s.normal[2] != slab.normal[2] || cache.centre != FrameCentre()))
+                    s.normal[1] != slab.normal[1] || s.normal[2] != slab.normal[2] || cache.fixedCentre != fixedCentre ||
+                    (fixedCentre && !std::equal(cache.fixedPoint, cache.fixedPoint + 3, fixedCentrePoint))))
         return false;
     if (cache.boxExists != frameBox.exists) return false;
     return !frameBox.exists || (std::equal(cache.box, cache.box + 3, frameBox.origin) &&
@@ -432,7 +436,8 @@ void RememberInputs() {
     cache.shape = shape;
     cache.hidden = hiddenSpecies;
     cache.slab = slab;
-    cache.centre = slab.on ? FrameCentre() : std::vector<double>();
+    cache.fixedCentre = fixedCentre;
+    std::copy(fixedCentrePoint, fixedCentrePoint + 3, cache.fixedPoint);
     cache.boxExists = frameBox.exists;
     std::copy(frameBox.origin, frameBox.origin + 3, cache.box);
     std::copy(&frameBox.edges[0][0], &frameBox.edges[0][0] + 9, cache.box + 3);

@@ -266,6 +266,11 @@ TEST_F(Occlusion, FactorsAreKeptUntilWhatTheyDependOnChanges) {
     recomputes("slab on");
     slab.width = 3.0;
     recomputes("slab widened");
+    fixedCentre = true;  // the slab now lies about another centre
+    fixedCentrePoint[2] = 1.0;
+    recomputes("fixed centre");
+    fixedCentre = false;
+    recomputes("own centre again");
     slab.on = false;
     recomputes("slab off");
     shape[0] = 0.8;
