@@ -288,7 +288,14 @@ TEST_F(Occlusion, FactorsAreKeptUntilWhatTheyDependOnChanges) {
 }
 
 TEST_F(Occlusion, OneThreadAndManyGiveTheSameBits) {
-    std::vector<Particle> particles = Cluster(3000, 3);
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> jitter(-0.2, 0.2);
+    std::vector<Particle> particles;  // a jittered lattice of every shape, turned every way
+    for (int i = 0; i < 14 * 14 * 14; ++i) {
+        Particle p{1 + i % 4, {1.6 * (i % 14) + jitter(random), 1.6 * (i / 14 % 14) + jitter(random), 1.6 * (i / 196) + jitter(random)}, {}};
+        RandomQuaternion(random, p.quaternion);
+        particles.push_back(p);
+    }
     SetFrame(MIXED, particles);
     std::vector<double> one = BlockedFractions(1), many = BlockedFractions(7);
     ASSERT_EQ(one.size(), many.size());
