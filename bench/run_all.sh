@@ -38,7 +38,7 @@ bench() {
     "$@" 2>&1 | tee -a "$log"
 }
 
-targets="dump_bench gzip_bench redraw_bench animation_bench hidden_bench orientation_bench transparency_bench render_bench images_bench ovalix"
+targets="dump_bench gzip_bench redraw_bench animation_bench hidden_bench orientation_bench transparency_bench render_bench images_bench occlusion_bench ovalix"
 [ "$huge" = yes ] && targets="$targets huge_dump_bench"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DOVALIX_BENCH=ON </dev/null >/dev/null
 # shellcheck disable=SC2086
@@ -54,6 +54,7 @@ bench "hidden ellipsoids" on_display "$build/bench/hidden_bench" 100000 16
 bench "idle CPU" on_display python3 "$root/bench/idle_cpu_bench.py" "$build/ovalix"
 bench "orientation colours" on_display "$build/bench/orientation_bench"
 bench "transparency" on_display "$build/bench/transparency_bench" 100000
+bench "ambient occlusion" on_display "$build/bench/occlusion_bench"
 bench "render mode" on_display "$build/bench/render_bench"
 bench "periodic images" on_display "$build/bench/images_bench"
 if [ "$huge" = yes ]; then

@@ -1,12 +1,17 @@
 // The derived quantities beside the file's own, numbered after them.
 #include "core/derived_quantities.h"
 
+#include "core/occlusion.h"
 #include "core/scene.h"
 
 namespace {
 
 // Each row's module keeps its values and knows when they are stale; this table only numbers them.
-const std::vector<DerivedQuantity> DERIVED_QUANTITIES = {};
+bool OcclusionListed() { return ambientOcclusion; }
+
+const std::vector<DerivedQuantity> DERIVED_QUANTITIES = {
+    {"occlusion", OcclusionListed, OcclusionFactors, false},
+};
 
 int FileQuantityCount() { return static_cast<int>(quantityNames.size()); }
 

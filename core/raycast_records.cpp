@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/geometry.h"
+#include "core/occlusion.h"
 #include "core/order.h"
 #include "core/quantity_colour.h"
 #include "core/scene.h"
@@ -58,6 +59,7 @@ bool FillRaycastRecord(long long atom, const double* centre, RaycastRecord& reco
     if (!QuantityColour(atom, diffuse)) OrientationColour(n, row + GEOM_QW, diffuse);
     for (int k = 0; k < 3; ++k) record.colour[k] = ColourByte(diffuse[k]);
     record.colour[3] = OpacityByte(AtomOpacity(atom));  // 255 for an opaque atom
+    record.occlusion = OcclusionFactor(atom);
     return true;
 }
 

@@ -6,14 +6,15 @@
 #include <cstdint>
 #include <vector>
 
-// One ellipsoid as the GPU reads it: 44 bytes, so a million take 42 MiB.
+// One ellipsoid as the GPU reads it: 48 bytes, so a million take 46 MiB.
 struct RaycastRecord {
     float centre[3];           // position minus the frame centre, scene units
     float rotation[4];         // unit quaternion w, x, y, z of the drawn rotation
     float half[3];             // half radii, all greater than 0
     unsigned char colour[4];   // diffuse RGB of the species or of the orientation, 0 to 255; alpha: the opacity
+    float occlusion;           // the lit colour's factor: 1, or the ambient occlusion factor while it is on
 };
-static_assert(sizeof(RaycastRecord) == 44, "the vertex attribute offsets assume this layout");
+static_assert(sizeof(RaycastRecord) == 48, "the vertex attribute offsets assume this layout");
 
 bool ParticleShown(long long atom, const std::vector<double>& centre);  // drawn at all: hidden species, slab cut
 void DrawnRotation(const double* quaternion, float* unit);  // unit quaternion of the rotation glRotate applies for a stored one

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "core/exit_sequence.h"
+#include "core/occlusion.h"
 
 int window_width = 1024;
 int window_height = 640;
@@ -84,6 +85,8 @@ bool cullOutsideView = true;
 long long ellipsoidsOutsideView = 0;
 bool tessellateEachShape = false;
 bool raycastEllipsoids = false;
+bool ambientOcclusion = false;
+double occlusionStrength = DEFAULT_OCCLUSION_STRENGTH;
 long long particleDataVersion = 0;
 int64_t gzipRestartSpacing = GZIP_RESTART_SPACING;
 GLUquadric* q = nullptr;
@@ -201,6 +204,8 @@ void ResetScene() {
     ellipsoidsOutsideView = 0;
     tessellateEachShape = false;
     raycastEllipsoids = false;
+    ambientOcclusion = false;
+    occlusionStrength = DEFAULT_OCCLUSION_STRENGTH;
     ++particleDataVersion;  // never back to an old value: a copy made before the reset must not look current
     gzipRestartSpacing = GZIP_RESTART_SPACING;
     bitfont = nullptr;

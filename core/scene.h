@@ -112,6 +112,8 @@ extern bool cullOutsideView;             // true: no ellipsoid wholly outside th
 extern long long ellipsoidsOutsideView;  // ellipsoids the last drawing left out: outside the view, or beyond single precision
 extern bool tessellateEachShape;         // false: replay the prebuilt sphere lists; true: tessellate anew (reference drawing)
 extern bool raycastEllipsoids;           // each ellipsoid ray-cast on one screen quad, in place of the tessellations
+extern bool ambientOcclusion;             // each particle's lit colour scaled by its occlusion factor (key o)
+extern double occlusionStrength;          // 0 to 1: how much of its light a wholly enclosed particle loses
 extern long long particleDataVersion;    // bumped whenever geom, shape, color or what is shown changes: GPU copies compare it
 
 // ---- Compressed trajectories --------------------------------------------------------------------
@@ -212,7 +214,7 @@ extern std::vector<unsigned char> hiddenSpecies;  // entry n - 1 non-zero: speci
 extern std::vector<double> pickedLabels;      // labels of the picked atoms, in pick order; kept across frames
 extern bool fitViewOnLoad;                    // fit the view at start-up and after each reload (fit_view)
 extern bool fixedCentre;                      // every frame centred on fixedCentrePoint instead of its own mean
-extern double fixedCentrePoint[3];            // frame 0's box centre, or its mean without a box (fixed_centre, key o)
+extern double fixedCentrePoint[3];            // frame 0's box centre, or its mean without a box (fixed_centre, key O)
 
 // ---- Transparency ----------------------------------------------------------------------------------
 extern std::vector<double> speciesOpacity;    // entry n - 1: opacity of species n, 0 to 1; shorter: opaque

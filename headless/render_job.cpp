@@ -146,6 +146,10 @@ void UseDrawingSwitches(const RenderOptions& options, RenderFailure fail) {
         orderFrameChanged = true;
     }
     if (options.unwrap) StartUnwrapping();
+    if (options.ambientOcclusion) {
+        ambientOcclusion = true;
+        if (options.occlusionStrength >= 0) occlusionStrength = options.occlusionStrength;
+    }
     if (options.fixedCentre) {
         fixedCentre = true;
         TakeFixedCentre();

@@ -198,6 +198,19 @@ bool SetImages(RenderOptions& o, const std::string& value, std::string& error) {
     return true;
 }
 
+// --ambient-occlusion or --ambient-occlusion=STRENGTH.
+bool SetAmbientOcclusion(RenderOptions& o, const std::string& value, std::string& error) {
+    o.ambientOcclusion = true;
+    if (value.empty()) return true;
+    auto [end, problem] = std::from_chars(value.data(), value.data() + value.size(), o.occlusionStrength);
+    if (problem != std::errc() || end != value.data() + value.size() || !(o.occlusionStrength >= 0) ||
+        !(o.occlusionStrength <= 1)) {
+        error = "--ambient-occlusion takes no value or =STRENGTH from 0 to 1, not " + value + ".";
+        return false;
+    }
+    return true;
+}
+
 bool SetWrap(RenderOptions& o, const std::string&, std::string&) {
     o.wrap = true;
     return true;
@@ -293,7 +306,9 @@ const RenderOption renderOptions[] = {
     {"--colour-by", "NAME[:MIN:MAX|:all]", SetColourBy,
      "colours from a per-particle quantity (key C), range fixed if given or over every frame with all"},
     {"--unwrap", nullptr, SetUnwrap, "positions unwrapped with the image flags ix iy iz"},
-    {"--fixed-centre", nullptr, SetFixedCentre, "every frame centred on frame 0's box centre, not its own mean (key o)"},
+    {"--fixed-centre", nullptr, SetFixedCentre, "every frame centred on frame 0's box centre, not its own mean (key O)"},
+    {"--ambient-occlusion", nullptr, SetAmbientOcclusion,
+     "darken each particle by the ellipsoids around it (key o); =S: strength 0 to 1, default 0.6"},
     {"--transparency", "SPECIES:OPACITY", SetTransparency, "draw a species with this opacity, 0 to 1; repeatable (key T)"},
     {"--images", "NXxNYxNZ", SetImages, "periodic images along a, b, c, odd counts centred on the box (key I)"},
     {"--wrap", nullptr, SetWrap, "positions wrapped into the box; excludes --unwrap (key W)"},

@@ -38,7 +38,9 @@ struct RenderOptions {
     bool colourByWholeRun = false;     // NAME:all: the range over every frame
     double colourByLow = 0, colourByHigh = 1;
     bool unwrap = false;               // --unwrap, as the configuration's unwrap
-    bool fixedCentre = false;          // --fixed-centre, as the key o or the configuration's fixed_centre
+    bool fixedCentre = false;          // --fixed-centre, as the key O or the configuration's fixed_centre
+    bool ambientOcclusion = false;     // --ambient-occlusion[=STRENGTH], as the key o or ambient_occlusion
+    double occlusionStrength = -1;     // the STRENGTH given; below 0: the configuration's or the default
     std::vector<int> transparentSpecies;       // --transparency N:OPACITY, repeatable, as the configuration's transparency
     std::vector<double> transparentOpacity;    // the opacity of each of them, 0 to 1
     bool imagesGiven = false;          // --images NXxNYxNZ, as the key I or the configuration's images

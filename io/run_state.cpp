@@ -25,6 +25,8 @@ struct RunState {
     float FogColor[4] = {0, 0, 0, 0};
     bool adaptiveDetail = false;
     bool raycastEllipsoids = false;
+    bool ambientOcclusion = false;
+    double occlusionStrength = 0.6;
     bool fitViewOnLoad = false;
 
     // Frames and atoms
@@ -100,6 +102,8 @@ void SwapFiles(RunState& run) {
     SwapArray(::FogColor, run.FogColor);
     std::swap(::adaptiveDetail, run.adaptiveDetail);
     std::swap(::raycastEllipsoids, run.raycastEllipsoids);
+    std::swap(::ambientOcclusion, run.ambientOcclusion);
+    std::swap(::occlusionStrength, run.occlusionStrength);
     std::swap(::fitViewOnLoad, run.fitViewOnLoad);
 }
 

@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "core/geometry.h"
+#include "core/occlusion.h"
 #include "core/order.h"
 #include "core/quantity_colour.h"
 #include "core/scene.h"
@@ -67,17 +68,35 @@ static bool OutsideView(const std::vector<double>& position, const double* half)
     return false;
 }
 
+// Ambient occlusion: the lit colour is linear in the material, so scaling its three colours scales the light.
+static void ShadeMaterial(float factor, float* ambient, float* diffuse, float* specular) {
+    for (int k = 0; k < 3; ++k) {
+        ambient[k] *= factor;
+        diffuse[k] *= factor;
+        specular[k] *= factor;
+    }
+}
+
+// The ambient and specular colours a line bond takes from the last ellipsoid drawn, as without occlusion.
+static void UnshadeBondMaterial() {
+    const float ambient[4] = {0.8f, 0.8f, 0.8f, 1.0f};
+    const float specular[4] = {0.1f, 0.1f, 0.1f, 1.0f};
+    glMaterialfv(GL_FRONT, GL_AMBIENT, ambient);
+    glMaterialfv(GL_FRONT, GL_SPECULAR, specular);
+}
+
 // Species numbers are index-checked against both species tables before anything is drawn.
 // In orientation colours the diffuse colour comes from the particle's angle to the director instead, in
 // quantity colours from the value of the atom being drawn.
 static void SetSpeciesMaterial(int n, const double* quaternion) {
-    const float ambient[4] = {0.8f, 0.8f, 0.8f, 1.0f};
-    const float specular[4] = {0.1f, 0.1f, 0.1f, 1.0f};
+    float ambient[4] = {0.8f, 0.8f, 0.8f, 1.0f};
+    float specular[4] = {0.1f, 0.1f, 0.1f, 1.0f};
     float diffuse[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     if (drawnAtom >= 0) diffuse[3] = static_cast<float>(AtomOpacity(drawnAtom));  // the blend weight of a transparent atom
     for (int k = 0; k < 3; ++k)
         diffuse[k] = static_cast<float>(entry(color, SPECIES_STRIDE * (n - 1LL) + k, "color"));
     if (drawnAtom < 0 || !QuantityColour(drawnAtom, diffuse)) OrientationColour(n, quaternion, diffuse);
+    if (ambientOcclusion && drawnAtom >= 0) ShadeMaterial(OcclusionFactor(drawnAtom), ambient, diffuse, specular);
     glMaterialfv(GL_FRONT, GL_AMBIENT, ambient);
     glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
     glMaterialfv(GL_FRONT, GL_SPECULAR, specular);
@@ -196,6 +215,7 @@ void DoStuff() {
         CreateEllipsoid(type, position, quaternion, 30, 30);
     }
     drawnAtom = -1;
+    if (ambientOcclusion) UnshadeBondMaterial();
     glPushMatrix();
     for (int j = 0; j < BondCount(); ++j) {
         if (!BondInFrame(j) || !BondShown(j, centre)) continue;  // an atom missing from this frame, or hidden

@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "core/occlusion.h"
 #include "core/raycast_records.h"
 #include "core/scene.h"
 #include "core/transparency.h"
@@ -27,6 +28,7 @@ in vec3 centre;
 in vec4 rotation;   // unit quaternion w, x, y, z
 in vec3 halfAxes;
 in vec4 colour;
+in float occlusion;
 noperspective out vec3 nearBody;
 noperspective out vec3 rayBody;
 noperspective out vec3 nearEye;
@@ -35,6 +37,7 @@ flat out vec3 normalColumn0;  // body normal to model normal: rotation times the
 flat out vec3 normalColumn1;
 flat out vec3 normalColumn2;
 flat out vec4 diffuse;
+flat out float shade;
 
 mat3 RotationMatrix(vec4 q) {
     float w = q.x, x = q.y, y = q.z, z = q.w;
@@ -86,6 +89,7 @@ void main() {
     normalColumn1 = turn[1] * inverseScale.y;
     normalColumn2 = turn[2] * inverseScale.z;
     diffuse = colour;
+    shade = occlusion;
 }
 )";
 
@@ -103,6 +107,7 @@ flat in vec3 normalColumn0;
 flat in vec3 normalColumn1;
 flat in vec3 normalColumn2;
 flat in vec4 diffuse;
+flat in float shade;  // the ambient occlusion factor of the lit colour; 1 while it is off
 uniform bool lighting;
 uniform bool lightOn[2];
 uniform bool fog;
@@ -154,7 +159,7 @@ void main() {
         colour = 0.8 * gl_LightModel.ambient;
         if (lightOn[0]) colour += LightFrom(0, normal, eye);
         if (lightOn[1]) colour += LightFrom(1, normal, eye);
-        colour = clamp(vec4(colour.rgb, diffuse.a), 0.0, 1.0);
+        colour = clamp(vec4(shade * colour.rgb, diffuse.a), 0.0, 1.0);
     }
 #ifdef TEXTURED
     colour *= Texel(body);
@@ -168,7 +173,7 @@ void main() {
 )";
 
 // Attribute locations, bound before linking.
-enum { CORNER = 0, CENTRE, ROTATION, HALF_AXES, COLOUR };
+enum { CORNER = 0, CENTRE, ROTATION, HALF_AXES, COLOUR, OCCLUSION };
 
 // Ellipsoids drawn in one call, and the calls that may wait for the renderer at a time.
 long long raycastBatch = 16384;
@@ -197,6 +202,7 @@ struct RaycastGL {
     std::vector<unsigned char> hiddenUsed;
     SlabCut slabUsed = {false, {0, 0, 0}, 0, 0};
     std::vector<double> shapeUsed, colourUsed;
+    long long occlusionUsed = -1;  // OcclusionVersion() the records carry
     long long recordCount = 0;
     long long uploads = 0;
 };
@@ -257,8 +263,8 @@ GLuint LinkProgram(bool textured, std::string& problem) {
     GLuint program = glCreateProgram();
     glAttachShader(program, vertex);
     glAttachShader(program, fragment);
-    const char* names[] = {"corner", "centre", "rotation", "halfAxes", "colour"};
-    for (GLuint k = 0; k < 5; ++k) glBindAttribLocation(program, k, names[k]);
+    const char* names[] = {"corner", "centre", "rotation", "halfAxes", "colour", "occlusion"};
+    for (GLuint k = 0; k < 6; ++k) glBindAttribLocation(program, k, names[k]);
     glLinkProgram(program);
     glDeleteShader(vertex);
     glDeleteShader(fragment);
@@ -281,6 +287,7 @@ void PointRecordsFrom(long long first) {
     RecordAttribute(ROTATION, 4, GL_FLOAT, GL_FALSE, base + offsetof(RaycastRecord, rotation));
     RecordAttribute(HALF_AXES, 3, GL_FLOAT, GL_FALSE, base + offsetof(RaycastRecord, half));
     RecordAttribute(COLOUR, 4, GL_UNSIGNED_BYTE, GL_TRUE, base + offsetof(RaycastRecord, colour));
+    RecordAttribute(OCCLUSION, 1, GL_FLOAT, GL_FALSE, base + offsetof(RaycastRecord, occlusion));
 }
 
 // The vertex array: four corners shared by every quad, then one record per instance.
@@ -296,7 +303,7 @@ void MakeBuffers() {
     glGenBuffers(1, &gl.transparentRecords);
     glGenBuffers(1, &gl.records);
     glBindBuffer(GL_ARRAY_BUFFER, gl.records);
-    for (GLuint location : {CENTRE, ROTATION, HALF_AXES, COLOUR}) {
+    for (GLuint location : {CENTRE, ROTATION, HALF_AXES, COLOUR, OCCLUSION}) {
         glEnableVertexAttribArray(location);
         glVertexAttribDivisor(location, 1);
     }
@@ -334,7 +341,8 @@ bool RecordsCurrent() {
                                                        cut.normal[2] == slab.normal[2]));
     return gl.uploaded && gl.version == particleDataVersion && gl.byOrientation == colourByOrientation &&
            gl.quantity == colourQuantity && gl.quantityRange[0] == quantityLow && gl.quantityRange[1] == quantityHigh &&
-           gl.hiddenUsed == hiddenSpecies && sameSlab && gl.shapeUsed == shape && gl.colourUsed == color;
+           gl.hiddenUsed == hiddenSpecies && sameSlab && gl.shapeUsed == shape && gl.colourUsed == color &&
+           gl.occlusionUsed == OcclusionVersion();
 }
 
 // Fills the buffer in place: no copy of the records is kept on this side.
@@ -357,6 +365,7 @@ void UploadRecords() {
     gl.slabUsed = slab;
     gl.shapeUsed = shape;
     gl.colourUsed = color;
+    gl.occlusionUsed = OcclusionVersion();
     ++gl.uploads;
 }
 

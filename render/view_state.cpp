@@ -32,6 +32,8 @@ ViewSettings CaptureView() {
     view.periodicSaved = true;
     std::copy(imageCounts, imageCounts + 3, view.images);
     view.wrap = wrapIntoBox;
+    view.occlusion[0] = ambientOcclusion ? 1 : 0;
+    view.occlusion[1] = occlusionStrength;
     return view;
 }
 
@@ -55,6 +57,10 @@ void ApplyView(const ViewSettings& view) {
     else slab.on = false;
     hiddenSpecies.clear();
     for (int n : view.hiddenSpecies) SetSpeciesHidden(n, true);
+    if (view.occlusion[0] >= 0) {
+        ambientOcclusion = view.occlusion[0] == 1;
+        occlusionStrength = view.occlusion[1];
+    }
     SetTransparencyOn(view.transparency);
     if (!view.periodicSaved) return;  // an older file: the configuration's images and wrap stay
     std::copy(view.images, view.images + 3, imageCounts);

@@ -9,6 +9,7 @@
 #include <limits>
 #include <string>
 
+#include "core/occlusion.h"
 #include "core/scene.h"
 #include "io/trajectory.h"
 #include "export/screenshot.h"
@@ -132,6 +133,8 @@ static void ToggleRaycast() {
     std::cout << (raycastEllipsoids ? "Ray-cast ellipsoids on." : "Ray-cast ellipsoids off.") << std::endl;
 }
 
+static void ToggleAmbientOcclusion() { std::cout << ToggleAmbientOcclusionText() << std::endl; }
+
 static void Snapshot() {
     PrintSnapshot();
     ReanchorLights();
@@ -220,9 +223,10 @@ const KeyCommand KEY_COMMANDS[] = {
     {"L", "L", Reload, "reload from a configuration file (asks on the console)"},
     {"b", "b", ToggleBox, "simulation box shown / hidden"},
     {"T", "T", ToggleTransparency, "configured transparency on / off (transparency SPECIES OPACITY)"},
-    {"o", "o", ToggleFixedCentre, "centre every frame on frame 0's box centre / on its own mean position"},
     {"I", "I", CycleImagesKey, "periodic images 1x1x1 / 3x3x3 (3x3x1 for a 2-D run)"},
     {"W", "W", ToggleWrapKey, "positions wrapped into the box on / off"},
+    {"O", "O", ToggleFixedCentre, "centre every frame on frame 0's box centre / on its own mean position"},
+    {"o", "o", ToggleAmbientOcclusion, "ambient occlusion on / off: each particle darkened by the ellipsoids around it"},
     {"x", "x", ToggleSlab, "slab cut across the view direction on / off"},
     {"[", "[ / ]", SlabBackKey, "move the slab back / forward by a tenth of its width"},
     {"]", nullptr, SlabForwardKey, nullptr},

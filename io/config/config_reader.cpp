@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/exit_sequence.h"
+#include "core/occlusion.h"
 #include "core/scene.h"
 #include "core/transparency.h"
 #include "core/visibility.h"
@@ -26,7 +27,8 @@ namespace {
 enum Keyword {
     DUMPFILE, BONDFILE, SPECIES, HALF_RADII, BOND_VECTOR, COLOR,
     BACKGROUND, SOLID_BONDS, TEXTURE, TEXTURE_BONDS, ANISOUFILE, ADAPTIVE_DETAIL, GSDFILE, VARYING_ATOMS,
-    SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, COLOUR_BY, UNWRAP, RAYCAST, FIXED_CENTRE, TRANSPARENCY, IMAGES, WRAP, KEYWORD_COUNT
+    SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, COLOUR_BY, UNWRAP, RAYCAST, FIXED_CENTRE, TRANSPARENCY, IMAGES, WRAP,
+    AMBIENT_OCCLUSION, KEYWORD_COUNT
 };
 // Optional keywords that only switch on a way of looking: absent, they are off.
 constexpr Keyword VIEW_KEYWORDS[] = {SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, FIXED_CENTRE, TRANSPARENCY};
@@ -38,7 +40,7 @@ const char* const KEYWORDS[KEYWORD_COUNT] = {
     "dumpfile", "bondfile", "species", "half_radii", "bond_vector", "color",
     "background", "solid_bonds", "texture", "texture_bonds", "anisoufile", "adaptive_detail", "gsdfile",
     "varying_atoms", "show_box", "slab", "hide_species", "fit_view", "colour_by", "unwrap", "raycast", "fixed_centre",
-    "transparency", "images", "wrap"};
+    "transparency", "images", "wrap", "ambient_occlusion"};
 
 // What one read of a file keeps: its seen flags, the trajectory keyword met first, and its result.
 struct ConfigRead {
@@ -206,6 +208,25 @@ void ReadSlab(std::string_view line, std::string_view values) {
                      "It needs a normal (three numbers, not all 0), the centre's offset along it and a width above 0.",
                      "Please correct the input file, and run the program again."});
     slab = cut;
+}
+
+// ambient_occlusion [STRENGTH]: switched on, with the strength given (0 to 1) or the default.
+void ReadAmbientOcclusion(std::string_view line, std::string_view values) {
+    const char* p = values.data();
+    const char* end = p + values.size();
+    double strength = DEFAULT_OCCLUSION_STRENGTH;
+    SkipSpace(p, end);
+    if (p != end) {
+        bool ok = ParseReal(p, end, strength) && strength >= 0 && strength <= 1;
+        SkipSpace(p, end);
+        if (!ok || p != end)
+            ConfigError({"The ambient occlusion at the entry '" + std::string(line) + "' cannot be used.",
+                         "It takes no value or a strength from 0 to 1.",
+                         "Please correct the input file, and run the program again."});
+    }
+    ambientOcclusion = true;
+    occlusionStrength = strength;
+    std::cout << "Ambient occlusion will be used, strength " << OcclusionStrengthText(strength) << "." << std::endl;
 }
 
 // hide_species N...: species numbers from 1.
@@ -380,6 +401,9 @@ void HandleKeywordLine(ConfigRead& read, Keyword keyword, std::string_view line,
         case WRAP:
             wrapIntoBox = true;
             break;
+        case AMBIENT_OCCLUSION:
+            ReadAmbientOcclusion(line, values);
+            break;
         case KEYWORD_COUNT:
             break;
     }
@@ -460,6 +484,11 @@ void ApplyDefaults(ConfigRead& read) {
     if (!read.seen[WRAP]) {
         wrapIntoBox = false;
         read.seen[WRAP] = true;
+    }
+    if (!read.seen[AMBIENT_OCCLUSION]) {
+        ambientOcclusion = false;
+        occlusionStrength = DEFAULT_OCCLUSION_STRENGTH;
+        read.seen[AMBIENT_OCCLUSION] = true;
     }
 }
 

@@ -85,6 +85,12 @@ bool ReadPeriodic(const std::string& imagesLine, const std::string& wrapLine, Vi
     return ValidImageCounts(view.images);
 }
 
+// A version 3 file's ambient occlusion line: on (0 or 1) and the strength.
+bool ReadOcclusion(const std::string& line, ViewSettings& view) {
+    return ReadNumbers(line, "ambient_occlusion", 2, view.occlusion) && (view.occlusion[0] == 0 || view.occlusion[0] == 1) &&
+           view.occlusion[1] >= 0 && view.occlusion[1] <= 1;
+}
+
 }  // namespace
 
 std::string ViewFileText(const ViewSettings& view) {
@@ -105,7 +111,8 @@ std::string ViewFileText(const ViewSettings& view) {
     text += std::string("\ntransparency ") + (view.transparency ? "1" : "0");
     text += "\nimages " + std::to_string(view.images[0]) + " " + std::to_string(view.images[1]) + " " +
             std::to_string(view.images[2]) + "\n";
-    return text + "wrap " + (view.wrap ? "1" : "0") + "\n";
+    text += std::string("wrap ") + (view.wrap ? "1" : "0") + "\n";
+    return text + NumberLine("ambient_occlusion", view.occlusion, 2);
 }
 
 bool ReadViewFile(const std::string& name, ViewSettings& view, std::string& error) {
@@ -131,7 +138,7 @@ bool ReadViewFile(const std::string& name, ViewSettings& view, std::string& erro
         return false;
     }
     double light0[4], light1[4], mode = 0, fog = 0, overlay = 0, transparency = 1;
-    const std::size_t lineCount = version == "1" ? 8 : version == "2" ? 11 : 14;
+    const std::size_t lineCount = version == "1" ? 8 : version == "2" ? 11 : 15;
     view.periodicSaved = false;
     bool ok = lines.size() == lineCount && ReadNumbers(lines[1], "modelview", 16, view.modelview) &&
               ReadNumbers(lines[2], "clip", 2, view.clip) && view.clip[0] > 0 && view.clip[1] >= 0 &&
@@ -139,13 +146,13 @@ bool ReadViewFile(const std::string& name, ViewSettings& view, std::string& erro
               ReadSwitch(lines[5], "light_mode", mode) && ReadSwitch(lines[6], "fog", fog) &&
               ReadSwitch(lines[7], "overlay", overlay) && file.peek() == EOF &&
               (lineCount == 8 || ReadLookInside(lines[8], lines[9], lines[10], view)) &&
-              (lineCount < 14 || (ReadSwitch(lines[11], "transparency", transparency) &&
-                                  ReadPeriodic(lines[12], lines[13], view)));
+              (lineCount < 15 || (ReadSwitch(lines[11], "transparency", transparency) &&
+                                  ReadPeriodic(lines[12], lines[13], view) && ReadOcclusion(lines[14], view)));
     if (!ok) {
         error = "The view file " + name + " is damaged: it needs the lines modelview (16 numbers), clip (near "
                 "above 0, far), light0 and light1 (4 each), light_mode, fog and overlay (0 or 1 each), box (0 or 1), slab (on, normal, "
-                "offset, width), hidden_species (species numbers), transparency (0 or 1), images (three odd counts) and wrap "
-                "(0 or 1). " + SaveAgain();
+                "offset, width), hidden_species (species numbers), transparency (0 or 1), images (three odd counts), wrap "
+                "(0 or 1) and ambient_occlusion (0 or 1, strength 0 to 1). " + SaveAgain();
         return false;
     }
     for (int i = 0; i < 4; ++i) view.light0[i] = static_cast<float>(light0[i]), view.light1[i] = static_cast<float>(light1[i]);
@@ -153,6 +160,7 @@ bool ReadViewFile(const std::string& name, ViewSettings& view, std::string& erro
     view.fog = fog == 1;
     view.overlay = overlay == 1;
     view.transparency = transparency == 1;  // older files: as the configuration has it
+    if (lineCount < 15) view.occlusion[0] = -1;  // versions 1 and 2: as the configuration says
     if (lineCount == 8) {  // version 1: nothing cut away, no box
         view.box = false;
         const double none[6] = {0, 0, 0, 1, 0, 1};

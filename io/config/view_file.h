@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-constexpr int VIEW_FILE_VERSION = 3;  // 2 added the box, the slab and the hidden species, 3 transparency, images and wrap; 1 and 2 are still read
+constexpr int VIEW_FILE_VERSION = 3;  // 2 added the box, the slab and the hidden species, 3 transparency, images, wrap and
+                                      // ambient occlusion; 1 and 2 are still read
 
 struct ViewSettings {
     double modelview[16];  // column-major, as OpenGL returns it
@@ -21,6 +22,7 @@ struct ViewSettings {
     bool periodicSaved = false;  // the file gives images and wrap (version 3): an older one leaves the configuration's
     int images[3] = {1, 1, 1};   // imageCounts
     bool wrap = false;           // wrapIntoBox
+    double occlusion[2];   // ambient occlusion on (0 or 1) and its strength; on -1: not in the file (versions 1, 2)
 };
 
 std::string ViewFileText(const ViewSettings& view);  // the file's text, every number exact; the caller writes it

@@ -143,10 +143,23 @@ def _device_words(device):
     return DEVICES[device]
 
 
+def _occlusion_words(ambient_occlusion):
+    if ambient_occlusion is None or ambient_occlusion is False:
+        return []
+    if ambient_occlusion is True:
+        return ["--ambient-occlusion"]
+    if not isinstance(ambient_occlusion, (int, float)):
+        raise TypeError("ambient_occlusion takes None, True or a strength from 0 to 1, not %s"
+                        % type(ambient_occlusion).__name__)
+    if not 0 <= ambient_occlusion <= 1:
+        raise ValueError("ambient_occlusion takes a strength from 0 to 1, not %r" % ambient_occlusion)
+    return ["--ambient-occlusion=%r" % float(ambient_occlusion)]
+
+
 def option_words(size=(1024, 640), raycast=True, colour_by=None, box=False, slab=None, hide_species=(), fit=True,
                  view=None, supersample=1, adaptive_detail=False, colour_by_orientation=False, unwrap=False,
                  fixed_centre=False, images=(1, 1, 1), wrap=False, device=None, transparency=None,
-                 species_names=()):
+                 species_names=(), ambient_occlusion=None):
     """The `ovalix --render` options that make the same picture as render(...) with these arguments."""
     return (_size_words(size) + _flag("raycast", raycast, "--raycast") + _colour_words(colour_by) +
             _flag("box", box, "--box") + _slab_words(slab) + _hidden_words(hide_species) +
@@ -156,12 +169,13 @@ def option_words(size=(1024, 640), raycast=True, colour_by=None, box=False, slab
             _flag("colour_by_orientation", colour_by_orientation, "--colour-by-orientation") +
             _flag("unwrap", unwrap, "--unwrap") + _flag("fixed_centre", fixed_centre, "--fixed-centre") +
             _images_words(images) + _flag("wrap", wrap, "--wrap") + _device_words(device) +
-            _transparency_words(transparency, list(species_names)))
+            _transparency_words(transparency, list(species_names)) + _occlusion_words(ambient_occlusion))
 
 
 def render(trajectory, frame=0, size=(1024, 640), raycast=True, colour_by=None, box=False, slab=None,
            hide_species=(), fit=True, view=None, supersample=1, adaptive_detail=False, colour_by_orientation=False,
-           unwrap=False, fixed_centre=False, images=(1, 1, 1), wrap=False, device=None, transparency=None):
+           unwrap=False, fixed_centre=False, images=(1, 1, 1), wrap=False, device=None, transparency=None,
+           ambient_occlusion=None):
     """Draws frame `frame` of `trajectory` (ovalix.open) offscreen as `ovalix --render` draws it; an Image.
 
     frame: index, negative from the end. size: (width, height) in pixels. raycast: exact ray-cast ellipsoids.
@@ -172,12 +186,13 @@ def render(trajectory, frame=0, size=(1024, 640), raycast=True, colour_by=None, 
     images: (nx, ny, nz) periodic images, odd counts centred on the box. wrap: positions wrapped into the box.
     device: None (a GPU if there is one, else software), "gpu" or "cpu"; the first picture chooses for the process.
     transparency: {species: opacity}, a species by number from 1 or by name (t.species.names), opacity 0 to 1.
+    ambient_occlusion: None (off), True (the default strength) or a strength from 0 to 1.
     """
     if not isinstance(trajectory, _ovalix.Trajectory):
         raise TypeError("render takes a trajectory from ovalix.open, not %s" % type(trajectory).__name__)
     words = option_words(size, raycast, colour_by, box, slab, hide_species, fit, view, supersample, adaptive_detail,
                          colour_by_orientation, unwrap, fixed_centre, images, wrap, device, transparency,
-                         trajectory.species.names if transparency else ())
+                         trajectory.species.names if transparency else (), ambient_occlusion)
     return Image(_ovalix._render(trajectory, words, _whole("frame", frame)))
 
 

@@ -86,6 +86,7 @@ CASES = [  # run, frame, render's arguments, the same as offscreen options
      ["--size", "160x100", "--raycast", "--fit", "--transparency", "2:0.4", "--transparency", "3:0"]),
     ("dump", 2, dict(size=SMALL, images=(3, 3, 1), wrap=True),
      ["--size", "160x100", "--raycast", "--fit", "--images", "3x3x1", "--wrap"]),
+    ("dump", 2, dict(size=SMALL, ambient_occlusion=0.8), ["--size", "160x100", "--raycast", "--fit", "--ambient-occlusion=0.8"]),
 ]
 
 
@@ -110,6 +111,7 @@ def test_the_same_options_again_and_after_others_give_the_same_pictures(runs):
     first = [ovalix.render(t, frame=k, size=SMALL) for k in range(3)]
     ovalix.render(t, frame=1, size=(64, 48), colour_by="c_pe", unwrap=True)
     ovalix.render(t, frame=2, size=(64, 48), wrap=True)
+    ovalix.render(t, frame=1, size=(64, 48), colour_by="c_pe", unwrap=True, ambient_occlusion=True)
     ovalix.render(ovalix.open(runs["gsd"]), size=SMALL)
     again = [ovalix.render(t, frame=k, size=SMALL) for k in (2, 0, 1)]
     for old, new in zip(first, [again[1], again[2], again[0]]):
@@ -142,7 +144,8 @@ def test_bad_arguments_raise_clear_exceptions(runs, tmp_path):
                       dict(slab=(0, 0, 1, 0)), dict(slab="0,0,1,0,1"), dict(hide_species=[1.5]),
                       dict(colour_by=3), dict(view=7), dict(supersample="2"), dict(device=1),
                       dict(transparency=[(2, 0.5)]), dict(transparency={2: "0.5"}), dict(images=3),
-                      dict(images=(3, 3)), dict(wrap=1)]:
+                      dict(images=(3, 3)), dict(wrap=1),
+                      dict(ambient_occlusion="0.5")]:
         with pytest.raises(TypeError):
             ovalix.render(t, **arguments)
     with pytest.raises(TypeError):
@@ -151,6 +154,7 @@ def test_bad_arguments_raise_clear_exceptions(runs, tmp_path):
                (dict(slab=(0, 0, 0, 1, 1)), r"--slab takes"), (dict(hide_species=[0]), r"--hide-species takes"),
                (dict(colour_by=("c_pe", 1, -1)), r"--colour-by takes"), (dict(device="tpu"), r"device takes"),
                (dict(images=(3, 2, 1)), r"--images takes"),
+               (dict(ambient_occlusion=1.5), r"ambient_occlusion takes a strength from 0 to 1"),
                (dict(hide_species=[3]), r"asks for species 3, but the run has only 2 species"),
                (dict(transparency={3: 0.5}), r"--transparency asks for species 3, but the run has only 2 species"),
                (dict(transparency={2: 1.5}), r"--transparency takes SPECIES:OPACITY"),

@@ -128,6 +128,8 @@ ViewSettings SampleView() {
     v.transparency = false;
     v.images[0] = 3, v.images[1] = 5, v.images[2] = 1;
     v.wrap = true;
+    v.occlusion[0] = 1;
+    v.occlusion[1] = 0.25;
     return v;
 }
 
@@ -153,6 +155,8 @@ TEST_F(RenderOptionsTest, ViewFileReadsBackExactly) {
     EXPECT_TRUE(read.periodicSaved);
     EXPECT_EQ(std::vector<int>(read.images, read.images + 3), std::vector<int>({3, 5, 1}));
     EXPECT_TRUE(read.wrap);
+    EXPECT_EQ(read.occlusion[0], 1);
+    EXPECT_EQ(read.occlusion[1], 0.25);
     EXPECT_FALSE(WriteTextFile(TempDir() + "/no/such/folder/x.view", ViewFileText(written), error));
 
     // A file of the first version, before the box, slab and hidden species lines, still reads: nothing cut.
@@ -168,7 +172,7 @@ TEST_F(RenderOptionsTest, ViewFileReadsBackExactly) {
     EXPECT_TRUE(old.hiddenSpecies.empty());
     EXPECT_TRUE(old.transparency);
 
-    // A file of the second version (no transparency, images or wrap lines) leaves the configured transparency on.
+    // A file of the second version (no transparency, images, wrap or occlusion lines) leaves the configured transparency on.
     text = ViewFileText(written);
     text = "ovalix-view 2" + text.substr(text.find('\n'), text.find("transparency ") - text.find('\n'));
     ViewSettings second{};
@@ -176,6 +180,7 @@ TEST_F(RenderOptionsTest, ViewFileReadsBackExactly) {
     EXPECT_EQ(second.hiddenSpecies, written.hiddenSpecies);
     EXPECT_TRUE(second.transparency);
     EXPECT_FALSE(second.periodicSaved);
+    EXPECT_EQ(second.occlusion[0], -1);
 }
 
 TEST_F(RenderOptionsTest, DamagedOrForeignViewFilesAreRefused) {
@@ -192,6 +197,7 @@ TEST_F(RenderOptionsTest, DamagedOrForeignViewFilesAreRefused) {
         {replaced("images 3 5 1", "images 3 4 1"), "is damaged"},
         {replaced("images 3 5 1", "images 3 5"), "is damaged"},
         {replaced("wrap 1", "wrap 2"), "is damaged"},
+        {replaced("ambient_occlusion 1 0.25", "ambient_occlusion 1 2"), "is damaged"},
         {replaced("box 0", "box 2"), "is damaged"},
         {replaced("slab 1", "slab 3"), "is damaged"},
         {replaced("hidden_species 2", "hidden_species 0"), "is damaged"},

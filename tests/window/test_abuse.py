@@ -154,6 +154,7 @@ def write_inputs(folder):
 # 'Q', and their state would outlive the test on the shared server), and key symbols missing from the server's
 # keymap (xdotool remaps a key code for them, and a key pressed during the remapping can arrive as another key).
 # "Help" is missing too: xdotool takes it for its own command of that name and cuts the key list there.
+# 'o' too: ambient occlusion adds a quantity to the C cycle whose ranges depend on the frame.
 
 MOVES = ["plus", "equal", "minus", "underscore", "d", "a", "w", "s", "q", "e"]
 FRAME_KEYS = ["p", "n", "P", "N", "r", "f", "space"]
@@ -167,7 +168,7 @@ SPECIAL = (["F%d" % n for n in range(1, 13)] +
             "Undo", "Redo", "Find", "Cancel", "Break", "XF86AudioMute", "XF86Back"])
 VIEW_COMMANDS = ["c", "z", "Z", "h", "alt+c", "alt+z", "alt+h"]  # orientation colours, fit, reset, help
 OTHER_CHARACTERS = ([c for c in "bfjkmrtuvxy0123456789"] +
-                    [c for c in "ABDEFHJKMNOPRSTUVXY"] +
+                    [c for c in "ABDEFHJKMNPRSUVXY"] +
                     ["exclam", "at", "numbersign", "dollar", "percent", "asciicircum", "ampersand", "asterisk",
                      "parenleft", "parenright", "bracketleft", "bracketright", "braceleft", "braceright",
                      "semicolon", "colon", "apostrophe", "quotedbl", "grave", "asciitilde", "backslash", "bar",
@@ -179,8 +180,8 @@ OTHER_CHARACTERS = ([c for c in "bfjkmrtuvxy0123456789"] +
 DETAIL_KEYS = ["l", "alt+l"]   # each toggles adaptive detail and says so
 QUANTITY_KEYS = ["C"]          # cycles species colours and each per-particle quantity, and says which
 RAYCAST_KEYS = ["i", "alt+i"]  # each toggles ray-cast ellipsoids and says so
-CENTRE_KEYS = ["o", "alt+o"]   # each toggles the centre fixed on frame 0's box and says so
-PERIODIC_KEYS = ["I", "W"]     # periodic images and wrapping: each toggles and says so (both trajectories give a box)
+CENTRE_KEYS = ["O"]            # toggles the centre fixed on frame 0's box and says so
+PERIODIC_KEYS = ["I", "W", "T"]  # periodic images, wrapping, transparency (none configured): each says so
 
 KEY_GROUPS = [(MOVES, 30), (FRAME_KEYS, 12), (SWITCHES, 4), (ARROWS, 14), (SPECIAL, 10), (OTHER_CHARACTERS, 25),
               (ENTER_KEYS, 1.2), (["G"], 3.5), (["L"], 0.3), (VIEW_COMMANDS, 1.5),
@@ -464,6 +465,8 @@ class AbuseRun:
                 elif key == "W":
                     self.wrap = not self.wrap
                     self.expect("Positions wrapped into the box." if self.wrap else "Positions as the file gives them.")
+                elif key == "T":
+                    self.expect("No transparency is configured (transparency SPECIES OPACITY in the configuration).")
                 if key == "V":  # saves the view next to the trajectory and says so
                     self.expect("View written to %s.view." % {DUMP_CONFIG: "abuse.dump", PDB_CONFIG: "abuse.pdb"}[self.config])
             keys.append(key)

@@ -1,4 +1,4 @@
-"""A centre fixed on the box (key o, fixed_centre, --fixed-centre): a particle that stays put keeps its pixel
+"""A centre fixed on the box (key O, fixed_centre, --fixed-centre): a particle that stays put keeps its pixel
 while another leaves, where the default centre on each frame's mean moves it."""
 
 import os
@@ -45,10 +45,10 @@ class FixedCentre(unittest.TestCase):
         app = start_viewer(self, self.scene(), "evap.cfg")
         app.key("n")
         wait_for_view(app, lambda image: red_at(image, 0), "frame 1 centred on its own mean")
-        app.key("o")
+        app.key("O")
         app.wait_for_line(r"Fixed centre on: every frame is centred on the box centre of frame 0\.")
         wait_for_view(app, lambda image: red_at(image, -20), "frame 1 centred on the box")
-        app.key("o")
+        app.key("O")
         app.wait_for_line(r"Fixed centre off: each frame is centred on its mean position\.")
         wait_for_view(app, lambda image: red_at(image, 0), "frame 1 centred on its mean again")
 

@@ -247,7 +247,7 @@ class Help(unittest.TestCase):
         app.wait_for_line(r"  Quit  +quit, as Q")
         text = app.output[app.output.index("Keys:"):]
         keys = ["Q or Esc", "+ or =", "- or _", "d / a", "w / s", "q / e", "space", "p / n", "P / N", "G", "r / f",
-                "L", "g", "t", "Enter", "c", "C", "z", "Z", "l", "i", "V", "b", "x", "[ / ]", "{ / }", "1 ... 9", "0", "o", "h"]
+                "L", "g", "t", "Enter", "c", "C", "z", "Z", "l", "i", "V", "b", "x", "[ / ]", "{ / }", "1 ... 9", "0", "o", "O", "h"]
         for key in keys:
             self.assertRegex(text, r"(?m)^  %s  +\S" % re.escape(key), "key %s missing" % key)
         for action in ("left click", "left drag", "Shift + left drag", "Ctrl + left drag", "wheel", "arrow keys", "right button"):
@@ -255,7 +255,7 @@ class Help(unittest.TestCase):
         for entries in (MAIN_ENTRIES,) + tuple(SUBMENUS.values()):
             for entry in entries:
                 self.assertIn(entry.split(" (")[0], text, "menu entry %s missing" % entry)
-        self.assertEqual(len([line for line in text.splitlines() if line.startswith("  ")]), 46)
+        self.assertEqual(len([line for line in text.splitlines() if line.startswith("  ")]), 47)
 
 
 if __name__ == "__main__":

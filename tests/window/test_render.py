@@ -57,6 +57,24 @@ def checkerboard(path, size=64, cell=8):
                 draw.rectangle((x, y, x + cell - 1, y + cell - 1), fill=(0, 60, 0))
     image.save(path)
 
+# Rods in a 3 x 3 x 3 block, close enough to occlude each other, over two frames.
+BLOCK_DUMP = "".join(
+    "ITEM: TIMESTEP\n%d\nITEM: NUMBER OF ATOMS\n27\nITEM: BOX BOUNDS pp pp pp\n-20 20\n-20 20\n-20 20\n"
+    "ITEM: ATOMS id type x y z quatw quati quatj quatk\n" % (100 * k) +
+    "".join("%d %d %g %g %g 0.9238795 0 0.3826834 0\n" % (9 * x + 3 * y + z + 1, 1 + (x + y + z) % 2, 1.3 * x + 0.1 * k,
+                                                           1.3 * y, 3.2 * z)
+            for x in range(3) for y in range(3) for z in range(3)) for k in range(2))
+BLOCK_CONFIG = """dumpfile block.dump
+species 2
+half_radii 1 0.6 0.6 1.5
+half_radii 2 0.6 0.6 1.5
+color 1 0.9 0.6 0.3
+color 2 0.3 0.6 0.9
+bond_vector 1 1 0 0 0
+bond_vector 2 1 0 0 0
+background 0.1 0.1 0.2
+"""
+
 
 class RenderEqualsWindow(unittest.TestCase):
     def window_sequence(self, folder, config, trajectory, frames, keys):
@@ -146,6 +164,13 @@ class RenderEqualsWindow(unittest.TestCase):
         # The key i in the window, the switch --raycast offscreen: the same shaders, the same pixels. Species 2 is
         # blended at half opacity; T twice leaves it on, and the view file carries the switch.
         self.compare(folder, "pair.cfg", "pair.dump", 3, ["e", "e", "i", "T", "T"], ["--raycast"])
+
+    def test_ambient_occlusion_in_both_drawings(self):
+        folder = temp_dir(self)
+        write_file(folder, "block.dump", BLOCK_DUMP)
+        write_file(folder, "block.cfg", BLOCK_CONFIG)
+        # The key o in the window (the view file carries it too), the switch offscreen; ray-cast there.
+        self.compare(folder, "block.cfg", "block.dump", 2, ["o", "w", "z", "i"], ["--ambient-occlusion=0.6", "--raycast"])
 
 
 if __name__ == "__main__":

@@ -1,0 +1,129 @@
+// Ambient occlusion benchmark: the factors of a dense nematic of N rods (half radii 0.5, 0.5, 1.5, packing
+// fraction 0.46, in a periodic box) on 2 threads and on 1, median of 3; then, in a 1024 x 640 window, the
+// ray-cast redraw of 100,000 of them with occlusion on (factors kept) against off, in turns.
+// Usage: occlusion_bench [--factors-only] [N]   (the redraw needs a display; under Xvfb, Mesa renders in software)
+#include <GL/freeglut.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <random>
+#include <vector>
+
+#include "bench/bench_window.h"
+#include "core/occlusion.h"
+#include "core/scene.h"
+#include "render/picture.h"
+
+// Rods on a lattice along z, each moved and tilted a little; the box wraps the lattice.
+static void FillNematic(int n) {
+    int side = std::max(1, static_cast<int>(std::cbrt(static_cast<double>(n)) + 0.5));
+    const double dx = 1.05, dz = 3.1;
+    species = 1;
+    shape = {0.5, 0.5, 1.5};
+    color = {0.85, 0.55, 0.2};
+    bondvec.assign(3, 0.0);
+    topology.clear();
+    atoms = n;
+    geom.assign(static_cast<std::size_t>(n) * GEOM_STRIDE, 0.0);
+    std::mt19937 random(2026);
+    std::normal_distribution<double> shift(0, 0.03), tilt(0, 0.08);
+    for (int i = 0; i < n; ++i) {
+        double* row = &geom[static_cast<std::size_t>(i) * GEOM_STRIDE];
+        int x = i % side, y = (i / side) % side, z = i / (side * side);
+        row[0] = i + 1;
+        row[1] = 1;
+        row[2] = dx * x + shift(random);
+        row[3] = dx * y + shift(random);
+        row[4] = dz * z + (y % 2) * 0.5 * dz + shift(random);
+        double ax = tilt(random), ay = tilt(random), half = std::sqrt(ax * ax + ay * ay) / 2;
+        double s = half > 0 ? std::sin(half) / (2 * half) : 0.5;
+        row[5] = std::cos(half);
+        row[6] = ax * s;
+        row[7] = ay * s;
+        row[8] = 0;
+    }
+    int layers = (n + side * side - 1) / (side * side);
+    frameBox = {true, {-dx / 2, -dx / 2, -dz / 2}, {{dx * side, 0, 0}, {0, dx * side, 0}, {0, 0, dz * layers}}};
+    ++particleDataVersion;
+}
+
+static double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Wall seconds; `cpu` gets the CPU seconds of every thread together, which a machine shared with other work
+// inflates far less than the wall time.
+static double TimedFactors(int threads, double& cpu) {
+    auto start = std::chrono::steady_clock::now();
+    std::clock_t cpuStart = std::clock();
+    std::vector<double> blocked = BlockedFractions(threads);
+    cpu = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (blocked.empty() && atoms > 0) std::abort();
+    return s;
+}
+
+static void MeasureFactors(int n) {
+    FillNematic(n);
+    std::vector<double> blocked = BlockedFractions(2);
+    double mean = 0;
+    for (double b : blocked) mean += b / static_cast<double>(blocked.size());
+    std::vector<double> two, one, oneCpu;
+    for (int r = 0; r < 3; ++r) {
+        double cpu = 0;
+        two.push_back(TimedFactors(2, cpu));
+        one.push_back(TimedFactors(1, cpu));
+        oneCpu.push_back(cpu);
+    }
+    double t2 = Median(two);
+    std::printf("occlusion factors, %d ellipsoids (dense nematic), 2 threads: %.3f s; 1 thread %.3f s (CPU %.3f s); "
+                "mean blocked share %.3f   %s\n",
+                n, t2, Median(one), Median(oneCpu), mean,
+                n >= 1000000 ? (t2 <= 0.25 ? "<= 0.25 s met" : "<= 0.25 s MISSED") : "");
+    std::fflush(stdout);
+}
+
+static double TimedRedraw(bool occlusion) {
+    ambientOcclusion = occlusion;
+    auto start = std::chrono::steady_clock::now();
+    DrawPicture();
+    glFinish();
+    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    glutSwapBuffers();
+    return ms;
+}
+
+static void MeasureRedraw(int n) {
+    FillNematic(n);
+    raycastEllipsoids = true;
+    std::vector<double> off, on;
+    TimedRedraw(true);  // the factors are worked out here, once
+    TimedRedraw(false);
+    for (int r = 0; r < 7; ++r) {
+        bool offFirst = r % 2 == 0;
+        double first = TimedRedraw(!offFirst), second = TimedRedraw(offFirst);
+        off.push_back(offFirst ? first : second);
+        on.push_back(offFirst ? second : first);
+    }
+    double ratio = Median(on) / Median(off);
+    std::printf("redraw with occlusion on (factors cached) / off, %d, ray-cast: %.1f ms / %.1f ms = %.3fx   %s\n", n,
+                Median(on), Median(off), ratio, ratio <= 1.1 ? "<= 1.1x met" : "<= 1.1x MISSED");
+    std::fflush(stdout);
+}
+
+int main(int argc, char** argv) {
+    bool factorsOnly = argc > 1 && std::strcmp(argv[1], "--factors-only") == 0;
+    int n = argc > 1 + factorsOnly ? std::atoi(argv[1 + factorsOnly]) : 1000000;
+    MeasureFactors(n);
+    if (factorsOnly) return 0;
+    glutInit(&argc, argv);
+    OpenBenchWindow("Ovalix ambient occlusion benchmark");
+    MeasureRedraw(100000);
+    return 0;
+}
