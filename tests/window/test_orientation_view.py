@@ -255,7 +255,7 @@ class Help(unittest.TestCase):
         for entries in (MAIN_ENTRIES,) + tuple(SUBMENUS.values()):
             for entry in entries:
                 self.assertIn(entry.split(" (")[0], text, "menu entry %s missing" % entry)
-        self.assertEqual(len([line for line in text.splitlines() if line.startswith("  ")]), 47)
+        self.assertEqual(len([line for line in text.splitlines() if line.startswith("  ")]), 50)
 
 
 if __name__ == "__main__":
