@@ -91,12 +91,7 @@ static void MeasureFactors(int n) {
 
 static double TimedRedraw(bool occlusion) {
     ambientOcclusion = occlusion;
-    auto start = std::chrono::steady_clock::now();
-    DrawPicture();
-    glFinish();
-    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    glutSwapBuffers();
-    return ms;
+    return TimedDrawPicture();
 }
 
 static void MeasureRedraw(int n) {

@@ -41,12 +41,7 @@ static double Median(std::vector<double> values) {
 
 static double TimedRedraw(bool byQuantity) {
     colourQuantity = byQuantity ? 1 : SPECIES_COLOURS;
-    auto start = std::chrono::steady_clock::now();
-    DrawPicture();
-    glFinish();
-    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    glutSwapBuffers();
-    return ms;
+    return TimedDrawPicture();
 }
 
 static void MeasureRow(int n) {

@@ -68,6 +68,10 @@ static bool OutsideView(const std::vector<double>& position, const double* half)
     return false;
 }
 
+// The material every ellipsoid shares but its diffuse colour; line bonds drawn after them take it too.
+static const float MATERIAL_AMBIENT[4] = {0.8f, 0.8f, 0.8f, 1.0f};
+static const float MATERIAL_SPECULAR[4] = {0.1f, 0.1f, 0.1f, 1.0f};
+
 // Ambient occlusion: the lit colour is linear in the material, so scaling its three colours scales the light.
 static void ShadeMaterial(float factor, float* ambient, float* diffuse, float* specular) {
     for (int k = 0; k < 3; ++k) {
@@ -79,18 +83,17 @@ static void ShadeMaterial(float factor, float* ambient, float* diffuse, float* s
 
 // The ambient and specular colours a line bond takes from the last ellipsoid drawn, as without occlusion.
 static void UnshadeBondMaterial() {
-    const float ambient[4] = {0.8f, 0.8f, 0.8f, 1.0f};
-    const float specular[4] = {0.1f, 0.1f, 0.1f, 1.0f};
-    glMaterialfv(GL_FRONT, GL_AMBIENT, ambient);
-    glMaterialfv(GL_FRONT, GL_SPECULAR, specular);
+    glMaterialfv(GL_FRONT, GL_AMBIENT, MATERIAL_AMBIENT);
+    glMaterialfv(GL_FRONT, GL_SPECULAR, MATERIAL_SPECULAR);
 }
 
 // Species numbers are index-checked against both species tables before anything is drawn.
 // In orientation colours the diffuse colour comes from the particle's angle to the director instead, in
 // quantity colours from the value of the atom being drawn.
 static void SetSpeciesMaterial(int n, const double* quaternion) {
-    float ambient[4] = {0.8f, 0.8f, 0.8f, 1.0f};
-    float specular[4] = {0.1f, 0.1f, 0.1f, 1.0f};
+    float ambient[4], specular[4];
+    std::copy(MATERIAL_AMBIENT, MATERIAL_AMBIENT + 4, ambient);
+    std::copy(MATERIAL_SPECULAR, MATERIAL_SPECULAR + 4, specular);
     float diffuse[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     if (drawnAtom >= 0) diffuse[3] = static_cast<float>(AtomOpacity(drawnAtom));  // the blend weight of a transparent atom
     for (int k = 0; k < 3; ++k)
