@@ -457,33 +457,48 @@ long long FloorOf(double x) {
     return truncated - (x < static_cast<double>(truncated));
 }
 
-// Walks the cells the ray passes through (in the grid's own units) and tests their occluders but `self`; the
-// first that blocks it, or NO_OCCLUDER.
-uint32_t RayBlocker(const CellGrid& grid, const std::vector<Occluder>& occluders, const Ray& ray, uint32_t self) {
-    long long cell[3], steps = 1;
-    int step[3];
-    double next[3], delta[3];
-    for (int k = 0; k < 3; ++k) {
-        double a = (ray.start[k] - grid.lo[k]) / grid.size, b = a + ray.direction[k] * ray.length / grid.size, span = b - a;
-        cell[k] = FloorOf(a);
-        steps += std::llabs(FloorOf(b) - cell[k]);
-        step[k] = span > 0 ? 1 : span < 0 ? -1 : 0;
-        delta[k] = step[k] != 0 ? 1.0 / std::fabs(span) : HUGE_VAL;
-        next[k] = step[k] > 0 ? (cell[k] + 1 - a) / span : step[k] < 0 ? (a - cell[k]) / -span : HUGE_VAL;
+// The first occluder but `self` listed in the cell that blocks the ray; NO_OCCLUDER if none, or if the cell
+// lies outside the grid.
+uint32_t CellBlocker(const CellGrid& grid, const std::vector<Occluder>& occluders, const Ray& ray, uint32_t self,
+                     const long long* cell) {
+    for (int k = 0; k < 3; ++k)
+        if (cell[k] < 0 || cell[k] >= grid.count[k]) return NO_OCCLUDER;
+    std::size_t c = static_cast<std::size_t>(CellIndex(grid, cell[0], cell[1], cell[2]));
+    for (uint32_t m = grid.first[c]; m < grid.first[c + 1]; ++m) {
+        uint32_t other = grid.members[m];
+        if (other != self && RayMeets(occluders[other], ray)) return other;
     }
-    for (long long s = 0; s < steps; ++s) {
-        if (cell[0] >= 0 && cell[1] >= 0 && cell[2] >= 0 && cell[0] < grid.count[0] && cell[1] < grid.count[1] &&
-            cell[2] < grid.count[2]) {
-            std::size_t c = static_cast<std::size_t>(CellIndex(grid, cell[0], cell[1], cell[2]));
-            for (uint32_t m = grid.first[c]; m < grid.first[c + 1]; ++m) {
-                uint32_t other = grid.members[m];
-                if (other != self && RayMeets(occluders[other], ray)) return other;
-            }
-        }
+    return NO_OCCLUDER;
+}
+
+// Walks the cells the ray passes through (in the grid's own units), nearest first, and tests their occluders
+// but `self`; the first that blocks it, or NO_OCCLUDER. Most rays end in the cell they start in.
+uint32_t RayBlocker(const CellGrid& grid, const std::vector<Occluder>& occluders, const Ray& ray, uint32_t self) {
+    const double inverseSize = 1.0 / grid.size;
+    long long cell[3], steps = 1;
+    double a[3], span[3];
+    for (int k = 0; k < 3; ++k) {
+        a[k] = (ray.start[k] - grid.lo[k]) * inverseSize;
+        span[k] = ray.direction[k] * ray.length * inverseSize;
+        cell[k] = FloorOf(a[k]);
+        steps += std::llabs(FloorOf(a[k] + span[k]) - cell[k]);
+    }
+    uint32_t blocker = CellBlocker(grid, occluders, ray, self, cell);
+    if (blocker != NO_OCCLUDER || steps == 1) return blocker;
+    int step[3];
+    double next[3], delta[3];  // where along the ray (0 to 1) it next crosses a cell face, and the gap between faces
+    for (int k = 0; k < 3; ++k) {
+        step[k] = span[k] > 0 ? 1 : span[k] < 0 ? -1 : 0;
+        delta[k] = step[k] != 0 ? 1.0 / std::fabs(span[k]) : HUGE_VAL;
+        next[k] = step[k] > 0 ? (cell[k] + 1 - a[k]) * delta[k] : step[k] < 0 ? (a[k] - cell[k]) * delta[k] : HUGE_VAL;
+    }
+    for (long long s = 1; s < steps; ++s) {
         int axis = next[0] <= next[1] ? (next[0] <= next[2] ? 0 : 2) : (next[1] <= next[2] ? 1 : 2);
         if (next[axis] > 1.0) break;
         cell[axis] += step[axis];
         next[axis] += delta[axis];
+        blocker = CellBlocker(grid, occluders, ray, self, cell);
+        if (blocker != NO_OCCLUDER) return blocker;
     }
     return NO_OCCLUDER;
 }
@@ -493,22 +508,26 @@ double BlockedShare(const CellGrid& grid, const std::vector<Occluder>& occluders
     const Occluder& particle = occluders[self];
     float turn[9], half[3];
     OccluderShape(particle, turn, half);
+    const float inverseHalf[3] = {1.0f / half[0], 1.0f / half[1], 1.0f / half[2]};
+    const float lift = static_cast<float>(1e-5 * length);  // off the surface: rounding cannot start it inside a touching neighbour
     const double* directions = OcclusionDirections();
     double blocked = 0, total = 0;
     for (int k = 0; k < OCCLUSION_DIRECTIONS; ++k) {
-        const double* u = directions + 3 * k;
+        const float u[3] = {static_cast<float>(directions[3 * k]), static_cast<float>(directions[3 * k + 1]),
+                            static_cast<float>(directions[3 * k + 2])};
         // The unit sphere's point u stretched onto the ellipsoid; its normal is u / half, and the surface it
         // stands for grows with that normal's length (the stretched sphere's area per solid angle).
-        double body[3] = {half[0] * u[0], half[1] * u[1], half[2] * u[2]};
-        double normal[3] = {u[0] / half[0], u[1] / half[1], u[2] / half[2]};
-        double weight = std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
+        const float body[3] = {half[0] * u[0], half[1] * u[1], half[2] * u[2]};
+        const float normal[3] = {u[0] * inverseHalf[0], u[1] * inverseHalf[1], u[2] * inverseHalf[2]};
+        const float weight = std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
+        const float inverseWeight = 1.0f / weight;
         Ray ray;
         ray.length = static_cast<float>(length);
-        double lift = 1e-5 * length;  // off the surface, so that rounding cannot start it inside a touching neighbour
         for (int j = 0; j < 3; ++j) {
-            double d = (turn[3 * j] * normal[0] + turn[3 * j + 1] * normal[1] + turn[3 * j + 2] * normal[2]) / weight;
-            ray.direction[j] = static_cast<float>(d);
-            ray.start[j] = particle.centre[j] + turn[3 * j] * body[0] + turn[3 * j + 1] * body[1] + turn[3 * j + 2] * body[2] + lift * d;
+            const float* row = turn + 3 * j;
+            float d = (row[0] * normal[0] + row[1] * normal[1] + row[2] * normal[2]) * inverseWeight;
+            ray.direction[j] = d;
+            ray.start[j] = particle.centre[j] + (row[0] * body[0] + row[1] * body[1] + row[2] * body[2] + lift * d);
         }
         total += weight;
         if (RayBlocker(grid, occluders, ray, self) != NO_OCCLUDER) blocked += weight;
