@@ -459,7 +459,7 @@ long long DrawRaycastEllipsoids() {
 }
 
 // The view changes the order at every redraw, so these records are filled afresh each time, in the order given.
-long long DrawRaycastTransparent(const std::vector<long long>& order) {
+long long DrawRaycastTransparent(const std::vector<TransparentPiece>& order) {
     if (!RaycastAvailable() || order.empty()) return 0;
     glBindBuffer(GL_ARRAY_BUFFER, gl.transparentRecords);
     std::size_t bytes = sizeof(RaycastRecord) * order.size();
