@@ -52,6 +52,9 @@ class Culling : public ::testing::Test {
         fixedCentre = true;
         for (double& c : fixedCentrePoint) c = 0;
         glClearColor(0.2f, 0.2f, 0.2f, 1.0f);
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();  // the other suites of the process start from the start-up view
+        viewKept = true;
     }
     void TearDown() override {
         fixedCentre = frameBox.exists = raycastEllipsoids = false;
@@ -63,9 +66,11 @@ class Culling : public ::testing::Test {
         geom.clear();
         atoms = 0;
         ++particleDataVersion;
+        if (!viewKept) return;
         glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
+        glPopMatrix();
     }
+    bool viewKept = false;
 };
 
 // The picture from `eye` looking at the origin, with culling on or off; `left` gets the rods left out.
