@@ -5,6 +5,7 @@
 #include <GL/freeglut.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -13,6 +14,8 @@
 #include "bench/dense_nematic.h"
 #include "core/scene.h"
 #include "render/camera.h"
+#include "core/raycast_records.h"
+#include "core/view_culling.h"
 #include "render/raycast.h"
 
 static double Median(std::vector<double> values) {
@@ -23,6 +26,25 @@ static double Median(std::vector<double> values) {
 static double TimedRedraw(bool culling) {
     occlusionCulling = culling;
     return TimedDrawPicture();
+}
+
+// The culling alone, on this side: milliseconds for the records of the frame under the current view.
+static double CullingMilliseconds() {
+    std::vector<RaycastRecord> records(static_cast<std::size_t>(atoms)), kept;
+    records.resize(static_cast<std::size_t>(FillRaycastRecords(records.data())));
+    CullingView view;
+    glGetDoublev(GL_MODELVIEW_MATRIX, view.modelview);
+    glGetDoublev(GL_PROJECTION_MATRIX, view.projection);
+    glGetIntegerv(GL_VIEWPORT, view.viewport);
+    glGetDoublev(GL_DEPTH_RANGE, view.depthRange);
+    view.depthBits = 24;
+    std::vector<double> times;
+    for (int r = 0; r < 5; ++r) {
+        auto start = std::chrono::steady_clock::now();
+        KeepVisibleRecords(records, view, kept);
+        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+    return Median(times);
 }
 
 static void Measure(int n) {
@@ -45,8 +67,8 @@ static void Measure(int n) {
     }
     TimedRedraw(true);
     const double left = static_cast<double>(RaycastRecordsCulled()) / n;
-    std::printf("%-9d culled %8.1f ms, all drawn %8.1f ms, %.2fx faster, %.1f %% left out   %s\n", n, Median(on),
-                Median(off), Median(off) / Median(on), 100 * left,
+    std::printf("%-9d culled %8.1f ms (culling alone %.1f ms), all drawn %8.1f ms, %.2fx faster, %.1f %% left out   %s\n",
+                n, Median(on), CullingMilliseconds(), Median(off), Median(off) / Median(on), 100 * left,
                 n == 1000000 ? (Median(on) <= 400 ? "<= 0.4 s met" : "<= 0.4 s MISSED") : "");
     std::fflush(stdout);
 }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <thread>
 
 namespace {
@@ -24,6 +25,7 @@ struct Camera {
     const CullingView* view;
     double near, far;      // the clip planes, as distances in front of the eye
     double margin;         // 64 steps of the depth buffer: more than its steps and the shader's rounding blur
+    double scale;          // the modelview's: eye lengths per scene length
     double focal[2];       // pixels per unit of x / -z and y / -z
     std::vector<float> depth;  // per pixel of the viewport, row by row: the nearest occluder's far depth
 };
@@ -45,6 +47,8 @@ void ToWindow(const CullingView& v, const double* e, double* window) {
     window[0] = (ndcX + 1) * 0.5 * v.viewport[2];
     window[1] = (ndcY + 1) * 0.5 * v.viewport[3];
 }
+
+double LargestHalf(const RaycastRecord& r) { return std::max({r.half[0], r.half[1], r.half[2]}); }
 
 // A record in eye space: its centre, and the columns of the map from its unit sphere (the rotation times the half
 // radii, turned by the modelview).
@@ -89,7 +93,7 @@ void CentresWithin(double low, double high, int size, long long& first, long lon
 // One sphere inside an occluder, in eye space, on the screen as a disc shrunk to lie within its true outline:
 // a ray through a point |d| from the centre's image, in units of x / -z, leaves the centre's direction by an
 // angle whose sine is at most |d| / (1 - |d|), which stays within the sphere's r / D while |d| <= r / (D + r).
-void AddSphere(const Camera& camera, const double* e, double radius, std::vector<float>& depth) {
+void AddSphere(Camera& camera, const double* e, double radius, long long rowLow, long long rowHigh) {
     const CullingView& v = *camera.view;
     double distance = -e[2];
     if (!(radius > 0) || !(distance - radius > camera.near * (1 + 1e-6)) || !(distance + radius < camera.far * (1 - 1e-6))) return;
@@ -99,10 +103,13 @@ void AddSphere(const Camera& camera, const double* e, double radius, std::vector
     PixelRect rect;
     CentresWithin(centre[0] - size[0], centre[0] + size[0], v.viewport[2], rect.x0, rect.x1);
     CentresWithin(centre[1] - size[1], centre[1] + size[1], v.viewport[3], rect.y0, rect.y1);
+    rect.y0 = std::max(rect.y0, rowLow);
+    rect.y1 = std::min(rect.y1, rowHigh - 1);
+    if (rect.y0 > rect.y1) return;
     const float far = static_cast<float>(WindowDepth(v, distance + radius) + camera.margin);
     for (long long y = rect.y0; y <= rect.y1; ++y) {
         double dy = (y + 0.5 - centre[1]) / size[1];
-        float* row = &depth[static_cast<std::size_t>(y * v.viewport[2])];
+        float* row = &camera.depth[static_cast<std::size_t>(y * v.viewport[2])];
         for (long long x = rect.x0; x <= rect.x1; ++x) {
             double dx = (x + 0.5 - centre[0]) / size[0];
             if (dx * dx + dy * dy <= 1.0) row[x] = std::min(row[x], far);
@@ -115,7 +122,7 @@ void AddSphere(const Camera& camera, const double* e, double radius, std::vector
 // sphere within has radius a sqrt(1 - t^2 / (c^2 - a^2)) while t <= (c^2 - a^2) / c, else c - t.
 // Where an ellipsoid reaches in front of the near plane, the shader draws none of the pixels whose ray enters
 // it there: such a one hides nothing.
-void AddOccluder(const Camera& camera, const RaycastRecord& r, std::vector<float>& depth) {
+void AddOccluder(Camera& camera, const RaycastRecord& r, long long rowLow, long long rowHigh) {
     const EyeEllipsoid e = ToEyeSpace(*camera.view, r);
     if (!(-e.centre[2] - DepthExtent(e) > camera.near * (1 + 1e-6))) return;
     int longest = 0;
@@ -130,24 +137,21 @@ void AddOccluder(const Camera& camera, const RaycastRecord& r, std::vector<float
         double radius = along <= focal2 / c ? a * std::sqrt(std::max(0.0, 1 - t * t / focal2)) : c - along;
         double centre[3];
         for (int k = 0; k < 3; ++k) centre[k] = e.centre[k] + t / c * e.axes[longest][k];
-        AddSphere(camera, centre, radius * scale, depth);
+        AddSphere(camera, centre, radius * scale, rowLow, rowHigh);
         if (focal2 <= 0) break;  // a sphere: one is all
     }
 }
 
-// Is the record hidden at every pixel centre its eye-space bounding box's image reaches (or does that image miss
-// the view)?
-bool Hidden(const Camera& camera, const RaycastRecord& r) {
+// Is the box of eye-space half extents `extent` around `centre` hidden at every pixel centre its image reaches,
+// a pixel more each way (or does that image miss the view)? One that may cross the near plane is not.
+bool BoxHidden(const Camera& camera, const double* centre, const double* extent) {
     const CullingView& v = *camera.view;
-    const EyeEllipsoid e = ToEyeSpace(v, r);
-    double extent[3];
-    EyeExtent(e, extent);
-    double distance = -e.centre[2];
-    if (!(distance - extent[2] > camera.near * (1 + 1e-6))) return false;  // it may cross the near plane
+    double distance = -centre[2];
+    if (!(distance - extent[2] > camera.near * (1 + 1e-6))) return false;
     double low[2] = {HUGE_VAL, HUGE_VAL}, high[2] = {-HUGE_VAL, -HUGE_VAL};
     for (int corner = 0; corner < 8; ++corner) {
         double c[3], window[2];
-        for (int k = 0; k < 3; ++k) c[k] = e.centre[k] + (corner & (1 << k) ? extent[k] : -extent[k]);
+        for (int k = 0; k < 3; ++k) c[k] = centre[k] + (corner & (1 << k) ? extent[k] : -extent[k]);
         ToWindow(v, c, window);
         for (int k = 0; k < 2; ++k) {
             low[k] = std::min(low[k], window[k]);
@@ -155,7 +159,7 @@ bool Hidden(const Camera& camera, const RaycastRecord& r) {
         }
     }
     if (!std::isfinite(low[0] + low[1] + high[0] + high[1])) return false;
-    PixelRect rect;  // a pixel more each way than its outline could reach
+    PixelRect rect;
     CentresWithin(low[0] - 1, high[0] + 1, v.viewport[2], rect.x0, rect.x1);
     CentresWithin(low[1] - 1, high[1] + 1, v.viewport[3], rect.y0, rect.y1);
     const float nearest = static_cast<float>(WindowDepth(v, distance - extent[2]));
@@ -165,6 +169,19 @@ bool Hidden(const Camera& camera, const RaycastRecord& r) {
             if (!(row[x] < nearest)) return false;
     }
     return true;
+}
+
+// Is the record hidden? First by the cube around its bounding sphere, which needs no turn (most hidden records
+// pass it); then by its own eye-space bounding box, which lies within that cube.
+bool Hidden(const Camera& camera, const RaycastRecord& r) {
+    double centre[3];
+    ToEye(camera.view->modelview, r.centre, centre);
+    const double radius = camera.scale * LargestHalf(r) * (1 + 1e-4), cube[3] = {radius, radius, radius};
+    if (BoxHidden(camera, centre, cube)) return true;
+    const EyeEllipsoid e = ToEyeSpace(*camera.view, r);
+    double extent[3];
+    EyeExtent(e, extent);
+    return BoxHidden(camera, e.centre, extent);
 }
 
 std::size_t Parts() { return std::max(1u, std::thread::hardware_concurrency()); }
@@ -180,18 +197,32 @@ void InParts(std::size_t count, Body body) {
     for (std::thread& helper : helpers) helper.join();
 }
 
-// The occluders' depths, each core filling a buffer of its own from its share of the records; the nearest of
-// them kept.
-void FillDepth(Camera& camera, const std::vector<RaycastRecord>& records) {
-    const std::size_t pixels = camera.depth.size();
-    const std::size_t parts = Parts();
-    std::vector<std::vector<float>> more(parts - 1, std::vector<float>(pixels, NOTHING));
-    InParts(records.size(), [&](std::size_t first, std::size_t end, std::size_t part) {
-        std::vector<float>& depth = part == 0 ? camera.depth : more[part - 1];
-        for (std::size_t i = first; i < end; ++i) AddOccluder(camera, records[i], depth);
+// The records by the depth of their centres, nearest first: a counting sort into thin slices of depth.
+std::vector<uint32_t> NearToFar(const CullingView& view, const std::vector<RaycastRecord>& records) {
+    std::vector<double> depth(records.size());
+    InParts(records.size(), [&](std::size_t first, std::size_t end, std::size_t) {
+        for (std::size_t i = first; i < end; ++i) {
+            double e[3];
+            ToEye(view.modelview, records[i].centre, e);
+            depth[i] = std::isfinite(e[2]) ? -e[2] : 0.0;
+        }
     });
-    for (const std::vector<float>& depth : more)
-        for (std::size_t p = 0; p < pixels; ++p) camera.depth[p] = std::min(camera.depth[p], depth[p]);
+    double low = HUGE_VAL, high = -HUGE_VAL;
+    for (double d : depth) {
+        low = std::min(low, d);
+        high = std::max(high, d);
+    }
+    const std::size_t slices = 1024;
+    const double perSlice = high > low ? slices / (high - low) : 0.0;
+    std::vector<uint32_t> start(slices + 1, 0), slice(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        slice[i] = static_cast<uint32_t>(std::min<double>(slices - 1, std::floor((depth[i] - low) * perSlice)));
+        ++start[slice[i] + 1];
+    }
+    for (std::size_t k = 1; k <= slices; ++k) start[k] += start[k - 1];
+    std::vector<uint32_t> order(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) order[start[slice[i]]++] = static_cast<uint32_t>(i);
+    return order;
 }
 
 }  // namespace
@@ -232,16 +263,30 @@ long long KeepVisibleRecords(const std::vector<RaycastRecord>& records, const Cu
     camera.view = &view;
     const double* p = view.projection;
     camera.margin = 64.0 / std::ldexp(1.0, view.depthBits);
+    camera.scale = std::sqrt(view.modelview[0] * view.modelview[0] + view.modelview[1] * view.modelview[1] +
+                             view.modelview[2] * view.modelview[2]);
     camera.near = p[14] / (p[10] - 1);
     camera.far = p[14] / (p[10] + 1);
     camera.focal[0] = p[0] * 0.5 * view.viewport[2];
     camera.focal[1] = p[5] * 0.5 * view.viewport[3];
     camera.depth.assign(static_cast<std::size_t>(view.viewport[2]) * static_cast<std::size_t>(view.viewport[3]), NOTHING);
-    FillDepth(camera, records);
+    const std::vector<uint32_t> order = NearToFar(view, records);
     std::vector<unsigned char> hidden(records.size());
-    InParts(records.size(), [&](std::size_t first, std::size_t end, std::size_t) {
-        for (std::size_t i = first; i < end; ++i) hidden[i] = Hidden(camera, records[i]);
-    });
+    // Slice by slice from the eye: each slice's records are tested against the nearer ones, and only those left
+    // in occlude the slices behind (one that is hidden would change no pixel of the buffer). Each core fills
+    // its own band of rows.
+    const std::size_t slice = std::max<std::size_t>(64, order.size() / 256);  // records tested, then added, at a time
+    for (std::size_t first = 0; first < order.size(); first += slice) {
+        const std::size_t end = std::min(order.size(), first + slice);
+        InParts(end - first, [&](std::size_t from, std::size_t to, std::size_t) {
+            for (std::size_t k = first + from; k < first + to; ++k) hidden[order[k]] = Hidden(camera, records[order[k]]);
+        });
+        InParts(static_cast<std::size_t>(view.viewport[3]), [&](std::size_t rowLow, std::size_t rowHigh, std::size_t) {
+            for (std::size_t k = first; k < end; ++k)
+                if (!hidden[order[k]])
+                    AddOccluder(camera, records[order[k]], static_cast<long long>(rowLow), static_cast<long long>(rowHigh));
+        });
+    }
     kept.reserve(records.size());
     for (std::size_t i = 0; i < records.size(); ++i)
         if (!hidden[i]) kept.push_back(records[i]);
