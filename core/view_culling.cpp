@@ -143,8 +143,9 @@ void AddOccluder(Camera& camera, const RaycastRecord& r, long long rowLow, long 
 }
 
 // Is the box of eye-space half extents `extent` around `centre` hidden at every pixel centre its image reaches,
-// a pixel more each way (or does that image miss the view)? One that may cross the near plane is not.
-bool BoxHidden(const Camera& camera, const double* centre, const double* extent) {
+// a pixel more each way, within rows rowLow to rowHigh (or does that image miss them)? One that may cross the
+// near plane is not.
+bool BoxHidden(const Camera& camera, const double* centre, const double* extent, long long rowLow, long long rowHigh) {
     const CullingView& v = *camera.view;
     double distance = -centre[2];
     if (!(distance - extent[2] > camera.near * (1 + 1e-6))) return false;
@@ -162,6 +163,8 @@ bool BoxHidden(const Camera& camera, const double* centre, const double* extent)
     PixelRect rect;
     CentresWithin(low[0] - 1, high[0] + 1, v.viewport[2], rect.x0, rect.x1);
     CentresWithin(low[1] - 1, high[1] + 1, v.viewport[3], rect.y0, rect.y1);
+    rect.y0 = std::max(rect.y0, rowLow);
+    rect.y1 = std::min(rect.y1, rowHigh - 1);
     const float nearest = static_cast<float>(WindowDepth(v, distance - extent[2]));
     for (long long y = rect.y0; y <= rect.y1; ++y) {
         const float* row = &camera.depth[static_cast<std::size_t>(y * v.viewport[2])];
@@ -171,17 +174,17 @@ bool BoxHidden(const Camera& camera, const double* centre, const double* extent)
     return true;
 }
 
-// Is the record hidden? First by the cube around its bounding sphere, which needs no turn (most hidden records
+// Is the record hidden within these rows? First by the cube around its bounding sphere, which needs no turn (most hidden records
 // pass it); then by its own eye-space bounding box, which lies within that cube.
-bool Hidden(const Camera& camera, const RaycastRecord& r) {
+bool Hidden(const Camera& camera, const RaycastRecord& r, long long rowLow, long long rowHigh) {
     double centre[3];
     ToEye(camera.view->modelview, r.centre, centre);
     const double radius = camera.scale * LargestHalf(r) * (1 + 1e-4), cube[3] = {radius, radius, radius};
-    if (BoxHidden(camera, centre, cube)) return true;
+    if (BoxHidden(camera, centre, cube, rowLow, rowHigh)) return true;
     const EyeEllipsoid e = ToEyeSpace(*camera.view, r);
     double extent[3];
     EyeExtent(e, extent);
-    return BoxHidden(camera, e.centre, extent);
+    return BoxHidden(camera, e.centre, extent, rowLow, rowHigh);
 }
 
 std::size_t Parts() { return std::max(1u, std::thread::hardware_concurrency()); }
@@ -271,22 +274,22 @@ long long KeepVisibleRecords(const std::vector<RaycastRecord>& records, const Cu
     camera.focal[1] = p[5] * 0.5 * view.viewport[3];
     camera.depth.assign(static_cast<std::size_t>(view.viewport[2]) * static_cast<std::size_t>(view.viewport[3]), NOTHING);
     const std::vector<uint32_t> order = NearToFar(view, records);
-    std::vector<unsigned char> hidden(records.size());
-    // Slice by slice from the eye: each slice's records are tested against the nearer ones, and only those left
-    // in occlude the slices behind (one that is hidden would change no pixel of the buffer). Each core fills
-    // its own band of rows.
-    const std::size_t slice = std::max<std::size_t>(64, order.size() / 256);  // records tested, then added, at a time
-    for (std::size_t first = 0; first < order.size(); first += slice) {
-        const std::size_t end = std::min(order.size(), first + slice);
-        InParts(end - first, [&](std::size_t from, std::size_t to, std::size_t) {
-            for (std::size_t k = first + from; k < first + to; ++k) hidden[order[k]] = Hidden(camera, records[order[k]]);
-        });
-        InParts(static_cast<std::size_t>(view.viewport[3]), [&](std::size_t rowLow, std::size_t rowHigh, std::size_t) {
-            for (std::size_t k = first; k < end; ++k)
-                if (!hidden[order[k]])
-                    AddOccluder(camera, records[order[k]], static_cast<long long>(rowLow), static_cast<long long>(rowHigh));
-        });
-    }
+    // Record by record from the eye, each core on a band of rows of its own, without waiting for the others:
+    // a record hidden within a band adds nothing to that band's part of the buffer (it would change no pixel
+    // there), one left in adds its spheres' part; hidden in every band, it is left out.
+    const std::size_t bands = Parts();
+    std::vector<std::vector<unsigned char>> hiddenIn(bands, std::vector<unsigned char>(records.size()));
+    InParts(static_cast<std::size_t>(view.viewport[3]), [&](std::size_t rowLow, std::size_t rowHigh, std::size_t band) {
+        const long long low = static_cast<long long>(rowLow), high = static_cast<long long>(rowHigh);
+        for (uint32_t i : order) {
+            bool hidden = Hidden(camera, records[i], low, high);
+            hiddenIn[band][i] = hidden;
+            if (!hidden) AddOccluder(camera, records[i], low, high);
+        }
+    });
+    std::vector<unsigned char> hidden(records.size(), 1);
+    for (const std::vector<unsigned char>& verdicts : hiddenIn)
+        for (std::size_t i = 0; i < records.size(); ++i) hidden[i] &= verdicts[i];
     kept.reserve(records.size());
     for (std::size_t i = 0; i < records.size(); ++i)
         if (!hidden[i]) kept.push_back(records[i]);
