@@ -1,7 +1,8 @@
 // Frames read and records filled on several threads: the very tables, records and messages of one thread.
 #include <zlib.h>
 
-#include <cstring>  // Required for: memcmp
+#include <cstring>  // Required for: memcmp, memcpy
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -163,6 +164,30 @@ TEST_F(WorkerThreads, GsdFramesEqualOneThreads) {
         }
         EXPECT_TRUE(SameBits(geom, oneGeom));
         EXPECT_TRUE(SameBits(quantities, oneQuantities));
+    }
+}
+
+// A GSD chunk of floats widened in place, where the floats lie in the upper half of the doubles' room: every
+// value, and the verdict on a value that is no finite number, as on one thread.
+TEST_F(WorkerThreads, GsdFloatsWidenInPlaceAsOnOneThread) {
+    const std::size_t count = 700001;
+    for (bool withNan : {false, true}) {
+        std::vector<double> one(count), several(count);
+        std::vector<float> floats(count);
+        for (std::size_t k = 0; k < count; ++k) floats[k] = 1.0f / static_cast<float>(k + 1) - 0.25f * static_cast<float>(k % 7);
+        if (withNan) floats[count - 3] = std::numeric_limits<float>::quiet_NaN();
+        bool finite[2];
+        for (int threads : {1, 3}) {
+            std::vector<double>& out = threads == 1 ? one : several;
+            unsigned char* room = reinterpret_cast<unsigned char*>(out.data());
+            std::memcpy(room + count * sizeof(float), floats.data(), count * sizeof(float));
+            workerThreads = threads;
+            finite[threads == 1 ? 0 : 1] = WidenFloatsInPlace(room + count * sizeof(float), count, out.data());
+        }
+        EXPECT_EQ(finite[0], !withNan);
+        EXPECT_EQ(finite[1], finite[0]);
+        EXPECT_TRUE(SameBits(several, one));
+        EXPECT_EQ(one[count / 2], static_cast<double>(floats[count / 2]));
     }
 }
 
