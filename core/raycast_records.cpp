@@ -8,6 +8,8 @@
 #include "core/geometry.h"
 #include "core/occlusion.h"
 #include "core/order.h"
+#include "core/parallel.h"
+#include "core/derived_quantities.h"
 #include "core/quantity_colour.h"
 #include "core/scene.h"
 #include "core/transparency.h"
@@ -63,8 +65,63 @@ bool FillRaycastRecord(long long atom, const double* centre, RaycastRecord& reco
     return true;
 }
 
+namespace {
+
+// Records of atoms [begin, end) in order from `records` on; false, with none promised, at an atom whose species
+// is not one (the one-thread fill then stops the program at the first such atom, as it always did).
+bool FillPart(long long begin, long long end, const std::vector<double>& centre, RaycastRecord* records,
+              long long& count) {
+    count = 0;
+    for (long long i = begin; i < end; ++i) {
+        const double type = geom[static_cast<std::size_t>(i * GEOM_STRIDE + GEOM_TYPE)];
+        if (!(type >= 1 && type < species + 1.0)) return false;
+        if (ParticleShown(i, centre) && FillRaycastRecord(i, centre.data(), records[count])) ++count;
+    }
+    return true;
+}
+
+// Every table an atom's record reads holds every atom, so that no index check can end the program from a worker.
+// Colours by a derived quantity, worked out when first asked for, stay on this thread.
+bool TablesHoldEveryAtom() {
+    const auto holds = [](const std::vector<double>& table, long long rows, long long stride) {
+        return static_cast<long long>(table.size()) >= rows * stride;
+    };
+    if (!holds(geom, atoms, GEOM_STRIDE) || !holds(shape, species, SPECIES_STRIDE) || !holds(color, species, SPECIES_STRIDE))
+        return false;
+    if (colourQuantity == SPECIES_COLOURS || colourQuantity >= QuantityCount()) return true;
+    const long long stride = static_cast<long long>(quantityNames.size());
+    return colourQuantity < stride && holds(quantities, atoms, stride);
+}
+
+}  // namespace
+
 long long FillRaycastRecords(RaycastRecord* records) {
     std::vector<double> centre = FrameCentre();
+    constexpr long long LEAST_PER_WORKER = 20000;
+    if (WorkerCount(atoms, LEAST_PER_WORKER) > 1 && TablesHoldEveryAtom()) {
+        // The first part fills records in place; the others fill their own rows, moved up behind it in order.
+        const int parts = WorkerCount(atoms, LEAST_PER_WORKER);
+        std::vector<std::vector<RaycastRecord>> later(static_cast<std::size_t>(parts));
+        std::vector<long long> counts(static_cast<std::size_t>(parts), 0);
+        std::vector<char> whole(static_cast<std::size_t>(parts), 0);
+        ForEachPart(atoms, LEAST_PER_WORKER, [&](int k, long long begin, long long end) {
+            const std::size_t part = static_cast<std::size_t>(k);
+            RaycastRecord* into = records;
+            if (part > 0) {
+                later[part].resize(static_cast<std::size_t>(end - begin));
+                into = later[part].data();
+            }
+            whole[part] = FillPart(begin, end, centre, into, counts[part]);
+        });
+        if (std::count(whole.begin(), whole.end(), 1) == parts) {
+            long long count = counts[0];
+            for (std::size_t part = 1; part < later.size(); ++part) {
+                std::copy(later[part].begin(), later[part].begin() + counts[part], records + count);
+                count += counts[part];
+            }
+            return count;
+        }
+    }
     long long count = 0;
     for (long long i = 0; i < atoms; ++i) {
         AtomSpecies(i);

@@ -69,6 +69,7 @@ std::vector<double> bondvec;
 std::vector<double> color;
 std::vector<double> geom;
 long long frameMemoryLimit = PhysicalMemoryBytes();
+int workerThreads = 0;
 std::vector<int64_t> counter(100, 0);
 std::vector<int> topology;
 std::vector<int> bondRows;
@@ -190,6 +191,7 @@ void ResetScene() {
     color.clear();
     geom.clear();
     frameMemoryLimit = PhysicalMemoryBytes();
+    workerThreads = 0;
     counter.assign(100, 0);
     topology.clear();
     texture.assign(1, 0);

@@ -105,6 +105,7 @@ extern long long frameStep;           // MD step of the frame in geom as its fil
 extern int species;                   // rows of shape and color; block size of bondvec
 extern std::vector<double> geom;      // GEOM_STRIDE doubles per atom
 extern long long frameMemoryLimit;    // bytes geom may take: the machine's physical memory
+extern int workerThreads;            // threads a frame's reading and records may use: 0 one per core, 1 this one alone
 extern DumpColumns dumpColumns;       // the column mapping of the open dump, taken from its first frame
 
 // ---- Drawing choices and counts -----------------------------------------------------------------

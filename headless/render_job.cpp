@@ -113,6 +113,7 @@ void CheckBeforeLoading(const RenderOptions& options, ViewSettings& view, Render
 
 void LoadForRendering(const RenderOptions& options) {
     raycastAsked = options.raycast;
+    workerThreads = options.threads;
     StartScene(options.file, SwitchOnAskedRaycast);
 }
 

@@ -13,6 +13,7 @@
 #include "export/image_file.h"
 #include "headless/egl_context.h"
 #include "headless/frame_output.h"
+#include "headless/image_pipeline.h"
 #include "headless/render_job.h"
 #include "headless/render_options.h"
 #include "headless/render_progress.h"
@@ -25,9 +26,14 @@
 
 namespace {
 
+RenderProgress progress;  // frames written so far
+
 // Every way out of the job (a failure here, a reader's fatal error, the end) leaves no unfinished file.
 // ffmpeg is stopped first, so that it cannot create the movie's temporary after it was removed.
 void CleanUpAtExit() {
+    std::string error;
+    FinishImageWrite(error);
+    DropConsole();
     StopMovie();
     RemovePendingTemporary();
 }
@@ -55,24 +61,47 @@ void HandleStopSignals() {
     std::exit(status);
 }
 
+// The image written on the worker is done: its failure ends the run before anything held of the frame after it
+// is told; else it counts, and what was held is told.
+void FinishPendingImage() {
+    if (!ImageWritePending()) return;
+    std::string error;
+    if (!FinishImageWrite(error)) {
+        DropConsole();
+        Fail(error);
+    }
+    StopHoldingConsole();
+    ReportProgress(progress, 1);
+    TellHeldConsole();
+}
+
+// One image a frame: written on a worker while the next frame is read and drawn, unless one thread is asked for.
 void RenderFrames(const RenderOptions& options) {
     std::string error;
     bool movie = !options.movie.empty();
+    bool pipelined = !movie && workerThreads != 1;
     if (movie && !OpenMovie(options.movie, options.width, options.height, options.fps, error)) Fail(error);
-    RenderProgress progress = StartProgress(FramesToRender(options), isatty(2) != 0);
+    progress = StartProgress(FramesToRender(options), isatty(2) != 0);
     for (int k = options.first; k <= options.last; k += options.step) {
         DrawFrame(options, k);
-        bool written = movie ? WriteMovieFrame(error) : WriteFrameImage(RenderImageName(options, k), error);
-        if (!written) Fail(error);
-        ReportProgress(progress, 1);
+        if (pipelined) {
+            FinishPendingImage();
+            StartImageWrite(RenderImageName(options, k));
+        } else {
+            bool written = movie ? WriteMovieFrame(error) : WriteFrameImage(RenderImageName(options, k), error);
+            if (!written) Fail(error);
+            ReportProgress(progress, 1);
+        }
         if (k > options.last - options.step) break;  // the next step would pass the end (and int's range)
     }
+    FinishPendingImage();
     FinishProgress(progress);
     if (movie && !CloseMovie(error)) Fail(error);
 }
 
-// A batch job never waits and must see the failure.
+// A batch job never waits and must see the failure: after the image before the failing frame is written.
 void StopRendering(const std::string&) {
+    FinishPendingImage();
     std::cerr << "ovalix --render: stopped by the error above." << std::endl;
     std::exit(1);
 }
@@ -82,7 +111,10 @@ void StopRendering(const std::string&) {
 int RunRenderMode(int argc, char** argv) {
     headless = true;
     fatalEnding = StopRendering;
-    quietEnding = [] { std::exit(1); };
+    quietEnding = [] {
+        FinishPendingImage();
+        std::exit(1);
+    };
     RenderOptions options;
     std::string error;
     if (!ParseRenderOptions(argc - 2, argv + 2, options, error)) Fail(error + "\n" + RenderUsage(), RENDER_USAGE_ERROR);

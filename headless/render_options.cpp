@@ -259,6 +259,14 @@ bool SetSupersample(RenderOptions& o, const std::string& value, std::string& err
     return true;
 }
 
+bool SetThreads(RenderOptions& o, const std::string& value, std::string& error) {
+    if (!WholeNumber(value, o.threads) || o.threads < 1 || o.threads > MAX_THREADS) {
+        error = "--threads takes a whole number from 1 to " + std::to_string(MAX_THREADS) + ", not " + value + ".";
+        return false;
+    }
+    return true;
+}
+
 bool SetGpu(RenderOptions& o, const std::string&, std::string& error) {
     if (o.device == RenderDevice::Cpu) {
         error = "--gpu and --cpu exclude each other.";
@@ -298,6 +306,7 @@ const RenderOption renderOptions[] = {
     {"--colour-by-orientation", nullptr, SetColourByOrientation, "colours from the angle to the director (key c)"},
     {"--fit", nullptr, SetFit, "fit the start-up frame into the picture, keeping the rotation (key z)"},
     {"--supersample", "K", SetSupersample, "draw K x K times larger (1 to 4) and average down; default 1"},
+    {"--threads", "N", SetThreads, "threads reading frames and writing images; 1: one thing at a time; default one per core"},
     {"--gpu", nullptr, SetGpu, "draw on a GPU's EGL device, or fail"},
     {"--cpu", nullptr, SetCpu, "draw in software (Mesa); default: a GPU if there is one, else software"},
     {"--box", nullptr, SetBox, "draw the simulation box (key b)"},

@@ -29,6 +29,7 @@ struct RenderOptions {
     bool fit = false;          // --fit: the view of the key z on the start-up frame, kept for every frame
     int supersample = 1;       // --supersample K: drawn K x K times larger and averaged down
     RenderDevice device = RenderDevice::Any;  // --gpu or --cpu
+    int threads = 0;           // --threads N: threads reading frames and writing images; 0: one per core
     bool box = false;          // --box, as the key b or the configuration's show_box
     bool slabGiven = false;    // --slab NX,NY,NZ,OFFSET,WIDTH, as the configuration's slab
     double slab[5] = {0, 0, 1, 0, 1};
@@ -51,6 +52,7 @@ struct RenderOptions {
 };
 
 constexpr int MAX_SUPERSAMPLE = 4;
+constexpr int MAX_THREADS = 1024;
 
 // Parse the arguments that follow --render; false with a message in `error` for a bad one.
 bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& options, std::string& error);

@@ -302,6 +302,8 @@ bool TakeGzipDamageNews(std::string& message) {
     return true;
 }
 
+bool GzipDamageNewsWaiting() { return Gzip().damageNews; }
+
 int64_t GzipIndexBytes() {
     GzipState& g = Gzip();
     return static_cast<int64_t>(g.points.capacity() * sizeof(RestartPoint) + g.windows.capacity());

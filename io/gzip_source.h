@@ -17,6 +17,7 @@ void SeekGzipText(int64_t offset);                   // the next text byte hande
 std::size_t ReadGzipText(char* into, std::size_t room);  // up to room text bytes; 0 at the end or the damage
 bool TakeGzipDamageNews(std::string& message);       // true once, with its console line, when the data
                                                      // first ended early or turned out damaged
+bool GzipDamageNewsWaiting();                       // TakeGzipDamageNews would take news now
 int64_t GzipIndexBytes();                            // memory the restart points hold
 void StopGzipSource();                               // give back the index and the inflater
 void DeleteGzipState(GzipState* state);              // end its inflaters and free it (part of a run's readers)

@@ -19,8 +19,13 @@ constexpr std::size_t CHUNK = 1 << 20;
 constexpr std::size_t PAGE = 4096;
 
 // Tells, once, that compressed data ended early or was damaged; an open console line is left to its reader.
+// While damage is held back the news stays with the gzip source, as if the end had not been reached yet.
 void ReportSourceDamage() {
     LineSourceState& s = readers->lines;
+    if (s.holdDamage) {
+        s.damageHeld = s.damageHeld || GzipDamageNewsWaiting();
+        return;
+    }
     std::string message;
     if (!TakeGzipDamageNews(message)) return;
     s.damageTold = true;
@@ -150,6 +155,7 @@ void OpenLineSource() {
 
 void SeekLines(int64_t offset) {
     LineSourceState& s = readers->lines;
+    HoldDamageNews(false);
     if (s.gzipText) return SeekGzipLines(offset);
     infile.clear();
     infile.seekg(offset, std::ios::beg);
@@ -160,7 +166,11 @@ void SeekLines(int64_t offset) {
     s.consoleLineOpen = false;
 }
 
-bool ReadLine(std::string_view& line) {
+namespace {
+
+// ReadLine's work. A line longer than MAX_LINE_BYTES ends the program, or with `tooLong` is left unread and told
+// there.
+inline bool NextLine(std::string_view& line, bool* tooLong) {
     LineSourceState& s = readers->lines;
     if (s.endReached) return false;
     std::size_t scanned = s.head;
@@ -169,19 +179,48 @@ bool ReadLine(std::string_view& line) {
         if (found) {
             const char* newline = static_cast<const char*>(found);
             std::size_t length = static_cast<std::size_t>(newline - (s.buffer.data() + s.head));
-            if (length > static_cast<std::size_t>(MAX_LINE_BYTES)) FailLongLine();
+            if (length > static_cast<std::size_t>(MAX_LINE_BYTES)) {
+                if (!tooLong) FailLongLine();
+                *tooLong = true;
+                return false;
+            }
             line = std::string_view(s.buffer.data() + s.head, length);
             s.head = static_cast<std::size_t>(newline - s.buffer.data()) + 1;
             return true;
         }
         std::size_t searched = s.tail - s.head;
-        if (searched > static_cast<std::size_t>(MAX_LINE_BYTES)) FailLongLine();
+        if (searched > static_cast<std::size_t>(MAX_LINE_BYTES)) {
+            if (!tooLong) FailLongLine();
+            *tooLong = true;
+            return false;
+        }
         if (!Refill()) {
             TakeRemainder(line);
             return true;
         }
         scanned = s.head + searched;
     }
+}
+
+}  // namespace
+
+bool ReadLine(std::string_view& line) { return NextLine(line, nullptr); }
+
+bool ReadLineUnlessLong(std::string_view& line, bool& tooLong) {
+    tooLong = false;
+    return NextLine(line, &tooLong);
+}
+
+void HoldDamageNews(bool hold) {
+    readers->lines.holdDamage = hold;
+    readers->lines.damageHeld = false;
+}
+
+bool DamageNewsHeld() { return readers->lines.damageHeld; }
+
+void TellHeldDamage() {
+    HoldDamageNews(false);
+    ReportSourceDamage();
 }
 
 int64_t SkipLines(int64_t count) {

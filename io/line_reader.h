@@ -25,6 +25,13 @@ void OpenLineSource();                    // start reading the newly opened infi
 void SeekLines(int64_t offset);           // clear infile's error state, seek to offset, forget the buffer
                                           // and the open console line
 bool ReadLine(std::string_view& line);    // next line without its line feed; false once the end had been reached
+// For a reader that converts its lines on other threads and must tell what went wrong in the order of the lines:
+bool ReadLineUnlessLong(std::string_view& line, bool& tooLong);  // ReadLine, but a line that would end the program
+                                          // for its length is left unread: false, tooLong (ReadLine then ends it)
+void HoldDamageNews(bool hold);           // damage of compressed text found from now on is not told (SeekLines ends
+                                          // the hold); the news stays with the source as if not yet come upon
+bool DamageNewsHeld();                    // damage was come upon while held back
+void TellHeldDamage();                    // end the hold and tell the damage come upon, where ReadLine would have
 int64_t SkipLines(int64_t count);         // read and drop up to count lines; returns how many were really there
 bool EndReached();                        // a read has run into the end of the file
 int64_t ReadPosition();                   // file offset of the next unread byte

@@ -28,6 +28,8 @@ struct LineSourceState {
     GzipState* gzip = nullptr;     // made by the first gzip file, owned
     std::string openName;          // the file infile holds, when OpenTextFile opened it
     bool kept = false;             // the next OpenTextFile of openName takes infile as it is
+    bool holdDamage = false;       // damage found is not told yet: the reader tells it in its place (TellHeldDamage)
+    bool damageHeld = false;       // damage was found while held back
 };
 
 // The dump scan (io/dump/dump_reader.cpp).

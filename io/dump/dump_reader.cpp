@@ -2,14 +2,19 @@
 #include "io/dump/dump_reader.h"
 
 #include <algorithm>  // Required for: std::max
+#include <condition_variable>
 #include <cstdint>
 #include <initializer_list>
 #include <iostream>
+#include <mutex>
 #include <new>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 #include "core/exit_sequence.h"
+#include "core/parallel.h"
 #include "core/scene.h"
 #include "io/file_open.h"
 #include "io/dump/atom_fields.h"
@@ -387,6 +392,161 @@ void OpenDumpFile() {
     }
 }
 
+
+// Reads the numbers of one atom line into its row (and quantity row); true when its type selects a species.
+// Written as a test that NaN fails: types must select a species 1..species.
+bool ConvertAtomLine(std::string_view line, const DumpBox& box, long long i) {
+    const long long quantityStride = static_cast<long long>(quantityNames.size());
+    double* row = &geom[static_cast<std::size_t>(i * GEOM_STRIDE)];
+    double* quantityRow = quantityStride > 0 ? &quantities[static_cast<std::size_t>(quantityStride * i)] : nullptr;
+    if (dumpColumns.canonical) ParseAtomRow(line, row);
+    else ParseMappedRow(line, dumpColumns, box, static_cast<int>(i + 1), row, nullptr, quantityRow);
+    return row[GEOM_TYPE] >= 1 && row[GEOM_TYPE] <= species;
+}
+
+// The frame's atom lines read and converted in turn on this thread; returns how many lines there were.
+int ConvertAtomLines(const DumpBox& box) {
+    std::string_view line;
+    const long long quantityStride = static_cast<long long>(quantityNames.size());
+    int read = 0;
+    for (int i = 0; i < atoms; ++i, read = i) {
+        // The scan saw every line of this frame; rows the file lost since then keep their values.
+        if (!ReadLine(line)) break;
+        entry(geom, static_cast<long long>(i) * GEOM_STRIDE + GEOM_STRIDE - 1, "geom");
+        if (quantityStride > 0) entry(quantities, quantityStride * i, "quantities");
+        if (!ConvertAtomLine(line, box, i)) FailIllegalType(&geom[static_cast<std::size_t>(i) * GEOM_STRIDE], line);
+    }
+    return read;
+}
+
+// ---- The atom lines converted on every core ----
+// This thread reads the lines in order and copies them in chunks; workers convert the chunks. What went wrong
+// is told as the one-thread reading tells it: the first bad line in file order, damage of compressed text
+// before the line it was come upon at, a line too long after every line before it.
+
+constexpr int LINES_PER_CHUNK = 4096;
+constexpr long long LEAST_ATOMS_PER_WORKER = 16384;
+
+struct AtomLineChunk {
+    long long first = 0;              // row of its first line
+    std::string text;                 // the lines, each ended by a line feed, LINE_SLACK bytes after the last
+    std::vector<std::size_t> starts;  // where each line starts in text, and one past the last line feed
+    long long badRow = -1;            // first row whose type selects no species, -1 for none
+};
+
+// The frame's tables hold every row, so that no index check can end the program on a worker.
+bool WorkersMayConvert() {
+    const long long quantityStride = static_cast<long long>(quantityNames.size());
+    return WorkerCount(atoms, LEAST_ATOMS_PER_WORKER) > 1 &&
+           static_cast<long long>(geom.size()) >= static_cast<long long>(atoms) * GEOM_STRIDE &&
+           static_cast<long long>(quantities.size()) >= quantityStride * atoms;
+}
+
+std::string_view ChunkLine(const AtomLineChunk& chunk, std::size_t k) {
+    return std::string_view(chunk.text.data() + chunk.starts[k], chunk.starts[k + 1] - chunk.starts[k] - 1);
+}
+
+void ConvertChunk(AtomLineChunk& chunk, const DumpBox& box) {
+    chunk.badRow = -1;
+    for (std::size_t k = 0; k + 1 < chunk.starts.size(); ++k)
+        if (!ConvertAtomLine(ChunkLine(chunk, k), box, chunk.first + static_cast<long long>(k)) && chunk.badRow < 0)
+            chunk.badRow = chunk.first + static_cast<long long>(k);
+}
+
+// Copies up to LINES_PER_CHUNK of the lines from row `first` on into chunk; stops early at the last row, the end
+// of the file or a line too long. `damageRow` gets the row at which damage of compressed text was come upon.
+void ReadChunk(AtomLineChunk& chunk, long long first, bool& tooLong, long long& damageRow) {
+    chunk.first = first;
+    chunk.text.clear();
+    chunk.starts.assign(1, 0);
+    std::string_view line;
+    for (long long i = first; i < atoms && i < first + LINES_PER_CHUNK; ++i) {
+        if (!ReadLineUnlessLong(line, tooLong)) break;
+        if (damageRow < 0 && DamageNewsHeld()) damageRow = i;
+        chunk.text.append(line.data(), line.size());
+        chunk.text.push_back('\n');
+        chunk.starts.push_back(chunk.text.size());
+    }
+    chunk.text.append(LINE_SLACK, '\0');
+}
+
+int ConvertAtomLinesOnWorkers(const DumpBox& box) {
+    const int workers = WorkerCount(atoms, LEAST_ATOMS_PER_WORKER);
+    const long long slots = 2LL * workers;
+    std::vector<AtomLineChunk> ring(static_cast<std::size_t>(slots));
+    std::mutex mutex;
+    std::condition_variable changed;
+    long long chunksRead = 0, chunksTaken = 0;
+    std::vector<long long> convertedChunk(static_cast<std::size_t>(slots), -1);  // the chunk each slot holds done
+    bool readingDone = false;
+    auto convertChunks = [&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            changed.wait(lock, [&] { return chunksTaken < chunksRead || readingDone; });
+            if (chunksTaken >= chunksRead) return;
+            const long long c = chunksTaken++;
+            lock.unlock();
+            ConvertChunk(ring[static_cast<std::size_t>(c % slots)], box);
+            lock.lock();
+            convertedChunk[static_cast<std::size_t>(c % slots)] = c;
+            changed.notify_all();
+        }
+    };
+    std::vector<std::thread> threads;  // this thread reads, then converts with them
+    for (int k = 1; k < workers; ++k) threads.emplace_back(convertChunks);
+
+    // Reads chunk after chunk; a slot is read into again once its chunk is converted and looked at for a bad line.
+    HoldDamageNews(true);
+    bool tooLong = false;
+    long long damageRow = -1, badRow = -1, rowsRead = 0, looked = 0;
+    std::string badLine;
+    auto lookAt = [&](long long c) {  // waits for chunk c to be converted and notes its bad line
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return convertedChunk[static_cast<std::size_t>(c % slots)] == c; });
+        lock.unlock();
+        const AtomLineChunk& chunk = ring[static_cast<std::size_t>(c % slots)];
+        if (badRow < 0 && chunk.badRow >= 0) {
+            badRow = chunk.badRow;
+            badLine = std::string(ChunkLine(chunk, static_cast<std::size_t>(badRow - chunk.first)));
+        }
+        looked = c + 1;
+    };
+    while (rowsRead < atoms && !tooLong && badRow < 0) {
+        const long long c = chunksRead;
+        if (c >= slots) {
+            lookAt(c - slots);
+            if (badRow >= 0) break;
+        }
+        AtomLineChunk& chunk = ring[static_cast<std::size_t>(c % slots)];
+        ReadChunk(chunk, rowsRead, tooLong, damageRow);
+        const long long lines = static_cast<long long>(chunk.starts.size()) - 1;
+        if (lines == 0) break;
+        rowsRead += lines;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            ++chunksRead;
+        }
+        changed.notify_all();
+        if (lines < LINES_PER_CHUNK && rowsRead < atoms) break;  // the file ended or a line is too long
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        readingDone = true;
+    }
+    changed.notify_all();
+    convertChunks();
+    for (std::thread& thread : threads) thread.join();
+    for (long long c = looked; c < chunksRead; ++c) lookAt(c);
+
+    // What the one-thread reading would have told first, in the order of the lines.
+    if (damageRow >= 0 && (badRow < 0 || damageRow <= badRow)) TellHeldDamage();
+    HoldDamageNews(false);
+    if (badRow >= 0) FailIllegalType(&geom[static_cast<std::size_t>(badRow * GEOM_STRIDE)], badLine);
+    std::string_view line;
+    if (tooLong) ReadLine(line);  // ends the program with the long line's message
+    return static_cast<int>(rowsRead);
+}
+
 }  // namespace
 
 void IndexQuatFile(bool continuesSeries) {
@@ -463,22 +623,7 @@ void ReadQuatFrame() {
     if (!frameAtoms.empty()) FitFrameTable(entry(frameAtoms, frame, "frameAtoms"));
     DumpBox box;
     ReadUntilAtomsWithBox(box);
-    std::string_view line;
-    const long long quantityStride = static_cast<long long>(quantityNames.size());
-    int read = 0;
-    for (int i = 0; i < atoms; ++i, read = i) {
-        // The scan saw every line of this frame; rows the file lost since then keep their values.
-        if (!ReadLine(line)) break;
-        long long rowStart = static_cast<long long>(i) * GEOM_STRIDE;
-        entry(geom, rowStart + GEOM_STRIDE - 1, "geom");
-        double* row = &geom[static_cast<std::size_t>(rowStart)];
-        double* quantityRow = nullptr;
-        if (quantityStride > 0) quantityRow = &entry(quantities, quantityStride * i, "quantities");
-        if (dumpColumns.canonical) ParseAtomRow(line, row);
-        else ParseMappedRow(line, dumpColumns, box, i + 1, row, nullptr, quantityRow);
-        // Written as a test that NaN fails: types must select a species 1..species.
-        if (!(row[GEOM_TYPE] >= 1 && row[GEOM_TYPE] <= species)) FailIllegalType(row, line);
-    }
+    const int read = WorkersMayConvert() ? ConvertAtomLinesOnWorkers(box) : ConvertAtomLines(box);
     // A row that was never read holds no atom to keep: the frame cannot be shown.
     for (long long i = read; i < atoms; ++i) {
         double type = geom[static_cast<std::size_t>(i * GEOM_STRIDE + GEOM_TYPE)];

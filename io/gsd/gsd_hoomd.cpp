@@ -7,7 +7,9 @@
 #include <cmath>    // Required for: std::isfinite()
 #include <cstring>  // Required for: memcpy(), memchr()
 #include <limits>
+#include <vector>
 
+#include "core/parallel.h"
 #include "io/numbers.h"  // Required for: ParseReal(), SkipSpace()
 
 // Chunk data is copied straight into host values.
@@ -155,7 +157,7 @@ bool LoadReals(FrameRead& read, const GsdIndexEntry& entry, const char* name, ui
     unsigned char* room = reinterpret_cast<unsigned char*>(out.data());
     unsigned char* data = entry.type == GSD_FLOAT ? room + out.size() * sizeof(float) : room;
     if (!ReadChunkTo(*read.file, entry, data, error)) return false;
-    if (entry.type == GSD_FLOAT && WidenFloats(data, out.size(), out.data())) return true;
+    if (entry.type == GSD_FLOAT && WidenFloatsInPlace(data, out.size(), out.data())) return true;
     return !finite || CheckFinite(read, name, out, error);
 }
 
@@ -582,6 +584,28 @@ bool ScanShape(const char* p, const char* end, ShapeFields& fields) {
 bool Positive(double value) { return std::isfinite(value) && value > 0; }
 
 }  // namespace
+
+// Floats in the upper half of out's own room widened on every core. The lower half of what is left is written
+// by the workers at once, from floats that lie above everything they write; the upper half is the same task
+// again, half as large, until a part too small for threads is left to one.
+bool WidenFloatsInPlace(const unsigned char* data, size_t count, double* out) {
+    constexpr long long LEAST_PER_WORKER = 1 << 17;
+    bool finite = true;
+    size_t done = 0;  // doubles written; the floats from `done` on still lie at data + done floats
+    while (WorkerCount(static_cast<long long>((count - done) / 2), LEAST_PER_WORKER) > 1) {
+        const size_t half = (count - done) / 2;
+        std::vector<char> partFinite(static_cast<size_t>(WorkerCount(static_cast<long long>(half), LEAST_PER_WORKER)), 1);
+        ForEachPart(static_cast<long long>(half), LEAST_PER_WORKER, [&](int part, long long begin, long long end) {
+            const size_t first = done + static_cast<size_t>(begin);
+            partFinite[static_cast<size_t>(part)] =
+                WidenFloats(data + first * sizeof(float), static_cast<size_t>(end - begin), out + first);
+        });
+        for (char whole : partFinite) finite = finite && whole;
+        done += half;
+    }
+    const bool rest = WidenFloats(data + done * sizeof(float), count - done, out + done);
+    return finite && rest;
+}
 
 bool IsHoomdGsd(const GsdFile& file) { return file.schema == HOOMD_SCHEMA; }
 

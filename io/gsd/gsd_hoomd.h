@@ -53,4 +53,7 @@ bool ReadGsdFrame(GsdFile& file, uint64_t frame, GsdFrame& out, std::string& err
 // Hands frame's position and orientation tables over for the two given (of any size and content), which the next
 // read fills whole: the caller keeps the numbers read without a copy.
 void TakeGsdPlaces(GsdFrame& frame, std::vector<double>& position, std::vector<double>& orientation);
+// Widens count floats lying in the upper half of out's room (from byte 4 * count on) into out's count doubles,
+// on every core; true when every one is finite.
+bool WidenFloatsInPlace(const unsigned char* data, size_t count, double* out);
 bool ParseTypeShape(const std::string& json, double halfRadii[3], std::string& kind);  // Ellipsoid/Sphere -> true

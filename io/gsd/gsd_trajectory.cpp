@@ -10,12 +10,16 @@
 #include <sstream>
 
 #include "core/exit_sequence.h"
+#include "core/parallel.h"
 #include "core/scene.h"
 #include "io/dump/file_shapes.h"
 #include "io/file_open.h"
 #include "io/gsd/gsd_file.h"
 #include "io/reader_state.h"
 #include "io/trajectory_summary.h"
+
+// Particles a worker converts at least: fewer are not worth a thread.
+constexpr long long LEAST_ROWS_PER_WORKER = 50000;
 
 namespace {
 
@@ -251,9 +255,11 @@ void FillQuantities(const GsdFrame& read) {
     quantities.assign(stride * read.N, 0.0);
     std::size_t column = 0;
     for (const GsdQuantity& quantity : read.quantities) {
-        for (std::size_t i = 0; i < read.N; ++i)
-            for (uint32_t c = 0; c < quantity.columns; ++c)
-                quantities[i * stride + column + c] = quantity.values[i * quantity.columns + c];
+        ForEachPart(read.N, LEAST_ROWS_PER_WORKER, [&](int, long long begin, long long end) {
+            for (std::size_t i = static_cast<std::size_t>(begin); i < static_cast<std::size_t>(end); ++i)
+                for (uint32_t c = 0; c < quantity.columns; ++c)
+                    quantities[i * stride + column + c] = quantity.values[i * quantity.columns + c];
+        });
         column += quantity.columns;
     }
 }
@@ -385,13 +391,16 @@ void GsdFrameDetailsToScene(const GsdFrame& read) {
 void GsdFrameToScene(const GsdFrame& read) {
     GsdFrameDetailsToScene(read);
     FitFrameTable(static_cast<int>(read.N));
-    for (uint32_t i = 0; i < read.N; ++i) {
-        double* row = &entry(geom, static_cast<long long>(i) * GEOM_STRIDE + GEOM_STRIDE - 1, "geom") - (GEOM_STRIDE - 1);
-        row[GEOM_LABEL] = i + 1;
-        row[GEOM_TYPE] = read.typeId[i] + 1;
-        for (int k = 0; k < 3; ++k) row[GEOM_X + k] = read.position[3 * i + k];
-        for (int k = 0; k < 4; ++k) row[GEOM_QW + k] = read.orientation[4 * i + k];
-    }
+    if (read.N > 0) entry(geom, static_cast<long long>(read.N) * GEOM_STRIDE - 1, "geom");  // rows checked here at once
+    ForEachPart(read.N, LEAST_ROWS_PER_WORKER, [&read](int, long long begin, long long end) {
+        for (std::size_t i = static_cast<std::size_t>(begin); i < static_cast<std::size_t>(end); ++i) {
+            double* row = &geom[i * GEOM_STRIDE];
+            row[GEOM_LABEL] = static_cast<double>(i + 1);
+            row[GEOM_TYPE] = read.typeId[i] + 1;
+            for (int k = 0; k < 3; ++k) row[GEOM_X + k] = read.position[3 * i + k];
+            for (int k = 0; k < 4; ++k) row[GEOM_QW + k] = read.orientation[4 * i + k];
+        }
+    });
     if (trajectoryBonds) FillBonds(read);
 }
 

@@ -232,14 +232,16 @@ namespace {
 TEST_F(RenderOptionsTest, DrawingOptionsAndTheirCombinations) {
     RenderOptions o;
     std::string error;
-    ASSERT_TRUE(Parse({"--fit", "--supersample", "3", "--cpu", "f"}, o, error)) << error;
+    ASSERT_TRUE(Parse({"--fit", "--supersample", "3", "--cpu", "--threads", "1", "f"}, o, error)) << error;
     EXPECT_TRUE(o.fit);
     EXPECT_EQ(o.supersample, 3);
+    EXPECT_EQ(o.threads, 1);
     EXPECT_EQ(o.device, RenderDevice::Cpu);
     RenderOptions plain;
     ASSERT_TRUE(Parse({"f"}, plain, error));
     EXPECT_FALSE(plain.fit);
     EXPECT_EQ(plain.supersample, 1);
+    EXPECT_EQ(plain.threads, 0);
     EXPECT_EQ(plain.device, RenderDevice::Any);
     RenderOptions periodic;
     ASSERT_TRUE(Parse({"--images", "5x3x1", "--wrap", "f"}, periodic, error)) << error;
@@ -252,6 +254,7 @@ TEST_F(RenderOptionsTest, DrawingOptionsAndTheirCombinations) {
     const std::vector<std::pair<std::vector<const char*>, std::string>> refused = {
         {{"--supersample", "0", "f"}, "--supersample takes a whole number from 1 to 4, not 0."},
         {{"--supersample", "5", "f"}, "--supersample takes a whole number from 1 to 4, not 5."},
+        {{"--threads", "0", "f"}, "--threads takes a whole number from 1 to 1024, not 0."},
         {{"--gpu", "--cpu", "f"}, "--gpu and --cpu exclude each other."},
         {{"--cpu", "--gpu", "f"}, "--gpu and --cpu exclude each other."},
         {{"--gpu", "--gpu", "f"}, "--gpu is given twice."},
