@@ -536,7 +536,9 @@ double BlockedShare(const CellGrid& grid, const std::vector<Occluder>& occluders
 }
 
 int ThreadCount() {
-    int threads = threadsWanted > 0 ? threadsWanted : static_cast<int>(std::thread::hardware_concurrency());
+    int threads = threadsWanted > 0   ? threadsWanted
+                  : workerThreads > 0 ? workerThreads
+                                      : static_cast<int>(std::thread::hardware_concurrency());
     return std::max(threads, 1);
 }
 

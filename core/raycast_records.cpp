@@ -75,7 +75,7 @@ bool FillPart(long long begin, long long end, const std::vector<double>& centre,
     for (long long i = begin; i < end; ++i) {
         const double type = geom[static_cast<std::size_t>(i * GEOM_STRIDE + GEOM_TYPE)];
         if (!(type >= 1 && type < species + 1.0)) return false;
-        if (ParticleShown(i, centre) && FillRaycastRecord(i, centre.data(), records[count])) ++count;
+        if (ParticleShown(i, centre) && AtomDrawnOpaque(i) && FillRaycastRecord(i, centre.data(), records[count])) ++count;
     }
     return true;
 }
@@ -99,6 +99,11 @@ long long FillRaycastRecords(RaycastRecord* records) {
     std::vector<double> centre = FrameCentre();
     constexpr long long LEAST_PER_WORKER = 20000;
     if (WorkerCount(atoms, LEAST_PER_WORKER) > 1 && TablesHoldEveryAtom()) {
+        // Tables worked out when first asked for (the occlusion factors, the quantities the program derives) are
+        // made here, on this thread, before the parts read them.
+        float unused[3];
+        QuantityColour(0, unused);
+        OcclusionVersion();
         // The first part fills records in place; the others fill their own rows, moved up behind it in order.
         const int parts = WorkerCount(atoms, LEAST_PER_WORKER);
         std::vector<std::vector<RaycastRecord>> later(static_cast<std::size_t>(parts));

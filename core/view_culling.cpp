@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <thread>
 
+#include "core/scene.h"
+
 namespace {
 
 constexpr float NOTHING = 3.0f;                   // no occluder at the pixel: beyond every window depth
@@ -187,7 +189,9 @@ bool Hidden(const Camera& camera, const RaycastRecord& r, long long rowLow, long
     return BoxHidden(camera, e.centre, extent, rowLow, rowHigh);
 }
 
-std::size_t Parts() { return std::max(1u, std::thread::hardware_concurrency()); }
+std::size_t Parts() {
+    return workerThreads > 0 ? static_cast<std::size_t>(workerThreads) : std::max(1u, std::thread::hardware_concurrency());
+}
 
 // body(first, end, part) over 0 .. count in as many parts as the machine has cores.
 template <typename Body>

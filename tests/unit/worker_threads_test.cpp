@@ -8,6 +8,7 @@
 
 #include "core/raycast_records.h"
 #include "core/scene.h"
+#include "core/transparency.h"
 #include "core/visibility.h"
 #include "io/dump/dump_reader.h"
 #include "io/gsd/gsd_hoomd.h"
@@ -191,8 +192,9 @@ TEST_F(WorkerThreads, GsdFloatsWidenInPlaceAsOnOneThread) {
     }
 }
 
-// The ray-cast records of a frame with a slab cut and a hidden species (atoms left out all along), coloured by
-// a quantity: the same records in the same order; a broken species stops the program as on one thread.
+// The ray-cast records of a frame with a slab cut and a transparent species (atoms left out all along: the
+// transparent ones are drawn apart), coloured by a quantity and darkened by ambient occlusion: the same records
+// in the same order; a broken species stops the program as on one thread.
 TEST_F(WorkerThreads, RaycastRecordsEqualOneThreads) {
     auto fill = [](int threads, std::vector<RaycastRecord>& records) {
         workerThreads = threads;
@@ -204,7 +206,8 @@ TEST_F(WorkerThreads, RaycastRecordsEqualOneThreads) {
     };
     FillRandomScene(ATOMS);
     slab = {true, {0.0, 0.6, 0.8}, 1.0, 30.0};
-    SetSpeciesHidden(2, true);
+    SetSpeciesOpacity(2, 0.5);
+    ambientOcclusion = true;
     quantityNames = {"e"};
     quantities.resize(static_cast<std::size_t>(atoms));
     for (int i = 0; i < atoms; ++i) quantities[static_cast<std::size_t>(i)] = (i * 37) % 101;
@@ -217,6 +220,9 @@ TEST_F(WorkerThreads, RaycastRecordsEqualOneThreads) {
     ASSERT_GT(one.size(), 1000u);
     EXPECT_LT(one.size(), static_cast<std::size_t>(atoms) / 2);
     EXPECT_TRUE(SameBits(several, one));
+    for (const RaycastRecord& record : several) EXPECT_EQ(record.colour[3], 255);  // transparent ones drawn apart
+    ambientOcclusion = false;
+    ResetTransparency();
 
     geom[static_cast<std::size_t>(GEOM_STRIDE * (ATOMS - 10) + GEOM_TYPE)] = 7;
     ConsoleRun oneRun = fill(1, one);
