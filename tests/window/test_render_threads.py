@@ -35,6 +35,9 @@ class ImagesWrittenAside(unittest.TestCase):
         result = subprocess.run(command + [config], cwd=self.folder, env=env, stdin=subprocess.DEVNULL,
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, timeout=300)
         stderr = re.sub(r"frames, .*", "frames", result.stderr).replace(out + "/", "OUT/")
+        # Progress comes at most once a second, so how many lines a run gives depends on its speed: the last is kept.
+        progress = re.findall(r"^Rendered \d+ of \d+ frames\n", stderr, re.M)
+        stderr = re.sub(r"^Rendered \d+ of \d+ frames\n", "", stderr, flags=re.M) + "".join(progress[-1:])
         images = {}
         for name in sorted(os.listdir(os.path.join(self.folder, out))):
             path = os.path.join(self.folder, out, name)
