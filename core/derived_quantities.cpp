@@ -1,12 +1,16 @@
 // The derived quantities beside the file's own, numbered after them.
 #include "core/derived_quantities.h"
 
+#include "core/local_order.h"
 #include "core/scene.h"
 
 namespace {
 
 // Each row's module keeps its values and knows when they are stale; this table only numbers them.
-const std::vector<DerivedQuantity> DERIVED_QUANTITIES = {};
+const std::vector<DerivedQuantity> DERIVED_QUANTITIES = {
+    {"local_S", LocalOrderListed, LocalSValues, false},
+    {"domain", LocalOrderListed, DomainValues, true},
+};
 
 int FileQuantityCount() { return static_cast<int>(quantityNames.size()); }
 
@@ -39,6 +43,11 @@ double QuantityValue(long long atom, int quantity) {
     const std::vector<double>& values = row.values();
     if (atom < 0 || atom >= static_cast<long long>(values.size())) TableIndexError(row.name, atom, values.size());
     return values[static_cast<std::size_t>(atom)];
+}
+
+bool QuantityCategorical(int quantity) {
+    if (quantity >= 0 && quantity < FileQuantityCount()) return false;
+    return ListedRow(quantity).categorical;
 }
 
 int DerivedQuantityIndex(const std::string& name) {

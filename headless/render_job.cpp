@@ -122,6 +122,7 @@ void UseDrawingSwitches(const RenderOptions& options, RenderFailure fail) {
         orderFrameChanged = true;
     }
     if (options.unwrap) StartUnwrapping();
+    if (options.localOrderGiven) UseLocalOrderSettings(options.localOrder);
     if (options.fixedCentre) {
         fixedCentre = true;
         TakeFixedCentre();

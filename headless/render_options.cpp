@@ -192,6 +192,20 @@ bool SetFixedCentre(RenderOptions& o, const std::string&, std::string&) {
     return true;
 }
 
+}  // namespace
+
+bool SetLocalOrderOption(RenderOptions& o, const std::string& value, std::string& error) {
+    const std::string problem = ParseLocalOrder(value, ':', o.localOrder);
+    if (!problem.empty()) {
+        error = "--local-order " + problem + ", as RC[:ANGLE[:MIN]] such as 3:20:10, not " + value + ".";
+        return false;
+    }
+    o.localOrderGiven = true;
+    return true;
+}
+
+namespace {
+
 bool SetHelp(RenderOptions& o, const std::string&, std::string&) {
     o.help = true;
     return true;
@@ -263,6 +277,8 @@ const RenderOption renderOptions[] = {
      "colours from a per-particle quantity (key C), range fixed if given or over every frame with all"},
     {"--unwrap", nullptr, SetUnwrap, "positions unwrapped with the image flags ix iy iz"},
     {"--fixed-centre", nullptr, SetFixedCentre, "every frame centred on frame 0's box centre, not its own mean (key o)"},
+    {"--local-order", "RC[:ANGLE[:MIN]]", SetLocalOrderOption,
+     "local_S and domain: neighbours within RC, domains within ANGLE degrees (20), of MIN particles (10)"},
     {"--help", nullptr, SetHelp, "this text (also -h)"},
     {"--version", nullptr, SetVersion, "the version of Ovalix"},
 };

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/exit_sequence.h"
+#include "core/local_order.h"
 #include "core/scene.h"
 #include "core/visibility.h"
 #include "io/file_open.h"
@@ -25,10 +26,10 @@ namespace {
 enum Keyword {
     DUMPFILE, BONDFILE, SPECIES, HALF_RADII, BOND_VECTOR, COLOR,
     BACKGROUND, SOLID_BONDS, TEXTURE, TEXTURE_BONDS, ANISOUFILE, ADAPTIVE_DETAIL, GSDFILE, VARYING_ATOMS,
-    SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, COLOUR_BY, UNWRAP, RAYCAST, FIXED_CENTRE, KEYWORD_COUNT
+    SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, COLOUR_BY, UNWRAP, RAYCAST, FIXED_CENTRE, LOCAL_ORDER, KEYWORD_COUNT
 };
-// Optional keywords that only switch on a way of looking: absent, they are off.
-constexpr Keyword VIEW_KEYWORDS[] = {SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, FIXED_CENTRE};
+// Optional keywords that only switch on a way of looking (or set its parameters): absent, they are off.
+constexpr Keyword VIEW_KEYWORDS[] = {SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, FIXED_CENTRE, LOCAL_ORDER};
 // Limits that keep the species tables within a sane size (each species needs lines in the file anyway).
 constexpr unsigned long long MAX_SPECIES = 1000000;
 constexpr long long MAX_TABLE_ENTRIES = 30000000;
@@ -36,7 +37,8 @@ constexpr long long MAX_TABLE_ENTRIES = 30000000;
 const char* const KEYWORDS[KEYWORD_COUNT] = {
     "dumpfile", "bondfile", "species", "half_radii", "bond_vector", "color",
     "background", "solid_bonds", "texture", "texture_bonds", "anisoufile", "adaptive_detail", "gsdfile",
-    "varying_atoms", "show_box", "slab", "hide_species", "fit_view", "colour_by", "unwrap", "raycast", "fixed_centre"};
+    "varying_atoms", "show_box", "slab", "hide_species", "fit_view", "colour_by", "unwrap", "raycast", "fixed_centre",
+    "local_order"};
 
 // What one read of a file keeps: its seen flags, the trajectory keyword met first, and its result.
 struct ConfigRead {
@@ -255,6 +257,16 @@ void ReadColourBy(std::string_view line, std::string_view values) {
     colourByHigh = range[1];
 }
 
+// local_order RC [ANGLE [MIN]]: the cut-off of the local order, the angle and smallest size of a domain.
+void ReadLocalOrder(std::string_view line, std::string_view values) {
+    LocalOrderSettings settings;
+    const std::string problem = ParseLocalOrder(std::string(values), ' ', settings);
+    if (!problem.empty())
+        ConfigError({"Illegal entry '" + std::string(line) + "'.", "local_order " + problem + ": local_order 3 20 10.",
+                     "Please correct the input file, and run the program again."});
+    UseLocalOrderSettings(settings);
+}
+
 bool SpeciesDefined(const ConfigRead& read) { return read.seen[SPECIES]; }
 
 void HandleKeywordLine(ConfigRead& read, Keyword keyword, std::string_view line, std::string_view values) {
@@ -328,6 +340,9 @@ void HandleKeywordLine(ConfigRead& read, Keyword keyword, std::string_view line,
             break;
         case FIXED_CENTRE:
             fixedCentre = true;
+            break;
+        case LOCAL_ORDER:
+            ReadLocalOrder(line, values);
             break;
         case KEYWORD_COUNT:
             break;
@@ -451,6 +466,7 @@ std::string AskForAnotherName(const std::string& name) {
 }  // namespace
 
 std::string ReadConfig(std::string name) {
+    UseLocalOrderSettings(LocalOrderSettings{});  // a reload starts from the defaults, as from no local_order line
     // A pattern names a series of trajectories, never a configuration. The file is opened once: as the
     // trajectory stream, which a trajectory named here keeps for its reader.
     while (!HasPattern(name) && !OpenTextFile(name)) name = AskForAnotherName(name);
