@@ -446,10 +446,17 @@ std::vector<std::string> SplitWords(const std::string& text, char separator) {
 
 }  // namespace
 
+namespace {
+int threadLimit = 0;  // LimitAnalysisThreads
+}  // namespace
+
 int AnalysisThreads() {
     const unsigned cores = std::thread::hardware_concurrency();
-    return cores == 0 ? 1 : static_cast<int>(std::min(cores, 256u));
+    const int machine = cores == 0 ? 1 : static_cast<int>(std::min(cores, 256u));
+    return threadLimit > 0 ? std::min(threadLimit, machine) : machine;
 }
+
+void LimitAnalysisThreads(int threads) { threadLimit = threads; }
 
 double LargestEigenvalue(const double* q) {
     const double p1 = q[1] * q[1] + q[2] * q[2] + q[5] * q[5];

@@ -62,7 +62,8 @@ void LocalOrderOf(const std::vector<double>& position, const std::vector<double>
 SmecticResult SmecticOf(const std::vector<double>& position, const double* director, double dmin,
                         double dmax);  // tau and the layer spacing in [dmin, dmax], found within 0.001 of the largest
 double LargestEigenvalue(const double* q);  // of a symmetric 3 x 3 matrix, row-major, to rounding
-int AnalysisThreads();                       // threads the analysis uses: the machine's cores
+int AnalysisThreads();                       // threads the analysis uses: the machine's cores, or the limit set
+void LimitAnalysisThreads(int threads);      // at most this many threads; 0: every core
 
 // ---- On the frame held in geom ----------------------------------------------------------------------
 OrientedParticles FrameParticles();          // the non-spherical atoms of geom with their unique axes
