@@ -78,9 +78,10 @@ int main(int argc, char** argv) {
     const long long n = argc > 1 ? std::atoll(argv[1]) : 1000000;
     const double length = MakeRods(n);
     const double all = MedianSeconds(0), one = MedianSeconds(1);
+    LimitAnalysisThreads(0);
     const FrameAnalysis& analysis = FrameLocalOrder();
     std::printf("local order + domains of %lld rods (cube %.1f, RC %.1f): %.3f s on %d threads, %.3f s on 1\n", n,
-                length, analysis.cutoff, all, AnalysisThreads() > 1 ? AnalysisThreads() : 1, one);
+                length, analysis.cutoff, all, AnalysisThreads(), one);
     std::printf("  mean local S %.4f, %zu domains, largest %.1f%%, second %.1f%%\n", analysis.meanLocalS,
                 analysis.domainSizes.size(), 100.0 * analysis.domainSizes[0] / n,
                 analysis.domainSizes.size() > 1 ? 100.0 * analysis.domainSizes[1] / n : 0.0);

@@ -252,11 +252,13 @@ void WorkOutParticle(PairWork& w, int i, const std::vector<NeighbourCell>& near,
     const double* ui = &g.axis[3 * static_cast<std::size_t>(i)];
     double m[6] = {0, 0, 0, 0, 0, 0};  // sum of u u^T: xx, yy, zz, xy, xz, yz
     long long count = 0;
+    int root = -1;  // i's root once known: most aligned neighbours are already in i's set
     for (const NeighbourCell& cell : near) {
         const int end = g.start[static_cast<std::size_t>(cell.cell) + 1];
+        const double base[3] = {pi[0] - cell.shift[0], pi[1] - cell.shift[1], pi[2] - cell.shift[2]};
         for (int j = g.start[static_cast<std::size_t>(cell.cell)]; j < end; ++j) {
             const double* pj = &g.position[3 * static_cast<std::size_t>(j)];
-            double d[3] = {pj[0] + cell.shift[0] - pi[0], pj[1] + cell.shift[1] - pi[1], pj[2] + cell.shift[2] - pi[2]};
+            double d[3] = {pj[0] - base[0], pj[1] - base[1], pj[2] - base[2]};
             if (anyRound) RoundImage(g, d);
             if (d[0] * d[0] + d[1] * d[1] + d[2] * d[2] > w.cutoff2) continue;
             const double* uj = &g.axis[3 * static_cast<std::size_t>(j)];
@@ -267,7 +269,10 @@ void WorkOutParticle(PairWork& w, int i, const std::vector<NeighbourCell>& near,
             m[4] += uj[0] * uj[2];
             m[5] += uj[1] * uj[2];
             ++count;
-            if (j > i && std::fabs(ui[0] * uj[0] + ui[1] * uj[1] + ui[2] * uj[2]) > w.cosAngle) Join(w.parent, i, j);
+            if (j > i && std::fabs(ui[0] * uj[0] + ui[1] * uj[1] + ui[2] * uj[2]) > w.cosAngle) {
+                if (root < 0 || FindRoot(w.parent, j) != FindRoot(w.parent, root)) Join(w.parent, i, j);
+                root = FindRoot(w.parent, i);
+            }
         }
     }
     const double c = static_cast<double>(count);
@@ -555,6 +560,10 @@ SmecticResult SmecticOf(const std::vector<double>& position, const double* direc
 OrientedParticles FrameParticles() {
     OrientedParticles particles;
     const long long n = atoms;
+    particles.atom.reserve(static_cast<std::size_t>(n));
+    particles.label.reserve(static_cast<std::size_t>(n));
+    particles.position.reserve(3 * static_cast<std::size_t>(n));
+    particles.axis.reserve(3 * static_cast<std::size_t>(n));
     std::vector<double> axes(3 * static_cast<std::size_t>(n));
     std::vector<unsigned char> taking(static_cast<std::size_t>(n), 0);
     const long long blocks = (n + 4095) / 4096;

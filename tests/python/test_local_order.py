@@ -237,3 +237,21 @@ def test_bad_options_and_inputs_leave_no_table(tmp_path):
         said = [line for line in result.stderr.splitlines() if line.startswith("ovalix --analyze:")]
         assert result.returncode == 1 and len(said) == 1 and message in said[0], result.stderr
         assert list(tmp_path.iterdir()) == []
+
+
+def test_domain_colours_and_their_list_in_a_picture(monkeypatch):
+    """ovalix.render coloured by domain: the list beside the picture shows each of the two large domains' own
+    colour, unlit; coloured by local_S it shows none of them."""
+    for name in ("DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY"):
+        monkeypatch.delenv(name, raising=False)
+    monkeypatch.chdir(HERE)
+    t = ovalix.open("rods.cfg")
+    first, second = (31, 120, 181), (255, 128, 13)  # domains 1 and 2
+
+    def holds(image, colour):
+        return bool(np.any(np.all(np.abs(np.asarray(image, int) - colour) <= 1, axis=-1)))
+
+    domains = ovalix.render(t, frame=4, size=(320, 240), colour_by="domain", local_order=(3, 20, 10))
+    assert holds(domains, first) and holds(domains, second)
+    local = ovalix.render(t, frame=4, size=(320, 240), colour_by="local_S", local_order=3)
+    assert not holds(local, first) and not holds(local, second)
