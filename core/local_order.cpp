@@ -83,7 +83,8 @@ double WidthAcross(const double* m, int k) {
 }
 
 // The box the cells divide: the frame's periodic box, or the particles' bounding box when there is none.
-void ChooseCellBox(const std::vector<double>& position, const SimulationBox& box, CellGrid& grid, double* origin) {
+void ChooseCellBox(const std::vector<double>& position, const SimulationBox& box, double cutoffHint, CellGrid& grid,
+                   double* origin) {
     for (int a = 0; a < 3; ++a)
         for (int k = 0; k < 3; ++k) grid.edges[3 * a + k] = box.exists ? box.edges[k][a] : 0.0;
     grid.periodic = box.exists && Invert(grid.edges, grid.inverse);
@@ -100,7 +101,7 @@ void ChooseCellBox(const std::vector<double>& position, const SimulationBox& box
         }
     for (int a = 0; a < 3; ++a) {
         origin[a] = low[a];
-        for (int k = 0; k < 3; ++k) grid.edges[3 * a + k] = a == k ? std::max(high[a] - low[a], 1e-300) * (1 + 1e-12) : 0;
+        for (int k = 0; k < 3; ++k) grid.edges[3 * a + k] = a == k ? std::max(high[a] - low[a], 1e-6 * cutoffHint) * (1 + 1e-12) : 0;
     }
     Invert(grid.edges, grid.inverse);
 }
@@ -109,7 +110,10 @@ void ChooseCellBox(const std::vector<double>& position, const SimulationBox& box
 void CountCells(CellGrid& grid, double cutoff, std::size_t particles) {
     const double most = std::max(27.0, 2.0 * static_cast<double>(particles));
     double wanted[3];
-    for (int k = 0; k < 3; ++k) wanted[k] = std::max(1.0, std::floor(WidthAcross(grid.edges, k) / cutoff));
+    for (int k = 0; k < 3; ++k) {
+        const double cells = std::floor(WidthAcross(grid.edges, k) / cutoff);
+        wanted[k] = std::isfinite(cells) ? std::min(std::max(1.0, cells), most) : 1.0;  // a flat box: one cell across
+    }
     while (wanted[0] * wanted[1] * wanted[2] > most) {
         int largest = static_cast<int>(std::max_element(wanted, wanted + 3) - wanted);
         wanted[largest] = std::max(1.0, std::floor(wanted[largest] / 2));
@@ -125,7 +129,7 @@ int CellIndex(const CellGrid& grid, const int* c) { return (c[2] * grid.cells[1]
 void SortIntoCells(const std::vector<double>& position, const std::vector<double>& axis, double cutoff, const SimulationBox& box,
                    CellGrid& grid) {
     double origin[3];
-    ChooseCellBox(position, box, grid, origin);
+    ChooseCellBox(position, box, cutoff, grid, origin);
     const std::size_t n = position.size() / 3;
     CountCells(grid, cutoff, n);
     const int total = grid.cells[0] * grid.cells[1] * grid.cells[2];
