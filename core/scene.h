@@ -176,6 +176,9 @@ struct OrderParameter {
 extern bool colourByOrientation;   // diffuse colours from the angle to the director instead of the species
 extern bool orderFrameChanged;     // a frame was read since the order parameter was last computed
 extern OrderParameter frameOrder;  // of the frame shown, valid while colourByOrientation
+extern double localOrderCutoff;    // local_order RC: neighbours within it; 0: twice the largest half radius
+extern double localOrderAngle;     // degrees between the axes of neighbours of one domain (20)
+extern int localOrderMinimum;      // particles of the smallest domain numbered (10)
 
 // ---- Animation, output and mouse ------------------------------------------------------------------
 extern bool animate;     // each redisplay advances one frame

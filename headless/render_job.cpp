@@ -150,6 +150,7 @@ void UseDrawingSwitches(const RenderOptions& options, RenderFailure fail) {
         ambientOcclusion = true;
         if (options.occlusionStrength >= 0) occlusionStrength = options.occlusionStrength;
     }
+    if (options.localOrderGiven) UseLocalOrderSettings(options.localOrder);
     if (options.fixedCentre) {
         fixedCentre = true;
         TakeFixedCentre();
