@@ -624,6 +624,7 @@ bool DefaultSpacingRange(double& dmin, double& dmax) {
         if (!present[static_cast<std::size_t>(n)] || UniqueAxis(n) < 0) continue;
         for (int k = 0; k < 3; ++k) {
             const double full = 2 * HalfRadiusOf(n, k);
+            if (!(full > 0) || !std::isfinite(full)) continue;  // a flat axis (a PDB tensor's zero) spaces no layers
             dmin = any ? std::min(dmin, full) : full;
             dmax = any ? std::max(dmax, full) : full;
             any = true;
@@ -685,6 +686,9 @@ const SmecticResult& FrameSmectic() {
 }
 
 bool LocalOrderListed() {
+    // Asked for by local_order, --local-order or a colour_by that names one of them; the pick line and the C
+    // cycle are otherwise those of the file's quantities alone.
+    if (!localOrderAsked && colourByName != "local_S" && colourByName != "domain") return false;
     static bool kept = false;
     static long long keptVersion = -1;
     if (keptVersion == particleDataVersion) return kept;

@@ -71,7 +71,7 @@ double DefaultCutoff();                      // twice the largest half radius of
 bool DefaultSpacingRange(double& dmin, double& dmax);  // smallest to 1.5 x largest full length of its non-spherical species
 const FrameAnalysis& FrameLocalOrder();      // of the frame held, with localOrderCutoff, -Angle, -Minimum; kept
 const SmecticResult& FrameSmectic();         // along the frame's director over the default range; kept
-bool LocalOrderListed();                     // local_S and domain are listed: the frame has a non-spherical particle
+bool LocalOrderListed();                     // local_S and domain are listed: asked for, and the frame has a non-spherical particle
 const std::vector<double>& LocalSValues();   // local_S of each atom of the frame (NaN for a sphere)
 const std::vector<double>& DomainValues();   // domain of each atom of the frame (0 for a sphere)
 std::string DomainSummary(const FrameAnalysis& analysis);  // "domains 2, largest 51%"

@@ -58,6 +58,7 @@ OrderParameter frameOrder = {false, 0.0, {0.0, 0.0, 0.0}};
 double localOrderCutoff = 0;
 double localOrderAngle = 20;
 int localOrderMinimum = 10;
+bool localOrderAsked = false;
 MouseRecord MouseState = {false, false, false, 0, 0, 0, 0, 0, false};
 bool showBox = false;
 bool boxAbsenceTold = false;
@@ -176,6 +177,7 @@ void ResetScene() {
     localOrderCutoff = 0;
     localOrderAngle = 20;
     localOrderMinimum = 10;
+    localOrderAsked = false;
     clipNear = 1.0;
     clipFar = 0.0;
     MouseState = {false, false, false, 0, 0, 0, 0, 0, false};

@@ -179,6 +179,7 @@ extern OrderParameter frameOrder;  // of the frame shown, valid while colourByOr
 extern double localOrderCutoff;    // local_order RC: neighbours within it; 0: twice the largest half radius
 extern double localOrderAngle;     // degrees between the axes of neighbours of one domain (20)
 extern int localOrderMinimum;      // particles of the smallest domain numbered (10)
+extern bool localOrderAsked;       // local_order or --local-order given: local_S and domain are listed
 
 // ---- Animation, output and mouse ------------------------------------------------------------------
 extern bool animate;     // each redisplay advances one frame

@@ -327,6 +327,7 @@ void ReadLocalOrder(std::string_view line, std::string_view values) {
         ConfigError({"Illegal entry '" + std::string(line) + "'.", "local_order " + problem + ": local_order 3 20 10.",
                      "Please correct the input file, and run the program again."});
     UseLocalOrderSettings(settings);
+    localOrderAsked = true;
 }
 
 bool SpeciesDefined(const ConfigRead& read) { return read.seen[SPECIES]; }
@@ -554,6 +555,7 @@ std::string AskForAnotherName(const std::string& name) {
 
 std::string ReadConfig(std::string name) {
     UseLocalOrderSettings(LocalOrderSettings{});  // a reload starts from the defaults, as from no local_order line
+    localOrderAsked = false;
     // A pattern names a series of trajectories, never a configuration. The file is opened once: as the
     // trajectory stream, which a trajectory named here keeps for its reader.
     while (!HasPattern(name) && !OpenTextFile(name)) name = AskForAnotherName(name);

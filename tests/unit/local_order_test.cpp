@@ -107,6 +107,32 @@ TEST_F(LocalOrder, SettingsOfTheConfigurationAndTheCommandLine) {
     EXPECT_NE(bad.output.find("Illegal entry 'local_order 3 20 1 2'."), std::string::npos) << bad.output;
 }
 
+TEST_F(LocalOrder, ListedOnceAskedForAndWhileTheFrameHasRods) {
+    species = 2;
+    shape = {1.5, 0.5, 0.5, 1, 1, 1};
+    for (int i = 0; i < 3; ++i) {
+        const double row[GEOM_STRIDE] = {i + 1.0, 1.0 + i % 2, 2.0 * i, 0, 0, 1, 0, 0, 0};
+        geom.insert(geom.end(), row, row + GEOM_STRIDE);
+    }
+    atoms = 3;
+    quantityNames = {"vx"};
+    quantities = {1, 2, 3};
+    ++particleDataVersion;
+    EXPECT_EQ(QuantityCount(), 1);  // a file's own quantities alone until asked
+    colourByName = "domain";
+    ASSERT_EQ(QuantityCount(), 3);
+    EXPECT_EQ(QuantityName(1), "local_S");
+    EXPECT_TRUE(QuantityCategorical(2));
+    EXPECT_EQ(QuantityValue(0, 1), 1);  // the rods are 4 apart, beyond the cut-off 3: each its own neighbour
+    EXPECT_TRUE(std::isnan(QuantityValue(1, 1)));  // a sphere
+    colourByName.clear();
+    localOrderAsked = true;
+    EXPECT_EQ(DerivedQuantityIndex("domain"), 2);
+    for (int i = 0; i < 3; ++i) geom[static_cast<std::size_t>(GEOM_STRIDE * i + GEOM_TYPE)] = 2;
+    ++particleDataVersion;
+    EXPECT_EQ(QuantityCount(), 1);  // spheres only: nothing to list
+}
+
 TEST_F(LocalOrder, DomainsTakeColoursOfTheirOwnAndNoneIsGrey) {
     float none[3], first[3], second[3], again[3];
     CategoryColour(0, none);

@@ -181,7 +181,7 @@ TEST_F(PickReportTest, SeriesOfPicksReportsDistanceAngleAndAxes) {
     std::vector<std::string> first = RecordPick(0);
     ASSERT_EQ(first.size(), 1u);
     EXPECT_EQ(first[0], "Atom 1 (label 417, species 1): position (12.503, -3.117, 8.406), orientation (0.9239, 0, 0, "
-                        "0.3827), half radii (1.5, 0.5, 0.5); vx 0.25, c_pe -3.5, local_S 1, domain 0");
+                        "0.3827), half radii (1.5, 0.5, 0.5); vx 0.25, c_pe -3.5");
     // Second pick: the distance, the minimum image in a periodic box 10 wide, and the axes 45 degrees apart.
     frameBox = {true, {0, 0, 0}, {{10, 0, 0}, {0, 10, 0}, {0, 0, 10}}};
     std::vector<std::string> second = RecordPick(1);
