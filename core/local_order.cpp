@@ -34,6 +34,11 @@ void RunTasks(long long count, const std::function<void(long long)>& task) {
     for (std::thread& helper : helpers) helper.join();
 }
 
+// body(from, to) over 0 .. n - 1 in blocks of `size`, the blocks spread over the cores as RunTasks spreads tasks.
+void RunBlocks(long long n, long long size, const std::function<void(long long, long long)>& body) {
+    RunTasks((n + size - 1) / size, [&](long long block) { body(block * size, std::min(n, (block + 1) * size)); });
+}
+
 // ---- Neighbour cells ----------------------------------------------------------------------------------
 
 // Particles sorted into cells at least the cut-off wide, so that every neighbour lies in a cell next to its own.
@@ -126,6 +131,20 @@ void CountCells(CellGrid& grid, double cutoff, std::size_t particles) {
 
 int CellIndex(const CellGrid& grid, const int* c) { return (c[2] * grid.cells[1] + c[1]) * grid.cells[0] + c[0]; }
 
+// Fractions of the box (wrapped into [0, 1) when periodic) of the point origin + d, and its cell.
+int CellOfPoint(const CellGrid& grid, const double* d, double* s) {
+    int c[3];
+    for (int k = 0; k < 3; ++k) {
+        s[k] = grid.inverse[3 * k] * d[0] + grid.inverse[3 * k + 1] * d[1] + grid.inverse[3 * k + 2] * d[2];
+        if (grid.periodic) {
+            s[k] -= std::floor(s[k]);
+            if (!(s[k] < 1)) s[k] = 0;  // -1e-17 wraps to 1.0
+        }
+        c[k] = std::min(grid.cells[k] - 1, std::max(0, static_cast<int>(s[k] * grid.cells[k])));
+    }
+    return CellIndex(grid, c);
+}
+
 void SortIntoCells(const std::vector<double>& position, const std::vector<double>& axis, double cutoff, const SimulationBox& box,
                    CellGrid& grid) {
     double origin[3];
@@ -134,25 +153,14 @@ void SortIntoCells(const std::vector<double>& position, const std::vector<double
     CountCells(grid, cutoff, n);
     const int total = grid.cells[0] * grid.cells[1] * grid.cells[2];
     std::vector<int> cellOf(n);
-    std::vector<double> wrapped(3 * n);
-    for (std::size_t i = 0; i < n; ++i) {
-        double d[3], s[3];
-        for (int a = 0; a < 3; ++a) d[a] = position[3 * i + a] - origin[a];
-        int c[3];
-        for (int k = 0; k < 3; ++k) {
-            s[k] = grid.inverse[3 * k] * d[0] + grid.inverse[3 * k + 1] * d[1] + grid.inverse[3 * k + 2] * d[2];
-            if (grid.periodic) {
-                s[k] -= std::floor(s[k]);
-                if (!(s[k] < 1)) s[k] = 0;  // -1e-17 wraps to 1.0
-            }
-            c[k] = std::min(grid.cells[k] - 1, std::max(0, static_cast<int>(s[k] * grid.cells[k])));
+    RunBlocks(static_cast<long long>(n), 8192, [&](long long from, long long to) {
+        double s[3];
+        for (long long i = from; i < to; ++i) {
+            const double* p = &position[static_cast<std::size_t>(3 * i)];
+            const double d[3] = {p[0] - origin[0], p[1] - origin[1], p[2] - origin[2]};
+            cellOf[static_cast<std::size_t>(i)] = CellOfPoint(grid, d, s);
         }
-        for (int a = 0; a < 3; ++a)
-            wrapped[3 * i + a] = grid.periodic ? origin[a] + grid.edges[3 * a] * s[0] + grid.edges[3 * a + 1] * s[1] +
-                                                     grid.edges[3 * a + 2] * s[2]
-                                               : position[3 * i + a];
-        cellOf[i] = CellIndex(grid, c);
-    }
+    });
     grid.start.assign(static_cast<std::size_t>(total) + 1, 0);
     for (std::size_t i = 0; i < n; ++i) ++grid.start[static_cast<std::size_t>(cellOf[i]) + 1];
     for (int c = 0; c < total; ++c) grid.start[c + 1] += grid.start[c];
@@ -161,11 +169,19 @@ void SortIntoCells(const std::vector<double>& position, const std::vector<double
     grid.position.resize(3 * n);
     grid.axis.resize(3 * n);
     for (std::size_t i = 0; i < n; ++i) {
-        const int to = fill[static_cast<std::size_t>(cellOf[i])]++;
-        grid.order[static_cast<std::size_t>(to)] = static_cast<int>(i);
+        const std::size_t to = static_cast<std::size_t>(fill[static_cast<std::size_t>(cellOf[i])]++);
+        grid.order[to] = static_cast<int>(i);
+        const double* p = &position[3 * i];
+        double s[3];
+        if (grid.periodic) {
+            const double d[3] = {p[0] - origin[0], p[1] - origin[1], p[2] - origin[2]};
+            CellOfPoint(grid, d, s);
+        }
         for (int a = 0; a < 3; ++a) {
-            grid.position[3 * static_cast<std::size_t>(to) + a] = wrapped[3 * i + a];
-            grid.axis[3 * static_cast<std::size_t>(to) + a] = axis[3 * i + a];
+            grid.position[3 * to + a] = grid.periodic ? origin[a] + grid.edges[3 * a] * s[0] + grid.edges[3 * a + 1] * s[1] +
+                                                            grid.edges[3 * a + 2] * s[2]
+                                                      : p[a];
+            grid.axis[3 * to + a] = axis[3 * i + a];
         }
     }
 }
@@ -250,50 +266,66 @@ void RoundImage(const CellGrid& grid, double* d) {
     }
 }
 
-void WorkOutParticle(PairWork& w, int i, const std::vector<NeighbourCell>& near, bool anyRound) {
-    const CellGrid& g = w.grid;
-    const double* pi = &g.position[3 * static_cast<std::size_t>(i)];
-    const double* ui = &g.axis[3 * static_cast<std::size_t>(i)];
-    double m[6] = {0, 0, 0, 0, 0, 0};  // sum of u u^T: xx, yy, zz, xy, xz, yz
-    long long count = 0;
-    int root = -1;  // i's root once known: most aligned neighbours are already in i's set
+// The particles of near cells within the cut-off of position p, in cell order, into hits; their count. The test
+// has no branch: a candidate is written and the count moves on only when it is near, so that the scattered
+// hits cost no mispredicted jump each.
+int NearCandidates(const CellGrid& g, const double* p, double cutoff2, const std::vector<NeighbourCell>& near,
+                   bool anyRound, int* hits) {
+    int found = 0;
     for (const NeighbourCell& cell : near) {
         const int end = g.start[static_cast<std::size_t>(cell.cell) + 1];
-        const double base[3] = {pi[0] - cell.shift[0], pi[1] - cell.shift[1], pi[2] - cell.shift[2]};
+        const double base[3] = {p[0] - cell.shift[0], p[1] - cell.shift[1], p[2] - cell.shift[2]};
+        const double* pj = g.position.data();
         for (int j = g.start[static_cast<std::size_t>(cell.cell)]; j < end; ++j) {
-            const double* pj = &g.position[3 * static_cast<std::size_t>(j)];
-            double d[3] = {pj[0] - base[0], pj[1] - base[1], pj[2] - base[2]};
+            const std::size_t at = 3 * static_cast<std::size_t>(j);
+            double d[3] = {pj[at] - base[0], pj[at + 1] - base[1], pj[at + 2] - base[2]};
             if (anyRound) RoundImage(g, d);
-            if (d[0] * d[0] + d[1] * d[1] + d[2] * d[2] > w.cutoff2) continue;
-            const double* uj = &g.axis[3 * static_cast<std::size_t>(j)];
-            m[0] += uj[0] * uj[0];
-            m[1] += uj[1] * uj[1];
-            m[2] += uj[2] * uj[2];
-            m[3] += uj[0] * uj[1];
-            m[4] += uj[0] * uj[2];
-            m[5] += uj[1] * uj[2];
-            ++count;
-            if (j > i && std::fabs(ui[0] * uj[0] + ui[1] * uj[1] + ui[2] * uj[2]) > w.cosAngle) {
-                if (root < 0 || FindRoot(w.parent, j) != FindRoot(w.parent, root)) Join(w.parent, i, j);
-                root = FindRoot(w.parent, i);
-            }
+            hits[found] = j;
+            found += !(d[0] * d[0] + d[1] * d[1] + d[2] * d[2] > cutoff2);
         }
     }
-    const double c = static_cast<double>(count);
+    return found;
+}
+
+void WorkOutParticle(PairWork& w, int i, const std::vector<NeighbourCell>& near, bool anyRound, int* hits) {
+    const CellGrid& g = w.grid;
+    const double* ui = &g.axis[3 * static_cast<std::size_t>(i)];
+    const int found = NearCandidates(g, &g.position[3 * static_cast<std::size_t>(i)], w.cutoff2, near, anyRound, hits);
+    double m[6] = {0, 0, 0, 0, 0, 0};  // sum of u u^T: xx, yy, zz, xy, xz, yz
+    int root = -1;  // i's root once known: most aligned neighbours are already in i's set
+    for (int k = 0; k < found; ++k) {
+        const int j = hits[k];
+        const double* uj = &g.axis[3 * static_cast<std::size_t>(j)];
+        m[0] += uj[0] * uj[0];
+        m[1] += uj[1] * uj[1];
+        m[2] += uj[2] * uj[2];
+        m[3] += uj[0] * uj[1];
+        m[4] += uj[0] * uj[2];
+        m[5] += uj[1] * uj[2];
+        if (j > i && std::fabs(ui[0] * uj[0] + ui[1] * uj[1] + ui[2] * uj[2]) > w.cosAngle) {
+            if (root < 0 || FindRoot(w.parent, j) != FindRoot(w.parent, root)) Join(w.parent, i, j);
+            root = FindRoot(w.parent, i);
+        }
+    }
+    const double c = static_cast<double>(found);
     const double q[9] = {1.5 * m[0] / c - 0.5, 1.5 * m[3] / c, 1.5 * m[4] / c,
                          1.5 * m[3] / c, 1.5 * m[1] / c - 0.5, 1.5 * m[5] / c,
                          1.5 * m[4] / c, 1.5 * m[5] / c, 1.5 * m[2] / c - 0.5};
     w.localS[static_cast<std::size_t>(i)] = LargestEigenvalue(q);
 }
 
-// Every particle of cell c.
-void WorkOutCell(PairWork& w, int c) {
+// Every particle of cell c; hits is room for the indices of its candidates.
+void WorkOutCell(PairWork& w, int c, std::vector<int>& hits) {
     const CellGrid& g = w.grid;
     const int coordinates[3] = {c % g.cells[0], (c / g.cells[0]) % g.cells[1], c / (g.cells[0] * g.cells[1])};
     const std::vector<NeighbourCell> near = NeighbourCells(g, coordinates);
     const bool anyRound = g.roundAxis[0] || g.roundAxis[1] || g.roundAxis[2];
+    std::size_t candidates = 0;
+    for (const NeighbourCell& cell : near)
+        candidates += static_cast<std::size_t>(g.start[static_cast<std::size_t>(cell.cell) + 1] - g.start[static_cast<std::size_t>(cell.cell)]);
+    if (hits.size() < candidates) hits.resize(candidates);
     for (int i = g.start[static_cast<std::size_t>(c)]; i < g.start[static_cast<std::size_t>(c) + 1]; ++i)
-        WorkOutParticle(w, i, near, anyRound);
+        WorkOutParticle(w, i, near, anyRound, hits.data());
 }
 
 // Components numbered by size, the largest 1 (a tie: the one with the smallest label first); those under the
@@ -304,8 +336,10 @@ void NumberDomains(const CellGrid& grid, std::vector<std::atomic<int>>& parent, 
     std::vector<long long> size(n, 0);
     std::vector<double> smallestLabel(n, std::numeric_limits<double>::infinity());
     std::vector<int> root(n);
+    RunBlocks(static_cast<long long>(n), 8192, [&](long long from, long long to) {
+        for (long long i = from; i < to; ++i) root[static_cast<std::size_t>(i)] = FindRoot(parent, static_cast<int>(i));
+    });
     for (std::size_t i = 0; i < n; ++i) {
-        root[i] = FindRoot(parent, static_cast<int>(i));
         ++size[static_cast<std::size_t>(root[i])];
         const double l = label[static_cast<std::size_t>(grid.order[i])];
         smallestLabel[static_cast<std::size_t>(root[i])] = std::min(smallestLabel[static_cast<std::size_t>(root[i])], l);
@@ -494,7 +528,8 @@ void LocalOrderOf(const std::vector<double>& position, const std::vector<double>
     const long long cells = static_cast<long long>(grid.start.size()) - 1;
     const long long blocks = (cells + 63) / 64;  // cells taken 64 at a time
     RunTasks(blocks, [&](long long block) {
-        for (long long c = block * 64; c < std::min(cells, (block + 1) * 64); ++c) WorkOutCell(work, static_cast<int>(c));
+        std::vector<int> hits;
+        for (long long c = block * 64; c < std::min(cells, (block + 1) * 64); ++c) WorkOutCell(work, static_cast<int>(c), hits);
     });
     result.localS.assign(n, 0.0);
     for (std::size_t i = 0; i < n; ++i) result.localS[static_cast<std::size_t>(grid.order[i])] = sortedS[i];
@@ -562,34 +597,46 @@ SmecticResult SmecticOf(const std::vector<double>& position, const double* direc
 }
 
 OrientedParticles FrameParticles() {
-    OrientedParticles particles;
+    constexpr long long BLOCK = 4096;
     const long long n = atoms;
-    particles.atom.reserve(static_cast<std::size_t>(n));
-    particles.label.reserve(static_cast<std::size_t>(n));
-    particles.position.reserve(3 * static_cast<std::size_t>(n));
-    particles.axis.reserve(3 * static_cast<std::size_t>(n));
-    std::vector<double> axes(3 * static_cast<std::size_t>(n));
-    std::vector<unsigned char> taking(static_cast<std::size_t>(n), 0);
-    const long long blocks = (n + 4095) / 4096;
+    const long long blocks = (n + BLOCK - 1) / BLOCK;
+    // The axis of atom i into u; false for a sphere, or a species number outside the tables (left to the
+    // drawing, which reports it).
+    auto axisOf = [](long long i, double* u) {
+        const double* row = &geom[static_cast<std::size_t>(GEOM_STRIDE * i)];
+        return row[GEOM_TYPE] >= 1 && row[GEOM_TYPE] < species + 1.0 &&
+               UniqueAxisDirection(static_cast<int>(row[GEOM_TYPE]), row + GEOM_QW, u);
+    };
+    // The particles each block takes, then each block fills its own stretch of the tables, in atom order.
+    std::vector<long long> first(static_cast<std::size_t>(blocks) + 1, 0);
     RunTasks(blocks, [&](long long block) {
-        for (long long i = block * 4096; i < std::min(n, (block + 1) * 4096); ++i) {
+        double u[3];
+        for (long long i = block * BLOCK; i < std::min(n, (block + 1) * BLOCK); ++i)
+            first[static_cast<std::size_t>(block) + 1] += axisOf(i, u);
+    });
+    for (long long block = 0; block < blocks; ++block)
+        first[static_cast<std::size_t>(block) + 1] += first[static_cast<std::size_t>(block)];
+    const std::size_t taking = static_cast<std::size_t>(first.back());
+    OrientedParticles particles;
+    particles.atom.resize(taking);
+    particles.label.resize(taking);
+    particles.position.resize(3 * taking);
+    particles.axis.resize(3 * taking);
+    RunTasks(blocks, [&](long long block) {
+        std::size_t k = static_cast<std::size_t>(first[static_cast<std::size_t>(block)]);
+        double u[3];
+        for (long long i = block * BLOCK; i < std::min(n, (block + 1) * BLOCK); ++i) {
+            if (!axisOf(i, u)) continue;
             const double* row = &geom[static_cast<std::size_t>(GEOM_STRIDE * i)];
-            // A species number outside the tables is left to the drawing, which reports it.
-            if (!(row[GEOM_TYPE] >= 1 && row[GEOM_TYPE] < species + 1.0)) continue;
-            taking[static_cast<std::size_t>(i)] =
-                UniqueAxisDirection(static_cast<int>(row[GEOM_TYPE]), row + GEOM_QW, &axes[3 * static_cast<std::size_t>(i)]);
+            particles.atom[k] = i;
+            particles.label[k] = row[GEOM_LABEL];
+            for (int a = 0; a < 3; ++a) {
+                particles.position[3 * k + a] = row[GEOM_X + a];
+                particles.axis[3 * k + a] = u[a];
+            }
+            ++k;
         }
     });
-    for (long long i = 0; i < n; ++i) {
-        if (!taking[static_cast<std::size_t>(i)]) continue;
-        const double* row = &geom[static_cast<std::size_t>(GEOM_STRIDE * i)];
-        particles.atom.push_back(i);
-        particles.label.push_back(row[GEOM_LABEL]);
-        for (int a = 0; a < 3; ++a) {
-            particles.position.push_back(row[GEOM_X + a]);
-            particles.axis.push_back(axes[3 * static_cast<std::size_t>(i) + a]);
-        }
-    }
     return particles;
 }
 
