@@ -14,9 +14,10 @@ n, frames, density = 100_000, 100, 0.32
 length = (n / density) ** (1 / 3)
 rng = np.random.default_rng(27)
 position = rng.uniform(-length / 2, length / 2, (n, 3))
-with gsd.hoomd.open(sys.argv[1], "w") as f:
+Frame = getattr(gsd.hoomd, "Frame", None) or gsd.hoomd.Snapshot  # gsd 3 renamed it and the write mode
+with gsd.hoomd.open(sys.argv[1], "w" if hasattr(gsd.hoomd, "Frame") else "wb") as f:
     for k in range(frames):
-        frame = gsd.hoomd.Frame()
+        frame = Frame()
         frame.configuration.step = 1000 * k
         frame.configuration.box = [length, length, length, 0, 0, 0]
         frame.particles.N = n

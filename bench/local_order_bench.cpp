@@ -60,7 +60,7 @@ double MedianSeconds(int threads) {
 }
 
 void WriteRods(const char* name, double length) {
-    const OrientedParticles rods = FrameParticles();
+    const OrientedParticles& rods = FrameParticles();
     std::FILE* file = std::fopen(name, "wb");
     if (file == nullptr) return;
     const double header[2] = {static_cast<double>(rods.atom.size()), length};

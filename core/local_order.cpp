@@ -434,14 +434,20 @@ PhaseSums SumPhases(const std::vector<double>& z, const std::vector<double>& wei
     return total;
 }
 
-// |F(q)| / N at the coarse points, F from the histogram's bins (or the particles themselves when fewer).
-double CoarseTau(const std::vector<double>& z, const std::vector<double>& weight, double q, double total) {
-    std::complex<double> f = 0;
+// |F(q)| / N at the points q0, q0 + step, ... (count of them), F from the histogram's bins (or the particles
+// themselves when fewer): each bin's phase factor is turned on by a fixed factor from one point to the next.
+void CoarseTaus(const std::vector<double>& z, const std::vector<double>& weight, double q0, double step, int count,
+                double total, double* tau) {
+    std::complex<double> f[16] = {};
     for (std::size_t j = 0; j < z.size(); ++j) {
-        const double phase = TWO_PI * q * z[j];
-        f += weight[j] * std::complex<double>(std::cos(phase), std::sin(phase));
+        std::complex<double> e = std::polar(weight[j], TWO_PI * q0 * z[j]);
+        const std::complex<double> turn = std::polar(1.0, TWO_PI * step * z[j]);
+        for (int m = 0; m < count; ++m) {
+            f[m] += e;
+            e *= turn;
+        }
     }
-    return std::abs(f) / total;
+    for (int m = 0; m < count; ++m) tau[m] = std::abs(f[m]) / total;
 }
 
 // The q in [low, high] where |F|^2 peaks near start: Newton steps on its slope, kept within a shrinking bracket.
@@ -519,7 +525,7 @@ double LargestEigenvalue(const double* q) {
 void LocalOrderOf(const std::vector<double>& position, const std::vector<double>& axis, const std::vector<double>& label,
                   const SimulationBox& box, double cutoff, double angle, int minimum, LocalOrderResult& result) {
     const std::size_t n = position.size() / 3;
-    CellGrid grid;
+    static CellGrid grid;  // kept with its room: the next frame sorts into the same memory
     SortIntoCells(position, axis, cutoff, box, grid);
     std::vector<std::atomic<int>> parent(n);
     for (std::size_t i = 0; i < n; ++i) parent[i].store(static_cast<int>(i));
@@ -555,23 +561,36 @@ SmecticResult SmecticOf(const std::vector<double>& position, const double* direc
     const double extent = std::max(high - low, dmin), qLow = 1 / dmax, qHigh = 1 / dmin;
     const long long points = std::min<long long>(200000, static_cast<long long>(std::ceil((qHigh - qLow) * extent * 4)) + 2);
     const double spacing = (qHigh - qLow) / static_cast<double>(points - 1);
-    // A histogram of z in bins of dmin / 64 stands in for the particles when it has fewer entries.
+    // The scan and a first refinement run on a histogram of z when it has fewer entries than the particles: each
+    // particle shared between the two bins around it (dmin / 128 wide) in proportion to its nearness, which
+    // puts |F| / N within (2 pi q bin)^2 / 8 of the particles' own. The best peaks are then refined on the
+    // particles themselves.
     std::vector<double> binZ = z, binWeight = ones;
-    const double bin = dmin / 64;
-    const double bins = std::ceil((high - low) / bin) + 1;
+    const double bin = dmin / 128;
+    const double bins = std::ceil((high - low) / bin) + 2;
+    double binError = 0;
     if (bins < static_cast<double>(n)) {
         binZ.assign(static_cast<std::size_t>(bins), 0.0);
         binWeight.assign(static_cast<std::size_t>(bins), 0.0);
-        for (std::size_t k = 0; k < binZ.size(); ++k) binZ[k] = low - mean + (static_cast<double>(k) + 0.5) * bin;
-        for (double value : z)
-            binWeight[std::min(binZ.size() - 1, static_cast<std::size_t>(std::max(0.0, (value - (low - mean)) / bin)))] += 1;
+        for (std::size_t k = 0; k < binZ.size(); ++k) binZ[k] = low - mean + static_cast<double>(k) * bin;
+        for (double value : z) {
+            const double at = std::max(0.0, (value - (low - mean)) / bin);
+            const std::size_t k = std::min(binZ.size() - 2, static_cast<std::size_t>(at));
+            const double share = std::min(1.0, at - static_cast<double>(k));
+            binWeight[k] += 1 - share;
+            binWeight[k + 1] += share;
+        }
+        binError = std::pow(TWO_PI * qHigh * bin, 2) / 8;
     }
     std::vector<double> coarse(static_cast<std::size_t>(points));
     RunTasks((points + 15) / 16, [&](long long block) {
-        for (long long m = block * 16; m < std::min(points, (block + 1) * 16); ++m)
-            coarse[static_cast<std::size_t>(m)] = CoarseTau(binZ, binWeight, qLow + spacing * static_cast<double>(m), static_cast<double>(n));
+        const long long first = block * 16;
+        CoarseTaus(binZ, binWeight, qLow + spacing * static_cast<double>(first), spacing,
+                   static_cast<int>(std::min<long long>(16, points - first)), static_cast<double>(n), &coarse[static_cast<std::size_t>(first)]);
     });
-    // Every local peak of the scan near the highest is refined on the particles themselves.
+    // Every local peak of the scan near the highest is refined on the histogram. Those that come within the
+    // histogram's error of the best are weighed on the particles at that spacing, and the heaviest is refined on
+    // the particles themselves.
     std::vector<long long> peaks;
     for (long long m = 0; m < points; ++m) {
         const double here = coarse[static_cast<std::size_t>(m)];
@@ -581,22 +600,38 @@ SmecticResult SmecticOf(const std::vector<double>& position, const double* direc
     std::stable_sort(peaks.begin(), peaks.end(),
                      [&](long long a, long long b) { return coarse[static_cast<std::size_t>(a)] > coarse[static_cast<std::size_t>(b)]; });
     const double best = coarse[static_cast<std::size_t>(peaks.front())];
+    std::vector<double> binQ, binTau;
     for (std::size_t k = 0; k < peaks.size() && k < 8; ++k) {
         const double at = coarse[static_cast<std::size_t>(peaks[k])];
         if (k > 0 && at < best - 0.05) break;
         const double qStart = qLow + spacing * static_cast<double>(peaks[k]);
-        const double q = RefinePeak(z, ones, std::max(qLow, qStart - spacing), std::min(qHigh, qStart + spacing), qStart);
-        const double tau = std::abs(SumPhases(z, ones, q).f) / static_cast<double>(n);
+        binQ.push_back(RefinePeak(binZ, binWeight, std::max(qLow, qStart - spacing), std::min(qHigh, qStart + spacing), qStart));
+        binTau.push_back(std::abs(SumPhases(binZ, binWeight, binQ.back()).f) / static_cast<double>(n));
+    }
+    const double binBest = *std::max_element(binTau.begin(), binTau.end());
+    double chosen = 0;
+    for (std::size_t k = 0; k < binQ.size(); ++k) {
+        if (binTau[k] < binBest - 2 * binError) continue;
+        const double tau = binError == 0 ? binTau[k] : std::abs(SumPhases(z, ones, binQ[k]).f) / static_cast<double>(n);
         if (!result.exists || tau > result.tau) {
-            result.exists = true;
-            result.tau = tau;
-            result.spacing = 1 / q;
+            result = {true, tau, 1 / binQ[k]};
+            chosen = binQ[k];
         }
     }
+    if (binError == 0) return result;
+    const double q = RefinePeak(z, ones, std::max(qLow, chosen - spacing), std::min(qHigh, chosen + spacing), chosen);
+    const double tau = std::abs(SumPhases(z, ones, q).f) / static_cast<double>(n);
+    if (tau > result.tau) result = {true, tau, 1 / q};
     return result;
 }
 
-OrientedParticles FrameParticles() {
+const OrientedParticles& FrameParticles() {
+    // Kept, with its room, until the frame changes: the local order and the smectic layers share one gathering,
+    // and the next frame fills the same room instead of new memory.
+    static OrientedParticles particles;
+    static long long keptVersion = -1;
+    if (keptVersion == particleDataVersion) return particles;
+    keptVersion = particleDataVersion;
     constexpr long long BLOCK = 4096;
     const long long n = atoms;
     const long long blocks = (n + BLOCK - 1) / BLOCK;
@@ -617,7 +652,6 @@ OrientedParticles FrameParticles() {
     for (long long block = 0; block < blocks; ++block)
         first[static_cast<std::size_t>(block) + 1] += first[static_cast<std::size_t>(block)];
     const std::size_t taking = static_cast<std::size_t>(first.back());
-    OrientedParticles particles;
     particles.atom.resize(taking);
     particles.label.resize(taking);
     particles.position.resize(3 * taking);
@@ -689,7 +723,7 @@ const FrameAnalysis& FrameLocalOrder() {
     if (keptVersion == particleDataVersion && keptCutoff == localOrderCutoff && keptAngle == localOrderAngle &&
         keptMinimum == localOrderMinimum)
         return kept;
-    const OrientedParticles particles = FrameParticles();
+    const OrientedParticles& particles = FrameParticles();
     FrameAnalysis analysis;
     analysis.cutoff = localOrderCutoff > 0 ? localOrderCutoff : DefaultCutoff();
     analysis.angle = localOrderAngle;

@@ -66,7 +66,7 @@ int AnalysisThreads();                       // threads the analysis uses: the m
 void LimitAnalysisThreads(int threads);      // at most this many threads; 0: every core
 
 // ---- On the frame held in geom ----------------------------------------------------------------------
-OrientedParticles FrameParticles();          // the non-spherical atoms of geom with their unique axes
+const OrientedParticles& FrameParticles();   // the non-spherical atoms of geom with their unique axes; kept
 double DefaultCutoff();                      // twice the largest half radius of the species in the frame
 bool DefaultSpacingRange(double& dmin, double& dmax);  // smallest to 1.5 x largest full length of its non-spherical species
 const FrameAnalysis& FrameLocalOrder();      // of the frame held, with localOrderCutoff, -Angle, -Minimum; kept
