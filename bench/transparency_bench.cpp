@@ -54,7 +54,7 @@ static void MeasureRow(int n) {
     std::vector<double> centre = FrameCentre();
     for (int r = 0; r < 11; ++r) {
         auto start = std::chrono::steady_clock::now();
-        std::vector<long long> order = TransparentAtomsFarToNear(modelview, centre);
+        std::vector<TransparentPiece> order = TransparentAtomsFarToNear(modelview, centre);
         sorts.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
         if (order.empty() && n > 1) std::abort();
     }

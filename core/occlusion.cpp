@@ -17,7 +17,6 @@
 #include <thread>
 
 #include "core/geometry.h"
-#include "core/raycast_records.h"
 #include "core/scene.h"
 #include "core/visibility.h"
 
@@ -75,9 +74,8 @@ int threadsUsed = 1;  // threads of the computation under way
 // body(first, end) over 0 .. count in chunks, on threadsUsed threads. Each index is worked on alone, so the
 // results do not depend on the number of threads.
 template <typename Body>
-void ParallelFor(std::size_t count, Body body) {
+void ParallelFor(std::size_t count, Body body, std::size_t chunk = 1024) {
     std::atomic<std::size_t> nextChunk{0};
-    const std::size_t chunk = 1024;
     auto work = [&]() {
         for (std::size_t begin = nextChunk.fetch_add(chunk); begin < count; begin = nextChunk.fetch_add(chunk))
             body(begin, std::min(begin + chunk, count));
@@ -108,14 +106,6 @@ const double* OcclusionDirections() {
 bool HalfRadii(int n, double* half) {
     for (int k = 0; k < 3; ++k) half[k] = std::fabs(entry(shape, SPECIES_STRIDE * (n - 1LL) + k, "shape"));
     return half[0] > 0 && half[1] > 0 && half[2] > 0 && FitsInFloat(half, 3);
-}
-
-// Row-major rotation matrix of the rotation the drawings apply for atom's stored quaternion.
-void DrawnMatrix(long long atom, double* matrix) {
-    float unit[4];
-    DrawnRotation(GeomRow(atom) + GEOM_QW, unit);
-    const double q[4] = {unit[0], unit[1], unit[2], unit[3]};
-    QuaternionMatrix(q, matrix);
 }
 
 // The atoms that occlude and are shaded: shown, with a finite position and a real shape.
@@ -183,70 +173,159 @@ void WrapIntoBox(const Periodicity& box, const double* position, double* wrapped
     for (int k = 0; k < 3; ++k) wrapped[k] = box.origin[k] + relative[k];
 }
 
-Occluder MakeOccluder(long long atom, const double* position) {
+// The drawn rotation of a stored quaternion as a row-major matrix: glRotate's turn by 2 acos(w) about the
+// vector part, worked out without trigonometry (cos(acos w) = w, sin(acos w) = sqrt(1 - w^2)).
+void DrawnTurn(const double* quaternion, double* matrix) {
+    double w = quaternion[0];
+    const double* v = quaternion + 1;
+    double length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    if (std::isnan(w) || w > 1) w = 1;
+    if (w < -1) w = -1;
+    double q[4] = {1, 0, 0, 0};
+    if (length > 1e-300 && std::isfinite(length) && w != 1) {
+        double s = std::sqrt(1 - w * w) / length;
+        q[0] = w;
+        for (int k = 0; k < 3; ++k) q[k + 1] = v[k] * s;
+    }
+    QuaternionMatrix(q, matrix);
+}
+
+Occluder MakeOccluder(long long atom, const double* centre) {
     Occluder o;
     double half[3], turn[9];
     HalfRadii(AtomSpecies(atom), half);
-    DrawnMatrix(atom, turn);
+    DrawnTurn(GeomRow(atom) + GEOM_QW, turn);
     for (int k = 0; k < 3; ++k) {
-        o.centre[k] = position[k];
+        o.centre[k] = centre[k];
         for (int j = 0; j < 3; ++j) o.toUnit[3 * k + j] = static_cast<float>(turn[3 * j + k] / half[k]);
     }
     o.radius = static_cast<float>(std::max({half[0], half[1], half[2]}));
     return o;
 }
 
-// The shown atoms (first, in order, then the images of those near a periodic face) and where each ray starts.
-std::vector<Occluder> MakeOccluders(const std::vector<long long>& shown, const Periodicity& box) {
-    std::vector<Occluder> occluders(shown.size());
-    std::vector<double> fractions(3 * shown.size());
-    ParallelFor(shown.size(), [&](std::size_t first, std::size_t end) {
-        for (std::size_t s = first; s < end; ++s) {
-            double wrapped[3];
-            WrapIntoBox(box, GeomRow(shown[s]) + GEOM_X, wrapped, &fractions[3 * s]);
-            occluders[s] = MakeOccluder(shown[s], wrapped);
-        }
-    });
-    if (!box.periodic[0] && !box.periodic[1] && !box.periodic[2]) return occluders;
-    for (std::size_t s = 0; s < shown.size(); ++s) {
-        const double* f = &fractions[3 * s];
-        int near[3];  // +1: near the low face, so it needs an image one edge up; -1: near the high face
-        for (int k = 0; k < 3; ++k)
-            near[k] = !box.periodic[k] ? 0 : f[k] < box.margin[k] ? 1 : f[k] > 1 - box.margin[k] ? -1 : 0;
-        if (near[0] == 0 && near[1] == 0 && near[2] == 0) continue;
-        for (int m = 1; m < 8; ++m) {  // every non-empty subset of the near faces
-            bool used = true;
-            double shift[3] = {0, 0, 0};
-            for (int k = 0; k < 3; ++k) {
-                if (!(m & (1 << k))) continue;
-                used = used && near[k] != 0;
-                for (int j = 0; j < 3; ++j) shift[j] += near[k] * box.edges[k][j];
-            }
-            if (!used) continue;
-            Occluder image = occluders[s];
-            for (int j = 0; j < 3; ++j) image.centre[j] += shift[j];
-            occluders.push_back(image);
-        }
+// The rotation (row-major) and half radii an occluder was made from: row k of toUnit is body axis k / half k.
+void OccluderShape(const Occluder& o, float* turn, float* half) {
+    for (int k = 0; k < 3; ++k) {
+        const float* row = o.toUnit + 3 * k;
+        half[k] = 1.0f / std::sqrt(row[0] * row[0] + row[1] * row[1] + row[2] * row[2]);
+        for (int j = 0; j < 3; ++j) turn[3 * j + k] = row[j] * half[k];
     }
-    return occluders;
 }
 
-// The shown atoms in the order of the cells `size` wide their wrapped centres lie in, so that neighbours lie
-// near each other in memory when the rays look them up.
-void SortByPlace(std::vector<long long>& shown, const Periodicity& box, double size) {
-    std::vector<std::pair<std::array<long long, 3>, long long>> keyed(shown.size());
+// The computation's tables, kept from frame to frame: for a million particles they take a few hundred
+// megabytes, and the system hands out fresh memory far slower than the rays use it.
+struct Scratch {
+    std::vector<double> centres;           // wrapped into the box, 3 a shown atom
+    std::vector<unsigned char> nearFaces;  // bit k: near the low face across edge k; bit k + 3: near the high one
+    std::vector<uint32_t> cellOf;          // the cell each shown atom lies in
+    std::vector<uint32_t> order;           // shown atoms by cell, in shown order within one
+    std::vector<uint32_t> cellStart;
+    std::vector<uint32_t> imageStart;      // where each ordered atom's images go among the occluders
+    std::vector<Occluder> occluders;       // the ordered shown atoms, then their images
+    std::vector<std::array<uint32_t, 6>> ranges;  // the cells each occluder's box reaches
+    std::vector<uint32_t> threadCounts;
+    CellGrid grid;
+};
+Scratch scratch;
+
+void WrapShownAtoms(const std::vector<long long>& shown, const Periodicity& box) {
+    scratch.centres.resize(3 * shown.size());
+    scratch.nearFaces.resize(shown.size());
     ParallelFor(shown.size(), [&](std::size_t first, std::size_t end) {
         for (std::size_t s = first; s < end; ++s) {
-            double wrapped[3], fraction[3];
-            WrapIntoBox(box, GeomRow(shown[s]) + GEOM_X, wrapped, fraction);
-            std::array<long long, 3> key;
-            for (int k = 0; k < 3; ++k)
-                key[2 - k] = static_cast<long long>(std::clamp(std::floor(wrapped[k] / size), -1e15, 1e15));
-            keyed[s] = {key, shown[s]};
+            double fraction[3];
+            WrapIntoBox(box, GeomRow(shown[s]) + GEOM_X, &scratch.centres[3 * s], fraction);
+            unsigned char near = 0;
+            for (int k = 0; k < 3; ++k) {
+                if (!box.periodic[k]) continue;
+                if (fraction[k] < box.margin[k]) near |= 1 << k;
+                else if (fraction[k] > 1 - box.margin[k]) near |= 1 << (k + 3);
+            }
+            scratch.nearFaces[s] = near;
         }
     });
-    std::sort(keyed.begin(), keyed.end());
-    for (std::size_t s = 0; s < shown.size(); ++s) shown[s] = keyed[s].second;
+}
+
+// Cells `size` wide over the points, coarser where that would make far more cells than `most`.
+void FitCells(const double* lo, const double* hi, double size, double most, double& sizeUsed, long long* count) {
+    for (int tries = 0; tries < 200; ++tries) {
+        double cells = 1;
+        for (int k = 0; k < 3; ++k) cells *= std::floor((hi[k] - lo[k]) / size) + 1;
+        if (cells <= most) break;
+        size *= std::max(1.1, std::cbrt(cells / most));
+    }
+    for (int k = 0; k < 3; ++k) count[k] = static_cast<long long>(std::floor((hi[k] - lo[k]) / size)) + 1;
+    sizeUsed = size;
+}
+
+// The shown atoms in the order of the cells `size` wide they lie in, so that neighbours lie near each other in
+// memory when the rays look them up: a counting sort, which keeps atoms of one cell in shown order.
+void OrderByPlace(std::size_t count, double size) {
+    const double* c = scratch.centres.data();
+    double lo[3] = {c[0], c[1], c[2]}, hi[3] = {c[0], c[1], c[2]};
+    for (std::size_t s = 0; s < count; ++s)
+        for (int k = 0; k < 3; ++k) {
+            lo[k] = std::min(lo[k], c[3 * s + k]);
+            hi[k] = std::max(hi[k], c[3 * s + k]);
+        }
+    long long cells[3];
+    FitCells(lo, hi, size, 2.0 * static_cast<double>(count) + 4096.0, size, cells);
+    scratch.cellOf.resize(count);
+    ParallelFor(count, [&](std::size_t first, std::size_t end) {
+        for (std::size_t s = first; s < end; ++s) {
+            long long cell[3];
+            for (int k = 0; k < 3; ++k)
+                cell[k] = std::clamp(static_cast<long long>(std::floor((c[3 * s + k] - lo[k]) / size)), 0LL, cells[k] - 1);
+            scratch.cellOf[s] = static_cast<uint32_t>((cell[2] * cells[1] + cell[1]) * cells[0] + cell[0]);
+        }
+    });
+    scratch.cellStart.assign(static_cast<std::size_t>(cells[0] * cells[1] * cells[2]) + 1, 0);
+    for (std::size_t s = 0; s < count; ++s) ++scratch.cellStart[scratch.cellOf[s] + 1];
+    for (std::size_t k = 1; k < scratch.cellStart.size(); ++k) scratch.cellStart[k] += scratch.cellStart[k - 1];
+    scratch.order.resize(count);
+    for (std::size_t s = 0; s < count; ++s) scratch.order[scratch.cellStart[scratch.cellOf[s]]++] = static_cast<uint32_t>(s);
+}
+
+// The images one atom near periodic faces needs: one for every non-empty set of the faces it is near.
+int ImageCount(unsigned char near) {
+    int edges = 0;
+    for (int k = 0; k < 3; ++k) edges += (near >> k & 1) | (near >> (k + 3) & 1);
+    return (1 << edges) - 1;
+}
+
+void AddImages(const Periodicity& box, const Occluder& o, unsigned char near, Occluder* images) {
+    for (int m = 1; m < 8; ++m) {  // every non-empty subset of the near faces
+        bool used = true;
+        double shift[3] = {0, 0, 0};
+        for (int k = 0; k < 3; ++k) {
+            if (!(m & (1 << k))) continue;
+            int side = near >> k & 1 ? 1 : near >> (k + 3) & 1 ? -1 : 0;  // an image one edge up from the low face
+            used = used && side != 0;
+            for (int j = 0; j < 3; ++j) shift[j] += side * box.edges[k][j];
+        }
+        if (!used) continue;
+        *images = o;
+        for (int j = 0; j < 3; ++j) images->centre[j] += shift[j];
+        ++images;
+    }
+}
+
+// The ordered shown atoms, then the images of those near a periodic face, each right after the one before.
+void MakeOccluders(const std::vector<long long>& shown, const Periodicity& box) {
+    const std::size_t count = shown.size();
+    scratch.imageStart.resize(count + 1);
+    scratch.imageStart[0] = static_cast<uint32_t>(count);
+    for (std::size_t s = 0; s < count; ++s)
+        scratch.imageStart[s + 1] = scratch.imageStart[s] + ImageCount(scratch.nearFaces[scratch.order[s]]);
+    scratch.occluders.resize(scratch.imageStart[count]);
+    ParallelFor(count, [&](std::size_t first, std::size_t end) {
+        for (std::size_t s = first; s < end; ++s) {
+            uint32_t index = scratch.order[s];
+            Occluder& o = scratch.occluders[s] = MakeOccluder(shown[index], &scratch.centres[3 * index]);
+            if (scratch.imageStart[s + 1] > scratch.imageStart[s])
+                AddImages(box, o, scratch.nearFaces[index], &scratch.occluders[scratch.imageStart[s]]);
+        }
+    });
 }
 
 // Half extents of the box around an occluder along the scene axes.
@@ -279,132 +358,179 @@ long long CellIndex(const CellGrid& grid, long long x, long long y, long long z)
     return (z * grid.count[1] + y) * grid.count[0] + x;
 }
 
-// Cells about the ray length wide, coarser where that would make far more cells than occluders.
-CellGrid MakeGrid(const std::vector<Occluder>& occluders, double length) {
-    CellGrid grid;
+// Cells about the ray length wide, each listing the occluders whose boxes reach into it, in occluder order:
+// a counting sort, each thread counting and placing a run of occluders of its own.
+void MakeGrid(CellGrid& grid, const std::vector<Occluder>& occluders, double length) {
     double hi[3];
-    for (int k = 0; k < 3; ++k) {
-        grid.lo[k] = occluders[0].centre[k];
-        hi[k] = grid.lo[k];
-    }
+    for (int k = 0; k < 3; ++k) grid.lo[k] = hi[k] = occluders[0].centre[k];
     for (const Occluder& o : occluders)
         for (int k = 0; k < 3; ++k) {
             grid.lo[k] = std::min(grid.lo[k], o.centre[k] - o.radius);
             hi[k] = std::max(hi[k], o.centre[k] + o.radius);
         }
-    grid.size = length;
-    const double most = 4.0 * static_cast<double>(occluders.size()) + 4096.0;
-    for (int tries = 0; tries < 200; ++tries) {
-        double cells = 1;
-        for (int k = 0; k < 3; ++k) cells *= std::floor((hi[k] - grid.lo[k]) / grid.size) + 1;
-        if (cells <= most) break;
-        grid.size *= std::max(1.1, std::cbrt(cells / most));
-    }
-    long long total = 1;
-    for (int k = 0; k < 3; ++k) {
-        grid.count[k] = static_cast<long long>(std::floor((hi[k] - grid.lo[k]) / grid.size)) + 1;
-        total *= grid.count[k];
-    }
-    grid.first.assign(static_cast<std::size_t>(total) + 1, 0);
-    long long low[3], high[3];
-    for (const Occluder& o : occluders) {  // count, then place: a counting sort keeps each cell in occluder order
-        CellRange(grid, o, low, high);
-        for (long long z = low[2]; z <= high[2]; ++z)
-            for (long long y = low[1]; y <= high[1]; ++y)
-                for (long long x = low[0]; x <= high[0]; ++x) ++grid.first[static_cast<std::size_t>(CellIndex(grid, x, y, z)) + 1];
-    }
-    for (std::size_t c = 1; c < grid.first.size(); ++c) grid.first[c] += grid.first[c - 1];
-    grid.members.resize(grid.first.back());
-    std::vector<uint32_t> next(grid.first.begin(), grid.first.end() - 1);
-    for (std::size_t i = 0; i < occluders.size(); ++i) {
-        CellRange(grid, occluders[i], low, high);
-        for (long long z = low[2]; z <= high[2]; ++z)
-            for (long long y = low[1]; y <= high[1]; ++y)
-                for (long long x = low[0]; x <= high[0]; ++x)
-                    grid.members[next[static_cast<std::size_t>(CellIndex(grid, x, y, z))]++] = static_cast<uint32_t>(i);
-    }
-    return grid;
-}
-
-// Does the segment from p along the unit direction d for `length` meet the ellipsoid? Exact, in its unit frame.
-bool SegmentMeets(const Occluder& o, const double* p, const double* d, double length) {
-    const double v[3] = {o.centre[0] - p[0], o.centre[1] - p[1], o.centre[2] - p[2]};
-    double along = std::clamp(v[0] * d[0] + v[1] * d[1] + v[2] * d[2], 0.0, length);
-    double off[3] = {v[0] - along * d[0], v[1] - along * d[1], v[2] - along * d[2]};
-    double r = o.radius;
-    if (off[0] * off[0] + off[1] * off[1] + off[2] * off[2] > r * r) return false;  // misses the bounding sphere
-    double start[3], way[3];
-    for (int k = 0; k < 3; ++k) {
-        const float* row = o.toUnit + 3 * k;
-        start[k] = -(row[0] * v[0] + row[1] * v[1] + row[2] * v[2]);
-        way[k] = row[0] * d[0] + row[1] * d[1] + row[2] * d[2];
-    }
-    double a = way[0] * way[0] + way[1] * way[1] + way[2] * way[2];
-    double b = start[0] * way[0] + start[1] * way[1] + start[2] * way[2];
-    double c = start[0] * start[0] + start[1] * start[1] + start[2] * start[2] - 1.0;
-    if (c <= 0) return true;  // starts inside
-    if (b >= 0) return false;  // heads away from it
-    double disc = b * b - a * c;
-    if (disc < 0) return false;
-    return (-b - std::sqrt(disc)) <= length * a;
-}
-
-// Walks the cells the segment passes through (in the grid's own units) and tests their occluders but `self`.
-bool SegmentBlocked(const CellGrid& grid, const std::vector<Occluder>& occluders, const double* p, const double* d,
-                    double length, uint32_t self) {
-    long long cell[3], steps = 1;
-    int step[3];
-    double next[3], delta[3];
-    for (int k = 0; k < 3; ++k) {
-        double a = (p[k] - grid.lo[k]) / grid.size, b = a + d[k] * length / grid.size, span = b - a;
-        cell[k] = static_cast<long long>(std::floor(a));
-        steps += std::llabs(static_cast<long long>(std::floor(b)) - cell[k]);
-        step[k] = span > 0 ? 1 : span < 0 ? -1 : 0;
-        delta[k] = step[k] != 0 ? 1.0 / std::fabs(span) : HUGE_VAL;
-        next[k] = step[k] > 0 ? (cell[k] + 1 - a) / span : step[k] < 0 ? (a - cell[k]) / -span : HUGE_VAL;
-    }
-    for (long long s = 0; s < steps; ++s) {
-        if (cell[0] >= 0 && cell[1] >= 0 && cell[2] >= 0 && cell[0] < grid.count[0] && cell[1] < grid.count[1] &&
-            cell[2] < grid.count[2]) {
-            std::size_t c = static_cast<std::size_t>(CellIndex(grid, cell[0], cell[1], cell[2]));
-            for (uint32_t m = grid.first[c]; m < grid.first[c + 1]; ++m) {
-                uint32_t other = grid.members[m];
-                if (other != self && SegmentMeets(occluders[other], p, d, length)) return true;
+    FitCells(grid.lo, hi, length, 4.0 * static_cast<double>(occluders.size()) + 4096.0, grid.size, grid.count);
+    const std::size_t cells = static_cast<std::size_t>(grid.count[0] * grid.count[1] * grid.count[2]);
+    const std::size_t runs = static_cast<std::size_t>(threadsUsed);
+    const std::size_t run = (occluders.size() + runs - 1) / runs;
+    scratch.ranges.resize(occluders.size());
+    scratch.threadCounts.assign(runs * cells, 0);
+    auto eachCell = [&](const std::array<uint32_t, 6>& r, auto visit) {
+        for (long long z = r[2]; z <= r[5]; ++z)
+            for (long long y = r[1]; y <= r[4]; ++y)
+                for (long long x = r[0]; x <= r[3]; ++x) visit(static_cast<std::size_t>(CellIndex(grid, x, y, z)));
+    };
+    ParallelFor(runs, [&](std::size_t firstRun, std::size_t endRun) {
+        for (std::size_t t = firstRun; t < endRun; ++t) {
+            uint32_t* counts = &scratch.threadCounts[t * cells];
+            long long low[3], high[3];
+            for (std::size_t i = t * run; i < std::min(occluders.size(), (t + 1) * run); ++i) {
+                CellRange(grid, occluders[i], low, high);
+                std::array<uint32_t, 6>& r = scratch.ranges[i];
+                for (int k = 0; k < 3; ++k) {
+                    r[k] = static_cast<uint32_t>(low[k]);
+                    r[k + 3] = static_cast<uint32_t>(high[k]);
+                }
+                eachCell(r, [&](std::size_t c) { ++counts[c]; });
             }
         }
+    }, 1);
+    grid.first.resize(cells + 1);
+    uint32_t placed = 0;
+    for (std::size_t c = 0; c < cells; ++c) {  // each thread's counts become where its run starts in the cell
+        grid.first[c] = placed;
+        for (std::size_t t = 0; t < runs; ++t) {
+            uint32_t n = scratch.threadCounts[t * cells + c];
+            scratch.threadCounts[t * cells + c] = placed;
+            placed += n;
+        }
+    }
+    grid.first[cells] = placed;
+    grid.members.resize(placed);
+    ParallelFor(runs, [&](std::size_t firstRun, std::size_t endRun) {
+        for (std::size_t t = firstRun; t < endRun; ++t) {
+            uint32_t* next = &scratch.threadCounts[t * cells];
+            for (std::size_t i = t * run; i < std::min(occluders.size(), (t + 1) * run); ++i)
+                eachCell(scratch.ranges[i], [&](std::size_t c) { grid.members[next[c]++] = static_cast<uint32_t>(i); });
+        }
+    }, 1);
+}
+
+// A ray from a particle's surface: its start, unit direction and length.
+struct Ray {
+    double start[3];
+    float direction[3];
+    float length;
+};
+
+// Does the ray meet the ellipsoid? Exact, in its unit frame, in single precision: first its bounding sphere.
+inline bool RayMeets(const Occluder& o, const Ray& ray) {
+    const float v[3] = {static_cast<float>(o.centre[0] - ray.start[0]), static_cast<float>(o.centre[1] - ray.start[1]),
+                        static_cast<float>(o.centre[2] - ray.start[2])};
+    const float* d = ray.direction;
+    float along = std::clamp(v[0] * d[0] + v[1] * d[1] + v[2] * d[2], 0.0f, ray.length);
+    float off[3] = {v[0] - along * d[0], v[1] - along * d[1], v[2] - along * d[2]};
+    if (off[0] * off[0] + off[1] * off[1] + off[2] * off[2] > o.radius * o.radius) return false;
+    float to[3], way[3];  // the occluder's centre from the start, and the direction, in its unit frame
+    for (int k = 0; k < 3; ++k) {
+        const float* row = o.toUnit + 3 * k;
+        to[k] = row[0] * v[0] + row[1] * v[1] + row[2] * v[2];
+        way[k] = row[0] * d[0] + row[1] * d[1] + row[2] * d[2];
+    }
+    // Points start + t way of the unit frame: |t way - to|^2 = 1 with a t^2 - 2 b t + c = 0.
+    float a = way[0] * way[0] + way[1] * way[1] + way[2] * way[2];
+    float b = to[0] * way[0] + to[1] * way[1] + to[2] * way[2];
+    float c = to[0] * to[0] + to[1] * to[1] + to[2] * to[2] - 1.0f;
+    if (c <= 0) return true;  // starts inside
+    if (b <= 0) return false;  // heads away from it
+    float disc = b * b - a * c;
+    if (disc < 0) return false;
+    // The entry (b - sqrt(disc)) / a lies within the length: b - length a <= sqrt(disc).
+    float beyond = b - ray.length * a;
+    return beyond <= 0 || beyond * beyond <= disc;
+}
+
+constexpr uint32_t NO_OCCLUDER = UINT32_MAX;
+
+// floor for the grid's own coordinates, which are small: without SSE 4.1, std::floor is a call into the library.
+long long FloorOf(double x) {
+    long long truncated = static_cast<long long>(x);
+    return truncated - (x < static_cast<double>(truncated));
+}
+
+// The first occluder but `self` listed in the cell that blocks the ray; NO_OCCLUDER if none, or if the cell
+// lies outside the grid.
+uint32_t CellBlocker(const CellGrid& grid, const std::vector<Occluder>& occluders, const Ray& ray, uint32_t self,
+                     const long long* cell) {
+    for (int k = 0; k < 3; ++k)
+        if (cell[k] < 0 || cell[k] >= grid.count[k]) return NO_OCCLUDER;
+    std::size_t c = static_cast<std::size_t>(CellIndex(grid, cell[0], cell[1], cell[2]));
+    for (uint32_t m = grid.first[c]; m < grid.first[c + 1]; ++m) {
+        uint32_t other = grid.members[m];
+        if (other != self && RayMeets(occluders[other], ray)) return other;
+    }
+    return NO_OCCLUDER;
+}
+
+// Walks the cells the ray passes through (in the grid's own units), nearest first, and tests their occluders
+// but `self`; the first that blocks it, or NO_OCCLUDER. Most rays end in the cell they start in.
+uint32_t RayBlocker(const CellGrid& grid, const std::vector<Occluder>& occluders, const Ray& ray, uint32_t self) {
+    const double inverseSize = 1.0 / grid.size;
+    long long cell[3], steps = 1;
+    double a[3], span[3];
+    for (int k = 0; k < 3; ++k) {
+        a[k] = (ray.start[k] - grid.lo[k]) * inverseSize;
+        span[k] = ray.direction[k] * ray.length * inverseSize;
+        cell[k] = FloorOf(a[k]);
+        steps += std::llabs(FloorOf(a[k] + span[k]) - cell[k]);
+    }
+    uint32_t blocker = CellBlocker(grid, occluders, ray, self, cell);
+    if (blocker != NO_OCCLUDER || steps == 1) return blocker;
+    int step[3];
+    double next[3], delta[3];  // where along the ray (0 to 1) it next crosses a cell face, and the gap between faces
+    for (int k = 0; k < 3; ++k) {
+        step[k] = span[k] > 0 ? 1 : span[k] < 0 ? -1 : 0;
+        delta[k] = step[k] != 0 ? 1.0 / std::fabs(span[k]) : HUGE_VAL;
+        next[k] = step[k] > 0 ? (cell[k] + 1 - a[k]) * delta[k] : step[k] < 0 ? (a[k] - cell[k]) * delta[k] : HUGE_VAL;
+    }
+    for (long long s = 1; s < steps; ++s) {
         int axis = next[0] <= next[1] ? (next[0] <= next[2] ? 0 : 2) : (next[1] <= next[2] ? 1 : 2);
         if (next[axis] > 1.0) break;
         cell[axis] += step[axis];
         next[axis] += delta[axis];
+        blocker = CellBlocker(grid, occluders, ray, self, cell);
+        if (blocker != NO_OCCLUDER) return blocker;
     }
-    return false;
+    return NO_OCCLUDER;
 }
 
-// The weighted share of the rays of shown atom `self` (its occluder) that are blocked.
-double BlockedShare(const CellGrid& grid, const std::vector<Occluder>& occluders, long long atom, uint32_t self,
-                    double length) {
-    const Occluder& o = occluders[self];
-    double half[3], turn[9];
-    HalfRadii(AtomSpecies(atom), half);
-    DrawnMatrix(atom, turn);
+// The weighted share of the rays of shown particle `self` (its occluder) that are blocked.
+double BlockedShare(const CellGrid& grid, const std::vector<Occluder>& occluders, uint32_t self, double length) {
+    const Occluder& particle = occluders[self];
+    float turn[9], half[3];
+    OccluderShape(particle, turn, half);
+    const float inverseHalf[3] = {1.0f / half[0], 1.0f / half[1], 1.0f / half[2]};
+    const float lift = static_cast<float>(1e-5 * length);  // off the surface: rounding cannot start it inside a touching neighbour
     const double* directions = OcclusionDirections();
     double blocked = 0, total = 0;
     for (int k = 0; k < OCCLUSION_DIRECTIONS; ++k) {
-        const double* u = directions + 3 * k;
+        const float u[3] = {static_cast<float>(directions[3 * k]), static_cast<float>(directions[3 * k + 1]),
+                            static_cast<float>(directions[3 * k + 2])};
         // The unit sphere's point u stretched onto the ellipsoid; its normal is u / half, and the surface it
         // stands for grows with that normal's length (the stretched sphere's area per solid angle).
-        double body[3] = {half[0] * u[0], half[1] * u[1], half[2] * u[2]};
-        double normal[3] = {u[0] / half[0], u[1] / half[1], u[2] / half[2]};
-        double weight = std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
-        double p[3], d[3];
+        const float body[3] = {half[0] * u[0], half[1] * u[1], half[2] * u[2]};
+        const float normal[3] = {u[0] * inverseHalf[0], u[1] * inverseHalf[1], u[2] * inverseHalf[2]};
+        const float weight = std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
+        const float inverseWeight = 1.0f / weight;
+        Ray ray;
+        ray.length = static_cast<float>(length);
         for (int j = 0; j < 3; ++j) {
-            d[j] = (turn[3 * j] * normal[0] + turn[3 * j + 1] * normal[1] + turn[3 * j + 2] * normal[2]) / weight;
-            p[j] = o.centre[j] + turn[3 * j] * body[0] + turn[3 * j + 1] * body[1] + turn[3 * j + 2] * body[2];
+            const float* row = turn + 3 * j;
+            float d = (row[0] * normal[0] + row[1] * normal[1] + row[2] * normal[2]) * inverseWeight;
+            ray.direction[j] = d;
+            ray.start[j] = particle.centre[j] + (row[0] * body[0] + row[1] * body[1] + row[2] * body[2] + lift * d);
         }
-        double lift = 1e-6 * length;  // off the surface, so that rounding cannot start it inside a touching neighbour
-        for (int j = 0; j < 3; ++j) p[j] += lift * d[j];
         total += weight;
-        if (SegmentBlocked(grid, occluders, p, d, length, self)) blocked += weight;
+        if (RayBlocker(grid, occluders, ray, self) != NO_OCCLUDER) blocked += weight;
     }
     return total > 0 ? blocked / total : 0.0;
 }
@@ -449,17 +575,19 @@ double OcclusionDistance() { return LargestHalfRadius(ShownAtoms()); }
 
 std::vector<double> BlockedFractions(int threads) {
     std::vector<double> blocked(static_cast<std::size_t>(std::max(atoms, 0)), 0.0);
-    std::vector<long long> shown = ShownAtoms();
-    if (shown.size() < 2 || shown.size() >= UINT32_MAX / 8) return blocked;
+    const std::vector<long long> shown = ShownAtoms();
+    // Up to 7 images an atom, each listed in up to 27 cells: the lists are counted in 32 bits.
+    if (shown.size() < 2 || shown.size() >= UINT32_MAX / (8 * 27)) return blocked;
     threadsUsed = threads > 0 ? threads : ThreadCount();
     const double length = LargestHalfRadius(shown);
     const Periodicity box = BoxPeriodicity(2 * length + length);
-    SortByPlace(shown, box, length);
-    const std::vector<Occluder> occluders = MakeOccluders(shown, box);
-    const CellGrid grid = MakeGrid(occluders, length);
+    WrapShownAtoms(shown, box);
+    OrderByPlace(shown.size(), length);
+    MakeOccluders(shown, box);
+    MakeGrid(scratch.grid, scratch.occluders, length);
     ParallelFor(shown.size(), [&](std::size_t first, std::size_t end) {
         for (std::size_t s = first; s < end; ++s)
-            blocked[static_cast<std::size_t>(shown[s])] = BlockedShare(grid, occluders, shown[s], static_cast<uint32_t>(s), length);
+            blocked[static_cast<std::size_t>(shown[scratch.order[s]])] = BlockedShare(scratch.grid, scratch.occluders, static_cast<uint32_t>(s), length);
     });
     return blocked;
 }

@@ -89,6 +89,7 @@ bool cullOutsideView = true;
 long long ellipsoidsOutsideView = 0;
 bool tessellateEachShape = false;
 bool raycastEllipsoids = false;
+bool occlusionCulling = true;
 bool ambientOcclusion = false;
 double occlusionStrength = DEFAULT_OCCLUSION_STRENGTH;
 long long particleDataVersion = 0;
@@ -212,6 +213,7 @@ void ResetScene() {
     ellipsoidsOutsideView = 0;
     tessellateEachShape = false;
     raycastEllipsoids = false;
+    occlusionCulling = true;
     ambientOcclusion = false;
     occlusionStrength = DEFAULT_OCCLUSION_STRENGTH;
     ++particleDataVersion;  // never back to an old value: a copy made before the reset must not look current

@@ -112,6 +112,7 @@ extern bool cullOutsideView;             // true: no ellipsoid wholly outside th
 extern long long ellipsoidsOutsideView;  // ellipsoids the last drawing left out: outside the view, or beyond single precision
 extern bool tessellateEachShape;         // false: replay the prebuilt sphere lists; true: tessellate anew (reference drawing)
 extern bool raycastEllipsoids;           // each ellipsoid ray-cast on one screen quad, in place of the tessellations
+extern bool occlusionCulling;            // ray-cast ellipsoids that nearer ones certainly cover are left out (no pixel changes)
 extern bool ambientOcclusion;             // each particle's lit colour scaled by its occlusion factor (key o)
 extern double occlusionStrength;          // 0 to 1: how much of its light a wholly enclosed particle loses
 extern long long particleDataVersion;    // bumped whenever geom, shape, color or what is shown changes: GPU copies compare it

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "core/geometry.h"
+#include "core/periodic_images.h"
 #include "core/scene.h"
 #include "core/visibility.h"
 
@@ -47,38 +48,48 @@ unsigned char OpacityByte(double opacity) {
 }
 
 // By the distance of each centre from the eye, which keeps atoms that do not overlap on screen in the right
-// order under perspective; equal distances keep the atoms' order, so the picture does not flicker.
-std::vector<long long> TransparentAtomsFarToNear(const double* modelview, const std::vector<double>& centre) {
-    std::vector<long long> order;
+// order under perspective; equal distances keep the order of images and atoms, so the picture does not flicker.
+std::vector<TransparentPiece> TransparentAtomsFarToNear(const double* modelview, const std::vector<double>& centre) {
+    std::vector<TransparentPiece> pieces;
     std::vector<double> distance;
-    if (!TransparencyDrawn()) return order;
+    if (!TransparencyDrawn()) return pieces;
+    std::vector<long long> transparent;
     for (long long i = 0; i < atoms; ++i) {
         double opacity = AtomOpacity(i);
-        if (!(opacity > 0 && opacity < 1) || !AtomShown(i, centre)) continue;
-        const double* row = GeomRow(i);
-        double eye2 = 0;
-        for (int r = 0; r < 3; ++r) {
-            double eye = modelview[12 + r];
-            for (int k = 0; k < 3; ++k) eye += modelview[4 * k + r] * (row[GEOM_X + k] - centre[k]);
-            eye2 += eye * eye;
-        }
-        order.push_back(i);
-        distance.push_back(std::isnan(eye2) ? 0.0 : eye2);
+        if (opacity > 0 && opacity < 1 && AtomShown(i, centre)) transparent.push_back(i);
     }
-    std::vector<std::size_t> place(order.size());
+    for (int image = 0; image < ImageTotal(); ++image) {
+        double shift[3];
+        ImageShift(image, shift);
+        for (long long i : transparent) {
+            const double* row = GeomRow(i);
+            double eye2 = 0;
+            for (int r = 0; r < 3; ++r) {
+                double eye = modelview[12 + r];
+                for (int k = 0; k < 3; ++k) eye += modelview[4 * k + r] * (row[GEOM_X + k] - centre[k] + shift[k]);
+                eye2 += eye * eye;
+            }
+            pieces.push_back({i, image});
+            distance.push_back(std::isnan(eye2) ? 0.0 : eye2);
+        }
+    }
+    std::vector<std::size_t> place(pieces.size());
     for (std::size_t k = 0; k < place.size(); ++k) place[k] = k;
     std::stable_sort(place.begin(), place.end(), [&](std::size_t a, std::size_t b) { return distance[a] > distance[b]; });
-    std::vector<long long> sorted(order.size());
-    for (std::size_t k = 0; k < place.size(); ++k) sorted[k] = order[place[k]];
+    std::vector<TransparentPiece> sorted(pieces.size());
+    for (std::size_t k = 0; k < place.size(); ++k) sorted[k] = pieces[place[k]];
     return sorted;
 }
 
-long long FillRaycastRecordsOf(const std::vector<long long>& order, RaycastRecord* records) {
+long long FillRaycastRecordsOf(const std::vector<TransparentPiece>& order, RaycastRecord* records) {
     std::vector<double> centre = FrameCentre();
     long long count = 0;
-    for (long long atom : order) {
-        AtomSpecies(atom);
-        if (FillRaycastRecord(atom, centre.data(), records[count])) ++count;
+    for (const TransparentPiece& piece : order) {
+        double shift[3], moved[3];  // the frame centre moved against the image, so the record lands in it
+        ImageShift(piece.image, shift);
+        for (int k = 0; k < 3; ++k) moved[k] = centre[k] - shift[k];
+        AtomSpecies(piece.atom);
+        if (FillRaycastRecord(piece.atom, moved, records[count])) ++count;
     }
     return count;
 }

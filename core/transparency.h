@@ -16,8 +16,13 @@ double AtomOpacity(long long atom);                    // opacity atom (from 0) 
 bool AtomDrawnOpaque(long long atom);                  // drawn in the first pass, exactly as without transparency
 bool AtomInvisible(long long atom);                    // opacity 0: neither drawn nor picked
 unsigned char OpacityByte(double opacity);             // 0 to 255, as a colour's alpha
-// The shown atoms with an opacity between 0 and 1, farthest from the eye first; modelview is column-major.
-std::vector<long long> TransparentAtomsFarToNear(const double* modelview, const std::vector<double>& centre);
-long long FillRaycastRecordsOf(const std::vector<long long>& order, RaycastRecord* records);  // in that order; how many
+struct TransparentPiece {  // a transparent atom (from 0) as drawn in one periodic image (0: the frame itself)
+    long long atom;
+    int image;
+};
+// The shown atoms with an opacity between 0 and 1 in every image drawn, farthest from the eye first, so that
+// images that lie before one another blend in order too; modelview (column-major) is the frame's own.
+std::vector<TransparentPiece> TransparentAtomsFarToNear(const double* modelview, const std::vector<double>& centre);
+long long FillRaycastRecordsOf(const std::vector<TransparentPiece>& order, RaycastRecord* records);  // each moved into its image; how many
 std::string TransparencyLine();                        // "Transparency on: species 2 at opacity 0.4." and the like
 void ResetTransparency();                              // no opacity configured, the switch on

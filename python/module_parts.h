@@ -28,6 +28,7 @@ struct TrajectoryHandle {
 // Runs work through CallProgram (one call at a time, GIL released, console caught, fatal errors raised as
 // ovalix.Error) with t's run the program's current one, frame and scene included.
 void CallWithTrajectory(TrajectoryHandle& t, const std::function<void()>& work);
+long long LoadsMade();  // loads of any run so far: each resets the drawing's set-up, which no run holds
 
 void RegisterReading(pybind11::module_& m);    // open, Trajectory, Frame, Species, Box, order (reading.cpp)
 void RegisterRendering(pybind11::module_& m);  // render, Image (rendering.cpp)

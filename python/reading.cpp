@@ -397,6 +397,8 @@ std::string BoxRepr(const BoxObject& b) {
 
 }  // namespace
 
+long long LoadsMade() { return loadsMade; }
+
 void CallWithTrajectory(TrajectoryHandle& t, const std::function<void()>& work) {
     CallProgram([&] {
         RunMadeCurrent current(*t.run);

@@ -39,6 +39,7 @@ py::object optionErrorType;
 // What the program's scene was last set up for; guarded by CallProgram. A call with the same options on the
 // same load only draws its frame.
 long long setUpLoad = 0;
+long long loadsBeforeSetUp = 0;  // a load of any run since the set-up undoes it, with ResetScene
 std::vector<std::string> setUpWords;
 std::string rendererChosen;
 bool imageLibraryStarted = false;
@@ -112,13 +113,14 @@ py::array_t<unsigned char> Render(TrajectoryHandle& t, const std::vector<std::st
         options = ParseWords(words, t.path);
         CallWithTrajectory(t, [&] {
             ContextReleaser released;
-            if (setUpLoad == t.loadNumber && setUpWords == words) {
+            if (setUpLoad == t.loadNumber && setUpWords == words && loadsBeforeSetUp == LoadsMade()) {
                 StartContext(RenderDevice::Any, rendererChosen, FailInPython);
             } else {
                 setUpLoad = 0;
                 SetUpScene(t, options);
                 setUpLoad = t.loadNumber;
                 setUpWords = words;
+                loadsBeforeSetUp = LoadsMade();
             }
             DrawFrame(options, FrameNumber(index));
             ReadPicture(options.width, options.height, rgb);

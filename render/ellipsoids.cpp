@@ -11,6 +11,7 @@
 #include "core/order.h"
 #include "core/quantity_colour.h"
 #include "core/scene.h"
+#include "core/periodic_images.h"
 #include "core/transparency.h"
 #include "core/visibility.h"
 #include "render/bonds.h"
@@ -176,13 +177,18 @@ void CreateEllipsoid(int n, std::vector<double> position, std::vector<double> qu
 
 // Transparent atoms after the opaque ones and the bonds, far to near, each blended over what lies behind it. They
 // test depth but write none: an opaque atom in front still hides them, and one behind shows through each of them.
-// Back faces are culled, so a tessellated ellipsoid, like a ray-cast one, covers each of its pixels once.
-static void DrawTransparentAtoms(const std::vector<double>& centre, bool raycast) {
+// Back faces are culled, so a tessellated ellipsoid, like a ray-cast one, covers each of its pixels once. Those
+// of every periodic image are drawn here, under the frame's own modelview, in one order across the images.
+void DrawTransparentAtoms() {
     if (!TransparencyDrawn()) return;
+    std::vector<double> centre = FrameCentre();
     double modelview[16];
     glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
-    std::vector<long long> order = TransparentAtomsFarToNear(modelview, centre);
+    std::vector<TransparentPiece> order = TransparentAtomsFarToNear(modelview, centre);
     if (order.empty()) return;
+    const bool raycast = raycastEllipsoids;  // the opaque pass has found out whether the context can ray-cast
+    SetViewPlanes();
+    if (adaptiveDetail) detailView = ReadDetailView();
     glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -190,17 +196,20 @@ static void DrawTransparentAtoms(const std::vector<double>& centre, bool raycast
     if (raycast) ellipsoidsOutsideView -= DrawRaycastTransparent(order);
     std::vector<double> position(3), quaternion(4);
     for (std::size_t k = 0; k < order.size() && !raycast; ++k) {
-        const double* row = GeomRow(order[k]);
-        for (int c = 0; c < 3; ++c) position[c] = row[GEOM_X + c] - centre[c];
+        const double* row = GeomRow(order[k].atom);
+        double shift[3];
+        ImageShift(order[k].image, shift);
+        for (int c = 0; c < 3; ++c) position[c] = row[GEOM_X + c] - centre[c] + shift[c];
         for (int c = 0; c < 4; ++c) quaternion[c] = row[GEOM_QW + c];
-        drawnAtom = order[k];
-        CreateEllipsoid(AtomSpecies(order[k]), position, quaternion, 30, 30);
+        drawnAtom = order[k].atom;
+        CreateEllipsoid(AtomSpecies(order[k].atom), position, quaternion, 30, 30);
     }
     drawnAtom = -1;
     glPopAttrib();
+    viewPlanesSet = false;
 }
 
-void DoStuff() {
+void DrawOpaqueAtomsAndBonds() {
     std::vector<double> centre = FrameCentre();
     std::vector<double> position(3), quaternion(4);
     UpdateFrameOrder();
@@ -226,6 +235,10 @@ void DoStuff() {
         else DrawLineBonds(j, centre);
     }
     glPopMatrix();
-    DrawTransparentAtoms(centre, raycast);
     viewPlanesSet = false;
+}
+
+void DoStuff() {
+    DrawOpaqueAtomsAndBonds();
+    DrawTransparentAtoms();
 }

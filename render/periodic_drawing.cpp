@@ -33,10 +33,11 @@ void DrawSceneInImages() {
     }
     long long outside = 0;
     InEveryImage([&outside] {
-        DoStuff();
+        DrawOpaqueAtomsAndBonds();
         outside += ellipsoidsOutsideView;
     });
     ellipsoidsOutsideView = outside;
+    DrawTransparentAtoms();  // those of every image in one far-to-near order
 }
 
 void DrawPickMarksInImages(const std::vector<double>& centre) {

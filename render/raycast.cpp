@@ -15,6 +15,7 @@
 #include "core/raycast_records.h"
 #include "core/scene.h"
 #include "core/transparency.h"
+#include "core/view_culling.h"
 
 namespace {
 
@@ -193,6 +194,8 @@ struct RaycastGL {
     GLuint corners = 0;
     GLuint records = 0;
     GLuint transparentRecords = 0;  // the transparent atoms, refilled in the view's order at every redraw
+    GLuint culledRecords = 0;       // the opaque records some pixel may show, refilled at every redraw
+    std::vector<RaycastRecord> kept;  // the records, kept on this side while culling is on
     // What the records on the GPU were filled from.
     bool uploaded = false;
     long long version = -1;
@@ -205,6 +208,7 @@ struct RaycastGL {
     long long occlusionUsed = -1;  // OcclusionVersion() the records carry
     long long recordCount = 0;
     long long uploads = 0;
+    long long culled = 0;  // records the last drawing left out as hidden
 };
 RaycastGL gl;
 
@@ -301,6 +305,7 @@ void MakeBuffers() {
     glEnableVertexAttribArray(CORNER);
     glVertexAttribPointer(CORNER, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
     glGenBuffers(1, &gl.transparentRecords);
+    glGenBuffers(1, &gl.culledRecords);
     glGenBuffers(1, &gl.records);
     glBindBuffer(GL_ARRAY_BUFFER, gl.records);
     for (GLuint location : {CENTRE, ROTATION, HALF_AXES, COLOUR, OCCLUSION}) {
@@ -345,7 +350,7 @@ bool RecordsCurrent() {
            gl.occlusionUsed == OcclusionVersion();
 }
 
-// Fills the buffer in place: no copy of the records is kept on this side.
+// Fills the buffer in place; while culling is on, the records are kept on this side too, to be culled.
 void UploadRecords() {
     glBindBuffer(GL_ARRAY_BUFFER, gl.records);
     std::size_t bytes = sizeof(RaycastRecord) * static_cast<std::size_t>(atoms > 0 ? atoms : 1);
@@ -353,6 +358,8 @@ void UploadRecords() {
     void* mapped = glMapBufferRange(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes),
                                     GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT);
     gl.recordCount = mapped ? FillRaycastRecords(static_cast<RaycastRecord*>(mapped)) : 0;
+    gl.kept.clear();
+    if (mapped && occlusionCulling) gl.kept.assign(static_cast<RaycastRecord*>(mapped), static_cast<RaycastRecord*>(mapped) + gl.recordCount);
     if (mapped && glUnmapBuffer(GL_ARRAY_BUFFER) != GL_TRUE) gl.recordCount = 0;  // contents lost: drawn next time
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     gl.uploaded = mapped != nullptr && gl.recordCount >= 0;
@@ -450,16 +457,57 @@ void DrawRecords(GLuint buffer, long long total) {
 
 }  // namespace
 
+namespace {
+
+// The camera, where culling cannot change a pixel: no multisampling, and depth tested and written with LEQUAL
+// or LESS, as the drawings set it.
+bool CullingViewNow(CullingView& view) {
+    GLint samples = 0, depthFunction = 0;
+    GLboolean depthWrites = GL_FALSE;
+    glGetIntegerv(GL_SAMPLE_BUFFERS, &samples);
+    glGetIntegerv(GL_DEPTH_FUNC, &depthFunction);
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
+    if (samples > 0 || !glIsEnabled(GL_DEPTH_TEST) || !depthWrites || (depthFunction != GL_LEQUAL && depthFunction != GL_LESS))
+        return false;
+    glGetDoublev(GL_MODELVIEW_MATRIX, view.modelview);
+    glGetDoublev(GL_PROJECTION_MATRIX, view.projection);
+    glGetIntegerv(GL_VIEWPORT, view.viewport);
+    glGetDoublev(GL_DEPTH_RANGE, view.depthRange);
+    glGetIntegerv(GL_DEPTH_BITS, &view.depthBits);
+    return CullingExact(view);
+}
+
+// Draws only the records some pixel may show; false where culling is off or cannot be exact, or would leave
+// out too few to pay for sending the rest again.
+bool DrawCulled() {
+    gl.culled = 0;
+    CullingView view;
+    if (!occlusionCulling || static_cast<long long>(gl.kept.size()) != gl.recordCount || !CullingViewNow(view)) return false;
+    static std::vector<RaycastRecord> shown;
+    gl.culled = KeepVisibleRecords(gl.kept, view, shown);
+    if (gl.culled * 4 < gl.recordCount) return false;
+    glBindBuffer(GL_ARRAY_BUFFER, gl.culledRecords);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(sizeof(RaycastRecord) * std::max<std::size_t>(shown.size(), 1)),
+                 shown.empty() ? nullptr : shown.data(), GL_STREAM_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    if (!shown.empty()) DrawRecords(gl.culledRecords, static_cast<long long>(shown.size()));
+    return true;
+}
+
+}  // namespace
+
 long long DrawRaycastEllipsoids() {
     if (!RaycastAvailable()) return 0;
-    if (!RecordsCurrent()) UploadRecords();
+    if (!RecordsCurrent() || (occlusionCulling && gl.kept.empty() && gl.recordCount > 0)) UploadRecords();
     if (gl.recordCount == 0) return 0;
-    DrawRecords(gl.records, gl.recordCount);
+    if (!DrawCulled()) DrawRecords(gl.records, gl.recordCount);
     return gl.recordCount;
 }
 
+long long RaycastRecordsCulled() { return gl.culled; }
+
 // The view changes the order at every redraw, so these records are filled afresh each time, in the order given.
-long long DrawRaycastTransparent(const std::vector<long long>& order) {
+long long DrawRaycastTransparent(const std::vector<TransparentPiece>& order) {
     if (!RaycastAvailable() || order.empty()) return 0;
     glBindBuffer(GL_ARRAY_BUFFER, gl.transparentRecords);
     std::size_t bytes = sizeof(RaycastRecord) * order.size();

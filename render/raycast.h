@@ -6,9 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "core/transparency.h"  // Required for: TransparentPiece
+
 bool RaycastAvailable();                 // builds the shaders and buffers on first call; false where the context lacks them
 const std::string& RaycastProblem();     // why RaycastAvailable is false, one line
 long long DrawRaycastEllipsoids();       // every drawable atom of geom, with the current matrices and lights; returns how many
-long long DrawRaycastTransparent(const std::vector<long long>& order);  // these atoms, in this order, as they are; how many
+long long DrawRaycastTransparent(const std::vector<TransparentPiece>& order);  // these atoms in their images, in this order; how many
 long long RaycastUploads();              // times the particle records went to the GPU since start-up
+long long RaycastRecordsCulled();        // records the last drawing left out as hidden behind nearer ones
 long long SetRaycastBatch(long long ellipsoids);  // ellipsoids per draw call (16,384); returns the one before

@@ -3,8 +3,8 @@
 #   1. build/        Release build: the unit, large-file and Python tests, and two window tests that start the
 #                    release viewer (start-up, scene); then the Debian package: built, and installed and run when
 #                    root with CI=true;
-#   2. build-asan/   AddressSanitizer + UndefinedBehaviorSanitizer build (-O1), unit tests and every window test
-#                    (abuse included): the window suite runs once, where it also hunts memory and UB faults;
+#   2. build-asan/   AddressSanitizer + UndefinedBehaviorSanitizer build (-O1), unit tests (in one process) and every
+#                    window test (abuse included): the window suite runs once, where it also hunts memory and UB faults;
 #                    the Python module's tests under the sanitizers are left to a change of the module, for CI's
 #                    time: cmake --build build-asan --target ovalix_python && (cd build-asan && ctest -L python);
 #   3. build-fuzz/   a short libFuzzer run of each file reader, two at a time: OVALIX_FUZZ_SECONDS (default 30)
@@ -71,10 +71,18 @@ else
     background fuzz_build bash tests/fuzz/run_fuzz.sh --build-only
 fi
 
+# Under the sanitizers each process takes about a second to start, so the unit tests run in one process (which
+# also shows that no test leans on another's left-over state) beside the window tests, instead of one by one.
+sanitized_unit_tests() {
+    (cd tests && OVALIX_DATA="$root/../shared/data" "$root/build-asan/tests/unit_tests" --gtest_brief=1)
+}
+
 step "Sanitized build (address, undefined)"
 if finish sanitized_build; then
     step "Unit and window tests under the sanitizers"
-    (cd build-asan && ctest -L "unit|window" --output-on-failure -j "$window_jobs") || failures+=("sanitized tests")
+    background sanitized_unit sanitized_unit_tests
+    (cd build-asan && ctest -L window --output-on-failure -j "$window_jobs") || failures+=("sanitized window tests")
+    finish sanitized_unit || failures+=("sanitized unit tests")
 else
     failures+=("sanitized build")
 fi

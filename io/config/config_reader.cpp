@@ -29,7 +29,7 @@ enum Keyword {
     DUMPFILE, BONDFILE, SPECIES, HALF_RADII, BOND_VECTOR, COLOR,
     BACKGROUND, SOLID_BONDS, TEXTURE, TEXTURE_BONDS, ANISOUFILE, ADAPTIVE_DETAIL, GSDFILE, VARYING_ATOMS,
     SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, COLOUR_BY, UNWRAP, RAYCAST, FIXED_CENTRE, TRANSPARENCY, IMAGES, WRAP,
-    AMBIENT_OCCLUSION, LOCAL_ORDER, KEYWORD_COUNT
+    AMBIENT_OCCLUSION, NO_CULLING, LOCAL_ORDER, KEYWORD_COUNT
 };
 // Optional keywords that only switch on a way of looking (or set its parameters): absent, they are off.
 constexpr Keyword VIEW_KEYWORDS[] = {SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, FIXED_CENTRE, TRANSPARENCY, LOCAL_ORDER};
@@ -41,7 +41,7 @@ const char* const KEYWORDS[KEYWORD_COUNT] = {
     "dumpfile", "bondfile", "species", "half_radii", "bond_vector", "color",
     "background", "solid_bonds", "texture", "texture_bonds", "anisoufile", "adaptive_detail", "gsdfile",
     "varying_atoms", "show_box", "slab", "hide_species", "fit_view", "colour_by", "unwrap", "raycast", "fixed_centre",
-    "transparency", "images", "wrap", "ambient_occlusion", "local_order"};
+    "transparency", "images", "wrap", "ambient_occlusion", "no_culling", "local_order"};
 
 // What one read of a file keeps: its seen flags, the trajectory keyword met first, and its result.
 struct ConfigRead {
@@ -416,6 +416,10 @@ void HandleKeywordLine(ConfigRead& read, Keyword keyword, std::string_view line,
         case AMBIENT_OCCLUSION:
             ReadAmbientOcclusion(line, values);
             break;
+        case NO_CULLING:
+            occlusionCulling = false;
+            std::cout << "Every ray-cast ellipsoid will be drawn, hidden ones too." << std::endl;
+            break;
         case LOCAL_ORDER:
             ReadLocalOrder(line, values);
             break;
@@ -499,6 +503,10 @@ void ApplyDefaults(ConfigRead& read) {
     if (!read.seen[WRAP]) {
         wrapIntoBox = false;
         read.seen[WRAP] = true;
+    }
+    if (!read.seen[NO_CULLING]) {
+        occlusionCulling = true;
+        read.seen[NO_CULLING] = true;
     }
     if (!read.seen[AMBIENT_OCCLUSION]) {
         ambientOcclusion = false;

@@ -117,6 +117,8 @@ def test_the_same_options_again_and_after_others_give_the_same_pictures(runs):
     for old, new in zip(first, [again[1], again[2], again[0]]):
         assert np.array_equal(old, new)
     assert not np.array_equal(first[0], first[2])
+    ovalix.open(runs["gsd"])  # opening another run, with no picture of it, must not change t's next one
+    assert np.array_equal(ovalix.render(t, frame=1, size=SMALL), first[1])
 
 
 def test_save_on_a_full_disk_raises_and_leaves_no_file(runs, tmp_path):

@@ -101,19 +101,23 @@ bond_vector 1 1 0 0 0
 background 0 0 0
 )";
 
-// The keyword switches ray-casting on and says so; a later read without it switches it off, silently.
+// The keyword switches ray-casting on and says so (no_culling switches culling off, with a line); a later read
+// without them switches ray-casting off and culling on again, silently.
 TEST_F(ReadConfig, RaycastKeywordSwitchesItOnAndAReadWithoutItOff) {
-    std::string path = WriteTempFile("raycast.cfg", "raycast\n" + MINIMAL);
+    std::string path = WriteTempFile("raycast.cfg", "raycast\nno_culling\n" + MINIMAL);
     ConsoleRun run = RunCaptured([&] { ::ReadConfig(path); });
     EXPECT_FALSE(run.exited);
     EXPECT_TRUE(raycastEllipsoids);
-    EXPECT_NE(run.output.find("Ray-cast ellipsoids will be used.\n"), std::string::npos) << run.output;
+    EXPECT_FALSE(occlusionCulling);
+    EXPECT_NE(run.output.find("Ray-cast ellipsoids will be used.\nEvery ray-cast ellipsoid will be drawn, hidden ones too.\n"),
+              std::string::npos) << run.output;
     EXPECT_FALSE(adaptiveDetail);
 
     std::string plain = WriteTempFile("plain.cfg", MINIMAL);
     run = RunCaptured([&] { ::ReadConfig(plain); });
     EXPECT_FALSE(run.exited);
     EXPECT_FALSE(raycastEllipsoids);
+    EXPECT_TRUE(occlusionCulling);
     EXPECT_EQ(run.output.find("Ray-cast"), std::string::npos) << run.output;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/periodic_images.h"
 #include "core/pick.h"
 #include "core/raycast_records.h"
 #include "core/scene.h"
@@ -15,6 +16,12 @@
 namespace {
 
 using TransparencyTest = SceneTest;
+
+std::vector<long long> AtomsOf(const std::vector<TransparentPiece>& pieces) {
+    std::vector<long long> atomsDrawn;
+    for (const TransparentPiece& piece : pieces) atomsDrawn.push_back(piece.atom);
+    return atomsDrawn;
+}
 
 // Atoms of species 1 to 3 on the z axis: species 1 opaque, 2 at opacity 0.4, 3 at opacity 0.
 void SetColumnOfAtoms() {
@@ -37,7 +44,7 @@ TEST_F(TransparencyTest, OpacitiesSwitchOrderAndRecords) {
     const double modelview[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, -50, 1};
     const std::vector<double> centre = {0, 0, 0};
     EXPECT_TRUE(TransparencyDrawn());
-    EXPECT_EQ(TransparentAtomsFarToNear(modelview, centre), (std::vector<long long>{2, 4, 1}));
+    EXPECT_EQ(AtomsOf(TransparentAtomsFarToNear(modelview, centre)), (std::vector<long long>{2, 4, 1}));
     EXPECT_TRUE(AtomDrawnOpaque(0));
     EXPECT_FALSE(AtomDrawnOpaque(1));
     EXPECT_TRUE(AtomInvisible(3));
@@ -47,9 +54,28 @@ TEST_F(TransparencyTest, OpacitiesSwitchOrderAndRecords) {
     std::vector<RaycastRecord> records(5);
     EXPECT_EQ(FillRaycastRecords(records.data()), 1);
     EXPECT_EQ(records[0].colour[3], 255);
-    EXPECT_EQ(FillRaycastRecordsOf({4, 1}, records.data()), 2);
+    EXPECT_EQ(FillRaycastRecordsOf({{4, 0}, {1, 0}}, records.data()), 2);
     EXPECT_EQ(records[0].centre[2], 0.0f);  // atom 5 sits at the mean position, z = 2
     EXPECT_EQ(records[1].colour[3], 102);
+
+    // Periodic images along z: every transparent atom in every image, in one far-to-near order across them
+    // (image by image, the nearest atom of a far image would be blended before the farthest of a near one).
+    frameBox = {true, {-10, -10, -10}, {{20, 0, 0}, {0, 20, 0}, {0, 0, 20}}};
+    imageCounts[2] = 3;
+    std::vector<TransparentPiece> pieces = TransparentAtomsFarToNear(modelview, centre);
+    ASSERT_EQ(pieces.size(), 9u);
+    double previous = 1e300;
+    for (const TransparentPiece& piece : pieces) {
+        double shift[3];
+        ImageShift(piece.image, shift);
+        double depth = 50 - (entry(geom, GEOM_STRIDE * piece.atom + GEOM_X + 2, "geom") - 2 + shift[2]);  // the eye at z = 50, the mean z 2
+        EXPECT_LE(depth, previous);
+        previous = depth;
+    }
+    EXPECT_EQ(FillRaycastRecordsOf({pieces.front()}, records.data()), 1);
+    EXPECT_EQ(records[0].centre[2], -27.0f);  // atom 3 at z = -5 in the image one edge down
+    imageCounts[2] = 1;
+    frameBox.exists = false;
 
     // Picking passes through an atom of opacity 0, not through a transparent one.
     const double eye[3] = {0, 0, 50}, down[3] = {0, 0, -1};
