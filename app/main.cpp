@@ -7,6 +7,7 @@
 #include "core/scene.h"
 #include "app/exit_sequence.h"
 #include "app/startup.h"
+#include "headless/analyze_mode.h"
 #include "headless/render_mode.h"
 #include "ui/animation.h"
 #include "io/trajectory.h"
@@ -26,6 +27,7 @@ namespace {
 const char* const WINDOW_USAGE =
     "Usage: ovalix [CONFIGURATION]\n"
     "       ovalix --render [options] FILE...   (no window; ovalix --render --help lists the options)\n"
+    "       ovalix --analyze [options] FILE     (a CSV table of order per frame; ovalix --analyze --help)\n"
     "Opens the configuration (or a LAMMPS dump or PDB trajectory) in a window; without a name it asks for one.\n"
     "A quoted name with '*' ('dump.*.gz') opens a series of files as one trajectory, in step order.\n"
     "Press h in the window for the keys. Also: -h or --help (this text), --version.\n";
@@ -44,6 +46,7 @@ bool AnswerInformationOption(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == "--render") return RunRenderMode(argc, argv);  // no window, no display
+    if (argc > 1 && std::string(argv[1]) == "--analyze") return RunAnalyzeMode(argc, argv);  // no drawing at all
     if (AnswerInformationOption(argc, argv)) return 0;
     ChooseWindowEndings();
     glutInit(&argc, argv);

@@ -1,6 +1,7 @@
 // The derived quantities beside the file's own, numbered after them.
 #include "core/derived_quantities.h"
 
+#include "core/local_order.h"
 #include "core/occlusion.h"
 #include "core/scene.h"
 
@@ -11,6 +12,8 @@ bool OcclusionListed() { return ambientOcclusion; }
 
 const std::vector<DerivedQuantity> DERIVED_QUANTITIES = {
     {"occlusion", OcclusionListed, OcclusionFactors, false},
+    {"local_S", LocalOrderListed, LocalSValues, false},
+    {"domain", LocalOrderListed, DomainValues, true},
 };
 
 int FileQuantityCount() { return static_cast<int>(quantityNames.size()); }
@@ -44,6 +47,11 @@ double QuantityValue(long long atom, int quantity) {
     const std::vector<double>& values = row.values();
     if (atom < 0 || atom >= static_cast<long long>(values.size())) TableIndexError(row.name, atom, values.size());
     return values[static_cast<std::size_t>(atom)];
+}
+
+bool QuantityCategorical(int quantity) {
+    if (quantity >= 0 && quantity < FileQuantityCount()) return false;
+    return ListedRow(quantity).categorical;
 }
 
 int DerivedQuantityIndex(const std::string& name) {

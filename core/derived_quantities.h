@@ -20,3 +20,4 @@ int QuantityCount();                             // the file's quantities, then 
 std::string QuantityName(int quantity);          // its name; index-checked
 double QuantityValue(long long atom, int quantity);  // the atom's value; index-checked
 int DerivedQuantityIndex(const std::string& name);   // its quantity number while listed, or -1
+bool QuantityCategorical(int quantity);              // its values name groups (domain numbers); index-checked

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "core/geometry.h"
+#include "core/local_order.h"
 #include "core/eigen.h"  // Required for: EigenSolver, SymmetricEigen (GSL's symmetric eigensolver)
 
 static double HalfRadius(int n, int k) { return entry(shape, SPECIES_STRIDE * (n - 1LL) + k, "shape"); }
@@ -102,7 +103,9 @@ void UpdateFrameOrder() {
     if (!colourByOrientation || !orderFrameChanged) return;
     orderFrameChanged = false;
     frameOrder = FrameOrder();
-    std::cout << OrderLine(frame, frameOrder) << std::endl;
+    // The layers along the director come with it: tau and the spacing that gives it.
+    std::cout << OrderLine(frame, frameOrder) << (frameOrder.exists ? ", " + SmecticSummary(FrameSmectic()) : "")
+              << std::endl;
 }
 
 bool OrientationColour(int n, const double* quaternion, float* rgb) {

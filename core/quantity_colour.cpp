@@ -40,7 +40,24 @@ std::string FullNamesEndingIn(const std::string& name) {
     return names;
 }
 
+// Colours of groups 1, 2, ... (then again from the first): far apart in hue and lightness, none of them grey.
+constexpr float CATEGORY_COLOURS[][3] = {
+    {0.12f, 0.47f, 0.71f}, {1.00f, 0.50f, 0.05f}, {0.17f, 0.63f, 0.17f}, {0.84f, 0.15f, 0.16f},
+    {0.58f, 0.40f, 0.74f}, {0.55f, 0.34f, 0.29f}, {0.89f, 0.47f, 0.76f}, {0.74f, 0.74f, 0.13f},
+    {0.09f, 0.75f, 0.81f}, {0.68f, 0.78f, 0.91f}, {1.00f, 0.73f, 0.47f}, {0.60f, 0.87f, 0.54f},
+};
+constexpr long long CATEGORY_COUNT = sizeof CATEGORY_COLOURS / sizeof CATEGORY_COLOURS[0];
+
 }  // namespace
+
+void CategoryColour(double value, float* rgb) {
+    if (!(value >= 1) || value != std::floor(value) || value > 9e15) {
+        rgb[0] = rgb[1] = rgb[2] = NO_VALUE_GREY;
+        return;
+    }
+    const float* colour = CATEGORY_COLOURS[(static_cast<long long>(value) - 1) % CATEGORY_COUNT];
+    for (int k = 0; k < 3; ++k) rgb[k] = colour[k];
+}
 
 bool QuantityRange(int quantity, double& low, double& high) {
     bool any = false;
@@ -117,6 +134,10 @@ std::string MissingQuantityText() {
 bool QuantityColour(long long atom, float* rgb) {
     if (colourQuantity == SPECIES_COLOURS || colourQuantity >= QuantityCount()) return false;  // a switch went off
     const double value = QuantityValue(atom, colourQuantity);
+    if (QuantityCategorical(colourQuantity)) {
+        CategoryColour(value, rgb);
+        return true;
+    }
     if (std::isnan(value)) {
         rgb[0] = rgb[1] = rgb[2] = NO_VALUE_GREY;
         return true;

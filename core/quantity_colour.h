@@ -11,5 +11,6 @@ std::string ChooseQuantity(int quantity);  // colour by it (or by species), rang
 std::string CycleQuantity();               // key C: species -> each quantity in file order -> species; the lines to print
 std::string ApplyColourBy();               // after a load: the quantity colour_by or --colour-by asked for; the lines to print
 std::string MissingQuantityText();         // "No quantity NAME in FILE (it gives ...)" for a colour_by name the file lacks
+void CategoryColour(double value, float* rgb);  // a group number's own colour (domain numbers); 0 or none: grey
 bool QuantityColour(long long atom, float* rgb);  // viridis of the atom's value in the range; false in species colours
 void FrameBeyondRange(bool& below, bool& above);  // the frame shown has values below quantityLow / above quantityHigh

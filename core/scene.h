@@ -178,6 +178,10 @@ struct OrderParameter {
 extern bool colourByOrientation;   // diffuse colours from the angle to the director instead of the species
 extern bool orderFrameChanged;     // a frame was read since the order parameter was last computed
 extern OrderParameter frameOrder;  // of the frame shown, valid while colourByOrientation
+extern double localOrderCutoff;    // local_order RC: neighbours within it; 0: twice the largest half radius
+extern double localOrderAngle;     // degrees between the axes of neighbours of one domain (20)
+extern int localOrderMinimum;      // particles of the smallest domain numbered (10)
+extern bool localOrderAsked;       // local_order or --local-order given: local_S and domain are listed
 
 // ---- Animation, output and mouse ------------------------------------------------------------------
 extern bool animate;     // each redisplay advances one frame

@@ -151,6 +151,10 @@ void UseDrawingSwitches(const RenderOptions& options, RenderFailure fail) {
         ambientOcclusion = true;
         if (options.occlusionStrength >= 0) occlusionStrength = options.occlusionStrength;
     }
+    if (options.localOrderGiven) {
+        UseLocalOrderSettings(options.localOrder);
+        localOrderAsked = true;
+    }
     if (options.fixedCentre) {
         fixedCentre = true;
         TakeFixedCentre();

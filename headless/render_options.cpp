@@ -236,6 +236,20 @@ bool SetTransparency(RenderOptions& o, const std::string& value, std::string& er
     return true;
 }
 
+}  // namespace
+
+bool SetLocalOrderOption(RenderOptions& o, const std::string& value, std::string& error) {
+    const std::string problem = ParseLocalOrder(value, ':', o.localOrder);
+    if (!problem.empty()) {
+        error = "--local-order " + problem + ", as RC[:ANGLE[:MIN]] such as 3:20:10, not " + value + ".";
+        return false;
+    }
+    o.localOrderGiven = true;
+    return true;
+}
+
+namespace {
+
 bool SetHelp(RenderOptions& o, const std::string&, std::string&) {
     o.help = true;
     return true;
@@ -321,6 +335,8 @@ const RenderOption renderOptions[] = {
     {"--transparency", "SPECIES:OPACITY", SetTransparency, "draw a species with this opacity, 0 to 1; repeatable (key T)"},
     {"--images", "NXxNYxNZ", SetImages, "periodic images along a, b, c, odd counts centred on the box (key I)"},
     {"--wrap", nullptr, SetWrap, "positions wrapped into the box; excludes --unwrap (key W)"},
+    {"--local-order", "RC[:ANGLE[:MIN]]", SetLocalOrderOption,
+     "local_S and domain: neighbours within RC, domains within ANGLE degrees (20), of MIN particles (10)"},
     {"--help", nullptr, SetHelp, "this text (also -h)"},
     {"--version", nullptr, SetVersion, "the version of Ovalix"},
 };

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/local_order.h"
 #include "headless/egl_context.h"
 
 constexpr int RENDER_USAGE_ERROR = 2;  // exit status of a bad command line
@@ -47,6 +48,8 @@ struct RenderOptions {
     bool imagesGiven = false;          // --images NXxNYxNZ, as the key I or the configuration's images
     int images[3] = {1, 1, 1};
     bool wrap = false;                 // --wrap, as the key W or the configuration's wrap
+    bool localOrderGiven = false;      // --local-order RC[:ANGLE[:MIN]], as the configuration's local_order
+    LocalOrderSettings localOrder;
     bool help = false;         // --help
     bool version = false;      // --version
 };
@@ -57,6 +60,7 @@ constexpr int MAX_THREADS = 1024;
 // Parse the arguments that follow --render; false with a message in `error` for a bad one.
 bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& options, std::string& error);
 std::string RenderUsage();  // the usage text with every option of the table
+bool SetLocalOrderOption(RenderOptions& o, const std::string& value, std::string& error);  // --local-order RC[:ANGLE[:MIN]]
 // Resolve the frame range against the trajectory's frame count; false with a message when it lies outside.
 bool ResolveFrameRange(RenderOptions& options, int frames, std::string& error);
 int FramesToRender(const RenderOptions& options);  // images of the resolved range

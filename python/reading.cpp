@@ -17,6 +17,7 @@
 #include "array_columns.h"
 #include "console_capture.h"
 #include "core/exit_sequence.h"
+#include "core/local_order.h"
 #include "core/order.h"
 #include "core/scene.h"
 #include "io/file_open.h"
@@ -303,6 +304,43 @@ py::object FrameOrderOf(const FrameObject& f) {
     return py::make_tuple(order.S, ArrayCopy(director, {3}));
 }
 
+// local_S and domain of every particle of a frame, worked out on its trajectory with the parameters given
+// (the configuration's local_order is left as it was for the pictures).
+py::object FrameLocalOrderOf(const FrameObject& f, const py::object& rc, double angle, long long minSize) {
+    LocalOrderSettings settings;
+    if (!rc.is_none()) settings.cutoff = rc.cast<double>();
+    if (!rc.is_none() && !(settings.cutoff > 0 && std::isfinite(settings.cutoff)))
+        throw py::value_error("local_order: rc takes a cut-off above 0, or None for twice the largest half radius");
+    if (!(angle > 0 && angle <= 90)) throw py::value_error("local_order: angle takes degrees above 0, at most 90");
+    if (minSize < 1 || minSize > 2000000000) throw py::value_error("local_order: min_size takes a whole number from 1");
+    settings.angle = angle;
+    settings.minimum = static_cast<int>(minSize);
+    TrajectoryHandle& t = f.trajectory.cast<TrajectoryHandle&>();
+    FrameAnalysis analysis;
+    CallWithTrajectory(t, [&] {
+        const LocalOrderSettings kept = {localOrderCutoff, localOrderAngle, localOrderMinimum};
+        GoToFrame(f.index);
+        UseLocalOrderSettings(settings);
+        analysis = FrameLocalOrder();
+        UseLocalOrderSettings(kept);
+    });
+    const py::ssize_t n = static_cast<py::ssize_t>(analysis.localS.size());
+    std::vector<int32_t> domain(analysis.domain.begin(), analysis.domain.end());
+    return py::make_tuple(ArrayCopy(analysis.localS, {n}), ArrayCopy(domain, {n}));
+}
+
+// The smectic order of a frame along its director: (tau, layer spacing), or None for a frame of spheres only.
+py::object FrameSmecticOf(const FrameObject& f) {
+    TrajectoryHandle& t = f.trajectory.cast<TrajectoryHandle&>();
+    SmecticResult smectic;
+    CallWithTrajectory(t, [&] {
+        GoToFrame(f.index);
+        smectic = FrameSmectic();
+    });
+    if (!smectic.exists) return py::none();
+    return py::make_tuple(smectic.tau, smectic.spacing);
+}
+
 // Each particle's half radii, made on first use from its species (the frame's arrays are made once each).
 py::object FrameHalfRadii(FrameObject& f) {
     if (f.halfRadii) return f.halfRadii;
@@ -413,4 +451,12 @@ void RegisterReading(py::module_& m) {
           "Opens a dump, gzip dump, GSD, PDB or configuration file as the viewer would.");
     m.def("order", &FrameOrderOf, py::arg("frame"),
           "The nematic order of a frame: (S, director), or None when it holds no non-spherical particle.");
+    m.def("local_order", &FrameLocalOrderOf, py::arg("frame"), py::arg("rc") = py::none(), py::arg("angle") = 20.0,
+          py::arg("min_size") = 10,
+          "Per-particle local nematic order and domains of a frame: (local_S, domain), arrays (N,). local_S is the\n"
+          "largest eigenvalue of Q over the non-spherical neighbours within rc (default twice the largest half\n"
+          "radius), NaN for a sphere; domain numbers the groups of neighbours whose axes lie within angle degrees,\n"
+          "1 the largest, 0 for a sphere or a group under min_size particles.");
+    m.def("smectic", &FrameSmecticOf, py::arg("frame"),
+          "The smectic order along a frame's director: (tau, layer spacing), or None for spheres only.");
 }

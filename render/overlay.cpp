@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/derived_quantities.h"
+#include "core/local_order.h"
 #include "core/order.h"
 #include "core/quantity_colour.h"
 #include "core/scene.h"
@@ -32,6 +33,24 @@ constexpr int LINE_SPACING = 20;
 
 int Scaled(int size) { return size * overlayScale; }  // a size of the overlay in the picture's pixels
 
+bool DomainColoursShown() {
+    return colourQuantity != SPECIES_COLOURS && colourQuantity < QuantityCount() && QuantityName(colourQuantity) == "domain";
+}
+
+// The line above the time step: S in orientation colours with the domains and the smectic layers, S and the
+// domains in domain colours; empty otherwise.
+std::string OrderOverlayLine() {
+    const bool domains = DomainColoursShown();
+    if (!(colourByOrientation && frameOrder.exists) && !domains) return "";
+    const OrderParameter order = colourByOrientation ? frameOrder : FrameOrder();
+    if (!order.exists) return "";
+    char text[64];
+    std::snprintf(text, sizeof text, "S = %.4f", order.S);
+    std::string line = std::string(text) + ", " + DomainSummary(FrameLocalOrder());
+    if (colourByOrientation) line += ", " + SmecticSummary(FrameSmectic());
+    return line;
+}
+
 }  // namespace
 
 void ShowTimeStep() {
@@ -49,11 +68,10 @@ void ShowTimeStep() {
     glMaterialfv(GL_FRONT, GL_AMBIENT, ambient);
     glColor3f(2.0f, 2.0f, 2.0f);
     renderBitmapString(Scaled(TEXT_MARGIN), window_height - Scaled(TEXT_MARGIN), bitfont, text);
-    if (colourByOrientation && frameOrder.exists) {
-        std::snprintf(text, sizeof text, "S = %.4f", frameOrder.S);
+    const std::string orderLine = OrderOverlayLine();
+    if (!orderLine.empty())
         renderBitmapString(Scaled(TEXT_MARGIN), window_height - Scaled(TEXT_MARGIN + LINE_SPACING), bitfont,
-                           text);  // the line above the time step
-    }
+                           orderLine.c_str());  // the line above the time step
     glPopMatrix();
     resetPerspectiveProjection();
     glEnable(GL_DEPTH_TEST);
@@ -127,14 +145,46 @@ void DrawRangeMarks(int left, int width, int top, int bottom) {
     glEnd();
 }
 
+constexpr int LEGEND_ROWS = 8;  // domains listed by a categorical bar, the largest first
+
+// A categorical quantity's legend in place of the bar: a swatch and the size of each of the largest domains,
+// and the particles in none (grey).
+void DrawDomainLegend(int right, int top) {
+    const FrameAnalysis& analysis = FrameLocalOrder();
+    std::vector<std::string> rows;
+    std::vector<double> numbers;
+    for (std::size_t k = 0; k < analysis.domainSizes.size() && k < LEGEND_ROWS; ++k) {
+        rows.push_back(std::to_string(k + 1) + ": " + std::to_string(analysis.domainSizes[k]));
+        numbers.push_back(static_cast<double>(k + 1));
+    }
+    long long numbered = 0;
+    for (long long size : analysis.domainSizes) numbered += size;
+    if (analysis.domainSizes.size() > LEGEND_ROWS)
+        rows.push_back("+" + std::to_string(analysis.domainSizes.size() - LEGEND_ROWS) + " more"), numbers.push_back(-1);
+    rows.push_back("none: " + std::to_string(static_cast<long long>(atoms) - numbered)), numbers.push_back(0);
+    const int swatch = Scaled(GLYPH_HEIGHT - 3), left = right - swatch;
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        const int baseline = top + Scaled(GLYPH_HEIGHT) + static_cast<int>(k) * Scaled(LINE_SPACING - 4);
+        if (numbers[k] >= 0) {
+            float rgb[3];
+            CategoryColour(numbers[k], rgb);
+            glColor3fv(rgb);
+            glRecti(left, baseline - swatch, right, baseline);
+        }
+        glColor3f(TEXT_GREY, TEXT_GREY, TEXT_GREY);
+        RightAlignedText(left - Scaled(LABEL_GAP), baseline, rows[k]);
+    }
+}
+
 }  // namespace
 
 void DrawColourBar() {
     if (colourQuantity == SPECIES_COLOURS || colourQuantity >= QuantityCount()) return;
+    const bool categorical = QuantityCategorical(colourQuantity);
     const int top = Scaled(BAR_TOP), right = window_width - Scaled(BAR_RIGHT_MARGIN);
     int bottom = window_height - Scaled(BAR_BOTTOM_MARGIN);
     if (bottom - top > Scaled(BAR_LONGEST)) bottom = top + Scaled(BAR_LONGEST);
-    if (bottom - top < Scaled(GLYPH_HEIGHT)) return;  // no room in a window this low
+    if (bottom - top < Scaled(GLYPH_HEIGHT) && !categorical) return;  // no room in a window this low
     const int left = right - Scaled(BAR_WIDTH);
     std::string range = RangeText(quantityLow, quantityHigh);
     const std::size_t to = range.find(" to ");
@@ -147,12 +197,18 @@ void DrawColourBar() {
     setOrthographicProjection();
     glPushMatrix();
     glLoadIdentity();
-    DrawBarColours(left, top, bottom);
-    DrawRangeMarks(left, Scaled(BAR_WIDTH), top, bottom);
+    if (categorical) {
+        DrawDomainLegend(right, top);
+    } else {
+        DrawBarColours(left, top, bottom);
+        DrawRangeMarks(left, Scaled(BAR_WIDTH), top, bottom);
+    }
     glColor3f(TEXT_GREY, TEXT_GREY, TEXT_GREY);
     RightAlignedText(right, top - Scaled(NAME_RAISE), QuantityName(colourQuantity));
-    RightAlignedText(left - Scaled(LABEL_GAP), top + Scaled(TOP_LABEL_DROP), range.substr(to + 4));
-    RightAlignedText(left - Scaled(LABEL_GAP), bottom, range.substr(0, to));
+    if (!categorical) {
+        RightAlignedText(left - Scaled(LABEL_GAP), top + Scaled(TOP_LABEL_DROP), range.substr(to + 4));
+        RightAlignedText(left - Scaled(LABEL_GAP), bottom, range.substr(0, to));
+    }
     glPopMatrix();
     resetPerspectiveProjection();
     glPopAttrib();

@@ -12,6 +12,8 @@ TEST_PACKAGES="xvfb libgl1-mesa-dri xdotool python3 python3-pil"
 TEST_PACKAGES="$TEST_PACKAGES parallel ffmpeg python3-pytest"
 # The Python module's tests: frames compared with the gsd library's.
 TEST_PACKAGES="$TEST_PACKAGES python3-gsd"
+# Local order and domains: checked against numpy and scipy's cKDTree.
+TEST_PACKAGES="$TEST_PACKAGES python3-scipy"
 # Fuzzing the file readers: clang with its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES="clang libclang-rt-dev"
 

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/exit_sequence.h"
+#include "core/local_order.h"
 #include "core/occlusion.h"
 #include "core/scene.h"
 #include "core/transparency.h"
@@ -28,10 +29,10 @@ enum Keyword {
     DUMPFILE, BONDFILE, SPECIES, HALF_RADII, BOND_VECTOR, COLOR,
     BACKGROUND, SOLID_BONDS, TEXTURE, TEXTURE_BONDS, ANISOUFILE, ADAPTIVE_DETAIL, GSDFILE, VARYING_ATOMS,
     SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, COLOUR_BY, UNWRAP, RAYCAST, FIXED_CENTRE, TRANSPARENCY, IMAGES, WRAP,
-    AMBIENT_OCCLUSION, NO_CULLING, KEYWORD_COUNT
+    AMBIENT_OCCLUSION, NO_CULLING, LOCAL_ORDER, KEYWORD_COUNT
 };
-// Optional keywords that only switch on a way of looking: absent, they are off.
-constexpr Keyword VIEW_KEYWORDS[] = {SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, FIXED_CENTRE, TRANSPARENCY};
+// Optional keywords that only switch on a way of looking (or set its parameters): absent, they are off.
+constexpr Keyword VIEW_KEYWORDS[] = {SHOW_BOX, SLAB, HIDE_SPECIES, FIT_VIEW, FIXED_CENTRE, TRANSPARENCY, LOCAL_ORDER};
 // Limits that keep the species tables within a sane size (each species needs lines in the file anyway).
 constexpr unsigned long long MAX_SPECIES = 1000000;
 constexpr long long MAX_TABLE_ENTRIES = 30000000;
@@ -40,7 +41,7 @@ const char* const KEYWORDS[KEYWORD_COUNT] = {
     "dumpfile", "bondfile", "species", "half_radii", "bond_vector", "color",
     "background", "solid_bonds", "texture", "texture_bonds", "anisoufile", "adaptive_detail", "gsdfile",
     "varying_atoms", "show_box", "slab", "hide_species", "fit_view", "colour_by", "unwrap", "raycast", "fixed_centre",
-    "transparency", "images", "wrap", "ambient_occlusion", "no_culling"};
+    "transparency", "images", "wrap", "ambient_occlusion", "no_culling", "local_order"};
 
 // What one read of a file keeps: its seen flags, the trajectory keyword met first, and its result.
 struct ConfigRead {
@@ -318,6 +319,17 @@ void ReadImageCounts(std::string_view line, std::string_view values) {
     for (int k = 0; k < 3; ++k) imageCounts[k] = static_cast<int>(counts[k]);
 }
 
+// local_order RC [ANGLE [MIN]]: the cut-off of the local order, the angle and smallest size of a domain.
+void ReadLocalOrder(std::string_view line, std::string_view values) {
+    LocalOrderSettings settings;
+    const std::string problem = ParseLocalOrder(std::string(values), ' ', settings);
+    if (!problem.empty())
+        ConfigError({"Illegal entry '" + std::string(line) + "'.", "local_order " + problem + ": local_order 3 20 10.",
+                     "Please correct the input file, and run the program again."});
+    UseLocalOrderSettings(settings);
+    localOrderAsked = true;
+}
+
 bool SpeciesDefined(const ConfigRead& read) { return read.seen[SPECIES]; }
 
 void HandleKeywordLine(ConfigRead& read, Keyword keyword, std::string_view line, std::string_view values) {
@@ -407,6 +419,9 @@ void HandleKeywordLine(ConfigRead& read, Keyword keyword, std::string_view line,
         case NO_CULLING:
             occlusionCulling = false;
             std::cout << "Every ray-cast ellipsoid will be drawn, hidden ones too." << std::endl;
+            break;
+        case LOCAL_ORDER:
+            ReadLocalOrder(line, values);
             break;
         case KEYWORD_COUNT:
             break;
@@ -547,6 +562,8 @@ std::string AskForAnotherName(const std::string& name) {
 }  // namespace
 
 std::string ReadConfig(std::string name) {
+    UseLocalOrderSettings(LocalOrderSettings{});  // a reload starts from the defaults, as from no local_order line
+    localOrderAsked = false;
     // A pattern names a series of trajectories, never a configuration. The file is opened once: as the
     // trajectory stream, which a trajectory named here keeps for its reader.
     while (!HasPattern(name) && !OpenTextFile(name)) name = AskForAnotherName(name);

@@ -156,10 +156,19 @@ def _occlusion_words(ambient_occlusion):
     return ["--ambient-occlusion=%r" % float(ambient_occlusion)]
 
 
+def _local_order_words(local_order):
+    if local_order is None:
+        return []
+    values = [local_order] if isinstance(local_order, (int, float)) else _sequence("local_order", local_order)
+    if not 1 <= len(values) <= 3:
+        raise TypeError("local_order takes rc, (rc, angle) or (rc, angle, min_size)")
+    return ["--local-order", ":".join(_real("local_order", v) for v in values)]
+
+
 def option_words(size=(1024, 640), raycast=True, colour_by=None, box=False, slab=None, hide_species=(), fit=True,
                  view=None, supersample=1, adaptive_detail=False, colour_by_orientation=False, unwrap=False,
                  fixed_centre=False, images=(1, 1, 1), wrap=False, device=None, transparency=None,
-                 species_names=(), ambient_occlusion=None):
+                 species_names=(), ambient_occlusion=None, local_order=None):
     """The `ovalix --render` options that make the same picture as render(...) with these arguments."""
     return (_size_words(size) + _flag("raycast", raycast, "--raycast") + _colour_words(colour_by) +
             _flag("box", box, "--box") + _slab_words(slab) + _hidden_words(hide_species) +
@@ -169,13 +178,14 @@ def option_words(size=(1024, 640), raycast=True, colour_by=None, box=False, slab
             _flag("colour_by_orientation", colour_by_orientation, "--colour-by-orientation") +
             _flag("unwrap", unwrap, "--unwrap") + _flag("fixed_centre", fixed_centre, "--fixed-centre") +
             _images_words(images) + _flag("wrap", wrap, "--wrap") + _device_words(device) +
-            _transparency_words(transparency, list(species_names)) + _occlusion_words(ambient_occlusion))
+            _transparency_words(transparency, list(species_names)) + _occlusion_words(ambient_occlusion) +
+            _local_order_words(local_order))
 
 
 def render(trajectory, frame=0, size=(1024, 640), raycast=True, colour_by=None, box=False, slab=None,
            hide_species=(), fit=True, view=None, supersample=1, adaptive_detail=False, colour_by_orientation=False,
            unwrap=False, fixed_centre=False, images=(1, 1, 1), wrap=False, device=None, transparency=None,
-           ambient_occlusion=None):
+           ambient_occlusion=None, local_order=None):
     """Draws frame `frame` of `trajectory` (ovalix.open) offscreen as `ovalix --render` draws it; an Image.
 
     frame: index, negative from the end. size: (width, height) in pixels. raycast: exact ray-cast ellipsoids.
@@ -187,12 +197,14 @@ def render(trajectory, frame=0, size=(1024, 640), raycast=True, colour_by=None, 
     device: None (a GPU if there is one, else software), "gpu" or "cpu"; the first picture chooses for the process.
     transparency: {species: opacity}, a species by number from 1 or by name (t.species.names), opacity 0 to 1.
     ambient_occlusion: None (off), True (the default strength) or a strength from 0 to 1.
+    local_order: rc, (rc, angle) or (rc, angle, min_size) for colour_by="local_S" or "domain" (--local-order).
     """
     if not isinstance(trajectory, _ovalix.Trajectory):
         raise TypeError("render takes a trajectory from ovalix.open, not %s" % type(trajectory).__name__)
     words = option_words(size, raycast, colour_by, box, slab, hide_species, fit, view, supersample, adaptive_detail,
                          colour_by_orientation, unwrap, fixed_centre, images, wrap, device, transparency,
-                         trajectory.species.names if transparency else (), ambient_occlusion)
+                         trajectory.species.names if transparency else (), ambient_occlusion,
+                         local_order)
     return Image(_ovalix._render(trajectory, words, _whole("frame", frame)))
 
 

@@ -194,6 +194,7 @@ HELP_HEADINGS = ["Keys:", "Mouse and special keys:", "Menu:"]
 # In orientation colours every frame drawn after a frame change prints its order parameter; which frames are
 # drawn depends on timing, so these lines are checked for their form only and left out of the prediction.
 ORDER_LINE = re.compile(r"Time step \d+: (order parameter S = \d\.\d{4}, director \((-?[01]\.\d{4}(, |\))){3}"
+                        r", (smectic tau [01]\.\d{4} at layer spacing [0-9.e+]+|no smectic order)"
                         r"|no order parameter, the frame has no non-spherical particle\.)")
 
 

@@ -29,9 +29,10 @@ def setUpModule():
 
 
 def order_line(frame, s, director):
-    """Regex of the console line, allowing -0.0000 for a zero component."""
+    """Regex of the console line, allowing -0.0000 for a zero component; the smectic layers end it."""
     parts = [r"-?%s" % re.escape("%.4f" % abs(c)) if abs(c) < 5e-5 else re.escape("%.4f" % c) for c in director]
-    return r"Time step %d: order parameter S = %s, director \(%s, %s, %s\)" % ((frame, re.escape("%.4f" % s)) + tuple(parts))
+    return (r"Time step %d: order parameter S = %s, director \(%s, %s, %s\)" % ((frame, re.escape("%.4f" % s)) + tuple(parts)) +
+            r", smectic tau [01]\.\d{4} at layer spacing [0-9.e+]+")
 
 
 class OrientationColours(unittest.TestCase):
