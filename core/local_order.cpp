@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "core/order.h"
+#include "core/scene.h"
 
 namespace {
 
@@ -500,7 +501,7 @@ int threadLimit = 0;  // LimitAnalysisThreads
 }  // namespace
 
 int AnalysisThreads() {
-    const unsigned cores = std::thread::hardware_concurrency();
+    const unsigned cores = workerThreads > 0 ? static_cast<unsigned>(workerThreads) : std::thread::hardware_concurrency();
     const int machine = cores == 0 ? 1 : static_cast<int>(std::min(cores, 256u));
     return threadLimit > 0 ? std::min(threadLimit, machine) : machine;
 }
