@@ -7,7 +7,7 @@
 #                    window test (abuse included): the window suite runs once, where it also hunts memory and UB faults;
 #                    the Python module's tests under the sanitizers are left to a change of the module, for CI's
 #                    time: cmake --build build-asan --target ovalix_python && (cd build-asan && ctest -L python);
-#   3. build-fuzz/   a short libFuzzer run of each file reader, two at a time: OVALIX_FUZZ_SECONDS (default 30)
+#   3. build-fuzz/   a short libFuzzer run of each file reader, two at a time: OVALIX_FUZZ_SECONDS (default 20)
 #                    for the dump and GSD readers, three quarters of it for the header and gzip readers, a third
 #                    for the configuration, PDB, bond and atom-line readers.
 # Exits non-zero when anything fails. The window tests start their own Xvfb; no display is needed.
@@ -56,7 +56,8 @@ build_sanitized() {
 ensure_packages $BUILD_PACKAGES $TEST_PACKAGES $FUZZ_PACKAGES || exit 1
 
 step "Release build"
-if cmake -S . -B build -DCMAKE_BUILD_TYPE=Release && cmake --build build -j "$jobs"; then
+# The benchmarks are left out: no test runs them, and bench/run_all.sh builds them in build-bench/.
+if cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DOVALIX_BENCH=OFF && cmake --build build -j "$jobs"; then
     background sanitized_build build_sanitized
     background fuzz_build bash tests/fuzz/run_fuzz.sh --build-only
     step "Tests of the release build (the sanitized and fuzz builds run beside them)"
@@ -91,7 +92,7 @@ fi
 # three quarters of it, the settled ones a third.
 step "Fuzzing the file readers"
 if finish fuzz_build; then
-    seconds="${OVALIX_FUZZ_SECONDS:-30}"
+    seconds="${OVALIX_FUZZ_SECONDS:-20}"
     bash tests/fuzz/run_fuzz.sh "$seconds" dump gsd </dev/null || failures+=("fuzzing")
     bash tests/fuzz/run_fuzz.sh "$((seconds * 3 / 4))" dump_header gzip </dev/null || failures+=("fuzzing")
     bash tests/fuzz/run_fuzz.sh "$((seconds / 3))" config pdb bonds atom_line </dev/null || failures+=("fuzzing")
