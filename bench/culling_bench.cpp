@@ -33,11 +33,7 @@ static double CullingMilliseconds() {
     std::vector<RaycastRecord> records(static_cast<std::size_t>(atoms)), kept;
     records.resize(static_cast<std::size_t>(FillRaycastRecords(records.data())));
     CullingView view;
-    glGetDoublev(GL_MODELVIEW_MATRIX, view.modelview);
-    glGetDoublev(GL_PROJECTION_MATRIX, view.projection);
-    glGetIntegerv(GL_VIEWPORT, view.viewport);
-    glGetDoublev(GL_DEPTH_RANGE, view.depthRange);
-    view.depthBits = 24;
+    if (!CullingViewNow(view)) return 0;
     std::vector<double> times;
     for (int r = 0; r < 5; ++r) {
         auto start = std::chrono::steady_clock::now();

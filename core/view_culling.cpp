@@ -9,9 +9,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <thread>
 
-#include "core/scene.h"
+#include "core/parallel.h"
 
 namespace {
 
@@ -189,26 +188,12 @@ bool Hidden(const Camera& camera, const RaycastRecord& r, long long rowLow, long
     return BoxHidden(camera, e.centre, extent, rowLow, rowHigh);
 }
 
-std::size_t Parts() {
-    return workerThreads > 0 ? static_cast<std::size_t>(workerThreads) : std::max(1u, std::thread::hardware_concurrency());
-}
-
-// body(first, end, part) over 0 .. count in as many parts as the machine has cores.
-template <typename Body>
-void InParts(std::size_t count, Body body) {
-    const std::size_t parts = Parts();
-    std::vector<std::thread> helpers;
-    for (std::size_t part = 1; part < parts; ++part)
-        helpers.emplace_back(body, count * part / parts, count * (part + 1) / parts, part);
-    body(0, count / parts, 0);
-    for (std::thread& helper : helpers) helper.join();
-}
 
 // The records by the depth of their centres, nearest first: a counting sort into thin slices of depth.
 std::vector<uint32_t> NearToFar(const CullingView& view, const std::vector<RaycastRecord>& records) {
     std::vector<double> depth(records.size());
-    InParts(records.size(), [&](std::size_t first, std::size_t end, std::size_t) {
-        for (std::size_t i = first; i < end; ++i) {
+    ForEachPart(static_cast<long long>(records.size()), 4096, [&](int, long long first, long long end) {
+        for (std::size_t i = static_cast<std::size_t>(first); i < static_cast<std::size_t>(end); ++i) {
             double e[3];
             ToEye(view.modelview, records[i].centre, e);
             depth[i] = std::isfinite(e[2]) ? -e[2] : 0.0;
@@ -281,13 +266,12 @@ long long KeepVisibleRecords(const std::vector<RaycastRecord>& records, const Cu
     // Record by record from the eye, each core on a band of rows of its own, without waiting for the others:
     // a record hidden within a band adds nothing to that band's part of the buffer (it would change no pixel
     // there), one left in adds its spheres' part; hidden in every band, it is left out.
-    const std::size_t bands = Parts();
-    std::vector<std::vector<unsigned char>> hiddenIn(bands, std::vector<unsigned char>(records.size()));
-    InParts(static_cast<std::size_t>(view.viewport[3]), [&](std::size_t rowLow, std::size_t rowHigh, std::size_t band) {
-        const long long low = static_cast<long long>(rowLow), high = static_cast<long long>(rowHigh);
+    const int bands = WorkerCount(view.viewport[3], 1);
+    std::vector<std::vector<unsigned char>> hiddenIn(static_cast<std::size_t>(bands), std::vector<unsigned char>(records.size()));
+    ForEachPart(view.viewport[3], 1, [&](int band, long long low, long long high) {
         for (uint32_t i : order) {
             bool hidden = Hidden(camera, records[i], low, high);
-            hiddenIn[band][i] = hidden;
+            hiddenIn[static_cast<std::size_t>(band)][i] = hidden;
             if (!hidden) AddOccluder(camera, records[i], low, high);
         }
     });

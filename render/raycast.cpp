@@ -459,23 +459,6 @@ void DrawRecords(GLuint buffer, long long total) {
 
 namespace {
 
-// The camera, where culling cannot change a pixel: no multisampling, and depth tested and written with LEQUAL
-// or LESS, as the drawings set it.
-bool CullingViewNow(CullingView& view) {
-    GLint samples = 0, depthFunction = 0;
-    GLboolean depthWrites = GL_FALSE;
-    glGetIntegerv(GL_SAMPLE_BUFFERS, &samples);
-    glGetIntegerv(GL_DEPTH_FUNC, &depthFunction);
-    glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
-    if (samples > 0 || !glIsEnabled(GL_DEPTH_TEST) || !depthWrites || (depthFunction != GL_LEQUAL && depthFunction != GL_LESS))
-        return false;
-    glGetDoublev(GL_MODELVIEW_MATRIX, view.modelview);
-    glGetDoublev(GL_PROJECTION_MATRIX, view.projection);
-    glGetIntegerv(GL_VIEWPORT, view.viewport);
-    glGetDoublev(GL_DEPTH_RANGE, view.depthRange);
-    glGetIntegerv(GL_DEPTH_BITS, &view.depthBits);
-    return CullingExact(view);
-}
 
 // Draws only the records some pixel may show; false where culling is off or cannot be exact, or would leave
 // out too few to pay for sending the rest again.
@@ -495,6 +478,24 @@ bool DrawCulled() {
 }
 
 }  // namespace
+
+// The camera, where culling cannot change a pixel: no multisampling, and depth tested and written with LEQUAL
+// or LESS, as the drawings set it.
+bool CullingViewNow(CullingView& view) {
+    GLint samples = 0, depthFunction = 0;
+    GLboolean depthWrites = GL_FALSE;
+    glGetIntegerv(GL_SAMPLE_BUFFERS, &samples);
+    glGetIntegerv(GL_DEPTH_FUNC, &depthFunction);
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
+    if (samples > 0 || !glIsEnabled(GL_DEPTH_TEST) || !depthWrites || (depthFunction != GL_LEQUAL && depthFunction != GL_LESS))
+        return false;
+    glGetDoublev(GL_MODELVIEW_MATRIX, view.modelview);
+    glGetDoublev(GL_PROJECTION_MATRIX, view.projection);
+    glGetIntegerv(GL_VIEWPORT, view.viewport);
+    glGetDoublev(GL_DEPTH_RANGE, view.depthRange);
+    glGetIntegerv(GL_DEPTH_BITS, &view.depthBits);
+    return CullingExact(view);
+}
 
 long long DrawRaycastEllipsoids() {
     if (!RaycastAvailable()) return 0;

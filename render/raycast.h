@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/transparency.h"  // Required for: TransparentPiece
+#include "core/view_culling.h"  // Required for: CullingView
 
 bool RaycastAvailable();                 // builds the shaders and buffers on first call; false where the context lacks them
 const std::string& RaycastProblem();     // why RaycastAvailable is false, one line
@@ -14,4 +15,5 @@ long long DrawRaycastEllipsoids();       // every drawable atom of geom, with th
 long long DrawRaycastTransparent(const std::vector<TransparentPiece>& order);  // these atoms in their images, in this order; how many
 long long RaycastUploads();              // times the particle records went to the GPU since start-up
 long long RaycastRecordsCulled();        // records the last drawing left out as hidden behind nearer ones
+bool CullingViewNow(CullingView& view);  // GL's camera now; false where culling could change a pixel
 long long SetRaycastBatch(long long ellipsoids);  // ellipsoids per draw call (16,384); returns the one before
