@@ -460,19 +460,37 @@ void DrawRecords(GLuint buffer, long long total) {
 namespace {
 
 
+bool SameView(const CullingView& a, const CullingView& b) {
+    return std::equal(a.modelview, a.modelview + 16, b.modelview) && std::equal(a.projection, a.projection + 16, b.projection) &&
+           std::equal(a.viewport, a.viewport + 4, b.viewport) && std::equal(a.depthRange, a.depthRange + 2, b.depthRange) &&
+           a.depthBits == b.depthBits;
+}
+
 // Draws only the records some pixel may show; false where culling is off or cannot be exact, or would leave
-// out too few to pay for sending the rest again.
+// out too few to pay for sending the rest again. A redraw of the same records under the same camera (an
+// overlay switched, the window shown again) draws what the last one sent, without culling again.
 bool DrawCulled() {
-    gl.culled = 0;
-    CullingView view;
-    if (!occlusionCulling || static_cast<long long>(gl.kept.size()) != gl.recordCount || !CullingViewNow(view)) return false;
     static std::vector<RaycastRecord> shown;
-    gl.culled = KeepVisibleRecords(gl.kept, view, shown);
-    if (gl.culled * 4 < gl.recordCount) return false;
-    glBindBuffer(GL_ARRAY_BUFFER, gl.culledRecords);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(sizeof(RaycastRecord) * std::max<std::size_t>(shown.size(), 1)),
-                 shown.empty() ? nullptr : shown.data(), GL_STREAM_DRAW);
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    static CullingView culledFor;
+    static long long culledUploads = -1;
+    static bool sent = false;  // whether the last culling left out enough to send what it kept
+    CullingView view;
+    if (!occlusionCulling || static_cast<long long>(gl.kept.size()) != gl.recordCount || !CullingViewNow(view)) {
+        gl.culled = 0;
+        return false;
+    }
+    if (culledUploads != gl.uploads || !SameView(view, culledFor)) {
+        gl.culled = KeepVisibleRecords(gl.kept, view, shown);
+        culledFor = view;
+        culledUploads = gl.uploads;
+        sent = gl.culled * 4 >= gl.recordCount;
+        if (!sent) return false;
+        glBindBuffer(GL_ARRAY_BUFFER, gl.culledRecords);
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(sizeof(RaycastRecord) * std::max<std::size_t>(shown.size(), 1)),
+                     shown.empty() ? nullptr : shown.data(), GL_STREAM_DRAW);
+        glBindBuffer(GL_ARRAY_BUFFER, 0);
+    }
+    if (!sent) return false;
     if (!shown.empty()) DrawRecords(gl.culledRecords, static_cast<long long>(shown.size()));
     return true;
 }
