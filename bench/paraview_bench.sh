@@ -17,14 +17,18 @@
 #   OVALIX_PV_PICTURES=DIR   keep the two images of the largest N there (paraview_N.png, ovalix_N.png)
 # The files are written to a fresh folder under /tmp and removed at the end.
 set -euo pipefail
-shopt -s inherit_errexit  # a failed run inside \$(...) ends the benchmark
+shopt -s inherit_errexit  # a failed run inside $(...) ends the benchmark
 root="$(cd "$(dirname "$0")/.." && pwd)"
+for tool in pvbatch xvfb-run bc; do
+    command -v "$tool" >/dev/null || { echo "$tool is missing (Debian packages paraview, xvfb, bc)." >&2; exit 1; }
+done
 # pvbatch needs an X display even offscreen: the whole run goes under one private Xvfb, started once, so
 # that no figure counts its start.
 if [ -z "${OVALIX_PV_UNDER_XVFB:-}" ]; then
     OVALIX_PV_UNDER_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24 +extension GLX" "$0" "$@"
 fi
 ovalix="${OVALIX_BIN:-$root/build/ovalix}"
+[ -x "$ovalix" ] || { echo "No ovalix at $ovalix: build it (Release) or set OVALIX_BIN." >&2; exit 1; }
 rounds="${OVALIX_PV_ROUNDS:-1}"
 pictures="${OVALIX_PV_PICTURES:-}"
 counts=("$@")
@@ -122,7 +126,7 @@ paraview_run() {
 median() { sort -g | awk '{v[NR] = $1} END {printf "%.2f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 
 echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg); $(nproc) cores; $rounds round(s); $ovalix"
-printf '%10s | %-42s | %s\n' "" "launch to written image (s)" "render alone (s)"
+printf '%10s | %-42s | %s\n' "" "launch to written image (s)" "render alone (s); ratio: ParaView / Ovalix"
 printf '%10s | %10s %10s %10s     | %10s %12s %10s\n' particles ParaView Ovalix ratio ParaView "Ovalix/frame" ratio
 for n in "${counts[@]}"; do
     write_system "$n"
