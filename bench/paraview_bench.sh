@@ -9,8 +9,8 @@
 #     ParaView: pvbatch --force-offscreen-rendering bench/paraview_glyphs.py (3D Glyphs, 8 x 8 spheres scaled
 #               per component, oriented by the quaternion, coloured by species)
 #     Ovalix:   ovalix --render --raycast of frame 0 alone
-#   render alone: ParaView's second Render() of the same view (timed inside pvbatch); Ovalix's per-frame time of
-#     an 11-frame run, (11-frame run - 1-frame run) / 10
+#   render alone: ParaView's second Render() of the same view (timed inside a second pvbatch run); Ovalix's
+#     per-frame time of an 11-frame run, (11-frame run - 1-frame run) / 10
 # Both draw from the camera of Ovalix's fit view of frame 0. Environment:
 #   OVALIX_BIN=PATH          the ovalix to measure (default build/ovalix of this checkout)
 #   OVALIX_PV_ROUNDS=K       runs of each figure, the median shown (default 1)
@@ -117,10 +117,11 @@ ovalix_run() {
         </dev/null >"$work/ovalix.log" 2>&1) || { cat "$work/ovalix.log" >&2; return 1; }
 }
 
-# ParaView's run; its line "ParaView render alone: S s" kept in $work/paraview.log.
+# ParaView's run writing the image ($2 = colours), or with --time-render as $3 its timing run; its messages, the
+# line "ParaView render alone: S s" among them, kept in $work/paraview.log.
 paraview_run() {
     pvbatch --force-offscreen-rendering "$root/bench/paraview_glyphs.py" "$work/$1.vtp" "$work/$1.camera" \
-        "$work/paraview.png" "$2" </dev/null >"$work/paraview.log" 2>&1 || { cat "$work/paraview.log" >&2; return 1; }
+        "${3:-$work/paraview.png}" "$2" </dev/null >"$work/paraview.log" 2>&1 || { cat "$work/paraview.log" >&2; return 1; }
 }
 
 median() { sort -g | awk '{v[NR] = $1} END {printf "%.2f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
@@ -140,6 +141,7 @@ for n in "${counts[@]}"; do
         # ParaView's colours are Ovalix's, read from the configuration it prints ("color N R G B").
         colours=$(awk '$1 == "color" {printf "%s%s,%s,%s", sep, $3, $4, $5; sep = ";"}' "$work/ovalix.log")
         seconds paraview_run "$n" "$colours" >>"$work/pv_launch"
+        paraview_run "$n" "$colours" --time-render
         awk '/ParaView render alone/ {print $(NF - 1)}' "$work/paraview.log" >>"$work/pv_render"
     done
     pl=$(median <"$work/pv_launch") ol=$(median <"$work/ov_launch")

@@ -1,7 +1,8 @@
 # ParaView's side of bench/paraview_bench.sh, run by pvbatch: one frame of ellipsoids as the "3D Glyphs"
 # representation (8 x 8 spheres scaled per component by the half radii, turned by the quaternion, coloured by
-# species), drawn from the camera given, written as a PNG; prints the seconds of the second Render() alone.
-#   pvbatch --force-offscreen-rendering bench/paraview_glyphs.py FRAME.vtp CAMERA.txt IMAGE.png [COLOURS]
+# species), drawn from the camera given: written as a PNG, or (--time-render) drawn twice, the seconds of the
+# second Render() alone printed. Two runs, so that the launch to the image counts no drawing of the timing.
+#   pvbatch --force-offscreen-rendering bench/paraview_glyphs.py FRAME.vtp CAMERA.txt IMAGE.png|--time-render [COLOURS]
 # CAMERA.txt: eye x y z, focal point x y z, up x y z, vertical view angle in degrees (whitespace separated).
 # COLOURS: "r,g,b;r,g,b" for species 1 and 2 (default ParaView's palette).
 import sys
@@ -53,9 +54,10 @@ view.CameraViewAngle = camera[9]
 view.CameraParallelProjection = 0
 paraview.simple._DisableFirstRenderCameraReset()  # else the first Render() fits the camera its own way
 
-Render(view)  # reads the file and builds the glyphs
-start = time.perf_counter()
-Render(view)
-seconds = time.perf_counter() - start
-SaveScreenshot(image_file, view, ImageResolution=[1024, 640])
-print('ParaView render alone: %.3f s' % seconds, flush=True)
+if image_file == '--time-render':
+    Render(view)  # reads the file and builds the glyphs
+    start = time.perf_counter()
+    Render(view)
+    print('ParaView render alone: %.3f s' % (time.perf_counter() - start), flush=True)
+else:
+    SaveScreenshot(image_file, view, ImageResolution=[1024, 640])  # reads, builds and draws once
