@@ -104,24 +104,21 @@ long long FillRaycastRecords(RaycastRecord* records) {
         float unused[3];
         QuantityColour(0, unused);
         OcclusionVersion();
-        // The first part fills records in place; the others fill their own rows, moved up behind it in order.
+        // Each part fills the rows of its own atoms in place (it keeps at most as many records as it has atoms);
+        // the later parts' records are then moved up behind the earlier ones, in order.
         const int parts = WorkerCount(atoms, LEAST_PER_WORKER);
-        std::vector<std::vector<RaycastRecord>> later(static_cast<std::size_t>(parts));
-        std::vector<long long> counts(static_cast<std::size_t>(parts), 0);
+        std::vector<long long> firsts(static_cast<std::size_t>(parts), 0), counts(static_cast<std::size_t>(parts), 0);
         std::vector<char> whole(static_cast<std::size_t>(parts), 0);
         ForEachPart(atoms, LEAST_PER_WORKER, [&](int k, long long begin, long long end) {
             const std::size_t part = static_cast<std::size_t>(k);
-            RaycastRecord* into = records;
-            if (part > 0) {
-                later[part].resize(static_cast<std::size_t>(end - begin));
-                into = later[part].data();
-            }
-            whole[part] = FillPart(begin, end, centre, into, counts[part]);
+            firsts[part] = begin;
+            whole[part] = FillPart(begin, end, centre, records + begin, counts[part]);
         });
         if (std::count(whole.begin(), whole.end(), 1) == parts) {
             long long count = counts[0];
-            for (std::size_t part = 1; part < later.size(); ++part) {
-                std::copy(later[part].begin(), later[part].begin() + counts[part], records + count);
+            for (std::size_t part = 1; part < firsts.size(); ++part) {
+                if (firsts[part] != count)
+                    std::copy(records + firsts[part], records + firsts[part] + counts[part], records + count);
                 count += counts[part];
             }
             return count;

@@ -143,78 +143,114 @@ void AddOccluder(Camera& camera, const RaycastRecord& r, long long rowLow, long 
     }
 }
 
-// Is the box of eye-space half extents `extent` around `centre` hidden at every pixel centre its image reaches,
-// a pixel more each way, within rows rowLow to rowHigh (or does that image miss them)? One that may cross the
-// near plane is not.
-bool BoxHidden(const Camera& camera, const double* centre, const double* extent, long long rowLow, long long rowHigh) {
+// Where a box's image falls on the screen: the pixel centres it may cover, a pixel more each way, and the window
+// depth of its nearest point. One that may cross the near plane, or does not project, can hide nothing.
+struct BoxImage {
+    uint16_t x0, x1, y0, y1;  // first and last columns and rows; x0 > x1 or y0 > y1: it misses the viewport
+    float nearest;            // -infinity: it can hide nothing
+};
+
+constexpr BoxImage SHOWN_BOX{1, 0, 1, 0, -HUGE_VALF};
+
+// The least and most of x / -z over a box's corners, from x's least and most and the near and far distances of
+// its faces (both in front of the eye): a ratio is least over the far face while x is not negative, else over the
+// near one, and most the other way round.
+void RatioRange(double least, double most, double nearSide, double farSide, double& low, double& high) {
+    low = least / (least >= 0 ? farSide : nearSide);
+    high = most / (most >= 0 ? nearSide : farSide);
+}
+
+BoxImage ImageOfBox(const Camera& camera, const double* centre, const double* extent) {
     const CullingView& v = *camera.view;
-    double distance = -centre[2];
-    if (!(distance - extent[2] > camera.near * (1 + 1e-6))) return false;
-    double low[2] = {HUGE_VAL, HUGE_VAL}, high[2] = {-HUGE_VAL, -HUGE_VAL};
-    for (int corner = 0; corner < 8; ++corner) {
-        double c[3], window[2];
-        for (int k = 0; k < 3; ++k) c[k] = centre[k] + (corner & (1 << k) ? extent[k] : -extent[k]);
-        ToWindow(v, c, window);
-        for (int k = 0; k < 2; ++k) {
-            low[k] = std::min(low[k], window[k]);
-            high[k] = std::max(high[k], window[k]);
-        }
+    const double* p = v.projection;
+    const double distance = -centre[2];
+    if (!(distance - extent[2] > camera.near * (1 + 1e-6))) return SHOWN_BOX;
+    long long range[2][2];  // columns, then rows: first and last
+    for (int k = 0; k < 2; ++k) {
+        double low, high;
+        RatioRange(centre[k] - extent[k], centre[k] + extent[k], distance - extent[2], distance + extent[2], low, high);
+        const double focal = k == 0 ? p[0] : p[5], shift = k == 0 ? p[8] : p[9], size = v.viewport[2 + k];
+        low = (focal * low - shift + 1) * 0.5 * size;
+        high = (focal * high - shift + 1) * 0.5 * size;
+        if (!std::isfinite(low + high)) return SHOWN_BOX;
+        CentresWithin(low - 1, high + 1, v.viewport[2 + k], range[k][0], range[k][1]);
     }
-    if (!std::isfinite(low[0] + low[1] + high[0] + high[1])) return false;
-    PixelRect rect;
-    CentresWithin(low[0] - 1, high[0] + 1, v.viewport[2], rect.x0, rect.x1);
-    CentresWithin(low[1] - 1, high[1] + 1, v.viewport[3], rect.y0, rect.y1);
-    rect.y0 = std::max(rect.y0, rowLow);
-    rect.y1 = std::min(rect.y1, rowHigh - 1);
-    const float nearest = static_cast<float>(WindowDepth(v, distance - extent[2]));
-    for (long long y = rect.y0; y <= rect.y1; ++y) {
-        const float* row = &camera.depth[static_cast<std::size_t>(y * v.viewport[2])];
-        for (long long x = rect.x0; x <= rect.x1; ++x)
-            if (!(row[x] < nearest)) return false;
+    if (range[0][0] > range[0][1] || range[1][0] > range[1][1]) return BoxImage{1, 0, 1, 0, 0.0f};
+    return BoxImage{static_cast<uint16_t>(range[0][0]), static_cast<uint16_t>(range[0][1]), static_cast<uint16_t>(range[1][0]),
+                    static_cast<uint16_t>(range[1][1]), static_cast<float>(WindowDepth(v, distance - extent[2]))};
+}
+
+// Is the image hidden at every pixel centre it reaches within rows rowLow to rowHigh (or does it miss them)?
+bool ImageHidden(const Camera& camera, const BoxImage& image, long long rowLow, long long rowHigh) {
+    if (image.nearest == -HUGE_VALF) return false;
+    const long long y0 = std::max<long long>(image.y0, rowLow), y1 = std::min<long long>(image.y1, rowHigh - 1);
+    const long long width = camera.view->viewport[2];
+    for (long long y = y0; y <= y1; ++y) {
+        const float* row = &camera.depth[static_cast<std::size_t>(y * width)];
+        for (long long x = image.x0; x <= image.x1; ++x)
+            if (!(row[x] < image.nearest)) return false;
     }
     return true;
 }
 
-// Is the record hidden within these rows? First by the cube around its bounding sphere, which needs no turn (most hidden records
-// pass it); then by its own eye-space bounding box, which lies within that cube.
-bool Hidden(const Camera& camera, const RaycastRecord& r, long long rowLow, long long rowHigh) {
+// The image of the cube around a record's bounding sphere, which needs no turn: most hidden records are found
+// hidden by it.
+BoxImage ImageOfCube(const Camera& camera, const RaycastRecord& r) {
     double centre[3];
     ToEye(camera.view->modelview, r.centre, centre);
     const double radius = camera.scale * LargestHalf(r) * (1 + 1e-4), cube[3] = {radius, radius, radius};
-    if (BoxHidden(camera, centre, cube, rowLow, rowHigh)) return true;
+    return ImageOfBox(camera, centre, cube);
+}
+
+// Is the record hidden within these rows? First by its cube's image; then by the image of its own eye-space
+// bounding box, which lies within that cube.
+bool Hidden(const Camera& camera, const BoxImage& cube, const RaycastRecord& r, long long rowLow, long long rowHigh) {
+    if (ImageHidden(camera, cube, rowLow, rowHigh)) return true;
     const EyeEllipsoid e = ToEyeSpace(*camera.view, r);
     double extent[3];
     EyeExtent(e, extent);
-    return BoxHidden(camera, e.centre, extent, rowLow, rowHigh);
+    return ImageHidden(camera, ImageOfBox(camera, e.centre, extent), rowLow, rowHigh);
 }
 
-
-// The records by the depth of their centres, nearest first: a counting sort into thin slices of depth.
-std::vector<uint32_t> NearToFar(const CullingView& view, const std::vector<RaycastRecord>& records) {
-    std::vector<double> depth(records.size());
-    ForEachPart(static_cast<long long>(records.size()), 4096, [&](int, long long first, long long end) {
+// The records by the depth of their centres, nearest first: a counting sort into thin slices of depth. The order
+// only makes the culling quicker (near occluders go in first); any order leaves out only hidden records.
+void NearToFar(const CullingView& view, const std::vector<RaycastRecord>& records, std::vector<uint32_t>& order) {
+    const std::size_t n = records.size();
+    std::vector<float> depth(n);
+    ForEachPart(static_cast<long long>(n), 4096, [&](int, long long first, long long end) {
         for (std::size_t i = static_cast<std::size_t>(first); i < static_cast<std::size_t>(end); ++i) {
             double e[3];
             ToEye(view.modelview, records[i].centre, e);
-            depth[i] = std::isfinite(e[2]) ? -e[2] : 0.0;
+            depth[i] = std::isfinite(e[2]) ? static_cast<float>(-e[2]) : 0.0f;
         }
     });
-    double low = HUGE_VAL, high = -HUGE_VAL;
-    for (double d : depth) {
+    float low = HUGE_VALF, high = -HUGE_VALF;
+    for (float d : depth) {
         low = std::min(low, d);
         high = std::max(high, d);
     }
     const std::size_t slices = 1024;
-    const double perSlice = high > low ? slices / (high - low) : 0.0;
-    std::vector<uint32_t> start(slices + 1, 0), slice(records.size());
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        slice[i] = static_cast<uint32_t>(std::min<double>(slices - 1, std::floor((depth[i] - low) * perSlice)));
-        ++start[slice[i] + 1];
+    const double perSlice = high > low ? slices / (static_cast<double>(high) - low) : 0.0;
+    std::vector<uint16_t> slice(n);
+    std::vector<uint32_t> start(slices + 1, 0);
+    for (std::size_t i = 0; i < n; ++i) {
+        slice[i] = static_cast<uint16_t>(std::min<double>(slices - 1, std::floor((depth[i] - low) * perSlice)));
+        ++start[slice[i] + 1u];
     }
     for (std::size_t k = 1; k <= slices; ++k) start[k] += start[k - 1];
-    std::vector<uint32_t> order(records.size());
-    for (std::size_t i = 0; i < records.size(); ++i) order[start[slice[i]]++] = static_cast<uint32_t>(i);
-    return order;
+    order.resize(n);
+    for (std::size_t i = 0; i < n; ++i) order[start[slice[i]]++] = static_cast<uint32_t>(i);
+}
+
+// Each record's cube image, in the order the bands take them: worked out once on every core, where each band
+// would otherwise turn every record itself.
+void ImagesOfCubes(const Camera& camera, const std::vector<RaycastRecord>& records, const std::vector<uint32_t>& order,
+                   std::vector<BoxImage>& cubes) {
+    cubes.resize(order.size());
+    ForEachPart(static_cast<long long>(order.size()), 4096, [&](int, long long first, long long end) {
+        for (std::size_t k = static_cast<std::size_t>(first); k < static_cast<std::size_t>(end); ++k)
+            cubes[k] = ImageOfCube(camera, records[order[k]]);
+    });
 }
 
 }  // namespace
@@ -241,7 +277,8 @@ bool CullingExact(const CullingView& view) {
         if (p[k] != 0) return false;
     double near = p[14] / (p[10] - 1), far = p[14] / (p[10] + 1);
     return p[11] == -1 && p[0] > 0 && p[5] > 0 && p[14] < 0 && near > 0 && far > near && std::isfinite(far) &&
-           view.viewport[2] > 0 && view.viewport[3] > 0 && view.depthRange[1] > view.depthRange[0] && view.depthBits >= 16;
+           view.viewport[2] > 0 && view.viewport[3] > 0 && view.viewport[2] <= 65535 && view.viewport[3] <= 65535 &&
+           view.depthRange[1] > view.depthRange[0] && view.depthBits >= 16;
 }
 
 long long KeepVisibleRecords(const std::vector<RaycastRecord>& records, const CullingView& view,
@@ -262,22 +299,28 @@ long long KeepVisibleRecords(const std::vector<RaycastRecord>& records, const Cu
     camera.focal[0] = p[0] * 0.5 * view.viewport[2];
     camera.focal[1] = p[5] * 0.5 * view.viewport[3];
     camera.depth.assign(static_cast<std::size_t>(view.viewport[2]) * static_cast<std::size_t>(view.viewport[3]), NOTHING);
-    const std::vector<uint32_t> order = NearToFar(view, records);
+    // Kept between calls: a redraw of a million records would otherwise wait on fresh pages for them.
+    static std::vector<uint32_t> order;
+    static std::vector<BoxImage> cubes;
+    NearToFar(view, records, order);
+    ImagesOfCubes(camera, records, order, cubes);
     // Record by record from the eye, each core on a band of rows of its own, without waiting for the others:
     // a record hidden within a band adds nothing to that band's part of the buffer (it would change no pixel
     // there), one left in adds its spheres' part; hidden in every band, it is left out.
     const int bands = WorkerCount(view.viewport[3], 1);
     std::vector<std::vector<unsigned char>> hiddenIn(static_cast<std::size_t>(bands), std::vector<unsigned char>(records.size()));
     ForEachPart(view.viewport[3], 1, [&](int band, long long low, long long high) {
-        for (uint32_t i : order) {
-            bool hidden = Hidden(camera, records[i], low, high);
-            hiddenIn[static_cast<std::size_t>(band)][i] = hidden;
-            if (!hidden) AddOccluder(camera, records[i], low, high);
+        std::vector<unsigned char>& verdicts = hiddenIn[static_cast<std::size_t>(band)];
+        for (std::size_t k = 0; k < order.size(); ++k) {
+            const RaycastRecord& r = records[order[k]];
+            bool hidden = Hidden(camera, cubes[k], r, low, high);
+            verdicts[order[k]] = hidden;
+            if (!hidden) AddOccluder(camera, r, low, high);
         }
     });
-    std::vector<unsigned char> hidden(records.size(), 1);
-    for (const std::vector<unsigned char>& verdicts : hiddenIn)
-        for (std::size_t i = 0; i < records.size(); ++i) hidden[i] &= verdicts[i];
+    std::vector<unsigned char>& hidden = hiddenIn.front();
+    for (std::size_t band = 1; band < hiddenIn.size(); ++band)
+        for (std::size_t i = 0; i < records.size(); ++i) hidden[i] &= hiddenIn[band][i];
     kept.reserve(records.size());
     for (std::size_t i = 0; i < records.size(); ++i)
         if (!hidden[i]) kept.push_back(records[i]);

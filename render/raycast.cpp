@@ -196,6 +196,7 @@ struct RaycastGL {
     GLuint transparentRecords = 0;  // the transparent atoms, refilled in the view's order at every redraw
     GLuint culledRecords = 0;       // the opaque records some pixel may show, refilled at every redraw
     std::vector<RaycastRecord> kept;  // the records, kept on this side while culling is on
+    bool inBuffer = false;            // `records` holds them
     // What the records on the GPU were filled from.
     bool uploaded = false;
     long long version = -1;
@@ -350,19 +351,34 @@ bool RecordsCurrent() {
            gl.occlusionUsed == OcclusionVersion();
 }
 
-// Fills the buffer in place; while culling is on, the records are kept on this side too, to be culled.
-void UploadRecords() {
+// Fills the buffer in place.
+bool FillRecordBuffer() {
     glBindBuffer(GL_ARRAY_BUFFER, gl.records);
     std::size_t bytes = sizeof(RaycastRecord) * static_cast<std::size_t>(atoms > 0 ? atoms : 1);
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), nullptr, GL_STREAM_DRAW);
     void* mapped = glMapBufferRange(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes),
                                     GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT);
     gl.recordCount = mapped ? FillRaycastRecords(static_cast<RaycastRecord*>(mapped)) : 0;
-    gl.kept.clear();
-    if (mapped && occlusionCulling) gl.kept.assign(static_cast<RaycastRecord*>(mapped), static_cast<RaycastRecord*>(mapped) + gl.recordCount);
     if (mapped && glUnmapBuffer(GL_ARRAY_BUFFER) != GL_TRUE) gl.recordCount = 0;  // contents lost: drawn next time
     glBindBuffer(GL_ARRAY_BUFFER, 0);
-    gl.uploaded = mapped != nullptr && gl.recordCount >= 0;
+    gl.inBuffer = mapped != nullptr;
+    return mapped != nullptr;
+}
+
+// While culling is on, the records are filled on this side, to be culled; the whole buffer is sent only for a
+// drawing that culling cannot make, which spares the GL a copy of every record at every frame.
+void UploadRecords() {
+    gl.kept.clear();
+    bool filled = true;
+    if (occlusionCulling) {
+        gl.kept.resize(static_cast<std::size_t>(atoms > 0 ? atoms : 0));
+        gl.recordCount = FillRaycastRecords(gl.kept.data());
+        gl.kept.resize(static_cast<std::size_t>(gl.recordCount));
+        gl.inBuffer = false;
+    } else {
+        filled = FillRecordBuffer();
+    }
+    gl.uploaded = filled && gl.recordCount >= 0;
     gl.version = particleDataVersion;
     gl.byOrientation = colourByOrientation;
     gl.quantity = colourQuantity;
@@ -460,6 +476,15 @@ void DrawRecords(GLuint buffer, long long total) {
 namespace {
 
 
+// The records kept on this side into the buffer, for a drawing of every record.
+void SendKeptRecords() {
+    glBindBuffer(GL_ARRAY_BUFFER, gl.records);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(sizeof(RaycastRecord) * std::max<std::size_t>(gl.kept.size(), 1)),
+                 gl.kept.empty() ? nullptr : gl.kept.data(), GL_STREAM_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    gl.inBuffer = true;
+}
+
 bool SameView(const CullingView& a, const CullingView& b) {
     return std::equal(a.modelview, a.modelview + 16, b.modelview) && std::equal(a.projection, a.projection + 16, b.projection) &&
            std::equal(a.viewport, a.viewport + 4, b.viewport) && std::equal(a.depthRange, a.depthRange + 2, b.depthRange) &&
@@ -519,7 +544,9 @@ long long DrawRaycastEllipsoids() {
     if (!RaycastAvailable()) return 0;
     if (!RecordsCurrent() || (occlusionCulling && gl.kept.empty() && gl.recordCount > 0)) UploadRecords();
     if (gl.recordCount == 0) return 0;
-    if (!DrawCulled()) DrawRecords(gl.records, gl.recordCount);
+    if (DrawCulled()) return gl.recordCount;
+    if (!gl.inBuffer) SendKeptRecords();
+    DrawRecords(gl.records, gl.recordCount);
     return gl.recordCount;
 }
 
