@@ -4,8 +4,9 @@
 #   bench/threads_bench.sh BEFORE_BIN AFTER_BIN [ROUNDS [PATTERN]]   (default 3 rounds, every figure whose name
 #   matches PATTERN; needs python3-gsd and numpy)
 # Figures (offscreen, llvmpipe, 1024 x 640):
-#   frame step at 10^6 ellipsoids, ray-cast, GSD and dump: (3-frame run - 1-frame run) / 2, read + draw + PNG
-#   offscreen PNG per frame at 10^5 particles (dump), ray-cast and adaptive detail: (11-frame run - 1-frame run) / 10
+#   frame step at 10^6 ellipsoids, ray-cast, GSD and dump: (6-frame run - 1-frame run) / 5, read + draw + PNG
+#   offscreen PNG per frame at 10^5 particles (dump), ray-cast and adaptive detail: (21-frame run - 1-frame run) / 20
+# (more frames than 3 and 11: the start of a run varies by a tenth of a second and more)
 # The files are written to a fresh folder under /tmp and removed at the end.
 set -euo pipefail
 before="$1"
@@ -53,9 +54,9 @@ def write_gsd(name, n, frames):
             s.particles.orientation = q.astype(np.float32)
             f.append(s)
 
-write_dump(work + '/million.dump', 1000000, 3)
-write_gsd(work + '/million.gsd', 1000000, 3)
-write_dump(work + '/tenth.dump', 100000, 11)
+write_dump(work + '/million.dump', 1000000, 6)
+write_gsd(work + '/million.gsd', 1000000, 6)
+write_dump(work + '/tenth.dump', 100000, 21)
 for name in ('million', 'tenth'):
     with open('%s/%s.cfg' % (work, name), 'w') as f:
         f.write('dumpfile %s.dump\nspecies 2\nhalf_radii 1 1.5 0.5 0.5\nhalf_radii 2 1.0 0.6 0.4\n'
@@ -85,10 +86,10 @@ per_frame() {
 median() { sort -g | awk '{v[NR] = $1} END {printf "%.3f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 
 echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg); $(nproc) cores"
-figures=("frame step, 10^6 GSD, ray-cast|2|million.gsd|--raycast"
-         "frame step, 10^6 dump, ray-cast|2|million.cfg|--raycast"
-         "PNG per frame, 10^5 dump, ray-cast|10|tenth.cfg|--raycast"
-         "PNG per frame, 10^5 dump, adaptive|10|tenth.cfg|--adaptive-detail")
+figures=("frame step, 10^6 GSD, ray-cast|5|million.gsd|--raycast"
+         "frame step, 10^6 dump, ray-cast|5|million.cfg|--raycast"
+         "PNG per frame, 10^5 dump, ray-cast|20|tenth.cfg|--raycast"
+         "PNG per frame, 10^5 dump, adaptive|20|tenth.cfg|--adaptive-detail")
 for figure in "${figures[@]}"; do
     IFS='|' read -r name last input switch <<<"$figure"
     [[ "$name" =~ $pattern ]] || continue

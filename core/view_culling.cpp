@@ -321,7 +321,7 @@ long long KeepVisibleRecords(const std::vector<RaycastRecord>& records, const Cu
     std::vector<unsigned char>& hidden = hiddenIn.front();
     for (std::size_t band = 1; band < hiddenIn.size(); ++band)
         for (std::size_t i = 0; i < records.size(); ++i) hidden[i] &= hiddenIn[band][i];
-    kept.reserve(records.size());
+    kept.reserve(static_cast<std::size_t>(std::count(hidden.begin(), hidden.end(), 0)));
     for (std::size_t i = 0; i < records.size(); ++i)
         if (!hidden[i]) kept.push_back(records[i]);
     return static_cast<long long>(records.size() - kept.size());
