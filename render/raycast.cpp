@@ -499,22 +499,25 @@ bool DrawCulled() {
     static CullingView culledFor;
     static long long culledUploads = -1;
     static bool sent = false;  // whether the last culling left out enough to send what it kept
+    static long long leftOut = 0;  // by the last culling
     CullingView view;
     if (!occlusionCulling || static_cast<long long>(gl.kept.size()) != gl.recordCount || !CullingViewNow(view)) {
         gl.culled = 0;
         return false;
     }
     if (culledUploads != gl.uploads || !SameView(view, culledFor)) {
-        gl.culled = KeepVisibleRecords(gl.kept, view, shown);
+        leftOut = KeepVisibleRecords(gl.kept, view, shown);
+        gl.culled = leftOut;
         culledFor = view;
         culledUploads = gl.uploads;
-        sent = gl.culled * 4 >= gl.recordCount;
+        sent = leftOut * 4 >= gl.recordCount;
         if (!sent) return false;
         glBindBuffer(GL_ARRAY_BUFFER, gl.culledRecords);
         glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(sizeof(RaycastRecord) * std::max<std::size_t>(shown.size(), 1)),
                      shown.empty() ? nullptr : shown.data(), GL_STREAM_DRAW);
         glBindBuffer(GL_ARRAY_BUFFER, 0);
     }
+    gl.culled = leftOut;
     if (!sent) return false;
     if (!shown.empty()) DrawRecords(gl.culledRecords, static_cast<long long>(shown.size()));
     return true;
