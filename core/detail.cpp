@@ -70,3 +70,31 @@ void ChooseDetail(const DetailView& view, const std::vector<double>& position, c
     slices = level.slices;
     stacks = level.stacks;
 }
+
+// A unit sphere tessellated as GLU does it (stacks from pole to pole, slices round the axis, each face flat
+// between two circles of latitude): a face's plane, seen in the meridian plane through its middle, is the line
+// through the middles of its two chords, and its distance from the centre is the least over the faces. Single
+// precision in the tessellation takes a little more off.
+static double InnerShareOf(int slices, int stacks) {
+    if (slices < 3 || stacks < 2) return 0;
+    const double chord = std::cos(pi / slices);  // a chord's middle, as a share of its circle's radius
+    double least = 1;
+    for (int k = 0; k < stacks; ++k) {
+        const double upper = pi * k / stacks, lower = pi * (k + 1) / stacks;
+        const double r1 = std::sin(upper) * chord, z1 = std::cos(upper), r2 = std::sin(lower) * chord, z2 = std::cos(lower);
+        least = std::min(least, std::fabs(r1 * z2 - r2 * z1) / std::hypot(r2 - r1, z2 - z1));
+    }
+    return least * (1 - 1e-4);
+}
+
+double TessellationInnerShare(int slices, int stacks) {
+    struct Known {
+        int slices, stacks;
+        double share;
+    };
+    static std::vector<Known> known;  // a few levels: worked out once each
+    for (const Known& k : known)
+        if (k.slices == slices && k.stacks == stacks) return k.share;
+    known.push_back({slices, stacks, InnerShareOf(slices, stacks)});
+    return known.back().share;
+}

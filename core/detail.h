@@ -26,3 +26,4 @@ const DetailLevel& DetailLevelAt(int level);   // level 0 is the floor, DetailLe
 int LevelForPixels(double radiusPixels);       // coarsest level within half a pixel; the ceiling when none is, or not finite
 double ProjectedRadiusPixels(const DetailView& view, const double* position, const double* half);  // largest radius on screen; infinity when it reaches the eye plane
 void ChooseDetail(const DetailView& view, const std::vector<double>& position, const double* half, int& slices, int& stacks);  // subdivisions for one ellipsoid
+double TessellationInnerShare(int slices, int stacks);  // the largest share of the unit sphere inside its tessellation

@@ -123,7 +123,8 @@ void AddSphere(Camera& camera, const double* e, double radius, long long rowLow,
 // sphere within has radius a sqrt(1 - t^2 / (c^2 - a^2)) while t <= (c^2 - a^2) / c, else c - t.
 // Where an ellipsoid reaches in front of the near plane, the shader draws none of the pixels whose ray enters
 // it there: such a one hides nothing.
-void AddOccluder(Camera& camera, const RaycastRecord& r, long long rowLow, long long rowHigh) {
+// `inner` shrinks the spheres about the centre, for a drawing that covers only that much of the ellipsoid.
+void AddOccluder(Camera& camera, const RaycastRecord& r, double inner, long long rowLow, long long rowHigh) {
     const EyeEllipsoid e = ToEyeSpace(*camera.view, r);
     if (!(-e.centre[2] - DepthExtent(e) > camera.near * (1 + 1e-6))) return;
     int longest = 0;
@@ -137,8 +138,8 @@ void AddOccluder(Camera& camera, const RaycastRecord& r, long long rowLow, long 
         double t = step * std::sqrt(focal2), along = std::fabs(t);
         double radius = along <= focal2 / c ? a * std::sqrt(std::max(0.0, 1 - t * t / focal2)) : c - along;
         double centre[3];
-        for (int k = 0; k < 3; ++k) centre[k] = e.centre[k] + t / c * e.axes[longest][k];
-        AddSphere(camera, centre, radius * scale, rowLow, rowHigh);
+        for (int k = 0; k < 3; ++k) centre[k] = e.centre[k] + inner * t / c * e.axes[longest][k];
+        AddSphere(camera, centre, inner * radius * scale, rowLow, rowHigh);
         if (focal2 <= 0) break;  // a sphere: one is all
     }
 }
@@ -281,13 +282,10 @@ bool CullingExact(const CullingView& view) {
            view.depthRange[1] > view.depthRange[0] && view.depthBits >= 16;
 }
 
-long long KeepVisibleRecords(const std::vector<RaycastRecord>& records, const CullingView& view,
-                             std::vector<RaycastRecord>& kept) {
-    kept.clear();
-    if (!CullingExact(view)) {
-        kept = records;
-        return 0;
-    }
+long long HiddenRecords(const std::vector<RaycastRecord>& records, const std::vector<float>& inner,
+                        const CullingView& view, std::vector<unsigned char>& hidden) {
+    hidden.assign(records.size(), 0);
+    if (!CullingExact(view)) return 0;
     Camera camera;
     camera.view = &view;
     const double* p = view.projection;
@@ -308,21 +306,28 @@ long long KeepVisibleRecords(const std::vector<RaycastRecord>& records, const Cu
     // a record hidden within a band adds nothing to that band's part of the buffer (it would change no pixel
     // there), one left in adds its spheres' part; hidden in every band, it is left out.
     const int bands = WorkerCount(view.viewport[3], 1);
-    std::vector<std::vector<unsigned char>> hiddenIn(static_cast<std::size_t>(bands), std::vector<unsigned char>(records.size()));
+    std::vector<std::vector<unsigned char>> hiddenIn(static_cast<std::size_t>(bands - 1), std::vector<unsigned char>(records.size()));
     ForEachPart(view.viewport[3], 1, [&](int band, long long low, long long high) {
-        std::vector<unsigned char>& verdicts = hiddenIn[static_cast<std::size_t>(band)];
+        std::vector<unsigned char>& verdicts = band == 0 ? hidden : hiddenIn[static_cast<std::size_t>(band - 1)];
         for (std::size_t k = 0; k < order.size(); ++k) {
             const RaycastRecord& r = records[order[k]];
-            bool hidden = Hidden(camera, cubes[k], r, low, high);
-            verdicts[order[k]] = hidden;
-            if (!hidden) AddOccluder(camera, r, low, high);
+            bool hiddenHere = Hidden(camera, cubes[k], r, low, high);
+            verdicts[order[k]] = hiddenHere;
+            if (!hiddenHere) AddOccluder(camera, r, inner.empty() ? 1.0 : inner[order[k]], low, high);
         }
     });
-    std::vector<unsigned char>& hidden = hiddenIn.front();
-    for (std::size_t band = 1; band < hiddenIn.size(); ++band)
-        for (std::size_t i = 0; i < records.size(); ++i) hidden[i] &= hiddenIn[band][i];
-    kept.reserve(static_cast<std::size_t>(std::count(hidden.begin(), hidden.end(), 0)));
+    for (const std::vector<unsigned char>& verdicts : hiddenIn)
+        for (std::size_t i = 0; i < records.size(); ++i) hidden[i] &= verdicts[i];
+    return static_cast<long long>(std::count(hidden.begin(), hidden.end(), 1));
+}
+
+long long KeepVisibleRecords(const std::vector<RaycastRecord>& records, const CullingView& view,
+                             std::vector<RaycastRecord>& kept) {
+    kept.clear();
+    static std::vector<unsigned char> hidden;
+    const long long left = HiddenRecords(records, {}, view, hidden);
+    kept.reserve(records.size() - static_cast<std::size_t>(left));
     for (std::size_t i = 0; i < records.size(); ++i)
         if (!hidden[i]) kept.push_back(records[i]);
-    return static_cast<long long>(records.size() - kept.size());
+    return left;
 }

@@ -19,3 +19,8 @@ bool CullingExact(const CullingView& view);  // a perspective projection the tes
 // in `records` is an opaque one drawn under `view` with depth test LEQUAL.
 long long KeepVisibleRecords(const std::vector<RaycastRecord>& records, const CullingView& view,
                              std::vector<RaycastRecord>& kept);
+// The same test with a verdict per record: hidden[i] is 1 where record i is left out; how many are. inner[i]
+// (empty: 1 for all) is the share of its ellipsoid, scaled about the centre, that record i's drawing surely
+// covers: a tessellation lies inside the true ellipsoid and hides only what its inner ellipsoid hides.
+long long HiddenRecords(const std::vector<RaycastRecord>& records, const std::vector<float>& inner,
+                        const CullingView& view, std::vector<unsigned char>& hidden);

@@ -6,13 +6,16 @@
 #include <cmath>
 #include <iostream>
 
+#include "core/detail.h"
 #include "core/geometry.h"
 #include "core/occlusion.h"
 #include "core/order.h"
 #include "core/quantity_colour.h"
+#include "core/raycast_records.h"
 #include "core/scene.h"
 #include "core/periodic_images.h"
 #include "core/transparency.h"
+#include "core/view_culling.h"
 #include "core/visibility.h"
 #include "render/bonds.h"
 #include "render/detail_view.h"
@@ -26,6 +29,7 @@ static double viewPlanes[6][4];
 static bool viewPlanesSet = false;
 static DetailView detailView;  // matrices and viewport of the redraw under way, for adaptive detail
 static long long drawnAtom = -1;  // the atom DoStuff is drawing, for its quantity colour; -1 outside DoStuff
+static long long adaptiveCulled = 0;  // opaque atoms the last adaptive drawing left out as hidden
 
 // Planes of the clip volume -w <= x, y, z <= w, from the product of the projection and modelview matrices.
 static void SetViewPlanes() {
@@ -209,6 +213,50 @@ void DrawTransparentAtoms() {
     viewPlanesSet = false;
 }
 
+// The species' half radii, as an atom of it is drawn with.
+static void SpeciesHalfRadii(int n, double* half) {
+    for (int k = 0; k < 3; ++k) half[k] = entry(shape, SPECIES_STRIDE * (n - 1LL) + k, "shape");
+}
+
+// In adaptive detail, the opaque atoms that nearer ones certainly cover: 1 at their index in `hiddenAtoms`
+// (left empty when none are). Each occludes only by the part of its ellipsoid that its tessellation, which lies
+// inside the ellipsoid, surely covers. The last opaque atom is always drawn: it leaves the state the bonds start
+// from.
+static void CullAdaptiveAtoms(const std::vector<double>& centre, std::vector<unsigned char>& hiddenAtoms) {
+    hiddenAtoms.clear();
+    adaptiveCulled = 0;
+    CullingView view;
+    if (!occlusionCulling || !CullingViewNow(view)) return;
+    static std::vector<RaycastRecord> records;
+    static std::vector<float> inner;
+    static std::vector<long long> atomOf;
+    static std::vector<unsigned char> hidden;
+    records.clear();
+    inner.clear();
+    atomOf.clear();
+    std::vector<double> position(3);
+    RaycastRecord record;
+    for (long long i = 0; i < atoms; ++i) {
+        if (!AtomShown(i, centre) || !AtomDrawnOpaque(i) || !FillRaycastRecord(i, centre.data(), record)) continue;
+        const double* row = GeomRow(i);
+        for (int k = 0; k < 3; ++k) position[k] = row[GEOM_X + k] - centre[k];
+        double half[3];
+        SpeciesHalfRadii(AtomSpecies(i), half);
+        int slices = 30, stacks = 30;
+        ChooseDetail(detailView, position, half, slices, stacks);
+        records.push_back(record);
+        inner.push_back(static_cast<float>(TessellationInnerShare(slices, stacks)));
+        atomOf.push_back(i);
+    }
+    if (HiddenRecords(records, inner, view, hidden) == 0) return;
+    hidden.back() = 0;
+    hiddenAtoms.assign(static_cast<std::size_t>(atoms), 0);
+    for (std::size_t k = 0; k < atomOf.size(); ++k) hiddenAtoms[static_cast<std::size_t>(atomOf[k])] = hidden[k];
+    adaptiveCulled = static_cast<long long>(std::count(hidden.begin(), hidden.end(), 1));
+}
+
+long long AdaptiveEllipsoidsCulled() { return adaptiveCulled; }
+
 void DrawOpaqueAtomsAndBonds() {
     std::vector<double> centre = FrameCentre();
     std::vector<double> position(3), quaternion(4);
@@ -217,11 +265,19 @@ void DrawOpaqueAtomsAndBonds() {
     if (adaptiveDetail) detailView = ReadDetailView();
     ellipsoidsOutsideView = 0;
     bool raycast = DrawnByRaycast();
+    std::vector<unsigned char> hiddenAtoms;
+    if (adaptiveDetail && !raycast) CullAdaptiveAtoms(centre, hiddenAtoms);
     for (long long i = 0; i < atoms && !raycast; ++i) {
         const double* row = GeomRow(i);
         int type = AtomSpecies(i);
         if (!AtomShown(i, centre) || !AtomDrawnOpaque(i)) continue;  // transparent ones come after the bonds
         for (int k = 0; k < 3; ++k) position[k] = row[GEOM_X + k] - centre[k];
+        if (!hiddenAtoms.empty() && hiddenAtoms[static_cast<std::size_t>(i)]) {  // it would change no pixel
+            double half[3];
+            SpeciesHalfRadii(type, half);
+            if (OutsideView(position, half)) ++ellipsoidsOutsideView;
+            continue;
+        }
         for (int k = 0; k < 4; ++k) quaternion[k] = row[GEOM_QW + k];
         drawnAtom = i;
         CreateEllipsoid(type, position, quaternion, 30, 30);

@@ -126,6 +126,39 @@ TEST_F(ChooseDetail, EdgeCasesStayBetweenFloorAndCeiling) {
     EXPECT_EQ(Chosen(views[0], {0, 0, 199.5}, 2, 2, 2).slices, DetailLevelAt(DetailLevelCount() - 1).slices);
 }
 
+// The share of the unit sphere inside its tessellation: 1/sqrt(3) for 4 x 2 (an octahedron); for every level,
+// no point of the sphere scaled by it lies outside any face's plane, and finer levels come nearer the sphere.
+TEST(TessellationInnerShare, OctahedronAndEveryLevelHoldTheirInnerSphere) {
+    EXPECT_NEAR(TessellationInnerShare(4, 2), 1 / std::sqrt(3.0), 1e-3);
+    double before = 0;
+    for (int level = 0; level < DetailLevelCount(); ++level) {
+        const int slices = DetailLevelAt(level).slices, stacks = DetailLevelAt(level).stacks;
+        const double share = TessellationInnerShare(slices, stacks);
+        EXPECT_GT(share, before);
+        EXPECT_LT(share, 1.0);
+        before = share;
+        // Each face as GLU makes it: its plane through three of its corners (the pole faces are triangles).
+        for (int k = 0; k < stacks; ++k)
+            for (int j = 0; j < slices; ++j) {
+                const auto corner = [&](int stack, int slice, double* p) {
+                    double phi = pi * stack / stacks, theta = 2 * pi * slice / slices;
+                    p[0] = std::sin(phi) * std::cos(theta), p[1] = std::sin(phi) * std::sin(theta), p[2] = std::cos(phi);
+                };
+                double a[3], b[3], c[3];
+                corner(k, j, a);
+                if (k == 0) corner(k + 1, j + 1, b);  // a at the pole
+                else corner(k, j + 1, b);
+                corner(k + 1, j, c);
+                double u[3], v[3], n[3];
+                for (int m = 0; m < 3; ++m) u[m] = b[m] - a[m], v[m] = c[m] - a[m];
+                n[0] = u[1] * v[2] - u[2] * v[1], n[1] = u[2] * v[0] - u[0] * v[2], n[2] = u[0] * v[1] - u[1] * v[0];
+                const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+                const double distance = std::fabs(n[0] * a[0] + n[1] * a[1] + n[2] * a[2]) / length;
+                EXPECT_LE(share, distance) << slices << " x " << stacks << ", face " << k << ", " << j;
+            }
+    }
+}
+
 // ---- The configuration keyword ------------------------------------------------------------------------
 
 const std::string MINIMAL = R"(dumpfile a.dump
