@@ -33,11 +33,22 @@ TEST(CheckImageDecodes, MissingFileAndTextAreUnreadable) {
     EXPECT_EQ(CheckImageDecodes(WriteTempFile("empty.png", ""), 30), IMAGE_UNREADABLE);
 }
 
-// The image library frees memory twice on these and aborts; the test process must live on.
+// The image library frees memory twice on these and aborts; the test process must live on. Under
+// AddressSanitizer the child first takes the 30 GB the header claims, which on a busy machine may outlast the
+// time allowed: too slow is then as good, the file is not taken either way.
+namespace {
+bool BrokeOrTooSlow(ImageCheck check) {
+#if defined(__SANITIZE_ADDRESS__)
+    if (check == IMAGE_TOO_SLOW) return true;
+#endif
+    return check == IMAGE_BREAKS_READER;
+}
+}  // namespace
+
 TEST(CheckImageDecodes, CutOffPortablePixmapsBreakTheReaderInTheChildOnly) {
     EXPECT_EQ(CheckImageDecodes(WriteTempFile("cut.ppm", TINY_PPM.substr(0, 14)), 30), IMAGE_BREAKS_READER);
-    EXPECT_EQ(CheckImageDecodes(WriteTempFile("claims.ppm", "P6\n99999 99999\n255\n"), 30), IMAGE_BREAKS_READER);
-    EXPECT_EQ(CheckImageDecodes(WriteTempFile("claims.pgm", "P5\n99999 99999\n255\n"), 30), IMAGE_BREAKS_READER);
+    EXPECT_TRUE(BrokeOrTooSlow(CheckImageDecodes(WriteTempFile("claims.ppm", "P6\n99999 99999\n255\n"), 30)));
+    EXPECT_TRUE(BrokeOrTooSlow(CheckImageDecodes(WriteTempFile("claims.pgm", "P5\n99999 99999\n255\n"), 30)));
     // The same file whole still decodes afterwards.
     EXPECT_EQ(CheckImageDecodes(WriteTempFile("whole.ppm", TINY_PPM), 30), IMAGE_DECODES);
 }
