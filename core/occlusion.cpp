@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
@@ -17,6 +18,7 @@
 #include <thread>
 
 #include "core/geometry.h"
+#include "core/parallel.h"
 #include "core/scene.h"
 #include "core/visibility.h"
 
@@ -535,12 +537,8 @@ double BlockedShare(const CellGrid& grid, const std::vector<Occluder>& occluders
     return total > 0 ? blocked / total : 0.0;
 }
 
-int ThreadCount() {
-    int threads = threadsWanted > 0   ? threadsWanted
-                  : workerThreads > 0 ? workerThreads
-                                      : static_cast<int>(std::thread::hardware_concurrency());
-    return std::max(threads, 1);
-}
+// The threads asked of the occlusion alone, else the program's (--threads, else one per core).
+int ThreadCount() { return threadsWanted > 0 ? threadsWanted : WorkerCount(LLONG_MAX, 1); }
 
 bool CacheCurrent() {
     if (cache.version != particleDataVersion || cache.atoms != atoms || cache.shape != shape || cache.hidden != hiddenSpecies)

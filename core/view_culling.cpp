@@ -1,8 +1,8 @@
-// Occlusion culling that changes no pixel. Each opaque ellipsoid occludes by the sphere inscribed in it (its
-// smallest half radius): wherever that sphere covers a pixel centre, the ellipsoid covers it too, and its
-// fragment there lies no farther from the eye than the sphere's farthest point. These far depths, the nearest at
+// Occlusion culling that changes no pixel. Each opaque ellipsoid occludes by spheres that lie inside it: wherever
+// such a sphere covers a pixel centre, the ellipsoid covers it too, and its fragment there lies no farther from
+// the eye than the sphere's farthest point. These far depths, the nearest at
 // each pixel, fill a depth buffer on this side. A record is left out when at every pixel centre its bounding
-// sphere could reach, that buffer lies nearer than the record's nearest point, by more than the depth buffer and
+// box could reach, that buffer lies nearer than the record's nearest point, by more than the depth buffer and
 // the shader's rounding can blur: each of its fragments would then lose the depth test, wherever it is drawn.
 #include "core/view_culling.h"
 

@@ -111,11 +111,16 @@ static void SetSpeciesMaterial(int n, const double* quaternion) {
     glMaterialf(GL_FRONT, GL_SHININESS, 0.0f);
 }
 
+// The species' half radii, as an atom of it is drawn with.
+static void SpeciesHalfRadii(int n, double* half) {
+    for (int k = 0; k < 3; ++k) half[k] = entry(shape, SPECIES_STRIDE * (n - 1LL) + k, "shape");
+}
+
 // The state a tessellated ellipsoid of species n leaves for the bonds drawn after it, without drawing it.
 static void LeaveEllipsoidState(int n, const double* quaternion, int slices, int stacks) {
     SetSpeciesMaterial(n, quaternion);
     double half[3];
-    for (int k = 0; k < 3; ++k) half[k] = entry(shape, SPECIES_STRIDE * (n - 1LL) + k, "shape");
+    SpeciesHalfRadii(n, half);
     if (half[0] == half[1] && half[1] == half[2]) {
         slices /= 2;
         stacks /= 2;
@@ -146,7 +151,7 @@ void CreateEllipsoid(int n, std::vector<double> position, std::vector<double> qu
     double degrees = 0, axis[3] = {0, 0, 0};
     QuaternionAxisAngle(quaternion.data(), degrees, axis);
     double half[3];
-    for (int k = 0; k < 3; ++k) half[k] = entry(shape, SPECIES_STRIDE * (n - 1LL) + k, "shape");
+    SpeciesHalfRadii(n, half);
     if (half[0] == half[1] && half[1] == half[2]) {
         slices /= 2;
         stacks /= 2;
@@ -211,11 +216,6 @@ void DrawTransparentAtoms() {
     drawnAtom = -1;
     glPopAttrib();
     viewPlanesSet = false;
-}
-
-// The species' half radii, as an atom of it is drawn with.
-static void SpeciesHalfRadii(int n, double* half) {
-    for (int k = 0; k < 3; ++k) half[k] = entry(shape, SPECIES_STRIDE * (n - 1LL) + k, "shape");
 }
 
 // In adaptive detail, the opaque atoms that nearer ones certainly cover: 1 at their index in `hiddenAtoms`

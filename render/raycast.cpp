@@ -471,11 +471,6 @@ void DrawRecords(GLuint buffer, long long total) {
     glPopAttrib();
 }
 
-}  // namespace
-
-namespace {
-
-
 // The records kept on this side into the buffer, for a drawing of every record.
 void SendKeptRecords() {
     glBindBuffer(GL_ARRAY_BUFFER, gl.records);
@@ -507,15 +502,15 @@ bool DrawCulled() {
     }
     if (culledUploads != gl.uploads || !SameView(view, culledFor)) {
         leftOut = KeepVisibleRecords(gl.kept, view, shown);
-        gl.culled = leftOut;
         culledFor = view;
         culledUploads = gl.uploads;
         sent = leftOut * 4 >= gl.recordCount;
-        if (!sent) return false;
-        glBindBuffer(GL_ARRAY_BUFFER, gl.culledRecords);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(sizeof(RaycastRecord) * std::max<std::size_t>(shown.size(), 1)),
-                     shown.empty() ? nullptr : shown.data(), GL_STREAM_DRAW);
-        glBindBuffer(GL_ARRAY_BUFFER, 0);
+        if (sent) {
+            glBindBuffer(GL_ARRAY_BUFFER, gl.culledRecords);
+            glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(sizeof(RaycastRecord) * std::max<std::size_t>(shown.size(), 1)),
+                         shown.empty() ? nullptr : shown.data(), GL_STREAM_DRAW);
+            glBindBuffer(GL_ARRAY_BUFFER, 0);
+        }
     }
     gl.culled = leftOut;
     if (!sent) return false;
