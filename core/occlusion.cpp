@@ -1,9 +1,11 @@
 // Ambient occlusion from the true ellipsoids. Each shown particle casts OCCLUSION_DIRECTIONS rays, one from each
 // of a fixed set of points of its own surface (evenly spread points of the unit sphere, stretched by the half
-// radii), outward along the surface normal there for the occlusion distance. A ray is blocked when it meets another shown ellipsoid, tested exactly in
-// that ellipsoid's body frame; candidates come from a grid of cells walked along the ray, each cell listing the
-// ellipsoids whose bounding boxes reach into it. Each ray is weighted by the share of surface its point stands
-// for, so the blocked share is one of surface, as the eye sees it.
+// radii), outward along the surface normal there for the occlusion distance. A ray is blocked when it meets another
+// shown ellipsoid, tested exactly (in single precision) by the quadratic form that maps that ellipsoid onto the
+// unit sphere. Candidates come from a grid of cells, each listing the ellipsoids whose bounding boxes reach into
+// it: first those of the cell holding the particle's centre, each tested against all its rays at once; then, for
+// the rays still open, those of the cells each ray passes through, many tested at once. Each ray is weighted by
+// the share of surface its point stands for, so the blocked share is one of surface, as the eye sees it.
 // Where the frame has a box, positions are wrapped into it and the ellipsoids near a face get images beyond the
 // opposite face, so that neighbours across the boundary occlude by their nearest image.
 #include "core/occlusion.h"
@@ -15,6 +17,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <thread>
 
 #include "core/geometry.h"
@@ -30,15 +34,44 @@ struct Occluder {
     double centre[3];
     float toUnit[9];
     float radius;
+    float form[6];    // toUnit's transpose times toUnit (xx, yy, zz, xy, xz, yz): |toUnit v|^2 = v . form v
+    float extent[3];  // half extents of its bounding box along the scene axes
 };
 
-// The cells: the occluders listed in each, one after another (first[c] to first[c + 1]).
+// What a cell keeps of each occluder that reaches into it, field by field: its centre from the cell's low
+// corner, its form, and its number among the occluders.
+enum CellField { CELL_X, CELL_Y, CELL_Z, FORM_XX, FORM_YY, FORM_ZZ, FORM_XY, FORM_XZ, FORM_YZ, CELL_OCCLUDER, CELL_FIELDS };
+
+// Cells two ray lengths wide: the cell holding a particle's centre then lists most of the neighbours that block
+// its rays (in a dense nematic, about two thirds of the rays are blocked there), and a ray crosses few others.
+constexpr double CELL_WIDTH = 2.0;
+
+// Sixteen lanes of vector arithmetic, which the compiler splits into what the processor's vector unit holds.
+constexpr int LANES = 16;
+typedef float Lanes __attribute__((vector_size(LANES * sizeof(float))));
+typedef uint32_t LaneBits __attribute__((vector_size(LANES * sizeof(uint32_t))));
+typedef uint32_t HalfLaneBits __attribute__((vector_size(LANES / 2 * sizeof(uint32_t))));
+typedef uint32_t QuarterLaneBits __attribute__((vector_size(LANES / 4 * sizeof(uint32_t))));
+
+// On x86-64 the rays are built for each kind of vector unit, and the program picks its processor's when it
+// starts; every kind gives the same bits (the file is built without fused multiply-adds). Not under the
+// sanitizers, whose start-up runs after that choice is made.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__) && \
+    !defined(__SANITIZE_THREAD__)
+#define OCCLUSION_VECTOR_UNITS __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
+#else
+#define OCCLUSION_VECTOR_UNITS
+#endif
+
+// The cells, each listing the occluders whose boxes reach into it: cell c holds entries first[c] to
+// first[c + 1], stored from fields[CELL_FIELDS * first[c]] on as one run per field, so that one pass of
+// vector arithmetic tests a ray against many occluders.
 struct CellGrid {
     double lo[3] = {0, 0, 0};
     double size = 1;
     long long count[3] = {1, 1, 1};
     std::vector<uint32_t> first;
-    std::vector<uint32_t> members;
+    std::vector<float> fields;
 };
 
 // The frame's box as far as it wraps: which edges are periodic, and the map to fractions of the edges.
@@ -88,47 +121,76 @@ void ParallelFor(std::size_t count, Body body, std::size_t chunk = 1024) {
     for (std::thread& helper : helpers) helper.join();
 }
 
-const double* OcclusionDirections() {
-    static double directions[3 * OCCLUSION_DIRECTIONS];
-    static bool made = false;
-    if (made) return directions;
-    // Evenly spread over the sphere: a Fibonacci lattice.
-    const double golden = pi * (3.0 - std::sqrt(5.0));
-    for (int k = 0; k < OCCLUSION_DIRECTIONS; ++k) {
-        double z = 1.0 - (2.0 * k + 1.0) / OCCLUSION_DIRECTIONS, r = std::sqrt(1.0 - z * z);
-        directions[3 * k] = r * std::cos(golden * k);
-        directions[3 * k + 1] = r * std::sin(golden * k);
-        directions[3 * k + 2] = z;
-    }
-    made = true;
-    return directions;
-}
-
 // Half radii of species n as drawn (a negative one mirrors the same surface); false for a flat or broken one.
 bool HalfRadii(int n, double* half) {
     for (int k = 0; k < 3; ++k) half[k] = std::fabs(entry(shape, SPECIES_STRIDE * (n - 1LL) + k, "shape"));
     return half[0] > 0 && half[1] > 0 && half[2] > 0 && FitsInFloat(half, 3);
 }
 
-// The atoms that occlude and are shaded: shown, with a finite position and a real shape.
-std::vector<long long> ShownAtoms() {
-    std::vector<long long> shown;
-    std::vector<double> centre = FrameCentre();
+// The computation's tables, kept from frame to frame: for a million particles they take a few hundred
+// megabytes, and the system hands out fresh memory far slower than the rays use it.
+struct Scratch {
+    std::vector<unsigned char> verdicts;   // per atom: left out, shown, or of a species that does not exist
+    std::vector<long long> shown;          // the atoms shown, in order
+    std::vector<double> centres;           // wrapped into the box, 3 a shown atom
+    std::vector<unsigned char> nearFaces;  // bit k: near the low face across edge k; bit k + 3: near the high one
+    std::vector<uint32_t> cellOf;          // the cell each shown atom lies in
+    std::vector<uint32_t> order;           // shown atoms by cell, in shown order within one
+    std::vector<uint32_t> cellStart;
+    std::vector<uint32_t> imageStart;      // where each ordered atom's images go among the occluders
+    std::vector<Occluder> occluders;       // the ordered shown atoms, then their images
+    std::vector<std::array<uint32_t, 6>> ranges;  // the cells each occluder's box reaches
+    std::vector<uint32_t> threadCounts;
+    CellGrid grid;
+};
+Scratch scratch;
+
+// Per species (from 1): its largest half radius where its atoms may occlude (not hidden, a real shape); else 0.
+std::vector<double> OccludingSpecies() {
+    std::vector<double> largest(static_cast<std::size_t>(std::max(species, 0)) + 1, 0.0);
     double half[3];
-    for (long long i = 0; i < atoms; ++i) {
-        int n = AtomSpecies(i);
-        if (!AtomShown(i, centre) || !HalfRadii(n, half) || !FitsInFloat(GeomRow(i) + GEOM_X, 3)) continue;
-        shown.push_back(i);
+    for (int n = 1; n <= species; ++n)
+        if (!SpeciesHidden(n) && HalfRadii(n, half)) largest[static_cast<std::size_t>(n)] = std::max({half[0], half[1], half[2]});
+    return largest;
+}
+
+// The atoms that occlude and are shaded: shown, with a finite position and a real shape. Each atom is judged
+// on every core; an atom of a species that does not exist is then reported, the first one first.
+const std::vector<long long>& ShownAtoms() {
+    enum Verdict : unsigned char { LEFT_OUT, SHOWN, NO_SUCH_SPECIES };
+    const std::vector<double> occluding = OccludingSpecies();
+    const std::vector<double> centre = slab.on ? FrameCentre() : std::vector<double>(3, 0.0);  // the slab's alone
+    std::vector<unsigned char>& verdicts = scratch.verdicts;
+    verdicts.resize(static_cast<std::size_t>(std::max(atoms, 0)));
+    ParallelFor(verdicts.size(), [&](std::size_t first, std::size_t end) {
+        for (std::size_t i = first; i < end; ++i) {
+            const double* row = GeomRow(static_cast<long long>(i));
+            const double type = row[GEOM_TYPE];
+            if (!(type >= 1 && type < species + 1.0)) {
+                verdicts[i] = NO_SUCH_SPECIES;
+                continue;
+            }
+            const bool shown = occluding[static_cast<std::size_t>(type)] > 0 && FitsInFloat(row + GEOM_X, 3) &&
+                               AtomShown(static_cast<long long>(i), centre);
+            verdicts[i] = shown ? SHOWN : LEFT_OUT;
+        }
+    }, 16384);
+    std::vector<long long>& shown = scratch.shown;
+    shown.clear();
+    for (std::size_t i = 0; i < verdicts.size(); ++i) {
+        if (verdicts[i] == NO_SUCH_SPECIES) AtomSpecies(static_cast<long long>(i));  // reports it and ends
+        if (verdicts[i] == SHOWN) shown.push_back(static_cast<long long>(i));
     }
     return shown;
 }
 
 double LargestHalfRadius(const std::vector<long long>& shown) {
-    double largest = 0, half[3];
-    for (long long i : shown) {
-        HalfRadii(AtomSpecies(i), half);
-        largest = std::max({largest, half[0], half[1], half[2]});
-    }
+    const std::vector<double> occluding = OccludingSpecies();
+    std::vector<unsigned char> seen(occluding.size(), 0);
+    for (long long i : shown) seen[static_cast<std::size_t>(GeomRow(i)[GEOM_TYPE])] = 1;
+    double largest = 0;
+    for (std::size_t n = 1; n < occluding.size(); ++n)
+        if (seen[n]) largest = std::max(largest, occluding[n]);
     return largest;
 }
 
@@ -202,6 +264,18 @@ Occluder MakeOccluder(long long atom, const double* centre) {
         for (int j = 0; j < 3; ++j) o.toUnit[3 * k + j] = static_cast<float>(turn[3 * j + k] / half[k]);
     }
     o.radius = static_cast<float>(std::max({half[0], half[1], half[2]}));
+    // Body axis k is column k of the turn: the form is the sum of axis axis^T / half^2.
+    const int pairs[6][2] = {{0, 0}, {1, 1}, {2, 2}, {0, 1}, {0, 2}, {1, 2}};
+    for (int p = 0; p < 6; ++p) {
+        double sum = 0;
+        for (int k = 0; k < 3; ++k) sum += turn[3 * pairs[p][0] + k] * turn[3 * pairs[p][1] + k] / (half[k] * half[k]);
+        o.form[p] = static_cast<float>(sum);
+    }
+    for (int j = 0; j < 3; ++j) {  // row j of the turn holds component j of each body axis
+        double sum = 0;
+        for (int k = 0; k < 3; ++k) sum += turn[3 * j + k] * turn[3 * j + k] * half[k] * half[k];
+        o.extent[j] = static_cast<float>(std::sqrt(sum) * (1 + 1e-6));  // rounded outward: the box holds it
+    }
     return o;
 }
 
@@ -214,21 +288,6 @@ void OccluderShape(const Occluder& o, float* turn, float* half) {
     }
 }
 
-// The computation's tables, kept from frame to frame: for a million particles they take a few hundred
-// megabytes, and the system hands out fresh memory far slower than the rays use it.
-struct Scratch {
-    std::vector<double> centres;           // wrapped into the box, 3 a shown atom
-    std::vector<unsigned char> nearFaces;  // bit k: near the low face across edge k; bit k + 3: near the high one
-    std::vector<uint32_t> cellOf;          // the cell each shown atom lies in
-    std::vector<uint32_t> order;           // shown atoms by cell, in shown order within one
-    std::vector<uint32_t> cellStart;
-    std::vector<uint32_t> imageStart;      // where each ordered atom's images go among the occluders
-    std::vector<Occluder> occluders;       // the ordered shown atoms, then their images
-    std::vector<std::array<uint32_t, 6>> ranges;  // the cells each occluder's box reaches
-    std::vector<uint32_t> threadCounts;
-    CellGrid grid;
-};
-Scratch scratch;
 
 void WrapShownAtoms(const std::vector<long long>& shown, const Periodicity& box) {
     scratch.centres.resize(3 * shown.size());
@@ -330,24 +389,8 @@ void MakeOccluders(const std::vector<long long>& shown, const Periodicity& box) 
     });
 }
 
-// Half extents of the box around an occluder along the scene axes.
-void BoundingExtent(const Occluder& o, double* extent) {
-    // Columns of the inverse of toUnit are the scaled body axes: row k of toUnit is axis k / half k.
-    for (int j = 0; j < 3; ++j) {
-        double sum = 0;
-        for (int k = 0; k < 3; ++k) {
-            double norm2 = 0;
-            for (int m = 0; m < 3; ++m) norm2 += double(o.toUnit[3 * k + m]) * o.toUnit[3 * k + m];
-            double axis = o.toUnit[3 * k + j] / norm2;  // component j of body axis k times its half radius
-            sum += axis * axis;
-        }
-        extent[j] = std::sqrt(sum);
-    }
-}
-
 void CellRange(const CellGrid& grid, const Occluder& o, long long* low, long long* high) {
-    double extent[3];
-    BoundingExtent(o, extent);
+    const float* extent = o.extent;
     for (int k = 0; k < 3; ++k) {
         low[k] = std::clamp<long long>(static_cast<long long>(std::floor((o.centre[k] - extent[k] - grid.lo[k]) / grid.size)), 0,
                                        grid.count[k] - 1);
@@ -360,8 +403,17 @@ long long CellIndex(const CellGrid& grid, long long x, long long y, long long z)
     return (z * grid.count[1] + y) * grid.count[0] + x;
 }
 
-// Cells about the ray length wide, each listing the occluders whose boxes reach into it, in occluder order:
-// a counting sort, each thread counting and placing a run of occluders of its own.
+// Writes an occluder into a cell as its entry `slot`: its centre from the cell's low corner, its form, its number.
+void PlaceInCell(CellGrid& grid, const Occluder& o, uint32_t number, const long long* cell, std::size_t c, uint32_t slot) {
+    const uint32_t n = grid.first[c + 1] - grid.first[c];
+    float* entry = &grid.fields[CELL_FIELDS * static_cast<std::size_t>(grid.first[c]) + slot];
+    for (int k = 0; k < 3; ++k) entry[(CELL_X + k) * n] = static_cast<float>(o.centre[k] - (grid.lo[k] + cell[k] * grid.size));
+    for (int p = 0; p < 6; ++p) entry[(FORM_XX + p) * n] = o.form[p];
+    std::memcpy(entry + CELL_OCCLUDER * n, &number, sizeof number);
+}
+
+// Cells a little wider than the ray length, each listing the occluders whose boxes reach into it, in occluder
+// order: a counting sort, each thread counting and placing a run of occluders of its own.
 void MakeGrid(CellGrid& grid, const std::vector<Occluder>& occluders, double length) {
     double hi[3];
     for (int k = 0; k < 3; ++k) grid.lo[k] = hi[k] = occluders[0].centre[k];
@@ -370,16 +422,18 @@ void MakeGrid(CellGrid& grid, const std::vector<Occluder>& occluders, double len
             grid.lo[k] = std::min(grid.lo[k], o.centre[k] - o.radius);
             hi[k] = std::max(hi[k], o.centre[k] + o.radius);
         }
-    FitCells(grid.lo, hi, length, 4.0 * static_cast<double>(occluders.size()) + 4096.0, grid.size, grid.count);
+    FitCells(grid.lo, hi, CELL_WIDTH * length, 4.0 * static_cast<double>(occluders.size()) + 4096.0, grid.size, grid.count);
     const std::size_t cells = static_cast<std::size_t>(grid.count[0] * grid.count[1] * grid.count[2]);
     const std::size_t runs = static_cast<std::size_t>(threadsUsed);
     const std::size_t run = (occluders.size() + runs - 1) / runs;
     scratch.ranges.resize(occluders.size());
     scratch.threadCounts.assign(runs * cells, 0);
     auto eachCell = [&](const std::array<uint32_t, 6>& r, auto visit) {
-        for (long long z = r[2]; z <= r[5]; ++z)
-            for (long long y = r[1]; y <= r[4]; ++y)
-                for (long long x = r[0]; x <= r[3]; ++x) visit(static_cast<std::size_t>(CellIndex(grid, x, y, z)));
+        long long cell[3];
+        for (cell[2] = r[2]; cell[2] <= r[5]; ++cell[2])
+            for (cell[1] = r[1]; cell[1] <= r[4]; ++cell[1])
+                for (cell[0] = r[0]; cell[0] <= r[3]; ++cell[0])
+                    visit(cell, static_cast<std::size_t>(CellIndex(grid, cell[0], cell[1], cell[2])));
     };
     ParallelFor(runs, [&](std::size_t firstRun, std::size_t endRun) {
         for (std::size_t t = firstRun; t < endRun; ++t) {
@@ -392,7 +446,7 @@ void MakeGrid(CellGrid& grid, const std::vector<Occluder>& occluders, double len
                     r[k] = static_cast<uint32_t>(low[k]);
                     r[k + 3] = static_cast<uint32_t>(high[k]);
                 }
-                eachCell(r, [&](std::size_t c) { ++counts[c]; });
+                eachCell(r, [&](const long long*, std::size_t c) { ++counts[c]; });
             }
         }
     }, 1);
@@ -407,134 +461,289 @@ void MakeGrid(CellGrid& grid, const std::vector<Occluder>& occluders, double len
         }
     }
     grid.first[cells] = placed;
-    grid.members.resize(placed);
+    // A pass reads LANES entries of a field at once, past the end of the last cell's.
+    grid.fields.resize(CELL_FIELDS * static_cast<std::size_t>(placed) + LANES);
     ParallelFor(runs, [&](std::size_t firstRun, std::size_t endRun) {
         for (std::size_t t = firstRun; t < endRun; ++t) {
             uint32_t* next = &scratch.threadCounts[t * cells];
             for (std::size_t i = t * run; i < std::min(occluders.size(), (t + 1) * run); ++i)
-                eachCell(scratch.ranges[i], [&](std::size_t c) { grid.members[next[c]++] = static_cast<uint32_t>(i); });
+                eachCell(scratch.ranges[i], [&](const long long* cell, std::size_t c) {
+                    PlaceInCell(grid, occluders[i], static_cast<uint32_t>(i), cell, c, next[c]++ - grid.first[c]);
+                });
         }
     }, 1);
 }
 
-// A ray from a particle's surface: its start, unit direction and length.
+// The rays of one particle, one a lane: where they start from the particle's centre, their directions, and
+// the products of the directions' components a form is weighed with (xx, yy, zz, 2xy, 2xz, 2yz).
+struct RayLanes {
+    Lanes offset[3];
+    Lanes direction[3];
+    Lanes products[6];
+    Lanes weight;  // the share of surface each ray's point stands for
+};
+
+// One of them on its own, for the walk through the cells.
 struct Ray {
-    double start[3];
+    const double* centre;
+    float offset[3];
     float direction[3];
+    float products[6];
     float length;
 };
 
-// Does the ray meet the ellipsoid? Exact, in its unit frame, in single precision: first its bounding sphere.
-inline bool RayMeets(const Occluder& o, const Ray& ray) {
-    const float v[3] = {static_cast<float>(o.centre[0] - ray.start[0]), static_cast<float>(o.centre[1] - ray.start[1]),
-                        static_cast<float>(o.centre[2] - ray.start[2])};
-    const float* d = ray.direction;
-    float along = std::clamp(v[0] * d[0] + v[1] * d[1] + v[2] * d[2], 0.0f, ray.length);
-    float off[3] = {v[0] - along * d[0], v[1] - along * d[1], v[2] - along * d[2]};
-    if (off[0] * off[0] + off[1] * off[1] + off[2] * off[2] > o.radius * o.radius) return false;
-    float to[3], way[3];  // the occluder's centre from the start, and the direction, in its unit frame
-    for (int k = 0; k < 3; ++k) {
-        const float* row = o.toUnit + 3 * k;
-        to[k] = row[0] * v[0] + row[1] * v[1] + row[2] * v[2];
-        way[k] = row[0] * d[0] + row[1] * d[1] + row[2] * d[2];
-    }
-    // Points start + t way of the unit frame: |t way - to|^2 = 1 with a t^2 - 2 b t + c = 0.
-    float a = way[0] * way[0] + way[1] * way[1] + way[2] * way[2];
-    float b = to[0] * way[0] + to[1] * way[1] + to[2] * way[2];
-    float c = to[0] * to[0] + to[1] * to[1] + to[2] * to[2] - 1.0f;
-    if (c <= 0) return true;  // starts inside
-    if (b <= 0) return false;  // heads away from it
-    float disc = b * b - a * c;
-    if (disc < 0) return false;
-    // The entry (b - sqrt(disc)) / a lies within the length: b - length a <= sqrt(disc).
-    float beyond = b - ray.length * a;
-    return beyond <= 0 || beyond * beyond <= disc;
+// (Lanes pass by reference only: how a processor without 16-lane registers would pass them is not fixed.)
+[[gnu::always_inline]] inline void LoadLanes(const float* from, Lanes& lanes) { std::memcpy(&lanes, from, sizeof lanes); }
+
+// Is the sign bit of any lane set? Halves are or'ed together: that much the compiler keeps in vector registers.
+[[gnu::always_inline]] inline bool AnySign(const LaneBits& lanes) {
+    HalfLaneBits half = __builtin_shufflevector(lanes, lanes, 0, 1, 2, 3, 4, 5, 6, 7) |
+                        __builtin_shufflevector(lanes, lanes, 8, 9, 10, 11, 12, 13, 14, 15);
+    QuarterLaneBits quarter = __builtin_shufflevector(half, half, 0, 1, 2, 3) | __builtin_shufflevector(half, half, 4, 5, 6, 7);
+    return ((quarter[0] | quarter[1] | quarter[2] | quarter[3]) >> 31) != 0;
 }
 
-constexpr uint32_t NO_OCCLUDER = UINT32_MAX;
+// The unit sphere's points the rays start from, one a lane: an even spread (a Fibonacci lattice).
+struct SpherePoints {
+    Lanes u[3];
+};
+
+const SpherePoints& OcclusionPoints() {
+    static const SpherePoints points = [] {
+        static_assert(OCCLUSION_DIRECTIONS == LANES, "a particle's rays fill the lanes");
+        SpherePoints made;
+        const double golden = pi * (3.0 - std::sqrt(5.0));
+        for (int k = 0; k < OCCLUSION_DIRECTIONS; ++k) {
+            double z = 1.0 - (2.0 * k + 1.0) / OCCLUSION_DIRECTIONS, r = std::sqrt(1.0 - z * z);
+            made.u[0][k] = static_cast<float>(r * std::cos(golden * k));
+            made.u[1][k] = static_cast<float>(r * std::sin(golden * k));
+            made.u[2][k] = static_cast<float>(z);
+        }
+        return made;
+    }();
+    return points;
+}
+
+// A particle's rays (turn and half radii as its occluder was made from): from each point u of the unit sphere
+// stretched onto the ellipsoid, outward along its normal there, u / half. The surface a point stands for grows
+// with that normal's length (the stretched sphere's area per solid angle).
+[[gnu::always_inline]] inline void SurfaceRays(const float* turn, const float* half, double length, RayLanes& rays) {
+    const Lanes* u = OcclusionPoints().u;
+    const float lift = static_cast<float>(1e-5 * length);  // off the surface: rounding cannot start it inside a touching neighbour
+    const Lanes body[3] = {half[0] * u[0], half[1] * u[1], half[2] * u[2]};
+    const Lanes normal[3] = {u[0] * (1.0f / half[0]), u[1] * (1.0f / half[1]), u[2] * (1.0f / half[2])};
+    const Lanes squared = normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2];
+    for (int k = 0; k < LANES; ++k) rays.weight[k] = std::sqrt(squared[k]);
+    const Lanes inverseWeight = 1.0f / rays.weight;
+    for (int j = 0; j < 3; ++j) {
+        const float* row = turn + 3 * j;
+        rays.direction[j] = (row[0] * normal[0] + row[1] * normal[1] + row[2] * normal[2]) * inverseWeight;
+        rays.offset[j] = row[0] * body[0] + row[1] * body[1] + row[2] * body[2] + lift * rays.direction[j];
+    }
+    const Lanes* d = rays.direction;
+    const Lanes products[6] = {d[0] * d[0], d[1] * d[1], d[2] * d[2], 2 * d[0] * d[1], 2 * d[0] * d[2], 2 * d[1] * d[2]};
+    std::copy(products, products + 6, rays.products);
+}
+
+Ray LaneRay(const RayLanes& rays, int k, const double* centre, double length) {
+    Ray ray;
+    ray.centre = centre;
+    for (int j = 0; j < 3; ++j) {
+        ray.offset[j] = rays.offset[j][k];
+        ray.direction[j] = rays.direction[j][k];
+    }
+    for (int j = 0; j < 6; ++j) ray.products[j] = rays.products[j][k];
+    ray.length = static_cast<float>(length);
+    return ray;
+}
+
+// A ray's start from a cell's low corner; the same for a ray alone and in its lane.
+[[gnu::always_inline]] inline float StartFrom(const double* centre, float offset, const CellGrid& grid, long long cell, int k) {
+    return static_cast<float>(centre[k] - (grid.lo[k] + cell * grid.size)) + offset;
+}
+
+// Does any occluder but `self` among a cell's n entries block the ray? `from` is the ray's start from the cell's
+// low corner. Exact, in single precision: with v the centre from the start and F the form, the points start + t d
+// of the ray meet the ellipsoid where a t^2 - 2 b t + c = 0, a = d.Fd, b = v.Fd, c = v.Fv - 1. The tests are
+// read from sign bits (x < 0 as a set sign bit), as the compiler keeps them in vector registers for any unit.
+// Every entry is tested, without a branch on the answer, so that the tests of several rays overlap.
+[[gnu::always_inline]] inline bool CellBlocks(const float* cell, uint32_t n, const Ray& ray, const float* from, uint32_t self) {
+    const LaneBits laneNumber = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+    const float* d = ray.direction;
+    const float* dd = ray.products;
+    LaneBits any = {};
+    for (uint32_t done = 0; done < n; done += LANES) {
+        const float* f = cell + done;
+        Lanes x, y, z, xx, yy, zz, xy, xz, yz;
+        LaneBits occluder;
+        LoadLanes(f + CELL_X * n, x), LoadLanes(f + CELL_Y * n, y), LoadLanes(f + CELL_Z * n, z);
+        LoadLanes(f + FORM_XX * n, xx), LoadLanes(f + FORM_YY * n, yy), LoadLanes(f + FORM_ZZ * n, zz);
+        LoadLanes(f + FORM_XY * n, xy), LoadLanes(f + FORM_XZ * n, xz), LoadLanes(f + FORM_YZ * n, yz);
+        std::memcpy(&occluder, f + CELL_OCCLUDER * n, sizeof occluder);
+        const Lanes vx = x - from[0], vy = y - from[1], vz = z - from[2];
+        const Lanes fx = xx * vx + xy * vy + xz * vz, fy = xy * vx + yy * vy + yz * vz, fz = xz * vx + yz * vy + zz * vz;
+        const Lanes c = vx * fx + vy * fy + vz * fz - 1.0f;
+        const Lanes b = d[0] * fx + d[1] * fy + d[2] * fz;
+        const Lanes a = xx * dd[0] + yy * dd[1] + zz * dd[2] + (xy * dd[3] + xz * dd[4] + yz * dd[5]);
+        const Lanes disc = b * b - a * c;
+        // Starts inside; or heads towards it, meets it, and enters it within the length: b - length a < sqrt(disc).
+        const Lanes beyond = b - ray.length * a;
+        LaneBits meets = (LaneBits)c | (~(LaneBits)b & ~(LaneBits)disc & ((LaneBits)beyond | (LaneBits)(beyond * beyond - disc)));
+        const LaneBits other = occluder ^ self;  // nonzero but for self: then other | -other has its sign set
+        any |= meets & (other | -other) & (laneNumber - (n - done));  // and the lane is one of the cell's
+    }
+    return AnySign(any);
+}
+
+// Which of a particle's rays (bit k: lane k) does an occluder but `self` among a cell's n entries block? The
+// same test as CellBlocks, with each entry tested against all the rays at once.
+[[gnu::always_inline]] inline uint32_t CellBlocksRays(const float* cell, uint32_t n, const RayLanes& rays, const Lanes* from,
+                                                      float length, uint32_t self) {
+    const Lanes* d = rays.direction;
+    const Lanes* dd = rays.products;
+    LaneBits any = {};
+    for (uint32_t e = 0; e < n; ++e) {
+        const float* f = cell + e;
+        uint32_t number;
+        std::memcpy(&number, f + CELL_OCCLUDER * n, sizeof number);
+        if (number == self) continue;
+        const float xx = f[FORM_XX * n], yy = f[FORM_YY * n], zz = f[FORM_ZZ * n];
+        const float xy = f[FORM_XY * n], xz = f[FORM_XZ * n], yz = f[FORM_YZ * n];
+        const Lanes vx = f[CELL_X * n] - from[0], vy = f[CELL_Y * n] - from[1], vz = f[CELL_Z * n] - from[2];
+        const Lanes fx = xx * vx + xy * vy + xz * vz, fy = xy * vx + yy * vy + yz * vz, fz = xz * vx + yz * vy + zz * vz;
+        const Lanes c = vx * fx + vy * fy + vz * fz - 1.0f;
+        const Lanes b = d[0] * fx + d[1] * fy + d[2] * fz;
+        const Lanes a = xx * dd[0] + yy * dd[1] + zz * dd[2] + (xy * dd[3] + xz * dd[4] + yz * dd[5]);
+        const Lanes disc = b * b - a * c;
+        const Lanes beyond = b - length * a;
+        any |= (LaneBits)c | (~(LaneBits)b & ~(LaneBits)disc & ((LaneBits)beyond | (LaneBits)(beyond * beyond - disc)));
+    }
+    uint32_t blocked = 0;
+    for (int k = 0; k < LANES; ++k) blocked |= (any[k] >> 31) << k;
+    return blocked;
+}
 
 // floor for the grid's own coordinates, which are small: without SSE 4.1, std::floor is a call into the library.
-long long FloorOf(double x) {
+inline long long FloorOf(double x) {
     long long truncated = static_cast<long long>(x);
     return truncated - (x < static_cast<double>(truncated));
 }
 
-// The first occluder but `self` listed in the cell that blocks the ray; NO_OCCLUDER if none, or if the cell
-// lies outside the grid.
-uint32_t CellBlocker(const CellGrid& grid, const std::vector<Occluder>& occluders, const Ray& ray, uint32_t self,
-                     const long long* cell) {
-    for (int k = 0; k < 3; ++k)
-        if (cell[k] < 0 || cell[k] >= grid.count[k]) return NO_OCCLUDER;
-    std::size_t c = static_cast<std::size_t>(CellIndex(grid, cell[0], cell[1], cell[2]));
-    for (uint32_t m = grid.first[c]; m < grid.first[c + 1]; ++m) {
-        uint32_t other = grid.members[m];
-        if (other != self && RayMeets(occluders[other], ray)) return other;
-    }
-    return NO_OCCLUDER;
+inline bool SameCell(const long long* cell, const long long* other) {
+    return cell[0] == other[0] && cell[1] == other[1] && cell[2] == other[2];
 }
 
-// Walks the cells the ray passes through (in the grid's own units), nearest first, and tests their occluders
-// but `self`; the first that blocks it, or NO_OCCLUDER. Most rays end in the cell they start in.
-uint32_t RayBlocker(const CellGrid& grid, const std::vector<Occluder>& occluders, const Ray& ray, uint32_t self) {
+inline bool InsideGrid(const CellGrid& grid, const long long* cell) {
+    for (int k = 0; k < 3; ++k)
+        if (cell[k] < 0 || cell[k] >= grid.count[k]) return false;
+    return true;
+}
+
+// Cell c's entries: where they start among the fields, and how many.
+[[gnu::always_inline]] inline const float* CellEntries(const CellGrid& grid, const long long* cell, uint32_t& n) {
+    const std::size_t c = static_cast<std::size_t>(CellIndex(grid, cell[0], cell[1], cell[2]));
+    const uint32_t first = grid.first[c];
+    n = grid.first[c + 1] - first;
+    return &grid.fields[CELL_FIELDS * static_cast<std::size_t>(first)];
+}
+
+// Does an occluder but `self` listed in the cell block the ray? False for a cell outside the grid.
+[[gnu::always_inline]] inline bool CellBlocksRay(const CellGrid& grid, const Ray& ray, uint32_t self, const long long* cell) {
+    if (!InsideGrid(grid, cell)) return false;
+    uint32_t n;
+    const float* entries = CellEntries(grid, cell, n);
+    float from[3];
+    for (int k = 0; k < 3; ++k) from[k] = StartFrom(ray.centre, ray.offset[k], grid, cell[k], k);
+    return CellBlocks(entries, n, ray, from, self);
+}
+
+// Where a ray lies in the grid's own units: its start, its span, and the cell it starts in.
+struct GridRay {
+    double start[3];
+    double span[3];
+    long long cell[3];
+};
+
+[[gnu::always_inline]] inline GridRay InGridUnits(const CellGrid& grid, const Ray& ray) {
     const double inverseSize = 1.0 / grid.size;
-    long long cell[3], steps = 1;
-    double a[3], span[3];
+    GridRay g;
     for (int k = 0; k < 3; ++k) {
-        a[k] = (ray.start[k] - grid.lo[k]) * inverseSize;
-        span[k] = ray.direction[k] * ray.length * inverseSize;
-        cell[k] = FloorOf(a[k]);
-        steps += std::llabs(FloorOf(a[k] + span[k]) - cell[k]);
+        g.start[k] = (ray.centre[k] - grid.lo[k] + ray.offset[k]) * inverseSize;
+        g.span[k] = ray.direction[k] * ray.length * inverseSize;
+        g.cell[k] = FloorOf(g.start[k]);
     }
-    uint32_t blocker = CellBlocker(grid, occluders, ray, self, cell);
-    if (blocker != NO_OCCLUDER || steps == 1) return blocker;
+    return g;
+}
+
+// Walks the cells the ray passes through after the one it starts in, nearest first, but the cell `tested`:
+// does an occluder but `self` listed in one of them block it?
+[[gnu::always_inline]] inline bool RestOfRayBlocked(const CellGrid& grid, const Ray& ray, const GridRay& g, uint32_t self, const long long* tested) {
+    long long cell[3] = {g.cell[0], g.cell[1], g.cell[2]}, steps = 1;
+    for (int k = 0; k < 3; ++k) steps += std::llabs(FloorOf(g.start[k] + g.span[k]) - cell[k]);
+    if (steps == 1) return false;
     int step[3];
     double next[3], delta[3];  // where along the ray (0 to 1) it next crosses a cell face, and the gap between faces
     for (int k = 0; k < 3; ++k) {
-        step[k] = span[k] > 0 ? 1 : span[k] < 0 ? -1 : 0;
-        delta[k] = step[k] != 0 ? 1.0 / std::fabs(span[k]) : HUGE_VAL;
-        next[k] = step[k] > 0 ? (cell[k] + 1 - a[k]) * delta[k] : step[k] < 0 ? (a[k] - cell[k]) * delta[k] : HUGE_VAL;
+        step[k] = g.span[k] > 0 ? 1 : g.span[k] < 0 ? -1 : 0;
+        delta[k] = step[k] != 0 ? 1.0 / std::fabs(g.span[k]) : HUGE_VAL;
+        next[k] = step[k] > 0 ? (cell[k] + 1 - g.start[k]) * delta[k] : step[k] < 0 ? (g.start[k] - cell[k]) * delta[k] : HUGE_VAL;
     }
     for (long long s = 1; s < steps; ++s) {
         int axis = next[0] <= next[1] ? (next[0] <= next[2] ? 0 : 2) : (next[1] <= next[2] ? 1 : 2);
         if (next[axis] > 1.0) break;
         cell[axis] += step[axis];
         next[axis] += delta[axis];
-        blocker = CellBlocker(grid, occluders, ray, self, cell);
-        if (blocker != NO_OCCLUDER) return blocker;
+        if (!SameCell(cell, tested) && CellBlocksRay(grid, ray, self, cell)) return true;
     }
-    return NO_OCCLUDER;
+    return false;
 }
 
-// The weighted share of the rays of shown particle `self` (its occluder) that are blocked.
-double BlockedShare(const CellGrid& grid, const std::vector<Occluder>& occluders, uint32_t self, double length) {
-    const Occluder& particle = occluders[self];
+// The weighted share of the rays of shown particle `self` (its occluder) that are blocked. The occluders listed
+// in the cell holding the particle's centre, its nearest neighbours, are tested against all its rays at once;
+// the rays still open then walk their own cells, the first of which are tested one after another without
+// waiting on an answer.
+[[gnu::always_inline]] inline double BlockedShare(const CellGrid& grid, const Occluder& particle, uint32_t self, double length) {
     float turn[9], half[3];
     OccluderShape(particle, turn, half);
-    const float inverseHalf[3] = {1.0f / half[0], 1.0f / half[1], 1.0f / half[2]};
-    const float lift = static_cast<float>(1e-5 * length);  // off the surface: rounding cannot start it inside a touching neighbour
-    const double* directions = OcclusionDirections();
-    double blocked = 0, total = 0;
-    for (int k = 0; k < OCCLUSION_DIRECTIONS; ++k) {
-        const float u[3] = {static_cast<float>(directions[3 * k]), static_cast<float>(directions[3 * k + 1]),
-                            static_cast<float>(directions[3 * k + 2])};
-        // The unit sphere's point u stretched onto the ellipsoid; its normal is u / half, and the surface it
-        // stands for grows with that normal's length (the stretched sphere's area per solid angle).
-        const float body[3] = {half[0] * u[0], half[1] * u[1], half[2] * u[2]};
-        const float normal[3] = {u[0] * inverseHalf[0], u[1] * inverseHalf[1], u[2] * inverseHalf[2]};
-        const float weight = std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
-        const float inverseWeight = 1.0f / weight;
-        Ray ray;
-        ray.length = static_cast<float>(length);
-        for (int j = 0; j < 3; ++j) {
-            const float* row = turn + 3 * j;
-            float d = (row[0] * normal[0] + row[1] * normal[1] + row[2] * normal[2]) * inverseWeight;
-            ray.direction[j] = d;
-            ray.start[j] = particle.centre[j] + (row[0] * body[0] + row[1] * body[1] + row[2] * body[2] + lift * d);
-        }
-        total += weight;
-        if (RayBlocker(grid, occluders, ray, self) != NO_OCCLUDER) blocked += weight;
+    RayLanes rays;
+    SurfaceRays(turn, half, length, rays);
+    long long home[3];
+    for (int k = 0; k < 3; ++k) home[k] = FloorOf((particle.centre[k] - grid.lo[k]) * (1.0 / grid.size));
+    uint32_t blocked = 0;
+    if (InsideGrid(grid, home)) {
+        Lanes from[3];
+        for (int k = 0; k < 3; ++k) from[k] = StartFrom(particle.centre, 0.0f, grid, home[k], k) + rays.offset[k];
+        uint32_t n;
+        const float* entries = CellEntries(grid, home, n);
+        blocked = CellBlocksRays(entries, n, rays, from, static_cast<float>(length), self);
     }
-    return total > 0 ? blocked / total : 0.0;
+    Ray open[OCCLUSION_DIRECTIONS];
+    GridRay inGrid[OCCLUSION_DIRECTIONS];
+    const uint32_t all = (1u << OCCLUSION_DIRECTIONS) - 1;
+    for (uint32_t left = ~blocked & all; left != 0; left &= left - 1) {
+        const int k = __builtin_ctz(left);
+        open[k] = LaneRay(rays, k, particle.centre, length);
+        inGrid[k] = InGridUnits(grid, open[k]);
+        if (!SameCell(inGrid[k].cell, home)) blocked |= uint32_t(CellBlocksRay(grid, open[k], self, inGrid[k].cell)) << k;
+    }
+    for (uint32_t left = ~blocked & all; left != 0; left &= left - 1) {
+        const int k = __builtin_ctz(left);
+        if (RestOfRayBlocked(grid, open[k], inGrid[k], self, home)) blocked |= 1u << k;
+    }
+    double blockedWeight = 0, total = 0;
+    for (int k = 0; k < OCCLUSION_DIRECTIONS; ++k) {
+        total += rays.weight[k];
+        if (blocked >> k & 1) blockedWeight += rays.weight[k];
+    }
+    return total > 0 ? blockedWeight / total : 0.0;
+}
+
+// The blocked shares of the shown particles first to end (by occluder), each into its atom's place; built
+// for each kind of vector unit, the processor's own taken when the program starts.
+OCCLUSION_VECTOR_UNITS void BlockedShares(const CellGrid& grid, const std::vector<Occluder>& occluders, const std::vector<long long>& shown,
+                                          std::size_t first, std::size_t end, double length, std::vector<double>& blocked) {
+    for (std::size_t s = first; s < end; ++s)
+        blocked[static_cast<std::size_t>(shown[scratch.order[s]])] = BlockedShare(grid, occluders[s], static_cast<uint32_t>(s), length);
 }
 
 // The threads asked of the occlusion alone, else the program's (--threads, else one per core).
@@ -575,10 +784,10 @@ double OcclusionDistance() { return LargestHalfRadius(ShownAtoms()); }
 
 std::vector<double> BlockedFractions(int threads) {
     std::vector<double> blocked(static_cast<std::size_t>(std::max(atoms, 0)), 0.0);
-    const std::vector<long long> shown = ShownAtoms();
+    threadsUsed = threads > 0 ? threads : ThreadCount();
+    const std::vector<long long>& shown = ShownAtoms();
     // Up to 7 images an atom, each listed in up to 27 cells: the lists are counted in 32 bits.
     if (shown.size() < 2 || shown.size() >= UINT32_MAX / (8 * 27)) return blocked;
-    threadsUsed = threads > 0 ? threads : ThreadCount();
     const double length = LargestHalfRadius(shown);
     const Periodicity box = BoxPeriodicity(2 * length + length);
     WrapShownAtoms(shown, box);
@@ -586,8 +795,7 @@ std::vector<double> BlockedFractions(int threads) {
     MakeOccluders(shown, box);
     MakeGrid(scratch.grid, scratch.occluders, length);
     ParallelFor(shown.size(), [&](std::size_t first, std::size_t end) {
-        for (std::size_t s = first; s < end; ++s)
-            blocked[static_cast<std::size_t>(shown[scratch.order[s]])] = BlockedShare(scratch.grid, scratch.occluders, static_cast<uint32_t>(s), length);
+        BlockedShares(scratch.grid, scratch.occluders, shown, first, end, length, blocked);
     });
     return blocked;
 }
