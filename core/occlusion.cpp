@@ -46,22 +46,15 @@ enum CellField { CELL_X, CELL_Y, CELL_Z, FORM_XX, FORM_YY, FORM_ZZ, FORM_XY, FOR
 // its rays (in a dense nematic, about two thirds of the rays are blocked there), and a ray crosses few others.
 constexpr double CELL_WIDTH = 2.0;
 
-// Sixteen lanes of vector arithmetic, which the compiler splits into what the processor's vector unit holds.
-constexpr int LANES = 16;
-typedef float Lanes __attribute__((vector_size(LANES * sizeof(float))));
-typedef uint32_t LaneBits __attribute__((vector_size(LANES * sizeof(uint32_t))));
-typedef uint32_t HalfLaneBits __attribute__((vector_size(LANES / 2 * sizeof(uint32_t))));
-typedef uint32_t QuarterLaneBits __attribute__((vector_size(LANES / 4 * sizeof(uint32_t))));
-
-// On x86-64 the rays are built for each kind of vector unit, and the program picks its processor's when it
-// starts; every kind gives the same bits (the file is built without fused multiply-adds). Not under the
-// sanitizers, whose start-up runs after that choice is made.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__) && \
-    !defined(__SANITIZE_THREAD__)
-#define OCCLUSION_VECTOR_UNITS __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
-#else
-#define OCCLUSION_VECTOR_UNITS
-#endif
+// Vector arithmetic on 16, 8 or 4 lanes at once, which the compiler splits into what the processor's vector
+// unit holds.
+typedef float Floats16 __attribute__((vector_size(16 * sizeof(float))));
+typedef float Floats8 __attribute__((vector_size(8 * sizeof(float))));
+typedef float Floats4 __attribute__((vector_size(4 * sizeof(float))));
+typedef uint32_t Bits16 __attribute__((vector_size(16 * sizeof(uint32_t))));
+typedef uint32_t Bits8 __attribute__((vector_size(8 * sizeof(uint32_t))));
+typedef uint32_t Bits4 __attribute__((vector_size(4 * sizeof(uint32_t))));
+constexpr int WIDEST_LANES = 16;
 
 // The cells, each listing the occluders whose boxes reach into it: cell c holds entries first[c] to
 // first[c + 1], stored from fields[CELL_FIELDS * first[c]] on as one run per field, so that one pass of
@@ -461,8 +454,8 @@ void MakeGrid(CellGrid& grid, const std::vector<Occluder>& occluders, double len
         }
     }
     grid.first[cells] = placed;
-    // A pass reads LANES entries of a field at once, past the end of the last cell's.
-    grid.fields.resize(CELL_FIELDS * static_cast<std::size_t>(placed) + LANES);
+    // A pass reads a vector's entries of a field at once, past the end of the last cell's.
+    grid.fields.resize(CELL_FIELDS * static_cast<std::size_t>(placed) + WIDEST_LANES);
     ParallelFor(runs, [&](std::size_t firstRun, std::size_t endRun) {
         for (std::size_t t = firstRun; t < endRun; ++t) {
             uint32_t* next = &scratch.threadCounts[t * cells];
@@ -474,13 +467,14 @@ void MakeGrid(CellGrid& grid, const std::vector<Occluder>& occluders, double len
     }, 1);
 }
 
-// The rays of one particle, one a lane: where they start from the particle's centre, their directions, and
-// the products of the directions' components a form is weighed with (xx, yy, zz, 2xy, 2xz, 2yz).
-struct RayLanes {
-    Lanes offset[3];
-    Lanes direction[3];
-    Lanes products[6];
-    Lanes weight;  // the share of surface each ray's point stands for
+// A particle's rays, one a column: where they start from the particle's centre, their directions, the products
+// of the directions' components a form is weighed with (xx, yy, zz, 2xy, 2xz, 2yz), and the share of surface
+// each ray's point stands for.
+struct SurfaceRayTable {
+    alignas(64) float offset[3][OCCLUSION_DIRECTIONS];
+    alignas(64) float direction[3][OCCLUSION_DIRECTIONS];
+    alignas(64) float products[6][OCCLUSION_DIRECTIONS];
+    alignas(64) float weight[OCCLUSION_DIRECTIONS];
 };
 
 // One of them on its own, for the walk through the cells.
@@ -492,25 +486,31 @@ struct Ray {
     float length;
 };
 
-// (Lanes pass by reference only: how a processor without 16-lane registers would pass them is not fixed.)
-[[gnu::always_inline]] inline void LoadLanes(const float* from, Lanes& lanes) { std::memcpy(&lanes, from, sizeof lanes); }
-
-// Is the sign bit of any lane set? Halves are or'ed together: that much the compiler keeps in vector registers.
-[[gnu::always_inline]] inline bool AnySign(const LaneBits& lanes) {
-    HalfLaneBits half = __builtin_shufflevector(lanes, lanes, 0, 1, 2, 3, 4, 5, 6, 7) |
-                        __builtin_shufflevector(lanes, lanes, 8, 9, 10, 11, 12, 13, 14, 15);
-    QuarterLaneBits quarter = __builtin_shufflevector(half, half, 0, 1, 2, 3) | __builtin_shufflevector(half, half, 4, 5, 6, 7);
-    return ((quarter[0] | quarter[1] | quarter[2] | quarter[3]) >> 31) != 0;
+// Lanes of F pass by reference only: how a processor without registers that wide would pass them is not fixed.
+template <typename F>
+[[gnu::always_inline]] inline void LoadLanes(const float* from, F& lanes) {
+    std::memcpy(&lanes, from, sizeof lanes);
 }
 
-// The unit sphere's points the rays start from, one a lane: an even spread (a Fibonacci lattice).
+// Is the sign bit of any lane set? Halves are or'ed together: that much the compiler keeps in vector registers.
+[[gnu::always_inline]] inline bool AnySign(const Bits4& lanes) { return ((lanes[0] | lanes[1] | lanes[2] | lanes[3]) >> 31) != 0; }
+
+[[gnu::always_inline]] inline bool AnySign(const Bits8& lanes) {
+    return AnySign(Bits4(__builtin_shufflevector(lanes, lanes, 0, 1, 2, 3) | __builtin_shufflevector(lanes, lanes, 4, 5, 6, 7)));
+}
+
+[[gnu::always_inline]] inline bool AnySign(const Bits16& lanes) {
+    return AnySign(Bits8(__builtin_shufflevector(lanes, lanes, 0, 1, 2, 3, 4, 5, 6, 7) |
+                         __builtin_shufflevector(lanes, lanes, 8, 9, 10, 11, 12, 13, 14, 15)));
+}
+
+// The unit sphere's points the rays start from: an even spread (a Fibonacci lattice), one a column.
 struct SpherePoints {
-    Lanes u[3];
+    alignas(64) float u[3][OCCLUSION_DIRECTIONS];
 };
 
 const SpherePoints& OcclusionPoints() {
     static const SpherePoints points = [] {
-        static_assert(OCCLUSION_DIRECTIONS == LANES, "a particle's rays fill the lanes");
         SpherePoints made;
         const double golden = pi * (3.0 - std::sqrt(5.0));
         for (int k = 0; k < OCCLUSION_DIRECTIONS; ++k) {
@@ -524,28 +524,39 @@ const SpherePoints& OcclusionPoints() {
     return points;
 }
 
-// A particle's rays (turn and half radii as its occluder was made from): from each point u of the unit sphere
-// stretched onto the ellipsoid, outward along its normal there, u / half. The surface a point stands for grows
-// with that normal's length (the stretched sphere's area per solid angle).
-[[gnu::always_inline]] inline void SurfaceRays(const float* turn, const float* half, double length, RayLanes& rays) {
-    const Lanes* u = OcclusionPoints().u;
+// A particle's rays (turn and half radii as its occluder was made from), a lane of F each: from each point u
+// of the unit sphere stretched onto the ellipsoid, outward along its normal there, u / half. The surface a point
+// stands for grows with that normal's length (the stretched sphere's area per solid angle).
+template <typename F>
+[[gnu::always_inline]] inline void SurfaceRays(const float* turn, const float* half, double length, SurfaceRayTable& rays) {
+    constexpr int width = sizeof(F) / sizeof(float);
+    static_assert(OCCLUSION_DIRECTIONS % width == 0, "a particle's rays fill whole vectors");
+    const SpherePoints& points = OcclusionPoints();
     const float lift = static_cast<float>(1e-5 * length);  // off the surface: rounding cannot start it inside a touching neighbour
-    const Lanes body[3] = {half[0] * u[0], half[1] * u[1], half[2] * u[2]};
-    const Lanes normal[3] = {u[0] * (1.0f / half[0]), u[1] * (1.0f / half[1]), u[2] * (1.0f / half[2])};
-    const Lanes squared = normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2];
-    for (int k = 0; k < LANES; ++k) rays.weight[k] = std::sqrt(squared[k]);
-    const Lanes inverseWeight = 1.0f / rays.weight;
-    for (int j = 0; j < 3; ++j) {
-        const float* row = turn + 3 * j;
-        rays.direction[j] = (row[0] * normal[0] + row[1] * normal[1] + row[2] * normal[2]) * inverseWeight;
-        rays.offset[j] = row[0] * body[0] + row[1] * body[1] + row[2] * body[2] + lift * rays.direction[j];
+    for (int first = 0; first < OCCLUSION_DIRECTIONS; first += width) {
+        F u[3];
+        for (int j = 0; j < 3; ++j) LoadLanes(&points.u[j][first], u[j]);
+        const F body[3] = {half[0] * u[0], half[1] * u[1], half[2] * u[2]};
+        const F normal[3] = {u[0] * (1.0f / half[0]), u[1] * (1.0f / half[1]), u[2] * (1.0f / half[2])};
+        const F squared = normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2];
+        F weight;
+        for (int k = 0; k < width; ++k) weight[k] = std::sqrt(squared[k]);
+        const F inverseWeight = 1.0f / weight;
+        F d[3];
+        for (int j = 0; j < 3; ++j) {
+            const float* row = turn + 3 * j;
+            d[j] = (row[0] * normal[0] + row[1] * normal[1] + row[2] * normal[2]) * inverseWeight;
+            const F offset = row[0] * body[0] + row[1] * body[1] + row[2] * body[2] + lift * d[j];
+            std::memcpy(&rays.offset[j][first], &offset, sizeof offset);
+            std::memcpy(&rays.direction[j][first], &d[j], sizeof d[j]);
+        }
+        const F products[6] = {d[0] * d[0], d[1] * d[1], d[2] * d[2], 2 * d[0] * d[1], 2 * d[0] * d[2], 2 * d[1] * d[2]};
+        for (int j = 0; j < 6; ++j) std::memcpy(&rays.products[j][first], &products[j], sizeof products[j]);
+        std::memcpy(&rays.weight[first], &weight, sizeof weight);
     }
-    const Lanes* d = rays.direction;
-    const Lanes products[6] = {d[0] * d[0], d[1] * d[1], d[2] * d[2], 2 * d[0] * d[1], 2 * d[0] * d[2], 2 * d[1] * d[2]};
-    std::copy(products, products + 6, rays.products);
 }
 
-Ray LaneRay(const RayLanes& rays, int k, const double* centre, double length) {
+Ray TableRay(const SurfaceRayTable& rays, int k, const double* centre, double length) {
     Ray ray;
     ray.centre = centre;
     for (int j = 0; j < 3; ++j) {
@@ -557,9 +568,9 @@ Ray LaneRay(const RayLanes& rays, int k, const double* centre, double length) {
     return ray;
 }
 
-// A ray's start from a cell's low corner; the same for a ray alone and in its lane.
-[[gnu::always_inline]] inline float StartFrom(const double* centre, float offset, const CellGrid& grid, long long cell, int k) {
-    return static_cast<float>(centre[k] - (grid.lo[k] + cell * grid.size)) + offset;
+// A ray's start from a cell's low corner, along axis k; the same for a ray alone and in a lane.
+[[gnu::always_inline]] inline float CentreFrom(const double* centre, const CellGrid& grid, long long cell, int k) {
+    return static_cast<float>(centre[k] - (grid.lo[k] + cell * grid.size));
 }
 
 // Does any occluder but `self` among a cell's n entries block the ray? `from` is the ray's start from the cell's
@@ -567,59 +578,72 @@ Ray LaneRay(const RayLanes& rays, int k, const double* centre, double length) {
 // of the ray meet the ellipsoid where a t^2 - 2 b t + c = 0, a = d.Fd, b = v.Fd, c = v.Fv - 1. The tests are
 // read from sign bits (x < 0 as a set sign bit), as the compiler keeps them in vector registers for any unit.
 // Every entry is tested, without a branch on the answer, so that the tests of several rays overlap.
+template <typename F, typename B>
 [[gnu::always_inline]] inline bool CellBlocks(const float* cell, uint32_t n, const Ray& ray, const float* from, uint32_t self) {
-    const LaneBits laneNumber = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+    constexpr int width = sizeof(F) / sizeof(float);
+    B laneNumber;
+    for (int k = 0; k < width; ++k) laneNumber[k] = static_cast<uint32_t>(k);
     const float* d = ray.direction;
     const float* dd = ray.products;
-    LaneBits any = {};
-    for (uint32_t done = 0; done < n; done += LANES) {
+    B any = {};
+    for (uint32_t done = 0; done < n; done += width) {
         const float* f = cell + done;
-        Lanes x, y, z, xx, yy, zz, xy, xz, yz;
-        LaneBits occluder;
+        F x, y, z, xx, yy, zz, xy, xz, yz;
+        B occluder;
         LoadLanes(f + CELL_X * n, x), LoadLanes(f + CELL_Y * n, y), LoadLanes(f + CELL_Z * n, z);
         LoadLanes(f + FORM_XX * n, xx), LoadLanes(f + FORM_YY * n, yy), LoadLanes(f + FORM_ZZ * n, zz);
         LoadLanes(f + FORM_XY * n, xy), LoadLanes(f + FORM_XZ * n, xz), LoadLanes(f + FORM_YZ * n, yz);
         std::memcpy(&occluder, f + CELL_OCCLUDER * n, sizeof occluder);
-        const Lanes vx = x - from[0], vy = y - from[1], vz = z - from[2];
-        const Lanes fx = xx * vx + xy * vy + xz * vz, fy = xy * vx + yy * vy + yz * vz, fz = xz * vx + yz * vy + zz * vz;
-        const Lanes c = vx * fx + vy * fy + vz * fz - 1.0f;
-        const Lanes b = d[0] * fx + d[1] * fy + d[2] * fz;
-        const Lanes a = xx * dd[0] + yy * dd[1] + zz * dd[2] + (xy * dd[3] + xz * dd[4] + yz * dd[5]);
-        const Lanes disc = b * b - a * c;
+        const F vx = x - from[0], vy = y - from[1], vz = z - from[2];
+        const F fx = xx * vx + xy * vy + xz * vz, fy = xy * vx + yy * vy + yz * vz, fz = xz * vx + yz * vy + zz * vz;
+        const F c = vx * fx + vy * fy + vz * fz - 1.0f;
+        const F b = d[0] * fx + d[1] * fy + d[2] * fz;
+        const F a = xx * dd[0] + yy * dd[1] + zz * dd[2] + (xy * dd[3] + xz * dd[4] + yz * dd[5]);
+        const F disc = b * b - a * c;
         // Starts inside; or heads towards it, meets it, and enters it within the length: b - length a < sqrt(disc).
-        const Lanes beyond = b - ray.length * a;
-        LaneBits meets = (LaneBits)c | (~(LaneBits)b & ~(LaneBits)disc & ((LaneBits)beyond | (LaneBits)(beyond * beyond - disc)));
-        const LaneBits other = occluder ^ self;  // nonzero but for self: then other | -other has its sign set
+        const F beyond = b - ray.length * a;
+        const B meets = (B)c | (~(B)b & ~(B)disc & ((B)beyond | (B)(beyond * beyond - disc)));
+        const B other = occluder ^ self;  // nonzero but for self: then other | -other has its sign set
         any |= meets & (other | -other) & (laneNumber - (n - done));  // and the lane is one of the cell's
     }
     return AnySign(any);
 }
 
-// Which of a particle's rays (bit k: lane k) does an occluder but `self` among a cell's n entries block? The
-// same test as CellBlocks, with each entry tested against all the rays at once.
-[[gnu::always_inline]] inline uint32_t CellBlocksRays(const float* cell, uint32_t n, const RayLanes& rays, const Lanes* from,
+// Which of a particle's rays (bit k: ray k) does an occluder but `self` among a cell's n entries block? The same
+// test as CellBlocks, with each entry tested against as many rays at once as F has lanes. `centre` is the
+// particle's centre from the cell's low corner.
+template <typename F, typename B>
+[[gnu::always_inline]] inline uint32_t CellBlocksRays(const float* cell, uint32_t n, const SurfaceRayTable& rays, const float* centre,
                                                       float length, uint32_t self) {
-    const Lanes* d = rays.direction;
-    const Lanes* dd = rays.products;
-    LaneBits any = {};
-    for (uint32_t e = 0; e < n; ++e) {
-        const float* f = cell + e;
-        uint32_t number;
-        std::memcpy(&number, f + CELL_OCCLUDER * n, sizeof number);
-        if (number == self) continue;
-        const float xx = f[FORM_XX * n], yy = f[FORM_YY * n], zz = f[FORM_ZZ * n];
-        const float xy = f[FORM_XY * n], xz = f[FORM_XZ * n], yz = f[FORM_YZ * n];
-        const Lanes vx = f[CELL_X * n] - from[0], vy = f[CELL_Y * n] - from[1], vz = f[CELL_Z * n] - from[2];
-        const Lanes fx = xx * vx + xy * vy + xz * vz, fy = xy * vx + yy * vy + yz * vz, fz = xz * vx + yz * vy + zz * vz;
-        const Lanes c = vx * fx + vy * fy + vz * fz - 1.0f;
-        const Lanes b = d[0] * fx + d[1] * fy + d[2] * fz;
-        const Lanes a = xx * dd[0] + yy * dd[1] + zz * dd[2] + (xy * dd[3] + xz * dd[4] + yz * dd[5]);
-        const Lanes disc = b * b - a * c;
-        const Lanes beyond = b - length * a;
-        any |= (LaneBits)c | (~(LaneBits)b & ~(LaneBits)disc & ((LaneBits)beyond | (LaneBits)(beyond * beyond - disc)));
-    }
+    constexpr int width = sizeof(F) / sizeof(float);
     uint32_t blocked = 0;
-    for (int k = 0; k < LANES; ++k) blocked |= (any[k] >> 31) << k;
+    for (int first = 0; first < OCCLUSION_DIRECTIONS; first += width) {
+        F from[3], d[3], dd[6];
+        for (int j = 0; j < 3; ++j) {
+            LoadLanes(&rays.offset[j][first], from[j]);
+            from[j] += centre[j];
+            LoadLanes(&rays.direction[j][first], d[j]);
+        }
+        for (int j = 0; j < 6; ++j) LoadLanes(&rays.products[j][first], dd[j]);
+        B any = {};
+        for (uint32_t e = 0; e < n; ++e) {
+            const float* f = cell + e;
+            uint32_t number;
+            std::memcpy(&number, f + CELL_OCCLUDER * n, sizeof number);
+            if (number == self) continue;
+            const float xx = f[FORM_XX * n], yy = f[FORM_YY * n], zz = f[FORM_ZZ * n];
+            const float xy = f[FORM_XY * n], xz = f[FORM_XZ * n], yz = f[FORM_YZ * n];
+            const F vx = f[CELL_X * n] - from[0], vy = f[CELL_Y * n] - from[1], vz = f[CELL_Z * n] - from[2];
+            const F fx = xx * vx + xy * vy + xz * vz, fy = xy * vx + yy * vy + yz * vz, fz = xz * vx + yz * vy + zz * vz;
+            const F c = vx * fx + vy * fy + vz * fz - 1.0f;
+            const F b = d[0] * fx + d[1] * fy + d[2] * fz;
+            const F a = xx * dd[0] + yy * dd[1] + zz * dd[2] + (xy * dd[3] + xz * dd[4] + yz * dd[5]);
+            const F disc = b * b - a * c;
+            const F beyond = b - length * a;
+            any |= (B)c | (~(B)b & ~(B)disc & ((B)beyond | (B)(beyond * beyond - disc)));
+        }
+        for (int k = 0; k < width; ++k) blocked |= (any[k] >> 31) << (first + k);
+    }
     return blocked;
 }
 
@@ -639,7 +663,7 @@ inline bool InsideGrid(const CellGrid& grid, const long long* cell) {
     return true;
 }
 
-// Cell c's entries: where they start among the fields, and how many.
+// A cell's entries: where they start among the fields, and in `n` how many.
 [[gnu::always_inline]] inline const float* CellEntries(const CellGrid& grid, const long long* cell, uint32_t& n) {
     const std::size_t c = static_cast<std::size_t>(CellIndex(grid, cell[0], cell[1], cell[2]));
     const uint32_t first = grid.first[c];
@@ -648,13 +672,14 @@ inline bool InsideGrid(const CellGrid& grid, const long long* cell) {
 }
 
 // Does an occluder but `self` listed in the cell block the ray? False for a cell outside the grid.
+template <typename F, typename B>
 [[gnu::always_inline]] inline bool CellBlocksRay(const CellGrid& grid, const Ray& ray, uint32_t self, const long long* cell) {
     if (!InsideGrid(grid, cell)) return false;
     uint32_t n;
     const float* entries = CellEntries(grid, cell, n);
     float from[3];
-    for (int k = 0; k < 3; ++k) from[k] = StartFrom(ray.centre, ray.offset[k], grid, cell[k], k);
-    return CellBlocks(entries, n, ray, from, self);
+    for (int k = 0; k < 3; ++k) from[k] = CentreFrom(ray.centre, grid, cell[k], k) + ray.offset[k];
+    return CellBlocks<F, B>(entries, n, ray, from, self);
 }
 
 // Where a ray lies in the grid's own units: its start, its span, and the cell it starts in.
@@ -677,7 +702,9 @@ struct GridRay {
 
 // Walks the cells the ray passes through after the one it starts in, nearest first, but the cell `tested`:
 // does an occluder but `self` listed in one of them block it?
-[[gnu::always_inline]] inline bool RestOfRayBlocked(const CellGrid& grid, const Ray& ray, const GridRay& g, uint32_t self, const long long* tested) {
+template <typename F, typename B>
+[[gnu::always_inline]] inline bool RestOfRayBlocked(const CellGrid& grid, const Ray& ray, const GridRay& g, uint32_t self,
+                                                    const long long* tested) {
     long long cell[3] = {g.cell[0], g.cell[1], g.cell[2]}, steps = 1;
     for (int k = 0; k < 3; ++k) steps += std::llabs(FloorOf(g.start[k] + g.span[k]) - cell[k]);
     if (steps == 1) return false;
@@ -693,42 +720,43 @@ struct GridRay {
         if (next[axis] > 1.0) break;
         cell[axis] += step[axis];
         next[axis] += delta[axis];
-        if (!SameCell(cell, tested) && CellBlocksRay(grid, ray, self, cell)) return true;
+        if (!SameCell(cell, tested) && CellBlocksRay<F, B>(grid, ray, self, cell)) return true;
     }
     return false;
 }
 
 // The weighted share of the rays of shown particle `self` (its occluder) that are blocked. The occluders listed
-// in the cell holding the particle's centre, its nearest neighbours, are tested against all its rays at once;
-// the rays still open then walk their own cells, the first of which are tested one after another without
+// in the cell holding the particle's centre, its nearest neighbours, are tested against all its rays, many at
+// once; the rays still open then walk their own cells, the first of which are tested one after another without
 // waiting on an answer.
+template <typename F, typename B>
 [[gnu::always_inline]] inline double BlockedShare(const CellGrid& grid, const Occluder& particle, uint32_t self, double length) {
     float turn[9], half[3];
     OccluderShape(particle, turn, half);
-    RayLanes rays;
-    SurfaceRays(turn, half, length, rays);
+    SurfaceRayTable rays;
+    SurfaceRays<F>(turn, half, length, rays);
     long long home[3];
     for (int k = 0; k < 3; ++k) home[k] = FloorOf((particle.centre[k] - grid.lo[k]) * (1.0 / grid.size));
     uint32_t blocked = 0;
     if (InsideGrid(grid, home)) {
-        Lanes from[3];
-        for (int k = 0; k < 3; ++k) from[k] = StartFrom(particle.centre, 0.0f, grid, home[k], k) + rays.offset[k];
+        float centre[3];
+        for (int k = 0; k < 3; ++k) centre[k] = CentreFrom(particle.centre, grid, home[k], k);
         uint32_t n;
         const float* entries = CellEntries(grid, home, n);
-        blocked = CellBlocksRays(entries, n, rays, from, static_cast<float>(length), self);
+        blocked = CellBlocksRays<F, B>(entries, n, rays, centre, static_cast<float>(length), self);
     }
     Ray open[OCCLUSION_DIRECTIONS];
     GridRay inGrid[OCCLUSION_DIRECTIONS];
     const uint32_t all = (1u << OCCLUSION_DIRECTIONS) - 1;
     for (uint32_t left = ~blocked & all; left != 0; left &= left - 1) {
         const int k = __builtin_ctz(left);
-        open[k] = LaneRay(rays, k, particle.centre, length);
+        open[k] = TableRay(rays, k, particle.centre, length);
         inGrid[k] = InGridUnits(grid, open[k]);
-        if (!SameCell(inGrid[k].cell, home)) blocked |= uint32_t(CellBlocksRay(grid, open[k], self, inGrid[k].cell)) << k;
+        if (!SameCell(inGrid[k].cell, home)) blocked |= uint32_t(CellBlocksRay<F, B>(grid, open[k], self, inGrid[k].cell)) << k;
     }
     for (uint32_t left = ~blocked & all; left != 0; left &= left - 1) {
         const int k = __builtin_ctz(left);
-        if (RestOfRayBlocked(grid, open[k], inGrid[k], self, home)) blocked |= 1u << k;
+        if (RestOfRayBlocked<F, B>(grid, open[k], inGrid[k], self, home)) blocked |= 1u << k;
     }
     double blockedWeight = 0, total = 0;
     for (int k = 0; k < OCCLUSION_DIRECTIONS; ++k) {
@@ -738,12 +766,51 @@ struct GridRay {
     return total > 0 ? blockedWeight / total : 0.0;
 }
 
-// The blocked shares of the shown particles first to end (by occluder), each into its atom's place; built
-// for each kind of vector unit, the processor's own taken when the program starts.
-OCCLUSION_VECTOR_UNITS void BlockedShares(const CellGrid& grid, const std::vector<Occluder>& occluders, const std::vector<long long>& shown,
-                                          std::size_t first, std::size_t end, double length, std::vector<double>& blocked) {
+// The blocked shares of the shown particles first to end (by occluder), each into its atom's place, with lanes
+// of F.
+template <typename F, typename B>
+[[gnu::always_inline]] inline void BlockedSharesIn(const CellGrid& grid, const std::vector<Occluder>& occluders,
+                                                   const std::vector<long long>& shown, std::size_t first, std::size_t end,
+                                                   double length, std::vector<double>& blocked) {
     for (std::size_t s = first; s < end; ++s)
-        blocked[static_cast<std::size_t>(shown[scratch.order[s]])] = BlockedShare(grid, occluders[s], static_cast<uint32_t>(s), length);
+        blocked[static_cast<std::size_t>(shown[scratch.order[s]])] = BlockedShare<F, B>(grid, occluders[s], static_cast<uint32_t>(s), length);
+}
+
+// The rays are built for each kind of vector unit on x86-64, and the program picks its processor's: 16 lanes
+// where it has 32 registers that wide (AVX-512), 8 where it has 16 (AVX2), else 4. Every build gives the same
+// bits (lanes are independent, and the file is built without fused multiply-adds). Not under the sanitizers,
+// whose start-up runs after such a choice is made.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__) && \
+    !defined(__SANITIZE_THREAD__)
+#define OCCLUSION_PICKS_VECTOR_UNIT 1
+__attribute__((target("arch=x86-64-v4"))) void BlockedSharesOn16Lanes(const CellGrid& grid, const std::vector<Occluder>& occluders,
+                                                                       const std::vector<long long>& shown, std::size_t first,
+                                                                       std::size_t end, double length, std::vector<double>& blocked) {
+    BlockedSharesIn<Floats16, Bits16>(grid, occluders, shown, first, end, length, blocked);
+}
+
+__attribute__((target("arch=x86-64-v3"))) void BlockedSharesOn8Lanes(const CellGrid& grid, const std::vector<Occluder>& occluders,
+                                                                      const std::vector<long long>& shown, std::size_t first,
+                                                                      std::size_t end, double length, std::vector<double>& blocked) {
+    BlockedSharesIn<Floats8, Bits8>(grid, occluders, shown, first, end, length, blocked);
+}
+
+int LanesOfThisProcessor() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("x86-64-v4") ? 16 : __builtin_cpu_supports("x86-64-v3") ? 8 : 4;
+}
+#else
+#define OCCLUSION_PICKS_VECTOR_UNIT 0
+#endif
+
+void BlockedShares(const CellGrid& grid, const std::vector<Occluder>& occluders, const std::vector<long long>& shown,
+                   std::size_t first, std::size_t end, double length, std::vector<double>& blocked) {
+#if OCCLUSION_PICKS_VECTOR_UNIT
+    static const int lanes = LanesOfThisProcessor();
+    if (lanes == 16) return BlockedSharesOn16Lanes(grid, occluders, shown, first, end, length, blocked);
+    if (lanes == 8) return BlockedSharesOn8Lanes(grid, occluders, shown, first, end, length, blocked);
+#endif
+    BlockedSharesIn<Floats4, Bits4>(grid, occluders, shown, first, end, length, blocked);
 }
 
 // The threads asked of the occlusion alone, else the program's (--threads, else one per core).
