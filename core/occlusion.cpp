@@ -77,6 +77,7 @@ struct Periodicity {
 };
 
 int threadsWanted = 0;
+int lanesWanted = 0;
 long long computations = 0;
 
 // What the kept shares and factors were worked out from.
@@ -112,6 +113,12 @@ void ParallelFor(std::size_t count, Body body, std::size_t chunk = 1024) {
     for (int t = 1; t < threadsUsed && static_cast<std::size_t>(t) * chunk < count; ++t) helpers.emplace_back(work);
     work();
     for (std::thread& helper : helpers) helper.join();
+}
+
+// floor for the grid's own coordinates, which are small: without SSE 4.1, std::floor is a call into the library.
+inline long long FloorOf(double x) {
+    long long truncated = static_cast<long long>(x);
+    return truncated - (x < static_cast<double>(truncated));
 }
 
 // Half radii of species n as drawn (a negative one mirrors the same surface); false for a flat or broken one.
@@ -247,21 +254,22 @@ void DrawnTurn(const double* quaternion, double* matrix) {
     QuaternionMatrix(q, matrix);
 }
 
-Occluder MakeOccluder(long long atom, const double* centre) {
+// The occluder of a shown atom at `centre`, its species' half radii `half`.
+Occluder MakeOccluder(long long atom, const double* centre, const double* half) {
     Occluder o;
-    double half[3], turn[9];
-    HalfRadii(AtomSpecies(atom), half);
+    double turn[9];
     DrawnTurn(GeomRow(atom) + GEOM_QW, turn);
+    const double inverse[3] = {1 / half[0], 1 / half[1], 1 / half[2]};
     for (int k = 0; k < 3; ++k) {
         o.centre[k] = centre[k];
-        for (int j = 0; j < 3; ++j) o.toUnit[3 * k + j] = static_cast<float>(turn[3 * j + k] / half[k]);
+        for (int j = 0; j < 3; ++j) o.toUnit[3 * k + j] = static_cast<float>(turn[3 * j + k] * inverse[k]);
     }
     o.radius = static_cast<float>(std::max({half[0], half[1], half[2]}));
     // Body axis k is column k of the turn: the form is the sum of axis axis^T / half^2.
     const int pairs[6][2] = {{0, 0}, {1, 1}, {2, 2}, {0, 1}, {0, 2}, {1, 2}};
     for (int p = 0; p < 6; ++p) {
         double sum = 0;
-        for (int k = 0; k < 3; ++k) sum += turn[3 * pairs[p][0] + k] * turn[3 * pairs[p][1] + k] / (half[k] * half[k]);
+        for (int k = 0; k < 3; ++k) sum += turn[3 * pairs[p][0] + k] * turn[3 * pairs[p][1] + k] * (inverse[k] * inverse[k]);
         o.form[p] = static_cast<float>(sum);
     }
     for (int j = 0; j < 3; ++j) {  // row j of the turn holds component j of each body axis
@@ -329,7 +337,7 @@ void OrderByPlace(std::size_t count, double size) {
         for (std::size_t s = first; s < end; ++s) {
             long long cell[3];
             for (int k = 0; k < 3; ++k)
-                cell[k] = std::clamp(static_cast<long long>(std::floor((c[3 * s + k] - lo[k]) / size)), 0LL, cells[k] - 1);
+                cell[k] = std::clamp(FloorOf((c[3 * s + k] - lo[k]) / size), 0LL, cells[k] - 1);
             scratch.cellOf[s] = static_cast<uint32_t>((cell[2] * cells[1] + cell[1]) * cells[0] + cell[0]);
         }
     });
@@ -372,10 +380,14 @@ void MakeOccluders(const std::vector<long long>& shown, const Periodicity& box) 
     for (std::size_t s = 0; s < count; ++s)
         scratch.imageStart[s + 1] = scratch.imageStart[s] + ImageCount(scratch.nearFaces[scratch.order[s]]);
     scratch.occluders.resize(scratch.imageStart[count]);
+    std::vector<double> halves(3 * (static_cast<std::size_t>(std::max(species, 0)) + 1), 0.0);  // by species, from 1
+    for (int n = 1; n <= species; ++n) HalfRadii(n, &halves[3 * static_cast<std::size_t>(n)]);
     ParallelFor(count, [&](std::size_t first, std::size_t end) {
         for (std::size_t s = first; s < end; ++s) {
             uint32_t index = scratch.order[s];
-            Occluder& o = scratch.occluders[s] = MakeOccluder(shown[index], &scratch.centres[3 * index]);
+            const long long atom = shown[index];
+            const double* half = &halves[3 * static_cast<std::size_t>(GeomRow(atom)[GEOM_TYPE])];
+            Occluder& o = scratch.occluders[s] = MakeOccluder(atom, &scratch.centres[3 * index], half);
             if (scratch.imageStart[s + 1] > scratch.imageStart[s])
                 AddImages(box, o, scratch.nearFaces[index], &scratch.occluders[scratch.imageStart[s]]);
         }
@@ -385,9 +397,9 @@ void MakeOccluders(const std::vector<long long>& shown, const Periodicity& box) 
 void CellRange(const CellGrid& grid, const Occluder& o, long long* low, long long* high) {
     const float* extent = o.extent;
     for (int k = 0; k < 3; ++k) {
-        low[k] = std::clamp<long long>(static_cast<long long>(std::floor((o.centre[k] - extent[k] - grid.lo[k]) / grid.size)), 0,
+        low[k] = std::clamp<long long>(FloorOf((o.centre[k] - extent[k] - grid.lo[k]) / grid.size), 0,
                                        grid.count[k] - 1);
-        high[k] = std::clamp<long long>(static_cast<long long>(std::floor((o.centre[k] + extent[k] - grid.lo[k]) / grid.size)), 0,
+        high[k] = std::clamp<long long>(FloorOf((o.centre[k] + extent[k] - grid.lo[k]) / grid.size), 0,
                                         grid.count[k] - 1);
     }
 }
@@ -647,12 +659,6 @@ template <typename F, typename B>
     return blocked;
 }
 
-// floor for the grid's own coordinates, which are small: without SSE 4.1, std::floor is a call into the library.
-inline long long FloorOf(double x) {
-    long long truncated = static_cast<long long>(x);
-    return truncated - (x < static_cast<double>(truncated));
-}
-
 inline bool SameCell(const long long* cell, const long long* other) {
     return cell[0] == other[0] && cell[1] == other[1] && cell[2] == other[2];
 }
@@ -806,9 +812,10 @@ int LanesOfThisProcessor() {
 void BlockedShares(const CellGrid& grid, const std::vector<Occluder>& occluders, const std::vector<long long>& shown,
                    std::size_t first, std::size_t end, double length, std::vector<double>& blocked) {
 #if OCCLUSION_PICKS_VECTOR_UNIT
-    static const int lanes = LanesOfThisProcessor();
-    if (lanes == 16) return BlockedSharesOn16Lanes(grid, occluders, shown, first, end, length, blocked);
-    if (lanes == 8) return BlockedSharesOn8Lanes(grid, occluders, shown, first, end, length, blocked);
+    static const int widest = LanesOfThisProcessor();
+    const int lanes = lanesWanted > 0 ? std::min(lanesWanted, widest) : widest;
+    if (lanes >= 16) return BlockedSharesOn16Lanes(grid, occluders, shown, first, end, length, blocked);
+    if (lanes >= 8) return BlockedSharesOn8Lanes(grid, occluders, shown, first, end, length, blocked);
 #endif
     BlockedSharesIn<Floats4, Bits4>(grid, occluders, shown, first, end, length, blocked);
 }
@@ -898,6 +905,8 @@ long long OcclusionVersion() {
 long long OcclusionComputations() { return computations; }
 
 void SetOcclusionThreads(int threads) { threadsWanted = threads; }
+
+void SetOcclusionLanes(int lanes) { lanesWanted = lanes; }
 
 std::string OcclusionStrengthText(double strength) {
     char text[32];

@@ -16,5 +16,6 @@ float OcclusionFactor(long long atom);              // the atom's factor while a
 long long OcclusionVersion();                       // changes whenever the factors drawn change (the switch included)
 long long OcclusionComputations();                  // how often the blocked shares were worked out (for tests)
 void SetOcclusionThreads(int threads);              // threads for the rays; 0: as many as the machine has
+void SetOcclusionLanes(int lanes);                  // 16, 8 or 4 lanes of vector arithmetic as far as the processor has them; 0: its widest
 std::string OcclusionStrengthText(double strength); // "0.6": the strength as messages and the view file give it
 std::string ToggleAmbientOcclusionText();           // switch it on or off; "Ambient occlusion on." / "... off."
