@@ -28,13 +28,13 @@
 
 namespace {
 
-// An ellipsoid as the rays meet it: its centre, the map from the scene frame into the frame in which it is the
-// unit sphere (the inverse half radii times the transposed rotation), and the radius of its bounding sphere.
+// An ellipsoid as the rays meet it and as it casts its own.
 struct Occluder {
     double centre[3];
-    float toUnit[9];
-    float radius;
-    float form[6];    // toUnit's transpose times toUnit (xx, yy, zz, xy, xz, yz): |toUnit v|^2 = v . form v
+    float turn[9];    // its rotation, row-major: column k is body axis k
+    float half[3];    // its half radii
+    float radius;     // of its bounding sphere
+    float form[6];    // the quadratic form (xx, yy, zz, xy, xz, yz) that is 1 on its surface: v . form v
     float extent[3];  // half extents of its bounding box along the scene axes
 };
 
@@ -145,20 +145,21 @@ struct Scratch {
 };
 Scratch scratch;
 
-// Per species (from 1): its largest half radius where its atoms may occlude (not hidden, a real shape); else 0.
-std::vector<double> OccludingSpecies() {
-    std::vector<double> largest(static_cast<std::size_t>(std::max(species, 0)) + 1, 0.0);
-    double half[3];
-    for (int n = 1; n <= species; ++n)
-        if (!SpeciesHidden(n) && HalfRadii(n, half)) largest[static_cast<std::size_t>(n)] = std::max({half[0], half[1], half[2]});
-    return largest;
+// Per species n, from 3 n on: its half radii where its atoms may occlude (not hidden, a real shape); else 0s.
+std::vector<double> OccludingHalfRadii() {
+    std::vector<double> halves(3 * (static_cast<std::size_t>(std::max(species, 0)) + 1), 0.0);
+    for (int n = 1; n <= species; ++n) {
+        double* half = &halves[3 * static_cast<std::size_t>(n)];
+        if (SpeciesHidden(n) || !HalfRadii(n, half)) std::fill(half, half + 3, 0.0);
+    }
+    return halves;
 }
 
 // The atoms that occlude and are shaded: shown, with a finite position and a real shape. Each atom is judged
 // on every core; an atom of a species that does not exist is then reported, the first one first.
 const std::vector<long long>& ShownAtoms() {
     enum Verdict : unsigned char { LEFT_OUT, SHOWN, NO_SUCH_SPECIES };
-    const std::vector<double> occluding = OccludingSpecies();
+    const std::vector<double> halves = OccludingHalfRadii();
     const std::vector<double> centre = slab.on ? FrameCentre() : std::vector<double>(3, 0.0);  // the slab's alone
     std::vector<unsigned char>& verdicts = scratch.verdicts;
     verdicts.resize(static_cast<std::size_t>(std::max(atoms, 0)));
@@ -170,7 +171,7 @@ const std::vector<long long>& ShownAtoms() {
                 verdicts[i] = NO_SUCH_SPECIES;
                 continue;
             }
-            const bool shown = occluding[static_cast<std::size_t>(type)] > 0 && FitsInFloat(row + GEOM_X, 3) &&
+            const bool shown = halves[3 * static_cast<std::size_t>(type)] > 0 && FitsInFloat(row + GEOM_X, 3) &&
                                AtomShown(static_cast<long long>(i), centre);
             verdicts[i] = shown ? SHOWN : LEFT_OUT;
         }
@@ -185,12 +186,12 @@ const std::vector<long long>& ShownAtoms() {
 }
 
 double LargestHalfRadius(const std::vector<long long>& shown) {
-    const std::vector<double> occluding = OccludingSpecies();
-    std::vector<unsigned char> seen(occluding.size(), 0);
+    const std::vector<double> halves = OccludingHalfRadii();
+    std::vector<unsigned char> seen(halves.size() / 3, 0);
     for (long long i : shown) seen[static_cast<std::size_t>(GeomRow(i)[GEOM_TYPE])] = 1;
     double largest = 0;
-    for (std::size_t n = 1; n < occluding.size(); ++n)
-        if (seen[n]) largest = std::max(largest, occluding[n]);
+    for (std::size_t n = 1; n < seen.size(); ++n)
+        if (seen[n]) largest = std::max({largest, halves[3 * n], halves[3 * n + 1], halves[3 * n + 2]});
     return largest;
 }
 
@@ -262,8 +263,9 @@ Occluder MakeOccluder(long long atom, const double* centre, const double* half) 
     const double inverse[3] = {1 / half[0], 1 / half[1], 1 / half[2]};
     for (int k = 0; k < 3; ++k) {
         o.centre[k] = centre[k];
-        for (int j = 0; j < 3; ++j) o.toUnit[3 * k + j] = static_cast<float>(turn[3 * j + k] * inverse[k]);
+        o.half[k] = static_cast<float>(half[k]);
     }
+    for (int k = 0; k < 9; ++k) o.turn[k] = static_cast<float>(turn[k]);
     o.radius = static_cast<float>(std::max({half[0], half[1], half[2]}));
     // Body axis k is column k of the turn: the form is the sum of axis axis^T / half^2.
     const int pairs[6][2] = {{0, 0}, {1, 1}, {2, 2}, {0, 1}, {0, 2}, {1, 2}};
@@ -278,15 +280,6 @@ Occluder MakeOccluder(long long atom, const double* centre, const double* half) 
         o.extent[j] = static_cast<float>(std::sqrt(sum) * (1 + 1e-6));  // rounded outward: the box holds it
     }
     return o;
-}
-
-// The rotation (row-major) and half radii an occluder was made from: row k of toUnit is body axis k / half k.
-void OccluderShape(const Occluder& o, float* turn, float* half) {
-    for (int k = 0; k < 3; ++k) {
-        const float* row = o.toUnit + 3 * k;
-        half[k] = 1.0f / std::sqrt(row[0] * row[0] + row[1] * row[1] + row[2] * row[2]);
-        for (int j = 0; j < 3; ++j) turn[3 * j + k] = row[j] * half[k];
-    }
 }
 
 
@@ -380,8 +373,7 @@ void MakeOccluders(const std::vector<long long>& shown, const Periodicity& box) 
     for (std::size_t s = 0; s < count; ++s)
         scratch.imageStart[s + 1] = scratch.imageStart[s] + ImageCount(scratch.nearFaces[scratch.order[s]]);
     scratch.occluders.resize(scratch.imageStart[count]);
-    std::vector<double> halves(3 * (static_cast<std::size_t>(std::max(species, 0)) + 1), 0.0);  // by species, from 1
-    for (int n = 1; n <= species; ++n) HalfRadii(n, &halves[3 * static_cast<std::size_t>(n)]);
+    const std::vector<double> halves = OccludingHalfRadii();
     ParallelFor(count, [&](std::size_t first, std::size_t end) {
         for (std::size_t s = first; s < end; ++s) {
             uint32_t index = scratch.order[s];
@@ -417,8 +409,8 @@ void PlaceInCell(CellGrid& grid, const Occluder& o, uint32_t number, const long 
     std::memcpy(entry + CELL_OCCLUDER * n, &number, sizeof number);
 }
 
-// Cells a little wider than the ray length, each listing the occluders whose boxes reach into it, in occluder
-// order: a counting sort, each thread counting and placing a run of occluders of its own.
+// Cells CELL_WIDTH ray lengths wide, each listing the occluders whose boxes reach into it, in occluder order:
+// a counting sort, each thread counting and placing a run of occluders of its own.
 void MakeGrid(CellGrid& grid, const std::vector<Occluder>& occluders, double length) {
     double hi[3];
     for (int k = 0; k < 3; ++k) grid.lo[k] = hi[k] = occluders[0].centre[k];
@@ -737,10 +729,8 @@ template <typename F, typename B>
 // waiting on an answer.
 template <typename F, typename B>
 [[gnu::always_inline]] inline double BlockedShare(const CellGrid& grid, const Occluder& particle, uint32_t self, double length) {
-    float turn[9], half[3];
-    OccluderShape(particle, turn, half);
     SurfaceRayTable rays;
-    SurfaceRays<F>(turn, half, length, rays);
+    SurfaceRays<F>(particle.turn, particle.half, length, rays);
     long long home[3];
     for (int k = 0; k < 3; ++k) home[k] = FloorOf((particle.centre[k] - grid.lo[k]) * (1.0 / grid.size));
     uint32_t blocked = 0;
