@@ -42,6 +42,10 @@ struct Occluder {
 // corner, its form, and its number among the occluders.
 enum CellField { CELL_X, CELL_Y, CELL_Z, FORM_XX, FORM_YY, FORM_ZZ, FORM_XY, FORM_XZ, FORM_YZ, CELL_OCCLUDER, CELL_FIELDS };
 
+// An occluder's number as a cell keeps it: with a bit of the exponent set, so that the lanes past a cell's last
+// entry, which read it as a float, read an ordinary number. A denormal there slows the arithmetic severalfold.
+constexpr uint32_t NUMBER_MARK = 0x40000000u;
+
 // Cells two ray lengths wide: the cell holding a particle's centre then lists most of the neighbours that block
 // its rays (in a dense nematic, about two thirds of the rays are blocked there), and a ray crosses few others.
 constexpr double CELL_WIDTH = 2.0;
@@ -406,7 +410,8 @@ void PlaceInCell(CellGrid& grid, const Occluder& o, uint32_t number, const long 
     float* entry = &grid.fields[CELL_FIELDS * static_cast<std::size_t>(grid.first[c]) + slot];
     for (int k = 0; k < 3; ++k) entry[(CELL_X + k) * n] = static_cast<float>(o.centre[k] - (grid.lo[k] + cell[k] * grid.size));
     for (int p = 0; p < 6; ++p) entry[(FORM_XX + p) * n] = o.form[p];
-    std::memcpy(entry + CELL_OCCLUDER * n, &number, sizeof number);
+    const uint32_t marked = number | NUMBER_MARK;
+    std::memcpy(entry + CELL_OCCLUDER * n, &marked, sizeof marked);
 }
 
 // Cells CELL_WIDTH ray lengths wide, each listing the occluders whose boxes reach into it, in occluder order:
@@ -481,15 +486,6 @@ struct SurfaceRayTable {
     alignas(64) float weight[OCCLUSION_DIRECTIONS];
 };
 
-// One of them on its own, for the walk through the cells.
-struct Ray {
-    const double* centre;
-    float offset[3];
-    float direction[3];
-    float products[6];
-    float length;
-};
-
 // Lanes of F pass by reference only: how a processor without registers that wide would pass them is not fixed.
 template <typename F>
 [[gnu::always_inline]] inline void LoadLanes(const float* from, F& lanes) {
@@ -560,61 +556,13 @@ template <typename F>
     }
 }
 
-Ray TableRay(const SurfaceRayTable& rays, int k, const double* centre, double length) {
-    Ray ray;
-    ray.centre = centre;
-    for (int j = 0; j < 3; ++j) {
-        ray.offset[j] = rays.offset[j][k];
-        ray.direction[j] = rays.direction[j][k];
-    }
-    for (int j = 0; j < 6; ++j) ray.products[j] = rays.products[j][k];
-    ray.length = static_cast<float>(length);
-    return ray;
-}
-
 // A ray's start from a cell's low corner, along axis k; the same for a ray alone and in a lane.
 [[gnu::always_inline]] inline float CentreFrom(const double* centre, const CellGrid& grid, long long cell, int k) {
     return static_cast<float>(centre[k] - (grid.lo[k] + cell * grid.size));
 }
 
-// Does any occluder but `self` among a cell's n entries block the ray? `from` is the ray's start from the cell's
-// low corner. Exact, in single precision: with v the centre from the start and F the form, the points start + t d
-// of the ray meet the ellipsoid where a t^2 - 2 b t + c = 0, a = d.Fd, b = v.Fd, c = v.Fv - 1. The tests are
-// read from sign bits (x < 0 as a set sign bit), as the compiler keeps them in vector registers for any unit.
-// Every entry is tested, without a branch on the answer, so that the tests of several rays overlap.
-template <typename F, typename B>
-[[gnu::always_inline]] inline bool CellBlocks(const float* cell, uint32_t n, const Ray& ray, const float* from, uint32_t self) {
-    constexpr int width = sizeof(F) / sizeof(float);
-    B laneNumber;
-    for (int k = 0; k < width; ++k) laneNumber[k] = static_cast<uint32_t>(k);
-    const float* d = ray.direction;
-    const float* dd = ray.products;
-    B any = {};
-    for (uint32_t done = 0; done < n; done += width) {
-        const float* f = cell + done;
-        F x, y, z, xx, yy, zz, xy, xz, yz;
-        B occluder;
-        LoadLanes(f + CELL_X * n, x), LoadLanes(f + CELL_Y * n, y), LoadLanes(f + CELL_Z * n, z);
-        LoadLanes(f + FORM_XX * n, xx), LoadLanes(f + FORM_YY * n, yy), LoadLanes(f + FORM_ZZ * n, zz);
-        LoadLanes(f + FORM_XY * n, xy), LoadLanes(f + FORM_XZ * n, xz), LoadLanes(f + FORM_YZ * n, yz);
-        std::memcpy(&occluder, f + CELL_OCCLUDER * n, sizeof occluder);
-        const F vx = x - from[0], vy = y - from[1], vz = z - from[2];
-        const F fx = xx * vx + xy * vy + xz * vz, fy = xy * vx + yy * vy + yz * vz, fz = xz * vx + yz * vy + zz * vz;
-        const F c = vx * fx + vy * fy + vz * fz - 1.0f;
-        const F b = d[0] * fx + d[1] * fy + d[2] * fz;
-        const F a = xx * dd[0] + yy * dd[1] + zz * dd[2] + (xy * dd[3] + xz * dd[4] + yz * dd[5]);
-        const F disc = b * b - a * c;
-        // Starts inside; or heads towards it, meets it, and enters it within the length: b - length a < sqrt(disc).
-        const F beyond = b - ray.length * a;
-        const B meets = (B)c | (~(B)b & ~(B)disc & ((B)beyond | (B)(beyond * beyond - disc)));
-        const B other = occluder ^ self;  // nonzero but for self: then other | -other has its sign set
-        any |= meets & (other | -other) & (laneNumber - (n - done));  // and the lane is one of the cell's
-    }
-    return AnySign(any);
-}
-
 // Which of a particle's rays (bit k: ray k) does an occluder but `self` among a cell's n entries block? The same
-// test as CellBlocks, with each entry tested against as many rays at once as F has lanes. `centre` is the
+// test as PassBlocks, with each entry tested against as many rays at once as F has lanes. `centre` is the
 // particle's centre from the cell's low corner.
 template <typename F, typename B>
 [[gnu::always_inline]] inline uint32_t CellBlocksRays(const float* cell, uint32_t n, const SurfaceRayTable& rays, const float* centre,
@@ -651,10 +599,6 @@ template <typename F, typename B>
     return blocked;
 }
 
-inline bool SameCell(const long long* cell, const long long* other) {
-    return cell[0] == other[0] && cell[1] == other[1] && cell[2] == other[2];
-}
-
 inline bool InsideGrid(const CellGrid& grid, const long long* cell) {
     for (int k = 0; k < 3; ++k)
         if (cell[k] < 0 || cell[k] >= grid.count[k]) return false;
@@ -669,64 +613,146 @@ inline bool InsideGrid(const CellGrid& grid, const long long* cell) {
     return &grid.fields[CELL_FIELDS * static_cast<std::size_t>(first)];
 }
 
-// Does an occluder but `self` listed in the cell block the ray? False for a cell outside the grid.
-template <typename F, typename B>
-[[gnu::always_inline]] inline bool CellBlocksRay(const CellGrid& grid, const Ray& ray, uint32_t self, const long long* cell) {
-    if (!InsideGrid(grid, cell)) return false;
+// One ray's test against the entries of one cell: where they start among the fields, how many, which ray, and
+// the ray's start from the cell's low corner.
+struct RayTest {
+    const float* entries;
     uint32_t n;
-    const float* entries = CellEntries(grid, cell, n);
+    int ray;
     float from[3];
-    for (int k = 0; k < 3; ++k) from[k] = CentreFrom(ray.centre, grid, cell[k], k) + ray.offset[k];
-    return CellBlocks<F, B>(entries, n, ray, from, self);
-}
-
-// Where a ray lies in the grid's own units: its start, its span, and the cell it starts in.
-struct GridRay {
-    double start[3];
-    double span[3];
-    long long cell[3];
 };
 
-[[gnu::always_inline]] inline GridRay InGridUnits(const CellGrid& grid, const Ray& ray) {
-    const double inverseSize = 1.0 / grid.size;
-    GridRay g;
-    for (int k = 0; k < 3; ++k) {
-        g.start[k] = (ray.centre[k] - grid.lo[k] + ray.offset[k]) * inverseSize;
-        g.span[k] = ray.direction[k] * ray.length * inverseSize;
-        g.cell[k] = FloorOf(g.start[k]);
-    }
-    return g;
+// One vector's worth of a test: the entries from `entries` on (a field every n), `left` of them the cell's.
+struct RayPass {
+    const float* entries;
+    uint32_t n;
+    uint32_t left;
+    int test;
+};
+
+// Which lanes' occluders (but `self`) block ray k of the table? Exact, in single precision: with v the centre
+// from the start and F the form, the points start + t d of the ray meet the ellipsoid where
+// a t^2 - 2 b t + c = 0, a = d.Fd, b = v.Fd, c = v.Fv - 1. The tests are read from sign bits (x < 0 as a set
+// sign bit), as the compiler keeps them in vector registers for any unit.
+template <typename F, typename B>
+[[gnu::always_inline]] inline void PassBlocks(const RayPass& pass, const float* from, const SurfaceRayTable& rays, int k,
+                                              float length, uint32_t self, B& blocks) {
+    constexpr int width = sizeof(F) / sizeof(float);
+    B laneNumber;
+    for (int j = 0; j < width; ++j) laneNumber[j] = static_cast<uint32_t>(j);
+    const float d[3] = {rays.direction[0][k], rays.direction[1][k], rays.direction[2][k]};
+    float dd[6];
+    for (int j = 0; j < 6; ++j) dd[j] = rays.products[j][k];
+    const float* f = pass.entries;
+    const uint32_t n = pass.n;
+    F x, y, z, xx, yy, zz, xy, xz, yz;
+    B occluder;
+    LoadLanes(f + CELL_X * n, x), LoadLanes(f + CELL_Y * n, y), LoadLanes(f + CELL_Z * n, z);
+    LoadLanes(f + FORM_XX * n, xx), LoadLanes(f + FORM_YY * n, yy), LoadLanes(f + FORM_ZZ * n, zz);
+    LoadLanes(f + FORM_XY * n, xy), LoadLanes(f + FORM_XZ * n, xz), LoadLanes(f + FORM_YZ * n, yz);
+    std::memcpy(&occluder, f + CELL_OCCLUDER * n, sizeof occluder);
+    const F vx = x - from[0], vy = y - from[1], vz = z - from[2];
+    const F fx = xx * vx + xy * vy + xz * vz, fy = xy * vx + yy * vy + yz * vz, fz = xz * vx + yz * vy + zz * vz;
+    const F c = vx * fx + vy * fy + vz * fz - 1.0f;
+    const F b = d[0] * fx + d[1] * fy + d[2] * fz;
+    const F a = xx * dd[0] + yy * dd[1] + zz * dd[2] + (xy * dd[3] + xz * dd[4] + yz * dd[5]);
+    const F disc = b * b - a * c;
+    // Starts inside; or heads towards it, meets it, and enters it within the length: b - length a < sqrt(disc).
+    const F beyond = b - length * a;
+    const B meets = (B)c | (~(B)b & ~(B)disc & ((B)beyond | (B)(beyond * beyond - disc)));
+    const B other = occluder ^ self;  // nonzero but for self: then other | -other has its sign set
+    blocks = meets & (other | -other) & (laneNumber - pass.left);  // and the lane is one of the cell's
 }
 
-// Walks the cells the ray passes through after the one it starts in, nearest first, but the cell `tested`:
-// does an occluder but `self` listed in one of them block it?
+// The rays (bit k: ray k) that the tests block, but those already in `blocked`. The tests are cut into passes a
+// vector wide, queued a batch at a time and run without a branch on their answers, so that they overlap.
 template <typename F, typename B>
-[[gnu::always_inline]] inline bool RestOfRayBlocked(const CellGrid& grid, const Ray& ray, const GridRay& g, uint32_t self,
-                                                    const long long* tested) {
-    long long cell[3] = {g.cell[0], g.cell[1], g.cell[2]}, steps = 1;
-    for (int k = 0; k < 3; ++k) steps += std::llabs(FloorOf(g.start[k] + g.span[k]) - cell[k]);
-    if (steps == 1) return false;
-    int step[3];
-    double next[3], delta[3];  // where along the ray (0 to 1) it next crosses a cell face, and the gap between faces
-    for (int k = 0; k < 3; ++k) {
-        step[k] = g.span[k] > 0 ? 1 : g.span[k] < 0 ? -1 : 0;
-        delta[k] = step[k] != 0 ? 1.0 / std::fabs(g.span[k]) : HUGE_VAL;
-        next[k] = step[k] > 0 ? (cell[k] + 1 - g.start[k]) * delta[k] : step[k] < 0 ? (g.start[k] - cell[k]) * delta[k] : HUGE_VAL;
+[[gnu::always_inline]] inline uint32_t RunTests(const RayTest* tests, int count, const SurfaceRayTable& rays, float length,
+                                                uint32_t self, uint32_t blocked) {
+    constexpr int width = sizeof(F) / sizeof(float);
+    constexpr int BATCH = 64;
+    RayPass passes[BATCH];
+    int queued = 0;
+    auto run = [&]() {
+        for (int p = 0; p < queued; ++p) {
+            const RayPass& pass = passes[p];
+            const int k = tests[pass.test].ray;
+            B blocks;
+            PassBlocks<F, B>(pass, tests[pass.test].from, rays, k, length, self, blocks);
+            blocked |= uint32_t(AnySign(blocks)) << k;
+        }
+        queued = 0;
+    };
+    for (int t = 0; t < count; ++t) {
+        const RayTest& test = tests[t];
+        if (blocked >> test.ray & 1) continue;
+        for (uint32_t done = 0; done < test.n; done += width) {
+            passes[queued++] = RayPass{test.entries + done, test.n, test.n - done, t};
+            if (queued == BATCH) run();
+        }
     }
-    for (long long s = 1; s < steps; ++s) {
-        int axis = next[0] <= next[1] ? (next[0] <= next[2] ? 0 : 2) : (next[1] <= next[2] ? 1 : 2);
-        if (next[axis] > 1.0) break;
-        cell[axis] += step[axis];
-        next[axis] += delta[axis];
-        if (!SameCell(cell, tested) && CellBlocksRay<F, B>(grid, ray, self, cell)) return true;
+    run();
+    return blocked;
+}
+
+// floor of a small number of cells, more than -4.
+[[gnu::always_inline]] inline int FloorOfSmall(float x) { return static_cast<int>(x + 4.0f) - 4; }
+
+// The tests of a particle's open rays against the cells they pass through, but `home`, which stage one tested
+// whole: the first such cell of each ray in `first`, the rest in `later`; returns how many of each. `centre` is
+// the particle's centre from the home cell's low corner. A ray is shorter than half a cell: it starts in the
+// home cell or next to it and crosses the faces across each axis at most once, so it passes at most four cells.
+int PlanRayTests(const CellGrid& grid, const long long* home, const float* centre, const SurfaceRayTable& rays,
+                 uint32_t open, float length, RayTest* first, int& firstCount, RayTest* later) {
+    const float size = static_cast<float>(grid.size), inverseSize = 1.0f / size, reach = length * inverseSize;
+    const std::size_t homeIndex = static_cast<std::size_t>(CellIndex(grid, home[0], home[1], home[2]));
+    const long long stride[3] = {1, grid.count[0], grid.count[0] * grid.count[1]};
+    int laterCount = 0;
+    firstCount = 0;
+    for (uint32_t left = open; left != 0; left &= left - 1) {
+        const int k = __builtin_ctz(left);
+        float start[3], dist[3], span[3];
+        int cell[3], step[3];
+        for (int j = 0; j < 3; ++j) {
+            start[j] = centre[j] + rays.offset[j][k];
+            const float s = start[j] * inverseSize, e = s + rays.direction[j][k] * reach;
+            cell[j] = FloorOfSmall(s);
+            step[j] = FloorOfSmall(e) - cell[j];
+            dist[j] = step[j] > 0 ? static_cast<float>(cell[j] + 1) - s : s - static_cast<float>(cell[j]);
+            span[j] = std::fabs(e - s);
+        }
+        // The axes it crosses, by where: axis a before b when dist[a] / span[a] < dist[b] / span[b].
+        int axes[3] = {0, 1, 2};
+        auto before = [&](int a, int b) { return step[b] == 0 || (step[a] != 0 && dist[a] * span[b] < dist[b] * span[a]); };
+        if (before(axes[1], axes[0])) std::swap(axes[0], axes[1]);
+        if (before(axes[2], axes[1])) std::swap(axes[1], axes[2]);
+        if (before(axes[1], axes[0])) std::swap(axes[0], axes[1]);
+        bool firstTaken = false;
+        for (int m = 0; m < 4; ++m) {
+            if (m > 0) {
+                if (step[axes[m - 1]] == 0) break;
+                cell[axes[m - 1]] += step[axes[m - 1]];
+            }
+            if (cell[0] == 0 && cell[1] == 0 && cell[2] == 0) continue;
+            bool inside = true;
+            for (int j = 0; j < 3; ++j) inside = inside && home[j] + cell[j] >= 0 && home[j] + cell[j] < grid.count[j];
+            if (!inside) continue;
+            const std::size_t c = homeIndex + cell[0] * stride[0] + cell[1] * stride[1] + cell[2] * stride[2];
+            RayTest& test = firstTaken ? later[laterCount++] : first[firstCount++];
+            test.n = grid.first[c + 1] - grid.first[c];
+            test.entries = &grid.fields[CELL_FIELDS * static_cast<std::size_t>(grid.first[c])];
+            test.ray = k;
+            for (int j = 0; j < 3; ++j) test.from[j] = start[j] - static_cast<float>(cell[j]) * size;
+            firstTaken = true;
+        }
     }
-    return false;
+    return laterCount;
 }
 
 // The weighted share of the rays of shown particle `self` (its occluder) that are blocked. The occluders listed
 // in the cell holding the particle's centre, its nearest neighbours, are tested against all its rays, many at
-// once; the rays still open then walk their own cells, the first of which are tested one after another without
-// waiting on an answer.
+// once; then each ray still open is tested against the first other cell it passes through, and those still open
+// after that against the rest of their cells.
 template <typename F, typename B>
 [[gnu::always_inline]] inline double BlockedShare(const CellGrid& grid, const Occluder& particle, uint32_t self, double length) {
     SurfaceRayTable rays;
@@ -734,25 +760,20 @@ template <typename F, typename B>
     long long home[3];
     for (int k = 0; k < 3; ++k) home[k] = FloorOf((particle.centre[k] - grid.lo[k]) * (1.0 / grid.size));
     uint32_t blocked = 0;
+    const uint32_t all = (1u << OCCLUSION_DIRECTIONS) - 1;
     if (InsideGrid(grid, home)) {
         float centre[3];
         for (int k = 0; k < 3; ++k) centre[k] = CentreFrom(particle.centre, grid, home[k], k);
         uint32_t n;
         const float* entries = CellEntries(grid, home, n);
         blocked = CellBlocksRays<F, B>(entries, n, rays, centre, static_cast<float>(length), self);
-    }
-    Ray open[OCCLUSION_DIRECTIONS];
-    GridRay inGrid[OCCLUSION_DIRECTIONS];
-    const uint32_t all = (1u << OCCLUSION_DIRECTIONS) - 1;
-    for (uint32_t left = ~blocked & all; left != 0; left &= left - 1) {
-        const int k = __builtin_ctz(left);
-        open[k] = TableRay(rays, k, particle.centre, length);
-        inGrid[k] = InGridUnits(grid, open[k]);
-        if (!SameCell(inGrid[k].cell, home)) blocked |= uint32_t(CellBlocksRay<F, B>(grid, open[k], self, inGrid[k].cell)) << k;
-    }
-    for (uint32_t left = ~blocked & all; left != 0; left &= left - 1) {
-        const int k = __builtin_ctz(left);
-        if (RestOfRayBlocked<F, B>(grid, open[k], inGrid[k], self, home)) blocked |= 1u << k;
+        if (blocked != all) {
+            RayTest first[OCCLUSION_DIRECTIONS], later[3 * OCCLUSION_DIRECTIONS];
+            int firstCount;
+            const int laterCount = PlanRayTests(grid, home, centre, rays, ~blocked & all, static_cast<float>(length), first, firstCount, later);
+            blocked = RunTests<F, B>(first, firstCount, rays, static_cast<float>(length), self, blocked);
+            blocked = RunTests<F, B>(later, laterCount, rays, static_cast<float>(length), self, blocked);
+        }
     }
     double blockedWeight = 0, total = 0;
     for (int k = 0; k < OCCLUSION_DIRECTIONS; ++k) {
@@ -769,7 +790,8 @@ template <typename F, typename B>
                                                    const std::vector<long long>& shown, std::size_t first, std::size_t end,
                                                    double length, std::vector<double>& blocked) {
     for (std::size_t s = first; s < end; ++s)
-        blocked[static_cast<std::size_t>(shown[scratch.order[s]])] = BlockedShare<F, B>(grid, occluders[s], static_cast<uint32_t>(s), length);
+        blocked[static_cast<std::size_t>(shown[scratch.order[s]])] =
+            BlockedShare<F, B>(grid, occluders[s], static_cast<uint32_t>(s) | NUMBER_MARK, length);
 }
 
 // The rays are built for each kind of vector unit on x86-64, and the program picks its processor's: 16 lanes
