@@ -1,8 +1,8 @@
 // Ambient occlusion benchmark: the factors of a dense nematic of N rods (half radii 0.5, 0.5, 1.5, packing
 // fraction 0.46, in a periodic box) on 2 threads and on 1, median of 3, with the widest vector lanes the
-// processor has, and on 2 threads with 8 and 4 lanes (what processors without AVX-512, or without AVX2, get);
-// then, in a 1024 x 640 window, the ray-cast redraw of 100,000 of them with occlusion on (factors kept) against
-// off, in turns.
+// processor has, and on 2 threads with 8 and 4 lanes (8: what processors without AVX-512 get; 4 run with fused
+// multiply-adds where this processor has them, faster than a processor with SSE alone runs them); then, in a
+// 1024 x 640 window, the ray-cast redraw of 100,000 of them with occlusion on (factors kept) against off, in turns.
 // Usage: occlusion_bench [--factors-only] [N]   (the redraw needs a display; under Xvfb, Mesa renders in software)
 #include <GL/freeglut.h>
 

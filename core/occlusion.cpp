@@ -795,9 +795,10 @@ template <typename F, typename B>
 }
 
 // The rays are built for each kind of vector unit on x86-64, and the program picks its processor's: 16 lanes
-// where it has 32 registers that wide (AVX-512), 8 where it has 16 (AVX2), else 4. Every build gives the same
-// bits (lanes are independent, and the file is built without fused multiply-adds). Not under the sanitizers,
-// whose start-up runs after such a choice is made.
+// where it has 32 registers that wide (AVX-512), 8 where it has 16 (AVX2), else 4. Each build fuses multiply-adds
+// where the processor has them, the 4-lane one too when it is asked for on such a processor: lanes are
+// independent, so every width and number of threads gives the same bits on one machine. Not under the
+// sanitizers, whose start-up runs after such a choice is made.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__) && \
     !defined(__SANITIZE_THREAD__)
 #define OCCLUSION_PICKS_VECTOR_UNIT 1
@@ -811,6 +812,12 @@ __attribute__((target("arch=x86-64-v3"))) void BlockedSharesOn8Lanes(const CellG
                                                                       const std::vector<long long>& shown, std::size_t first,
                                                                       std::size_t end, double length, std::vector<double>& blocked) {
     BlockedSharesIn<Floats8, Bits8>(grid, occluders, shown, first, end, length, blocked);
+}
+
+__attribute__((target("arch=x86-64-v3"))) void BlockedSharesOn4FusedLanes(const CellGrid& grid, const std::vector<Occluder>& occluders,
+                                                                           const std::vector<long long>& shown, std::size_t first,
+                                                                           std::size_t end, double length, std::vector<double>& blocked) {
+    BlockedSharesIn<Floats4, Bits4>(grid, occluders, shown, first, end, length, blocked);
 }
 
 int LanesOfThisProcessor() {
@@ -828,6 +835,7 @@ void BlockedShares(const CellGrid& grid, const std::vector<Occluder>& occluders,
     const int lanes = lanesWanted > 0 ? std::min(lanesWanted, widest) : widest;
     if (lanes >= 16) return BlockedSharesOn16Lanes(grid, occluders, shown, first, end, length, blocked);
     if (lanes >= 8) return BlockedSharesOn8Lanes(grid, occluders, shown, first, end, length, blocked);
+    if (widest >= 8) return BlockedSharesOn4FusedLanes(grid, occluders, shown, first, end, length, blocked);
 #endif
     BlockedSharesIn<Floats4, Bits4>(grid, occluders, shown, first, end, length, blocked);
 }
