@@ -561,8 +561,27 @@ template <typename F>
     return static_cast<float>(centre[k] - (grid.lo[k] + cell * grid.size));
 }
 
+// Does the ray meet the ellipsoid within `length`, or start inside it? Sets the sign bit of each lane where it
+// does. Exact, in single precision: with v the centre from the ray's start, d its direction (dd the products of its
+// components, as in the ray table) and F the form, the points start + t d meet the ellipsoid where
+// a t^2 - 2 b t + c = 0, a = d.Fd, b = v.Fd, c = v.Fv - 1. Many rays against one ellipsoid (Form a float, Dir
+// lanes) or one ray against many (Form lanes, Dir a float). The tests are read from sign bits (x < 0 as a set sign
+// bit), as the compiler keeps them in vector registers for any unit.
+template <typename F, typename B, typename Form, typename Dir>
+[[gnu::always_inline]] inline void RayMeets(const F* v, const Form* form, const Dir* d, const Dir* dd, float length, B& meets) {
+    const Form &xx = form[0], &yy = form[1], &zz = form[2], &xy = form[3], &xz = form[4], &yz = form[5];
+    const F fx = xx * v[0] + xy * v[1] + xz * v[2], fy = xy * v[0] + yy * v[1] + yz * v[2], fz = xz * v[0] + yz * v[1] + zz * v[2];
+    const F c = v[0] * fx + v[1] * fy + v[2] * fz - 1.0f;
+    const F b = d[0] * fx + d[1] * fy + d[2] * fz;
+    const F a = xx * dd[0] + yy * dd[1] + zz * dd[2] + (xy * dd[3] + xz * dd[4] + yz * dd[5]);
+    const F disc = b * b - a * c;
+    // Starts inside; or heads towards it, meets it, and enters it within the length: b - length a < sqrt(disc).
+    const F beyond = b - length * a;
+    meets = (B)c | (~(B)b & ~(B)disc & ((B)beyond | (B)(beyond * beyond - disc)));
+}
+
 // Which of a particle's rays (bit k: ray k) does an occluder but `self` among a cell's n entries block? The same
-// test as PassBlocks, with each entry tested against as many rays at once as F has lanes. `centre` is the
+// test (RayMeets), with each entry tested against as many rays at once as F has lanes. `centre` is the
 // particle's centre from the cell's low corner.
 template <typename F, typename B>
 [[gnu::always_inline]] inline uint32_t CellBlocksRays(const float* cell, uint32_t n, const SurfaceRayTable& rays, const float* centre,
@@ -583,16 +602,11 @@ template <typename F, typename B>
             uint32_t number;
             std::memcpy(&number, f + CELL_OCCLUDER * n, sizeof number);
             if (number == self) continue;
-            const float xx = f[FORM_XX * n], yy = f[FORM_YY * n], zz = f[FORM_ZZ * n];
-            const float xy = f[FORM_XY * n], xz = f[FORM_XZ * n], yz = f[FORM_YZ * n];
-            const F vx = f[CELL_X * n] - from[0], vy = f[CELL_Y * n] - from[1], vz = f[CELL_Z * n] - from[2];
-            const F fx = xx * vx + xy * vy + xz * vz, fy = xy * vx + yy * vy + yz * vz, fz = xz * vx + yz * vy + zz * vz;
-            const F c = vx * fx + vy * fy + vz * fz - 1.0f;
-            const F b = d[0] * fx + d[1] * fy + d[2] * fz;
-            const F a = xx * dd[0] + yy * dd[1] + zz * dd[2] + (xy * dd[3] + xz * dd[4] + yz * dd[5]);
-            const F disc = b * b - a * c;
-            const F beyond = b - length * a;
-            any |= (B)c | (~(B)b & ~(B)disc & ((B)beyond | (B)(beyond * beyond - disc)));
+            const float form[6] = {f[FORM_XX * n], f[FORM_YY * n], f[FORM_ZZ * n], f[FORM_XY * n], f[FORM_XZ * n], f[FORM_YZ * n]};
+            const F v[3] = {f[CELL_X * n] - from[0], f[CELL_Y * n] - from[1], f[CELL_Z * n] - from[2]};
+            B meets;
+            RayMeets(v, form, d, dd, length, meets);
+            any |= meets;
         }
         for (int k = 0; k < width; ++k) blocked |= (any[k] >> 31) << (first + k);
     }
@@ -630,10 +644,7 @@ struct RayPass {
     int test;
 };
 
-// Which lanes' occluders (but `self`) block ray k of the table? Exact, in single precision: with v the centre
-// from the start and F the form, the points start + t d of the ray meet the ellipsoid where
-// a t^2 - 2 b t + c = 0, a = d.Fd, b = v.Fd, c = v.Fv - 1. The tests are read from sign bits (x < 0 as a set
-// sign bit), as the compiler keeps them in vector registers for any unit.
+// Which lanes' occluders (but `self`) block ray k of the table? The test of RayMeets, many occluders at once.
 template <typename F, typename B>
 [[gnu::always_inline]] inline void PassBlocks(const RayPass& pass, const float* from, const SurfaceRayTable& rays, int k,
                                               float length, uint32_t self, B& blocks) {
@@ -645,21 +656,15 @@ template <typename F, typename B>
     for (int j = 0; j < 6; ++j) dd[j] = rays.products[j][k];
     const float* f = pass.entries;
     const uint32_t n = pass.n;
-    F x, y, z, xx, yy, zz, xy, xz, yz;
-    B occluder;
-    LoadLanes(f + CELL_X * n, x), LoadLanes(f + CELL_Y * n, y), LoadLanes(f + CELL_Z * n, z);
-    LoadLanes(f + FORM_XX * n, xx), LoadLanes(f + FORM_YY * n, yy), LoadLanes(f + FORM_ZZ * n, zz);
-    LoadLanes(f + FORM_XY * n, xy), LoadLanes(f + FORM_XZ * n, xz), LoadLanes(f + FORM_YZ * n, yz);
+    F v[3], form[6];
+    for (int j = 0; j < 3; ++j) {
+        LoadLanes(f + (CELL_X + j) * n, v[j]);
+        v[j] -= from[j];
+    }
+    for (int j = 0; j < 6; ++j) LoadLanes(f + (FORM_XX + j) * n, form[j]);
+    B occluder, meets;
     std::memcpy(&occluder, f + CELL_OCCLUDER * n, sizeof occluder);
-    const F vx = x - from[0], vy = y - from[1], vz = z - from[2];
-    const F fx = xx * vx + xy * vy + xz * vz, fy = xy * vx + yy * vy + yz * vz, fz = xz * vx + yz * vy + zz * vz;
-    const F c = vx * fx + vy * fy + vz * fz - 1.0f;
-    const F b = d[0] * fx + d[1] * fy + d[2] * fz;
-    const F a = xx * dd[0] + yy * dd[1] + zz * dd[2] + (xy * dd[3] + xz * dd[4] + yz * dd[5]);
-    const F disc = b * b - a * c;
-    // Starts inside; or heads towards it, meets it, and enters it within the length: b - length a < sqrt(disc).
-    const F beyond = b - length * a;
-    const B meets = (B)c | (~(B)b & ~(B)disc & ((B)beyond | (B)(beyond * beyond - disc)));
+    RayMeets(v, form, d, dd, length, meets);
     const B other = occluder ^ self;  // nonzero but for self: then other | -other has its sign set
     blocks = meets & (other | -other) & (laneNumber - pass.left);  // and the lane is one of the cell's
 }

@@ -75,6 +75,28 @@ bool Meets(const Particle& j, const double* half, const double* p, const double*
     return (-b - std::sqrt(disc)) / a <= length;
 }
 
+// The point of a particle's surface over the unit sphere's point u (stretched by the half radii h, turned by
+// `rotation`), and the outward normal there, not yet of unit length.
+void SurfacePoint(const Particle& particle, const double* h, const double* rotation, const double* u, double* p, double* n) {
+    const double bodyNormal[3] = {u[0] / h[0], u[1] / h[1], u[2] / h[2]};
+    for (int r = 0; r < 3; ++r) {
+        p[r] = particle.position[r];
+        n[r] = 0;
+        for (int k = 0; k < 3; ++k) {
+            p[r] += rotation[3 * r + k] * h[k] * u[k];
+            n[r] += rotation[3 * r + k] * bodyNormal[k];
+        }
+    }
+}
+
+// Point k of the unit sphere's points a particle's rays start from: a Fibonacci lattice.
+void LatticePoint(int k, double* u) {
+    double z = 1.0 - (2.0 * k + 1.0) / OCCLUSION_DIRECTIONS, r = std::sqrt(1.0 - z * z), turn = pi * (3.0 - std::sqrt(5.0)) * k;
+    u[0] = r * std::cos(turn);
+    u[1] = r * std::sin(turn);
+    u[2] = z;
+}
+
 // The open share of what surrounds each particle: many points spread evenly over its surface by area, from each
 // a ray into its outer half-space with the cosine law, `length` long, tested against every other ellipsoid.
 std::vector<double> OpenShares(const std::vector<std::vector<double>>& halfRadii, const std::vector<Particle>& particles,
@@ -100,15 +122,8 @@ std::vector<double> OpenShares(const std::vector<std::vector<double>>& halfRadii
             // Area of the stretched sphere per solid angle: |(h1 h2 u0, h0 h2 u1, h0 h1 u2)|.
             double area = std::sqrt(std::pow(h[1] * h[2] * u[0], 2) + std::pow(h[0] * h[2] * u[1], 2) + std::pow(h[0] * h[1] * u[2], 2));
             if (uniform(random) * largest > area) continue;
-            double bodyNormal[3] = {u[0] / h[0], u[1] / h[1], u[2] / h[2]}, p[3], n[3], t[3], s[3];
-            for (int r = 0; r < 3; ++r) {
-                p[r] = particles[i].position[r];
-                n[r] = 0;
-                for (int k = 0; k < 3; ++k) {
-                    p[r] += rotation[3 * r + k] * h[k] * u[k];
-                    n[r] += rotation[3 * r + k] * bodyNormal[k];
-                }
-            }
+            double p[3], n[3], t[3], s[3];
+            SurfacePoint(particles[i], h, rotation, u, p, n);
             double nl = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
             for (double& v : n) v /= nl;
             // Two tangents, then a direction by the cosine law.
@@ -310,17 +325,9 @@ double BlockedAgainstEvery(const std::vector<std::vector<double>>& halfRadii, co
     QuaternionMatrix(particles[i].quaternion, rotation);
     double blocked = 0, total = 0;
     for (int k = 0; k < OCCLUSION_DIRECTIONS; ++k) {
-        double z = 1.0 - (2.0 * k + 1.0) / OCCLUSION_DIRECTIONS, r = std::sqrt(1.0 - z * z), turn = pi * (3.0 - std::sqrt(5.0)) * k;
-        const double u[3] = {r * std::cos(turn), r * std::sin(turn), z}, bodyNormal[3] = {u[0] / h[0], u[1] / h[1], u[2] / h[2]};
-        double p[3], n[3];
-        for (int a = 0; a < 3; ++a) {
-            p[a] = particles[i].position[a];
-            n[a] = 0;
-            for (int b = 0; b < 3; ++b) {
-                p[a] += rotation[3 * a + b] * h[b] * u[b];
-                n[a] += rotation[3 * a + b] * bodyNormal[b];
-            }
-        }
+        double u[3], p[3], n[3];
+        LatticePoint(k, u);
+        SurfacePoint(particles[i], h, rotation, u, p, n);
         const double weight = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
         for (int a = 0; a < 3; ++a) p[a] += 1e-5 * length * (n[a] /= weight);
         bool met = false;
@@ -369,8 +376,8 @@ TEST_F(Occlusion, RayCrossingThreeCellFacesIsBlockedInEveryCellItPasses) {
     int ray = 0;  // the ray of the sphere's 16 whose direction is the most diagonal
     double direction[3] = {0, 0, 0}, best = 0;
     for (int k = 0; k < OCCLUSION_DIRECTIONS; ++k) {
-        double z = 1.0 - (2.0 * k + 1.0) / OCCLUSION_DIRECTIONS, r = std::sqrt(1.0 - z * z), turn = pi * (3.0 - std::sqrt(5.0)) * k;
-        const double d[3] = {r * std::cos(turn), r * std::sin(turn), z};
+        double d[3];
+        LatticePoint(k, d);
         const double least = std::min({std::fabs(d[0]), std::fabs(d[1]), std::fabs(d[2])});
         if (least > best) best = least, ray = k, std::copy(d, d + 3, direction);
     }
