@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <type_traits>
 
 #include "core/geometry.h"
 #include "core/parallel.h"
@@ -58,6 +59,9 @@ typedef float Floats4 __attribute__((vector_size(4 * sizeof(float))));
 typedef uint32_t Bits16 __attribute__((vector_size(16 * sizeof(uint32_t))));
 typedef uint32_t Bits8 __attribute__((vector_size(8 * sizeof(uint32_t))));
 typedef uint32_t Bits4 __attribute__((vector_size(4 * sizeof(uint32_t))));
+typedef int32_t Ints16 __attribute__((vector_size(16 * sizeof(int32_t))));
+typedef int32_t Ints8 __attribute__((vector_size(8 * sizeof(int32_t))));
+typedef int32_t Ints4 __attribute__((vector_size(4 * sizeof(int32_t))));
 constexpr int WIDEST_LANES = 16;
 
 // The cells, each listing the occluders whose boxes reach into it: cell c holds entries first[c] to
@@ -259,12 +263,10 @@ void DrawnTurn(const double* quaternion, double* matrix) {
     QuaternionMatrix(q, matrix);
 }
 
-// The occluder of a shown atom at `centre`, its species' half radii `half`.
-Occluder MakeOccluder(long long atom, const double* centre, const double* half) {
-    Occluder o;
+// The occluder of a shown atom at `centre`, its species' half radii `half` and their inverse squares.
+void MakeOccluder(long long atom, const double* centre, const double* half, const double* inverseSquare, Occluder& o) {
     double turn[9];
     DrawnTurn(GeomRow(atom) + GEOM_QW, turn);
-    const double inverse[3] = {1 / half[0], 1 / half[1], 1 / half[2]};
     for (int k = 0; k < 3; ++k) {
         o.centre[k] = centre[k];
         o.half[k] = static_cast<float>(half[k]);
@@ -275,7 +277,7 @@ Occluder MakeOccluder(long long atom, const double* centre, const double* half) 
     const int pairs[6][2] = {{0, 0}, {1, 1}, {2, 2}, {0, 1}, {0, 2}, {1, 2}};
     for (int p = 0; p < 6; ++p) {
         double sum = 0;
-        for (int k = 0; k < 3; ++k) sum += turn[3 * pairs[p][0] + k] * turn[3 * pairs[p][1] + k] * (inverse[k] * inverse[k]);
+        for (int k = 0; k < 3; ++k) sum += turn[3 * pairs[p][0] + k] * turn[3 * pairs[p][1] + k] * inverseSquare[k];
         o.form[p] = static_cast<float>(sum);
     }
     for (int j = 0; j < 3; ++j) {  // row j of the turn holds component j of each body axis
@@ -283,7 +285,6 @@ Occluder MakeOccluder(long long atom, const double* centre, const double* half) 
         for (int k = 0; k < 3; ++k) sum += turn[3 * j + k] * turn[3 * j + k] * half[k] * half[k];
         o.extent[j] = static_cast<float>(std::sqrt(sum) * (1 + 1e-6));  // rounded outward: the box holds it
     }
-    return o;
 }
 
 
@@ -378,12 +379,18 @@ void MakeOccluders(const std::vector<long long>& shown, const Periodicity& box) 
         scratch.imageStart[s + 1] = scratch.imageStart[s] + ImageCount(scratch.nearFaces[scratch.order[s]]);
     scratch.occluders.resize(scratch.imageStart[count]);
     const std::vector<double> halves = OccludingHalfRadii();
+    std::vector<double> inverseSquares(halves.size());
+    for (std::size_t k = 0; k < halves.size(); ++k) {
+        const double inverse = halves[k] > 0 ? 1 / halves[k] : 0.0;
+        inverseSquares[k] = inverse * inverse;
+    }
     ParallelFor(count, [&](std::size_t first, std::size_t end) {
         for (std::size_t s = first; s < end; ++s) {
             uint32_t index = scratch.order[s];
             const long long atom = shown[index];
-            const double* half = &halves[3 * static_cast<std::size_t>(GeomRow(atom)[GEOM_TYPE])];
-            Occluder& o = scratch.occluders[s] = MakeOccluder(atom, &scratch.centres[3 * index], half);
+            const std::size_t type = static_cast<std::size_t>(GeomRow(atom)[GEOM_TYPE]);
+            Occluder& o = scratch.occluders[s];
+            MakeOccluder(atom, &scratch.centres[3 * index], &halves[3 * type], &inverseSquares[3 * type], o);
             if (scratch.imageStart[s + 1] > scratch.imageStart[s])
                 AddImages(box, o, scratch.nearFaces[index], &scratch.occluders[scratch.imageStart[s]]);
         }
@@ -700,32 +707,64 @@ template <typename F, typename B>
     return blocked;
 }
 
-// floor of a small number of cells, more than -4.
-[[gnu::always_inline]] inline int FloorOfSmall(float x) { return static_cast<int>(x + 4.0f) - 4; }
+// Where each of a particle's rays lies on the grid, one a column: its start from the home cell's low corner, and in
+// cells from that corner, the cell it starts in, the cells it moves across each axis by its end (-1, 0 or 1), how
+// far it starts from the face it crosses and how far it goes.
+struct RaysOnGrid {
+    alignas(64) float start[3][OCCLUSION_DIRECTIONS];
+    alignas(64) float dist[3][OCCLUSION_DIRECTIONS];
+    alignas(64) float span[3][OCCLUSION_DIRECTIONS];
+    alignas(64) int32_t cell[3][OCCLUSION_DIRECTIONS];
+    alignas(64) int32_t step[3][OCCLUSION_DIRECTIONS];
+};
+
+// All rays at once, as many as F has lanes (I: as many integers). A ray is shorter than half a cell and starts
+// in the home cell or next to it, so its cells lie within -1 .. 2 of the home cell: floor(x) is (int)(x + 4) - 4.
+template <typename F, typename I>
+[[gnu::always_inline]] inline void PlaceRays(const float* centre, const SurfaceRayTable& rays, float inverseSize, float reach,
+                                             RaysOnGrid& placed) {
+    constexpr int width = sizeof(F) / sizeof(float);
+    for (int first = 0; first < OCCLUSION_DIRECTIONS; first += width)
+        for (int j = 0; j < 3; ++j) {
+            F offset, direction;
+            LoadLanes(&rays.offset[j][first], offset);
+            LoadLanes(&rays.direction[j][first], direction);
+            const F start = centre[j] + offset;
+            const F s = start * inverseSize, e = s + direction * reach;
+            const I cell = __builtin_convertvector(s + 4.0f, I) - 4;
+            const I step = __builtin_convertvector(e + 4.0f, I) - 4 - cell;
+            const F low = __builtin_convertvector(cell, F);
+            const F dist = step > 0 ? (low + 1.0f) - s : s - low;
+            const F span = (F)((I)(e - s) & 0x7fffffff);
+            std::memcpy(&placed.start[j][first], &start, sizeof start);
+            std::memcpy(&placed.dist[j][first], &dist, sizeof dist);
+            std::memcpy(&placed.span[j][first], &span, sizeof span);
+            std::memcpy(&placed.cell[j][first], &cell, sizeof cell);
+            std::memcpy(&placed.step[j][first], &step, sizeof step);
+        }
+}
 
 // The tests of a particle's open rays against the cells they pass through, but `home`, which stage one tested
 // whole: the first such cell of each ray in `first`, the rest in `later`; returns how many of each. `centre` is
 // the particle's centre from the home cell's low corner. A ray is shorter than half a cell: it starts in the
 // home cell or next to it and crosses the faces across each axis at most once, so it passes at most four cells.
-int PlanRayTests(const CellGrid& grid, const long long* home, const float* centre, const SurfaceRayTable& rays,
-                 uint32_t open, float length, RayTest* first, int& firstCount, RayTest* later) {
+template <typename F, typename I>
+[[gnu::always_inline]] inline int PlanRayTests(const CellGrid& grid, const long long* home, const float* centre, const SurfaceRayTable& rays,
+                                               uint32_t open, float length, RayTest* first, int& firstCount, RayTest* later) {
     const float size = static_cast<float>(grid.size), inverseSize = 1.0f / size, reach = length * inverseSize;
+    RaysOnGrid placed;
+    PlaceRays<F, I>(centre, rays, inverseSize, reach, placed);
     const std::size_t homeIndex = static_cast<std::size_t>(CellIndex(grid, home[0], home[1], home[2]));
     const long long stride[3] = {1, grid.count[0], grid.count[0] * grid.count[1]};
     int laterCount = 0;
     firstCount = 0;
     for (uint32_t left = open; left != 0; left &= left - 1) {
         const int k = __builtin_ctz(left);
-        float start[3], dist[3], span[3];
-        int cell[3], step[3];
-        for (int j = 0; j < 3; ++j) {
-            start[j] = centre[j] + rays.offset[j][k];
-            const float s = start[j] * inverseSize, e = s + rays.direction[j][k] * reach;
-            cell[j] = FloorOfSmall(s);
-            step[j] = FloorOfSmall(e) - cell[j];
-            dist[j] = step[j] > 0 ? static_cast<float>(cell[j] + 1) - s : s - static_cast<float>(cell[j]);
-            span[j] = std::fabs(e - s);
-        }
+        const float start[3] = {placed.start[0][k], placed.start[1][k], placed.start[2][k]};
+        const float dist[3] = {placed.dist[0][k], placed.dist[1][k], placed.dist[2][k]};
+        const float span[3] = {placed.span[0][k], placed.span[1][k], placed.span[2][k]};
+        const int step[3] = {placed.step[0][k], placed.step[1][k], placed.step[2][k]};
+        int cell[3] = {placed.cell[0][k], placed.cell[1][k], placed.cell[2][k]};
         // The axes it crosses, by where: axis a before b when dist[a] / span[a] < dist[b] / span[b].
         int axes[3] = {0, 1, 2};
         auto before = [&](int a, int b) { return step[b] == 0 || (step[a] != 0 && dist[a] * span[b] < dist[b] * span[a]); };
@@ -760,6 +799,8 @@ int PlanRayTests(const CellGrid& grid, const long long* home, const float* centr
 // after that against the rest of their cells.
 template <typename F, typename B>
 [[gnu::always_inline]] inline double BlockedShare(const CellGrid& grid, const Occluder& particle, uint32_t self, double length) {
+    constexpr int width = sizeof(F) / sizeof(float);
+    typedef typename std::conditional<width == 16, Ints16, typename std::conditional<width == 8, Ints8, Ints4>::type>::type I;
     SurfaceRayTable rays;
     SurfaceRays<F>(particle.turn, particle.half, length, rays);
     long long home[3];
@@ -775,7 +816,7 @@ template <typename F, typename B>
         if (blocked != all) {
             RayTest first[OCCLUSION_DIRECTIONS], later[3 * OCCLUSION_DIRECTIONS];
             int firstCount;
-            const int laterCount = PlanRayTests(grid, home, centre, rays, ~blocked & all, static_cast<float>(length), first, firstCount, later);
+            const int laterCount = PlanRayTests<F, I>(grid, home, centre, rays, ~blocked & all, static_cast<float>(length), first, firstCount, later);
             blocked = RunTests<F, B>(first, firstCount, rays, static_cast<float>(length), self, blocked);
             blocked = RunTests<F, B>(later, laterCount, rays, static_cast<float>(length), self, blocked);
         }
