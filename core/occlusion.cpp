@@ -494,9 +494,13 @@ struct SurfaceRayTable {
 };
 
 // Lanes of F pass by reference only: how a processor without registers that wide would pass them is not fixed.
+// They are read as one vector from any float's address: copied bytewise instead, the AVX2 build copies them in
+// halves through memory and reads them back whole, which stalls each read on processors that cannot forward two
+// stores to one load.
 template <typename F>
 [[gnu::always_inline]] inline void LoadLanes(const float* from, F& lanes) {
-    std::memcpy(&lanes, from, sizeof lanes);
+    typedef F Unaligned __attribute__((aligned(alignof(float)), may_alias));
+    lanes = *reinterpret_cast<const Unaligned*>(from);
 }
 
 // Is the sign bit of any lane set? Halves are or'ed together: that much the compiler keeps in vector registers.
