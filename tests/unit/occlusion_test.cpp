@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <cmath>
 #include <numeric>
@@ -367,41 +368,43 @@ TEST_F(Occlusion, RaysAreBlockedByAnyEllipsoidTheyMeetInTheSameBitsEveryWay) {
     EXPECT_GT(std::count_if(reference.begin(), reference.end(), [](double b) { return b > 0; }), 1000);
 }
 
-// A ray that crosses three cell faces before it meets a small sphere is blocked, whether the sphere lies in the
-// second cell it passes or in the last: the cells are two occlusion distances wide and start at the lowest
-// bounding sphere, so the ray is placed to cross three faces of one corner.
+// A ray that crosses three cell faces before it meets a small sphere is blocked, whichever of the cells after its
+// first the sphere lies in, whichever way the ray heads and in whichever order it crosses the faces: the cells are
+// two occlusion distances wide and start at the lowest bounding sphere, so each ray is placed to cross three faces
+// of one corner.
 TEST_F(Occlusion, RayCrossingThreeCellFacesIsBlockedInEveryCellItPasses) {
     const std::vector<std::vector<double>> halves = {{0.3, 0.3, 0.3}, {0.05, 0.05, 0.05}, {2, 2, 2}};
     const double length = 2, lift = 1e-5 * length;
-    int ray = 0;  // the ray of the sphere's 16 whose direction is the most diagonal
-    double direction[3] = {0, 0, 0}, best = 0;
-    for (int k = 0; k < OCCLUSION_DIRECTIONS; ++k) {
-        double d[3];
-        LatticePoint(k, d);
-        const double least = std::min({std::fabs(d[0]), std::fabs(d[1]), std::fabs(d[2])});
-        if (least > best) best = least, ray = k, std::copy(d, d + 3, direction);
-    }
-    ASSERT_GT(best, 0.3) << ray;
     const double corner = 2 * (2 * length);  // a corner of cells, two cells up from the lowest one on each axis
-    const double crossings[3] = {0.3, 0.5, 0.7};  // where along the ray it crosses the faces through the corner
-    double start[3], centre[3];
-    for (int k = 0; k < 3; ++k) {
-        start[k] = corner - crossings[k] * length * direction[k];
-        centre[k] = start[k] - (0.3 + lift) * direction[k];
+    int diagonalRays = 0;
+    for (int ray = 0; ray < OCCLUSION_DIRECTIONS; ++ray) {  // the sphere's rays far enough from every axis, each way
+        double direction[3];
+        LatticePoint(ray, direction);
+        if (std::min({std::fabs(direction[0]), std::fabs(direction[1]), std::fabs(direction[2])}) < 0.3) continue;
+        ++diagonalRays;
+        // Where along the ray it crosses the faces through the corner, in either order of the axes.
+        for (const std::array<double, 3>& crossings : {std::array<double, 3>{0.3, 0.5, 0.7}, std::array<double, 3>{0.7, 0.5, 0.3}}) {
+            double start[3], centre[3];
+            for (int k = 0; k < 3; ++k) {
+                start[k] = corner - crossings[k] * length * direction[k];
+                centre[k] = start[k] - (0.3 + lift) * direction[k];
+            }
+            for (double along : {0.4, 0.6, 0.85}) {  // in the second cell it passes, the third, the fourth
+                std::vector<Particle> particles = {{2, {0.05, 0.05, 0.05}, {1, 0, 0, 0}},  // the lowest bounding sphere
+                                                   {3, {20, 20, 20}, {1, 0, 0, 0}},        // sets the occlusion distance
+                                                   {1, {centre[0], centre[1], centre[2]}, {1, 0, 0, 0}},
+                                                   {2, {0, 0, 0}, {1, 0, 0, 0}}};
+                for (int k = 0; k < 3; ++k) particles[3].position[k] = start[k] + along * length * direction[k];
+                SetFrame(halves, particles);
+                frameBox.exists = false;
+                ASSERT_EQ(OcclusionDistance(), length);
+                const double share = BlockedFractions(1)[2];
+                EXPECT_GT(share, 0) << ray << " " << crossings[0] << " " << along;
+                EXPECT_NEAR(share, BlockedAgainstEvery(halves, particles, 2, length), 1e-6) << ray << " " << crossings[0] << " " << along;
+            }
+        }
     }
-    for (double along : {0.4, 0.85}) {  // in the second cell it passes; in the fourth
-        std::vector<Particle> particles = {{2, {0.05, 0.05, 0.05}, {1, 0, 0, 0}},  // the lowest bounding sphere
-                                           {3, {20, 20, 20}, {1, 0, 0, 0}},        // sets the occlusion distance
-                                           {1, {centre[0], centre[1], centre[2]}, {1, 0, 0, 0}},
-                                           {2, {0, 0, 0}, {1, 0, 0, 0}}};
-        for (int k = 0; k < 3; ++k) particles[3].position[k] = start[k] + along * length * direction[k];
-        SetFrame(halves, particles);
-        frameBox.exists = false;
-        ASSERT_EQ(OcclusionDistance(), length);
-        const double share = BlockedFractions(1)[2];
-        EXPECT_GT(share, 0) << along;
-        EXPECT_NEAR(share, BlockedAgainstEvery(halves, particles, 2, length), 1e-6) << along;
-    }
+    EXPECT_GE(diagonalRays, 4);
 }
 
 // Neighbours across a face of the box occlude by their nearest image, in a triclinic box too.
