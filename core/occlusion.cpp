@@ -20,7 +20,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
-#include <type_traits>
 
 #include "core/geometry.h"
 #include "core/parallel.h"
@@ -59,9 +58,6 @@ typedef float Floats4 __attribute__((vector_size(4 * sizeof(float))));
 typedef uint32_t Bits16 __attribute__((vector_size(16 * sizeof(uint32_t))));
 typedef uint32_t Bits8 __attribute__((vector_size(8 * sizeof(uint32_t))));
 typedef uint32_t Bits4 __attribute__((vector_size(4 * sizeof(uint32_t))));
-typedef int32_t Ints16 __attribute__((vector_size(16 * sizeof(int32_t))));
-typedef int32_t Ints8 __attribute__((vector_size(8 * sizeof(int32_t))));
-typedef int32_t Ints4 __attribute__((vector_size(4 * sizeof(int32_t))));
 constexpr int WIDEST_LANES = 16;
 
 // The cells, each listing the occluders whose boxes reach into it: cell c holds entries first[c] to
@@ -803,8 +799,7 @@ template <typename F, typename I>
 // after that against the rest of their cells.
 template <typename F, typename B>
 [[gnu::always_inline]] inline double BlockedShare(const CellGrid& grid, const Occluder& particle, uint32_t self, double length) {
-    constexpr int width = sizeof(F) / sizeof(float);
-    typedef typename std::conditional<width == 16, Ints16, typename std::conditional<width == 8, Ints8, Ints4>::type>::type I;
+    typedef int32_t I __attribute__((vector_size(sizeof(F))));  // as many integers as F has lanes
     SurfaceRayTable rays;
     SurfaceRays<F>(particle.turn, particle.half, length, rays);
     long long home[3];
