@@ -479,14 +479,12 @@ void MakeGrid(CellGrid& grid, const std::vector<Occluder>& occluders, double len
     }, 1);
 }
 
-// A particle's rays, one a column: where they start from the particle's centre, their directions, the products
-// of the directions' components a form is weighed with (xx, yy, zz, 2xy, 2xz, 2yz), and the share of surface
-// each ray's point stands for.
+// A particle's rays, one a column: where they start from the particle's centre, their directions, and the
+// products of the directions' components a form is weighed with (xx, yy, zz, 2xy, 2xz, 2yz).
 struct SurfaceRayTable {
     alignas(64) float offset[3][OCCLUSION_DIRECTIONS];
     alignas(64) float direction[3][OCCLUSION_DIRECTIONS];
     alignas(64) float products[6][OCCLUSION_DIRECTIONS];
-    alignas(64) float weight[OCCLUSION_DIRECTIONS];
 };
 
 // Lanes of F pass by reference only: how a processor without registers that wide would pass them is not fixed.
@@ -531,35 +529,84 @@ const SpherePoints& OcclusionPoints() {
     return points;
 }
 
-// A particle's rays (turn and half radii as its occluder was made from), a lane of F each: from each point u
-// of the unit sphere stretched onto the ellipsoid, outward along its normal there, u / half. The surface a point
-// stands for grows with that normal's length (the stretched sphere's area per solid angle).
+// A shape's rays in its own frame, the same for every particle of that shape: from each point u of the unit sphere
+// stretched onto the ellipsoid, outward along its normal there, u / half. The surface a point stands for grows with
+// that normal's length (the stretched sphere's area per solid angle): the ray's weight.
+struct BodyRays {
+    float half[3];
+    alignas(64) float start[3][OCCLUSION_DIRECTIONS];
+    alignas(64) float normal[3][OCCLUSION_DIRECTIONS];  // not of unit length
+    alignas(64) float inverseWeight[OCCLUSION_DIRECTIONS];
+    alignas(64) float weight[OCCLUSION_DIRECTIONS];
+    double totalWeight;
+};
+
 template <typename F>
-[[gnu::always_inline]] inline void SurfaceRays(const float* turn, const float* half, double length, SurfaceRayTable& rays) {
+[[gnu::always_inline]] inline void MakeBodyRays(const float* half, BodyRays& made) {
     constexpr int width = sizeof(F) / sizeof(float);
     static_assert(OCCLUSION_DIRECTIONS % width == 0, "a particle's rays fill whole vectors");
     const SpherePoints& points = OcclusionPoints();
-    const float lift = static_cast<float>(1e-5 * length);  // off the surface: rounding cannot start it inside a touching neighbour
+    std::copy(half, half + 3, made.half);
     for (int first = 0; first < OCCLUSION_DIRECTIONS; first += width) {
         F u[3];
         for (int j = 0; j < 3; ++j) LoadLanes(&points.u[j][first], u[j]);
         const F body[3] = {half[0] * u[0], half[1] * u[1], half[2] * u[2]};
         const F normal[3] = {u[0] * (1.0f / half[0]), u[1] * (1.0f / half[1]), u[2] * (1.0f / half[2])};
         const F squared = normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2];
-        F weight;
+        F weight = {};
         for (int k = 0; k < width; ++k) weight[k] = std::sqrt(squared[k]);
         const F inverseWeight = 1.0f / weight;
+        for (int j = 0; j < 3; ++j) {
+            std::memcpy(&made.start[j][first], &body[j], sizeof body[j]);
+            std::memcpy(&made.normal[j][first], &normal[j], sizeof normal[j]);
+        }
+        std::memcpy(&made.inverseWeight[first], &inverseWeight, sizeof inverseWeight);
+        std::memcpy(&made.weight[first], &weight, sizeof weight);
+    }
+    made.totalWeight = 0;
+    for (int k = 0; k < OCCLUSION_DIRECTIONS; ++k) made.totalWeight += made.weight[k];
+}
+
+// The body rays of the last few shapes met: particles of one shape mostly come in runs, and a frame has few shapes.
+struct BodyRayCache {
+    BodyRays kept[4];
+    int filled = 0;
+    int next = 0;
+};
+
+template <typename F>
+[[gnu::always_inline]] inline const BodyRays& BodyRaysOf(const float* half, BodyRayCache& cache) {
+    for (int k = 0; k < cache.filled; ++k)
+        if (std::memcmp(cache.kept[k].half, half, sizeof cache.kept[k].half) == 0) return cache.kept[k];
+    BodyRays& made = cache.kept[cache.next];
+    cache.next = (cache.next + 1) % 4;
+    cache.filled = std::min(cache.filled + 1, 4);
+    MakeBodyRays<F>(half, made);
+    return made;
+}
+
+// A particle's rays, its shape's body rays turned as its occluder was made, a lane of F each.
+template <typename F>
+[[gnu::always_inline]] inline void SurfaceRays(const float* turn, const BodyRays& body, double length, SurfaceRayTable& rays) {
+    constexpr int width = sizeof(F) / sizeof(float);
+    const float lift = static_cast<float>(1e-5 * length);  // off the surface: rounding cannot start it inside a touching neighbour
+    for (int first = 0; first < OCCLUSION_DIRECTIONS; first += width) {
+        F start[3], normal[3], inverseWeight;
+        for (int j = 0; j < 3; ++j) {
+            LoadLanes(&body.start[j][first], start[j]);
+            LoadLanes(&body.normal[j][first], normal[j]);
+        }
+        LoadLanes(&body.inverseWeight[first], inverseWeight);
         F d[3];
         for (int j = 0; j < 3; ++j) {
             const float* row = turn + 3 * j;
             d[j] = (row[0] * normal[0] + row[1] * normal[1] + row[2] * normal[2]) * inverseWeight;
-            const F offset = row[0] * body[0] + row[1] * body[1] + row[2] * body[2] + lift * d[j];
+            const F offset = row[0] * start[0] + row[1] * start[1] + row[2] * start[2] + lift * d[j];
             std::memcpy(&rays.offset[j][first], &offset, sizeof offset);
             std::memcpy(&rays.direction[j][first], &d[j], sizeof d[j]);
         }
         const F products[6] = {d[0] * d[0], d[1] * d[1], d[2] * d[2], 2 * d[0] * d[1], 2 * d[0] * d[2], 2 * d[1] * d[2]};
         for (int j = 0; j < 6; ++j) std::memcpy(&rays.products[j][first], &products[j], sizeof products[j]);
-        std::memcpy(&rays.weight[first], &weight, sizeof weight);
     }
 }
 
@@ -798,10 +845,11 @@ template <typename F, typename I>
 // once; then each ray still open is tested against the first other cell it passes through, and those still open
 // after that against the rest of their cells.
 template <typename F, typename B>
-[[gnu::always_inline]] inline double BlockedShare(const CellGrid& grid, const Occluder& particle, uint32_t self, double length) {
+[[gnu::always_inline]] inline double BlockedShare(const CellGrid& grid, const Occluder& particle, const BodyRays& body, uint32_t self,
+                                                  double length) {
     typedef int32_t I __attribute__((vector_size(sizeof(F))));  // as many integers as F has lanes
     SurfaceRayTable rays;
-    SurfaceRays<F>(particle.turn, particle.half, length, rays);
+    SurfaceRays<F>(particle.turn, body, length, rays);
     long long home[3];
     for (int k = 0; k < 3; ++k) home[k] = FloorOf((particle.centre[k] - grid.lo[k]) * (1.0 / grid.size));
     uint32_t blocked = 0;
@@ -820,12 +868,9 @@ template <typename F, typename B>
             blocked = RunTests<F, B>(later, laterCount, rays, static_cast<float>(length), self, blocked);
         }
     }
-    double blockedWeight = 0, total = 0;
-    for (int k = 0; k < OCCLUSION_DIRECTIONS; ++k) {
-        total += rays.weight[k];
-        if (blocked >> k & 1) blockedWeight += rays.weight[k];
-    }
-    return total > 0 ? blockedWeight / total : 0.0;
+    double blockedWeight = 0;  // adding 0 for an open ray leaves the sum as it was, without a branch
+    for (int k = 0; k < OCCLUSION_DIRECTIONS; ++k) blockedWeight += blocked >> k & 1 ? body.weight[k] : 0.0f;
+    return body.totalWeight > 0 ? blockedWeight / body.totalWeight : 0.0;
 }
 
 // The blocked shares of the shown particles first to end (by occluder), each into its atom's place, with lanes
@@ -834,9 +879,12 @@ template <typename F, typename B>
 [[gnu::always_inline]] inline void BlockedSharesIn(const CellGrid& grid, const std::vector<Occluder>& occluders,
                                                    const std::vector<long long>& shown, std::size_t first, std::size_t end,
                                                    double length, std::vector<double>& blocked) {
-    for (std::size_t s = first; s < end; ++s)
+    BodyRayCache shapes;
+    for (std::size_t s = first; s < end; ++s) {
+        const Occluder& particle = occluders[s];
         blocked[static_cast<std::size_t>(shown[scratch.order[s]])] =
-            BlockedShare<F, B>(grid, occluders[s], static_cast<uint32_t>(s) | NUMBER_MARK, length);
+            BlockedShare<F, B>(grid, particle, BodyRaysOf<F>(particle.half, shapes), static_cast<uint32_t>(s) | NUMBER_MARK, length);
+    }
 }
 
 // The rays are built for each kind of vector unit on x86-64, and the program picks its processor's: 16 lanes
