@@ -965,16 +965,14 @@ void RememberInputs() {
     std::copy(&frameBox.edges[0][0], &frameBox.edges[0][0] + 9, cache.box + 3);
 }
 
-}  // namespace
-
-double OcclusionDistance() { return LargestHalfRadius(ShownAtoms()); }
-
-std::vector<double> BlockedFractions(int threads) {
-    std::vector<double> blocked(static_cast<std::size_t>(std::max(atoms, 0)), 0.0);
+// The blocked shares into `blocked`, which keeps its memory from frame to frame: fresh memory costs a page fault a
+// page, several milliseconds for a million atoms.
+void FillBlockedFractions(int threads, std::vector<double>& blocked) {
+    blocked.assign(static_cast<std::size_t>(std::max(atoms, 0)), 0.0);
     threadsUsed = threads > 0 ? threads : ThreadCount();
     const std::vector<long long>& shown = ShownAtoms();
     // Up to 7 images an atom, each listed in up to 27 cells: the lists are counted in 32 bits.
-    if (shown.size() < 2 || shown.size() >= UINT32_MAX / (8 * 27)) return blocked;
+    if (shown.size() < 2 || shown.size() >= UINT32_MAX / (8 * 27)) return;
     const double length = LargestHalfRadius(shown);
     const Periodicity box = BoxPeriodicity(2 * length + length);
     WrapShownAtoms(shown, box);
@@ -984,13 +982,22 @@ std::vector<double> BlockedFractions(int threads) {
     ParallelFor(shown.size(), [&](std::size_t first, std::size_t end) {
         BlockedShares(scratch.grid, scratch.occluders, shown, first, end, length, blocked);
     });
+}
+
+}  // namespace
+
+double OcclusionDistance() { return LargestHalfRadius(ShownAtoms()); }
+
+std::vector<double> BlockedFractions(int threads) {
+    std::vector<double> blocked;
+    FillBlockedFractions(threads, blocked);
     return blocked;
 }
 
 const std::vector<double>& OcclusionFactors() {
     bool fresh = false;
     if (!CacheCurrent()) {
-        cache.blocked = BlockedFractions(0);
+        FillBlockedFractions(0, cache.blocked);
         RememberInputs();
         ++computations;
         fresh = true;
