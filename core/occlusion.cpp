@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <thread>
 
 #include "core/geometry.h"
@@ -125,6 +126,13 @@ inline long long FloorOf(double x) {
     return truncated - (x < static_cast<double>(truncated));
 }
 
+// std::floor without a call into the library (which it is without SSE 4.1), for any double: from 2^52 on, all are whole.
+inline double FloorWhole(double x) {
+    if (!(std::fabs(x) < 4503599627370496.0)) return x;
+    const double truncated = static_cast<double>(static_cast<long long>(x));
+    return truncated - (x < truncated ? 1.0 : 0.0);
+}
+
 // Half radii of species n as drawn (a negative one mirrors the same surface); false for a flat or broken one.
 bool HalfRadii(int n, double* half) {
     for (int k = 0; k < 3; ++k) half[k] = std::fabs(entry(shape, SPECIES_STRIDE * (n - 1LL) + k, "shape"));
@@ -136,6 +144,7 @@ bool HalfRadii(int n, double* half) {
 struct Scratch {
     std::vector<unsigned char> verdicts;   // per atom: left out, shown, or of a species that does not exist
     std::vector<long long> shown;          // the atoms shown, in order
+    double largestHalfRadius = 0;          // among the species of those
     std::vector<double> centres;           // wrapped into the box, 3 a shown atom
     std::vector<unsigned char> nearFaces;  // bit k: near the low face across edge k; bit k + 3: near the high one
     std::vector<uint32_t> cellOf;          // the cell each shown atom lies in
@@ -159,44 +168,59 @@ std::vector<double> OccludingHalfRadii() {
     return halves;
 }
 
-// The atoms that occlude and are shaded: shown, with a finite position and a real shape. Each atom is judged
-// on every core; an atom of a species that does not exist is then reported, the first one first.
+// The atoms that occlude and are shaded: shown, with a finite position and a real shape, listed in order, and the
+// largest half radius among their species. Blocks of atoms are judged on every core, then listed each into its
+// place; an atom of a species that does not exist is reported, the first one first.
 const std::vector<long long>& ShownAtoms() {
     enum Verdict : unsigned char { LEFT_OUT, SHOWN, NO_SUCH_SPECIES };
     const std::vector<double> halves = OccludingHalfRadii();
+    std::vector<double> largestOf(halves.size() / 3);
+    for (std::size_t n = 0; n < largestOf.size(); ++n) largestOf[n] = std::max({halves[3 * n], halves[3 * n + 1], halves[3 * n + 2]});
     const std::vector<double> centre = slab.on ? FrameCentre() : std::vector<double>(3, 0.0);  // the slab's alone
     std::vector<unsigned char>& verdicts = scratch.verdicts;
     verdicts.resize(static_cast<std::size_t>(std::max(atoms, 0)));
-    ParallelFor(verdicts.size(), [&](std::size_t first, std::size_t end) {
-        for (std::size_t i = first; i < end; ++i) {
-            const double* row = GeomRow(static_cast<long long>(i));
-            const double type = row[GEOM_TYPE];
-            if (!(type >= 1 && type < species + 1.0)) {
-                verdicts[i] = NO_SUCH_SPECIES;
-                continue;
+    constexpr std::size_t BLOCK = 16384;
+    const std::size_t blocks = (verdicts.size() + BLOCK - 1) / BLOCK;
+    std::vector<std::size_t> listedBefore(blocks + 1, 0);  // first each block's count of shown atoms
+    std::vector<double> largestIn(blocks, 0.0);
+    std::vector<unsigned char> strayIn(blocks, 0);  // holds an atom of a species that does not exist
+    ParallelFor(blocks, [&](std::size_t firstBlock, std::size_t endBlock) {
+        for (std::size_t b = firstBlock; b < endBlock; ++b) {  // each block's results written once: no core waits on another's
+            std::size_t count = 0;
+            double largest = 0;
+            for (std::size_t i = b * BLOCK; i < std::min(verdicts.size(), (b + 1) * BLOCK); ++i) {
+                const double* row = GeomRow(static_cast<long long>(i));
+                const double type = row[GEOM_TYPE];
+                if (!(type >= 1 && type < species + 1.0)) {
+                    verdicts[i] = NO_SUCH_SPECIES;
+                    strayIn[b] = 1;
+                    continue;
+                }
+                const std::size_t n = static_cast<std::size_t>(type);
+                const bool shown = halves[3 * n] > 0 && FitsInFloat(row + GEOM_X, 3) && AtomShown(static_cast<long long>(i), centre);
+                verdicts[i] = shown ? SHOWN : LEFT_OUT;
+                if (shown) largest = std::max(largest, largestOf[n]);
+                count += shown;
             }
-            const bool shown = halves[3 * static_cast<std::size_t>(type)] > 0 && FitsInFloat(row + GEOM_X, 3) &&
-                               AtomShown(static_cast<long long>(i), centre);
-            verdicts[i] = shown ? SHOWN : LEFT_OUT;
+            listedBefore[b + 1] = count;
+            largestIn[b] = largest;
         }
-    }, 16384);
+    }, 1);
+    for (std::size_t b = 0; b < blocks; ++b)
+        for (std::size_t i = b * BLOCK; strayIn[b] && i < std::min(verdicts.size(), (b + 1) * BLOCK); ++i)
+            if (verdicts[i] == NO_SUCH_SPECIES) AtomSpecies(static_cast<long long>(i));  // reports it and ends
+    for (std::size_t b = 0; b < blocks; ++b) listedBefore[b + 1] += listedBefore[b];
     std::vector<long long>& shown = scratch.shown;
-    shown.clear();
-    for (std::size_t i = 0; i < verdicts.size(); ++i) {
-        if (verdicts[i] == NO_SUCH_SPECIES) AtomSpecies(static_cast<long long>(i));  // reports it and ends
-        if (verdicts[i] == SHOWN) shown.push_back(static_cast<long long>(i));
-    }
+    shown.resize(listedBefore[blocks]);
+    ParallelFor(blocks, [&](std::size_t firstBlock, std::size_t endBlock) {
+        for (std::size_t b = firstBlock; b < endBlock; ++b) {
+            std::size_t next = listedBefore[b];
+            for (std::size_t i = b * BLOCK; i < std::min(verdicts.size(), (b + 1) * BLOCK); ++i)
+                if (verdicts[i] == SHOWN) shown[next++] = static_cast<long long>(i);
+        }
+    }, 1);
+    scratch.largestHalfRadius = blocks > 0 ? *std::max_element(largestIn.begin(), largestIn.end()) : 0.0;
     return shown;
-}
-
-double LargestHalfRadius(const std::vector<long long>& shown) {
-    const std::vector<double> halves = OccludingHalfRadii();
-    std::vector<unsigned char> seen(halves.size() / 3, 0);
-    for (long long i : shown) seen[static_cast<std::size_t>(GeomRow(i)[GEOM_TYPE])] = 1;
-    double largest = 0;
-    for (std::size_t n = 1; n < seen.size(); ++n)
-        if (seen[n]) largest = std::max({largest, halves[3 * n], halves[3 * n + 1], halves[3 * n + 2]});
-    return largest;
 }
 
 // The box's periodic edges: those whose box is at least `reach` thick across them, so that one image a side
@@ -235,7 +259,7 @@ void WrapIntoBox(const Periodicity& box, const double* position, double* wrapped
     for (int k = 0; k < 3; ++k) relative[k] = position[k] - box.origin[k];
     for (int k = 0; k < 3; ++k) {
         fraction[k] = box.toFraction[k][0] * relative[0] + box.toFraction[k][1] * relative[1] + box.toFraction[k][2] * relative[2];
-        double shift = box.periodic[k] && std::isfinite(fraction[k]) ? std::floor(fraction[k]) : 0.0;
+        double shift = box.periodic[k] && std::isfinite(fraction[k]) ? FloorWhole(fraction[k]) : 0.0;
         fraction[k] -= shift;
         for (int j = 0; j < 3; ++j) relative[j] -= shift * box.edges[k][j];
     }
@@ -366,8 +390,19 @@ void AddImages(const Periodicity& box, const Occluder& o, unsigned char near, Oc
     }
 }
 
-// The ordered shown atoms, then the images of those near a periodic face, each right after the one before.
-void MakeOccluders(const std::vector<long long>& shown, const Periodicity& box) {
+// The corners of the box that holds every occluder's bounding sphere: low x, y, z, then high.
+typedef std::array<double, 6> Reach;
+
+void Widen(Reach& reach, const Occluder& o) {
+    for (int k = 0; k < 3; ++k) {
+        reach[k] = std::min(reach[k], o.centre[k] - o.radius);
+        reach[k + 3] = std::max(reach[k + 3], o.centre[k] + o.radius);
+    }
+}
+
+// The ordered shown atoms, then the images of those near a periodic face, each right after the one before;
+// returns how far they reach.
+Reach MakeOccluders(const std::vector<long long>& shown, const Periodicity& box) {
     const std::size_t count = shown.size();
     scratch.imageStart.resize(count + 1);
     scratch.imageStart[0] = static_cast<uint32_t>(count);
@@ -380,17 +415,31 @@ void MakeOccluders(const std::vector<long long>& shown, const Periodicity& box) 
         const double inverse = halves[k] > 0 ? 1 / halves[k] : 0.0;
         inverseSquares[k] = inverse * inverse;
     }
+    constexpr std::size_t CHUNK = 1024;
+    const double inf = std::numeric_limits<double>::infinity();
+    std::vector<Reach> reachOf((count + CHUNK - 1) / CHUNK, Reach{inf, inf, inf, -inf, -inf, -inf});  // per chunk
     ParallelFor(count, [&](std::size_t first, std::size_t end) {
+        Reach reach = reachOf[first / CHUNK];  // written back once: no core waits on another's
         for (std::size_t s = first; s < end; ++s) {
             uint32_t index = scratch.order[s];
             const long long atom = shown[index];
             const std::size_t type = static_cast<std::size_t>(GeomRow(atom)[GEOM_TYPE]);
             Occluder& o = scratch.occluders[s];
             MakeOccluder(atom, &scratch.centres[3 * index], &halves[3 * type], &inverseSquares[3 * type], o);
+            Widen(reach, o);
             if (scratch.imageStart[s + 1] > scratch.imageStart[s])
                 AddImages(box, o, scratch.nearFaces[index], &scratch.occluders[scratch.imageStart[s]]);
+            for (uint32_t m = scratch.imageStart[s]; m < scratch.imageStart[s + 1]; ++m) Widen(reach, scratch.occluders[m]);
         }
-    });
+        reachOf[first / CHUNK] = reach;
+    }, CHUNK);
+    Reach reach = reachOf[0];
+    for (const Reach& more : reachOf)
+        for (int k = 0; k < 3; ++k) {
+            reach[k] = std::min(reach[k], more[k]);
+            reach[k + 3] = std::max(reach[k + 3], more[k + 3]);
+        }
+    return reach;
 }
 
 void CellRange(const CellGrid& grid, const Occluder& o, long long* low, long long* high) {
@@ -419,14 +468,9 @@ void PlaceInCell(CellGrid& grid, const Occluder& o, uint32_t number, const long 
 
 // Cells CELL_WIDTH ray lengths wide, each listing the occluders whose boxes reach into it, in occluder order:
 // a counting sort, each thread counting and placing a run of occluders of its own.
-void MakeGrid(CellGrid& grid, const std::vector<Occluder>& occluders, double length) {
-    double hi[3];
-    for (int k = 0; k < 3; ++k) grid.lo[k] = hi[k] = occluders[0].centre[k];
-    for (const Occluder& o : occluders)
-        for (int k = 0; k < 3; ++k) {
-            grid.lo[k] = std::min(grid.lo[k], o.centre[k] - o.radius);
-            hi[k] = std::max(hi[k], o.centre[k] + o.radius);
-        }
+void MakeGrid(CellGrid& grid, const std::vector<Occluder>& occluders, const Reach& reach, double length) {
+    const double* hi = &reach[3];
+    std::copy(reach.begin(), reach.begin() + 3, grid.lo);
     FitCells(grid.lo, hi, CELL_WIDTH * length, 4.0 * static_cast<double>(occluders.size()) + 4096.0, grid.size, grid.count);
     const std::size_t cells = static_cast<std::size_t>(grid.count[0] * grid.count[1] * grid.count[2]);
     const std::size_t runs = static_cast<std::size_t>(threadsUsed);
@@ -973,12 +1017,12 @@ void FillBlockedFractions(int threads, std::vector<double>& blocked) {
     const std::vector<long long>& shown = ShownAtoms();
     // Up to 7 images an atom, each listed in up to 27 cells: the lists are counted in 32 bits.
     if (shown.size() < 2 || shown.size() >= UINT32_MAX / (8 * 27)) return;
-    const double length = LargestHalfRadius(shown);
+    const double length = scratch.largestHalfRadius;
     const Periodicity box = BoxPeriodicity(2 * length + length);
     WrapShownAtoms(shown, box);
     OrderByPlace(shown.size(), length);
-    MakeOccluders(shown, box);
-    MakeGrid(scratch.grid, scratch.occluders, length);
+    const Reach reach = MakeOccluders(shown, box);
+    MakeGrid(scratch.grid, scratch.occluders, reach, length);
     ParallelFor(shown.size(), [&](std::size_t first, std::size_t end) {
         BlockedShares(scratch.grid, scratch.occluders, shown, first, end, length, blocked);
     });
@@ -986,7 +1030,10 @@ void FillBlockedFractions(int threads, std::vector<double>& blocked) {
 
 }  // namespace
 
-double OcclusionDistance() { return LargestHalfRadius(ShownAtoms()); }
+double OcclusionDistance() {
+    ShownAtoms();
+    return scratch.largestHalfRadius;
+}
 
 std::vector<double> BlockedFractions(int threads) {
     std::vector<double> blocked;
