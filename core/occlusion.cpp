@@ -283,10 +283,9 @@ void DrawnTurn(const double* quaternion, double* matrix) {
     QuaternionMatrix(q, matrix);
 }
 
-// The occluder of a shown atom at `centre`, its species' half radii `half` and their inverse squares.
-void MakeOccluder(long long atom, const double* centre, const double* half, const double* inverseSquare, Occluder& o) {
-    double turn[9];
-    DrawnTurn(GeomRow(atom) + GEOM_QW, turn);
+// The occluder of a shown atom at `centre`, turned by `turn`, its species' half radii `half` and their inverse
+// squares.
+void MakeOccluder(const double* turn, const double* centre, const double* half, const double* inverseSquare, Occluder& o) {
     for (int k = 0; k < 3; ++k) {
         o.centre[k] = centre[k];
         o.half[k] = static_cast<float>(half[k]);
@@ -420,12 +419,17 @@ Reach MakeOccluders(const std::vector<long long>& shown, const Periodicity& box)
     std::vector<Reach> reachOf((count + CHUNK - 1) / CHUNK, Reach{inf, inf, inf, -inf, -inf, -inf});  // per chunk
     ParallelFor(count, [&](std::size_t first, std::size_t end) {
         Reach reach = reachOf[first / CHUNK];  // written back once: no core waits on another's
+        constexpr std::size_t BATCH = 16;
+        double turns[BATCH][9];
         for (std::size_t s = first; s < end; ++s) {
+            if ((s - first) % BATCH == 0)  // the turns of many atoms at once, so that their square roots overlap
+                for (std::size_t b = s; b < std::min(end, s + BATCH); ++b)
+                    DrawnTurn(GeomRow(shown[scratch.order[b]]) + GEOM_QW, turns[b - s]);
             uint32_t index = scratch.order[s];
             const long long atom = shown[index];
             const std::size_t type = static_cast<std::size_t>(GeomRow(atom)[GEOM_TYPE]);
             Occluder& o = scratch.occluders[s];
-            MakeOccluder(atom, &scratch.centres[3 * index], &halves[3 * type], &inverseSquares[3 * type], o);
+            MakeOccluder(turns[(s - first) % BATCH], &scratch.centres[3 * index], &halves[3 * type], &inverseSquares[3 * type], o);
             Widen(reach, o);
             if (scratch.imageStart[s + 1] > scratch.imageStart[s])
                 AddImages(box, o, scratch.nearFaces[index], &scratch.occluders[scratch.imageStart[s]]);
