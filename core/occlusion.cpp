@@ -175,7 +175,8 @@ const std::vector<long long>& ShownAtoms() {
     enum Verdict : unsigned char { LEFT_OUT, SHOWN, NO_SUCH_SPECIES };
     const std::vector<double> halves = OccludingHalfRadii();
     std::vector<double> largestOf(halves.size() / 3);
-    for (std::size_t n = 0; n < largestOf.size(); ++n) largestOf[n] = std::max({halves[3 * n], halves[3 * n + 1], halves[3 * n + 2]});
+    for (std::size_t n = 0; n < largestOf.size(); ++n)
+        largestOf[n] = std::max({halves[3 * n], halves[3 * n + 1], halves[3 * n + 2]});
     const std::vector<double> centre = slab.on ? FrameCentre() : std::vector<double>(3, 0.0);  // the slab's alone
     std::vector<unsigned char>& verdicts = scratch.verdicts;
     verdicts.resize(static_cast<std::size_t>(std::max(atoms, 0)));
@@ -185,7 +186,7 @@ const std::vector<long long>& ShownAtoms() {
     std::vector<double> largestIn(blocks, 0.0);
     std::vector<unsigned char> strayIn(blocks, 0);  // holds an atom of a species that does not exist
     ParallelFor(blocks, [&](std::size_t firstBlock, std::size_t endBlock) {
-        for (std::size_t b = firstBlock; b < endBlock; ++b) {  // each block's results written once: no core waits on another's
+        for (std::size_t b = firstBlock; b < endBlock; ++b) {  // each block's results written once: no core waits on another
             std::size_t count = 0;
             double largest = 0;
             for (std::size_t i = b * BLOCK; i < std::min(verdicts.size(), (b + 1) * BLOCK); ++i) {
@@ -197,7 +198,8 @@ const std::vector<long long>& ShownAtoms() {
                     continue;
                 }
                 const std::size_t n = static_cast<std::size_t>(type);
-                const bool shown = halves[3 * n] > 0 && FitsInFloat(row + GEOM_X, 3) && AtomShown(static_cast<long long>(i), centre);
+                const bool shown =
+                    halves[3 * n] > 0 && FitsInFloat(row + GEOM_X, 3) && AtomShown(static_cast<long long>(i), centre);
                 verdicts[i] = shown ? SHOWN : LEFT_OUT;
                 if (shown) largest = std::max(largest, largestOf[n]);
                 count += shown;
@@ -416,9 +418,10 @@ Reach MakeOccluders(const std::vector<long long>& shown, const Periodicity& box)
     }
     constexpr std::size_t CHUNK = 1024;
     const double inf = std::numeric_limits<double>::infinity();
-    std::vector<Reach> reachOf((count + CHUNK - 1) / CHUNK, Reach{inf, inf, inf, -inf, -inf, -inf});  // per chunk
+    const Reach nowhere = {inf, inf, inf, -inf, -inf, -inf};
+    std::vector<Reach> reachOf((count + CHUNK - 1) / CHUNK, nowhere);  // per chunk
     ParallelFor(count, [&](std::size_t first, std::size_t end) {
-        Reach reach = reachOf[first / CHUNK];  // written back once: no core waits on another's
+        Reach reach = nowhere;  // written back once: no core waits on another
         constexpr std::size_t BATCH = 16;
         double turns[BATCH][9];
         for (std::size_t s = first; s < end; ++s) {
@@ -429,7 +432,8 @@ Reach MakeOccluders(const std::vector<long long>& shown, const Periodicity& box)
             const long long atom = shown[index];
             const std::size_t type = static_cast<std::size_t>(GeomRow(atom)[GEOM_TYPE]);
             Occluder& o = scratch.occluders[s];
-            MakeOccluder(turns[(s - first) % BATCH], &scratch.centres[3 * index], &halves[3 * type], &inverseSquares[3 * type], o);
+            const double* turn = turns[(s - first) % BATCH];
+            MakeOccluder(turn, &scratch.centres[3 * index], &halves[3 * type], &inverseSquares[3 * type], o);
             Widen(reach, o);
             if (scratch.imageStart[s + 1] > scratch.imageStart[s])
                 AddImages(box, o, scratch.nearFaces[index], &scratch.occluders[scratch.imageStart[s]]);
@@ -437,7 +441,7 @@ Reach MakeOccluders(const std::vector<long long>& shown, const Periodicity& box)
         }
         reachOf[first / CHUNK] = reach;
     }, CHUNK);
-    Reach reach = reachOf[0];
+    Reach reach = nowhere;
     for (const Reach& more : reachOf)
         for (int k = 0; k < 3; ++k) {
             reach[k] = std::min(reach[k], more[k]);
@@ -931,7 +935,8 @@ template <typename F, typename B>
     for (std::size_t s = first; s < end; ++s) {
         const Occluder& particle = occluders[s];
         blocked[static_cast<std::size_t>(shown[scratch.order[s]])] =
-            BlockedShare<F, B>(grid, particle, BodyRaysOf<F>(particle.half, shapes), static_cast<uint32_t>(s) | NUMBER_MARK, length);
+            BlockedShare<F, B>(grid, particle, BodyRaysOf<F>(particle.half, shapes), static_cast<uint32_t>(s) | NUMBER_MARK,
+                               length);
     }
 }
 
