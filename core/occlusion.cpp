@@ -185,11 +185,12 @@ const std::vector<long long>& ShownAtoms() {
     std::vector<std::size_t> listedBefore(blocks + 1, 0);  // first each block's count of shown atoms
     std::vector<double> largestIn(blocks, 0.0);
     std::vector<unsigned char> strayIn(blocks, 0);  // holds an atom of a species that does not exist
+    auto blockEnd = [&](std::size_t b) { return std::min(verdicts.size(), (b + 1) * BLOCK); };
     ParallelFor(blocks, [&](std::size_t firstBlock, std::size_t endBlock) {
         for (std::size_t b = firstBlock; b < endBlock; ++b) {  // each block's results written once: no core waits on another
             std::size_t count = 0;
             double largest = 0;
-            for (std::size_t i = b * BLOCK; i < std::min(verdicts.size(), (b + 1) * BLOCK); ++i) {
+            for (std::size_t i = b * BLOCK; i < blockEnd(b); ++i) {
                 const double* row = GeomRow(static_cast<long long>(i));
                 const double type = row[GEOM_TYPE];
                 if (!(type >= 1 && type < species + 1.0)) {
@@ -208,16 +209,18 @@ const std::vector<long long>& ShownAtoms() {
             largestIn[b] = largest;
         }
     }, 1);
-    for (std::size_t b = 0; b < blocks; ++b)
-        for (std::size_t i = b * BLOCK; strayIn[b] && i < std::min(verdicts.size(), (b + 1) * BLOCK); ++i)
+    for (std::size_t b = 0; b < blocks; ++b) {
+        if (!strayIn[b]) continue;
+        for (std::size_t i = b * BLOCK; i < blockEnd(b); ++i)
             if (verdicts[i] == NO_SUCH_SPECIES) AtomSpecies(static_cast<long long>(i));  // reports it and ends
+    }
     for (std::size_t b = 0; b < blocks; ++b) listedBefore[b + 1] += listedBefore[b];
     std::vector<long long>& shown = scratch.shown;
     shown.resize(listedBefore[blocks]);
     ParallelFor(blocks, [&](std::size_t firstBlock, std::size_t endBlock) {
         for (std::size_t b = firstBlock; b < endBlock; ++b) {
             std::size_t next = listedBefore[b];
-            for (std::size_t i = b * BLOCK; i < std::min(verdicts.size(), (b + 1) * BLOCK); ++i)
+            for (std::size_t i = b * BLOCK; i < blockEnd(b); ++i)
                 if (verdicts[i] == SHOWN) shown[next++] = static_cast<long long>(i);
         }
     }, 1);
@@ -394,11 +397,16 @@ void AddImages(const Periodicity& box, const Occluder& o, unsigned char near, Oc
 // The corners of the box that holds every occluder's bounding sphere: low x, y, z, then high.
 typedef std::array<double, 6> Reach;
 
-void Widen(Reach& reach, const Occluder& o) {
+void Widen(Reach& reach, const Reach& more) {
     for (int k = 0; k < 3; ++k) {
-        reach[k] = std::min(reach[k], o.centre[k] - o.radius);
-        reach[k + 3] = std::max(reach[k + 3], o.centre[k] + o.radius);
+        reach[k] = std::min(reach[k], more[k]);
+        reach[k + 3] = std::max(reach[k + 3], more[k + 3]);
     }
+}
+
+void Widen(Reach& reach, const Occluder& o) {
+    const double* c = o.centre;
+    Widen(reach, Reach{c[0] - o.radius, c[1] - o.radius, c[2] - o.radius, c[0] + o.radius, c[1] + o.radius, c[2] + o.radius});
 }
 
 // The ordered shown atoms, then the images of those near a periodic face, each right after the one before;
@@ -442,11 +450,7 @@ Reach MakeOccluders(const std::vector<long long>& shown, const Periodicity& box)
         reachOf[first / CHUNK] = reach;
     }, CHUNK);
     Reach reach = nowhere;
-    for (const Reach& more : reachOf)
-        for (int k = 0; k < 3; ++k) {
-            reach[k] = std::min(reach[k], more[k]);
-            reach[k + 3] = std::max(reach[k + 3], more[k + 3]);
-        }
+    for (const Reach& more : reachOf) Widen(reach, more);
     return reach;
 }
 
@@ -621,7 +625,8 @@ template <typename F>
 
 // The body rays of the last few shapes met: particles of one shape mostly come in runs, and a frame has few shapes.
 struct BodyRayCache {
-    BodyRays kept[4];
+    static constexpr int SLOTS = 4;
+    BodyRays kept[SLOTS];
     int filled = 0;
     int next = 0;
 };
@@ -631,8 +636,8 @@ template <typename F>
     for (int k = 0; k < cache.filled; ++k)
         if (std::memcmp(cache.kept[k].half, half, sizeof cache.kept[k].half) == 0) return cache.kept[k];
     BodyRays& made = cache.kept[cache.next];
-    cache.next = (cache.next + 1) % 4;
-    cache.filled = std::min(cache.filled + 1, 4);
+    cache.next = (cache.next + 1) % BodyRayCache::SLOTS;
+    cache.filled = std::min(cache.filled + 1, BodyRayCache::SLOTS);
     MakeBodyRays<F>(half, made);
     return made;
 }
